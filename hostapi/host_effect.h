@@ -1,0 +1,226 @@
+/* The effect command protocol: commands, codes, flags, data blocks and the
+ * callbacks the host hands in. C-compatible. Numbers chosen by this project
+ * are marked "ours"; every other number is fixed by the protocol. */
+#ifndef TAVREL_HOSTAPI_HOST_EFFECT_H
+#define TAVREL_HOSTAPI_HOST_EFFECT_H
+
+#include "hostapi/host_types.h"
+#include "hostapi/host_suites.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Commands */
+enum {
+    PF_Cmd_ABOUT = 0,
+    PF_Cmd_GLOBAL_SETUP = 1,
+    PF_Cmd_GLOBAL_SETDOWN = 3,
+    PF_Cmd_PARAMS_SETUP = 4,
+    PF_Cmd_SEQUENCE_SETUP = 5,
+    PF_Cmd_SEQUENCE_RESETUP = 6,
+    PF_Cmd_SEQUENCE_FLATTEN = 7,
+    PF_Cmd_SEQUENCE_SETDOWN = 8,
+    PF_Cmd_FRAME_SETUP = 10, /* ours */
+    PF_Cmd_RENDER = 11,
+    PF_Cmd_FRAME_SETDOWN = 12,
+    PF_Cmd_USER_CHANGED_PARAM = 13,
+    PF_Cmd_UPDATE_PARAMS_UI = 14,
+    PF_Cmd_EVENT = 15,
+    PF_Cmd_GET_EXTERNAL_DEPENDENCIES = 16,
+    PF_Cmd_ARBITRARY_CALLBACK = 22,
+    PF_Cmd_SMART_PRE_RENDER = 23,
+    PF_Cmd_SMART_RENDER = 24
+};
+
+/* Error codes */
+enum {
+    PF_Err_NONE = 0,
+    PF_Err_OUT_OF_MEMORY = 4,
+    PF_Err_INTERNAL_STRUCT_DAMAGED = 512,
+    PF_Err_INVALID_CALLBACK = 515,
+    PF_Err_BAD_CALLBACK_PARAM = 516
+};
+
+/* Out flags. Only the totals are fixed; the bit of each flag is ours. */
+enum {
+    PF_OutFlag_KEEP_RESOURCE_OPEN = 0x1,
+    PF_OutFlag_WIDE_TIME_INPUT = 0x2,
+    PF_OutFlag_CUSTOM_UI = 0x8000,
+    PF_OutFlag_I_USE_SHUTTER_ANGLE = 0x80000,
+    PF_OutFlag_I_HAVE_EXTERNAL_DEPENDENCIES = 0x1000000,
+    PF_OutFlag_DEEP_COLOR_AWARE = 0x2000000
+};
+enum {
+    PF_OutFlag2_I_USE_3D_CAMERA = 0x2,
+    PF_OutFlag2_I_USE_3D_LIGHTS = 0x4,
+    PF_OutFlag2_SUPPORTS_SMART_RENDER = 0x400,
+    PF_OutFlag2_FLOAT_COLOR_AWARE = 0x1000,
+    PF_OutFlag2_AUTOMATIC_WIDE_TIME_INPUT = 0x20000
+};
+
+/* World flags: ours, so that the host's pixel callbacks know the depth. */
+enum {
+    PF_WorldFlag_DEEP = 0x1,
+    PF_WorldFlag_FLOAT = 0x2
+};
+
+typedef struct PF_LayerDef {
+    void* data;
+    int32_t rowbytes;
+    int32_t width;
+    int32_t height;
+    int32_t origin_x;
+    int32_t origin_y;
+    uint32_t world_flags;
+} PF_LayerDef;
+typedef PF_LayerDef PF_EffectWorld;
+
+/* Parameter types: the codes are ours. */
+enum {
+    PF_Param_LAYER = 0,
+    PF_Param_SLIDER = 1,
+    PF_Param_FIX_SLIDER = 2,
+    PF_Param_ANGLE = 3,
+    PF_Param_CHECKBOX = 4,
+    PF_Param_COLOR = 5,
+    PF_Param_POPUP = 7,
+    PF_Param_ARBITRARY_DATA = 9,
+    PF_Param_FLOAT_SLIDER = 10,
+    PF_Param_GROUP_START = 13,
+    PF_Param_GROUP_END = 14,
+    PF_Param_NO_DATA = 16
+};
+
+enum { PF_ChangeFlag_CHANGED_VALUE = 1 };
+
+typedef struct PF_FixedSliderDef {
+    PF_Fixed value;
+    PF_Fixed valid_min, valid_max;
+    PF_Fixed slider_min, slider_max;
+    PF_Fixed dephault;
+    int16_t precision;
+    int16_t display_flags;
+} PF_FixedSliderDef;
+
+typedef struct PF_ParamDef {
+    union {
+        int32_t id;           /* disk id, during parameter set-up */
+        int32_t change_flags; /* every other command */
+    } uu;
+    int32_t ui_flags;
+    int16_t ui_width;
+    int16_t ui_height;
+    int32_t param_type;
+    char name[32];
+    int32_t flags;
+    union {
+        PF_LayerDef ld;
+        PF_FixedSliderDef fd;
+    } u;
+} PF_ParamDef;
+
+typedef PF_ParamDef* PF_ParamList[];
+
+/* Callbacks the host hands in through PF_InData. */
+typedef struct PF_ANSICallbacks {
+    A_long (*sprintf)(char* buffer, const char* format, ...);
+    char* (*strcpy)(char* dst, const char* src);
+} PF_ANSICallbacks;
+
+typedef struct PF_UtilCallbacks {
+    PF_Handle (*host_new_handle)(uint64_t size);
+    void* (*host_lock_handle)(PF_Handle handle);
+    void (*host_unlock_handle)(PF_Handle handle);
+    void (*host_dispose_handle)(PF_Handle handle);
+    PF_ANSICallbacks ansi;
+} PF_UtilCallbacks;
+
+typedef struct PF_InteractCallbacks {
+    PF_Err (*add_param)(PF_ProgPtr effect_ref, int32_t index, PF_ParamDef* def);
+} PF_InteractCallbacks;
+
+typedef struct PF_InData {
+    PF_InteractCallbacks inter;
+    PF_UtilCallbacks* utils;
+    PF_ProgPtr effect_ref;
+    SPBasicSuite* pica_basicP;
+    PF_Handle global_data;
+    PF_Handle sequence_data;
+    int32_t current_time;
+    int32_t time_step;
+    uint32_t time_scale;
+    int32_t width;
+    int32_t height;
+    PF_RationalScale downsample_x;
+    PF_RationalScale downsample_y;
+    PF_RationalScale pixel_aspect_ratio;
+    int32_t quality;
+} PF_InData;
+
+enum { PF_MAX_EFFECT_MSG_LEN = 255 };
+
+typedef struct PF_OutData {
+    uint32_t my_version;
+    int32_t out_flags;
+    int32_t out_flags2;
+    PF_Handle global_data;
+    PF_Handle sequence_data;
+    int32_t num_params;
+    char return_msg[PF_MAX_EFFECT_MSG_LEN + 1];
+} PF_OutData;
+
+/* Events */
+enum { PF_Event_DO_CLICK = 2, PF_Event_DRAG = 3, PF_Event_DRAW = 4 };
+enum { PF_Window_COMP = 0, PF_Window_LAYER = 1, PF_Window_EFFECT = 2 };
+enum { PF_EA_CONTROL = 2 };
+enum { PF_EO_HANDLED_EVENT = 1 };
+enum {
+    PF_Mod_CMD_CTRL_KEY = 0x100,
+    PF_Mod_SHIFT_KEY = 0x200,
+    PF_Mod_OPT_ALT_KEY = 0x800
+};
+
+typedef struct PF_EffectWindowInfo {
+    int32_t area;
+    int32_t index;
+    PF_Rect current_frame;
+} PF_EffectWindowInfo;
+
+typedef struct PF_DoClickEventInfo {
+    PF_Point screen_point;
+    int32_t modifiers;
+    intptr_t continue_refcon[4];
+    int32_t send_drag;
+    int32_t last_time;
+} PF_DoClickEventInfo;
+
+typedef struct PF_EventCallbacks {
+    void* refcon;
+    PF_Err (*source_to_frame)(void* refcon, PF_FixedPoint* point);
+    PF_Err (*frame_to_source)(void* refcon, PF_FixedPoint* point);
+} PF_EventCallbacks;
+
+struct PF_ContextOpaque {
+    int32_t w_type;
+};
+
+typedef struct PF_EventExtra {
+    PF_ContextH contextH;
+    int32_t e_type;
+    PF_EffectWindowInfo effect_win;
+    union {
+        PF_DoClickEventInfo do_click;
+    } u;
+    PF_EventCallbacks cbs;
+    int32_t evt_out_flags;
+} PF_EventExtra;
+
+typedef PF_Err (*PF_EntryPointFunc)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                                    PF_ParamDef* params[], PF_LayerDef* output, void* extra);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

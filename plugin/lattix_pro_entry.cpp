@@ -1,0 +1,7 @@
+#include "plugin/effect_commands.h"
+
+namespace tavrel {
+
+CommandDispatcher build_effect_commands() { return build_lattix_pro_commands(); }
+
+}  // namespace tavrel

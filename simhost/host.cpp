@@ -1,0 +1,228 @@
+#include "simhost/host.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "hostapi/host_world_suites.h"
+#include "simhost/simhost_error.h"
+
+namespace simhost {
+namespace {
+
+std::atomic<Host*> g_current{nullptr};
+constexpr uint8_t kCanary = 0xA5;
+
+SPErr acquire_suite(const char* name, int32_t version, const void** suite) {
+    return Host::current().suites().acquire(name, version, suite);
+}
+
+SPErr release_suite(const char* name, int32_t version) {
+    Host& host = Host::current();
+    const SPErr err = host.suites().release(name, version);
+    if (err != 0) return err;
+    // An injected failure reports after the release took place, so the
+    // effect sees the failure while the books stay balanced.
+    return host.suites().fault("ReleaseSuite");
+}
+
+// Unbounded like a real host's: overruns are caught by the canary behind
+// the return message instead.
+A_long ansi_sprintf(char* buffer, const char* format, ...) {
+    if (A_Err e = Host::current().suites().fault("sprintf")) return -e;
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsprintf(buffer, format, args);
+    va_end(args);
+    return n;
+}
+
+char* ansi_strcpy(char* dst, const char* src) {
+    Host::current().suites().fault("strcpy");
+    return std::strcpy(dst, src);
+}
+
+A_Err register_with_aegp(AEGP_GlobalRefcon, const char* name, AEGP_PluginID* id) {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_RegisterWithAEGP")) return e;
+    if (name == nullptr || id == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+    host.registrations.push_back(name);
+    *id = host.next_plugin_id++;
+    return 0;
+}
+
+A_Err start_undo_group(const char*) { return Host::current().suites().fault("AEGP_StartUndoGroup"); }
+A_Err end_undo_group() { return Host::current().suites().fault("AEGP_EndUndoGroup"); }
+
+int g_application_blob;
+
+A_Err get_application_blob(AEGP_PersistentBlobH* blob) {
+    if (A_Err e = Host::current().suites().fault("AEGP_GetApplicationBlob")) return e;
+    *blob = reinterpret_cast<AEGP_PersistentBlobH>(&g_application_blob);
+    return 0;
+}
+
+A_Err set_long(AEGP_PersistentBlobH blob, const char* section, const char* key, A_long value) {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_SetLong")) return e;
+    if (blob != reinterpret_cast<AEGP_PersistentBlobH>(&g_application_blob) || section == nullptr ||
+        key == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host.preferences.push_back({section, key, value});
+    return 0;
+}
+
+PF_Err info_draw_text(const char* line1, const char* line2) {
+    Host& host = Host::current();
+    if (PF_Err e = host.suites().fault("PF_InfoDrawText")) return e;
+    host.info_lines.emplace_back(line1 ? line1 : "", line2 ? line2 : "");
+    return 0;
+}
+
+PF_Err get_drawing_reference(PF_ContextH context, DRAWBOT_DrawRef* ref) {
+    Host& host = Host::current();
+    if (PF_Err e = host.suites().fault("PF_GetDrawingReference")) return e;
+    if (context == nullptr || ref == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+    *ref = host.drawbot().draw_ref();
+    return 0;
+}
+
+const PF_ANSISuite1 kAnsiSuite{ansi_sprintf, ansi_strcpy};
+const AEGP_UtilitySuite11 kUtilitySuite{register_with_aegp, start_undo_group, end_undo_group};
+const AEGP_PersistentDataSuite3 kPersistentSuite{get_application_blob, set_long};
+const PF_AdvAppSuite2 kAdvAppSuite{info_draw_text};
+const PF_EffectCustomUISuite1 kCustomUISuite{get_drawing_reference};
+
+}  // namespace
+
+const char* command_name(PF_Cmd cmd) {
+    switch (cmd) {
+        case PF_Cmd_ABOUT: return "ABOUT";
+        case PF_Cmd_GLOBAL_SETUP: return "GLOBAL_SETUP";
+        case PF_Cmd_GLOBAL_SETDOWN: return "GLOBAL_SETDOWN";
+        case PF_Cmd_PARAMS_SETUP: return "PARAMS_SETUP";
+        case PF_Cmd_SEQUENCE_SETUP: return "SEQUENCE_SETUP";
+        case PF_Cmd_SEQUENCE_RESETUP: return "SEQUENCE_RESETUP";
+        case PF_Cmd_SEQUENCE_FLATTEN: return "SEQUENCE_FLATTEN";
+        case PF_Cmd_SEQUENCE_SETDOWN: return "SEQUENCE_SETDOWN";
+        case PF_Cmd_FRAME_SETUP: return "FRAME_SETUP";
+        case PF_Cmd_RENDER: return "RENDER";
+        case PF_Cmd_FRAME_SETDOWN: return "FRAME_SETDOWN";
+        case PF_Cmd_USER_CHANGED_PARAM: return "USER_CHANGED_PARAM";
+        case PF_Cmd_UPDATE_PARAMS_UI: return "UPDATE_PARAMS_UI";
+        case PF_Cmd_EVENT: return "EVENT";
+        case PF_Cmd_GET_EXTERNAL_DEPENDENCIES: return "GET_EXTERNAL_DEPENDENCIES";
+        case PF_Cmd_ARBITRARY_CALLBACK: return "ARBITRARY_CALLBACK";
+        case PF_Cmd_SMART_PRE_RENDER: return "SMART_PRE_RENDER";
+        case PF_Cmd_SMART_RENDER: return "SMART_RENDER";
+        default: return "command";
+    }
+}
+
+Host::Host() {
+    Host* expected = nullptr;
+    if (!g_current.compare_exchange_strong(expected, this))
+        throw SimhostError("only one simulated host may exist at a time");
+
+    basic_.AcquireSuite = acquire_suite;
+    basic_.ReleaseSuite = release_suite;
+    utils_.ansi.sprintf = ansi_sprintf;
+    utils_.ansi.strcpy = ansi_strcpy;
+
+    suites_.add(kPFANSISuite, kPFANSISuiteVersion1, &kAnsiSuite);
+    suites_.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11, &kUtilitySuite);
+    suites_.add(kAEGPPersistentDataSuite, kAEGPPersistentDataSuiteVersion3, &kPersistentSuite);
+    suites_.add(kPFAdvAppSuite, kPFAdvAppSuiteVersion2, &kAdvAppSuite);
+    suites_.add(kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1, &kCustomUISuite);
+    suites_.add(kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1, &DrawbotRecorder::draw_suite());
+    suites_.add(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1, &DrawbotRecorder::supplier_suite());
+    suites_.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &DrawbotRecorder::surface_suite());
+    suites_.add(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &DrawbotRecorder::path_suite());
+
+    in_data_.utils = &utils_;
+    in_data_.pica_basicP = &basic_;
+    in_data_.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
+    in_data_.time_scale = 30;
+    in_data_.time_step = 1;
+    in_data_.downsample_x = {1, 1};
+    in_data_.downsample_y = {1, 1};
+    in_data_.pixel_aspect_ratio = {1, 1};
+    for (int32_t i = 0; i < 3; ++i) contexts_[i].w_type = i;
+}
+
+Host::~Host() {
+    // Unload before the suites go: a library may still release at unload.
+    plugin_.reset();
+    g_current.store(nullptr);
+}
+
+Host& Host::current() {
+    Host* h = g_current.load();
+    if (h == nullptr) {
+        std::fprintf(stderr, "simhost: a suite was called with no host alive\n");
+        std::abort();
+    }
+    return *h;
+}
+
+void Host::load(const std::string& plugin_path) {
+    plugin_ = std::make_unique<PluginLibrary>(plugin_path);
+}
+
+PluginLibrary& Host::plugin() {
+    if (!plugin_) throw SimhostError("no plug-in loaded");
+    return *plugin_;
+}
+
+PF_ContextH Host::context(int32_t window_type) {
+    if (window_type < 0 || window_type > 2) throw SimhostError("unknown window type");
+    return &contexts_[window_type];
+}
+
+void Host::preset() {
+    std::memset(&out_.data, 0, sizeof(out_.data));
+    std::memset(out_.canary, kCanary, sizeof(out_.canary));
+    out_.data.global_data = in_data_.global_data;
+    out_.data.sequence_data = in_data_.sequence_data;
+}
+
+void Host::check_after(PF_Cmd cmd) {
+    const std::string where = std::string(command_name(cmd)) + ": ";
+    if (std::memchr(out_.data.return_msg, 0, sizeof(out_.data.return_msg)) == nullptr)
+        violations_.push_back(where + "return message not terminated within 256 bytes");
+    for (uint8_t b : out_.canary) {
+        if (b != kCanary) {
+            violations_.push_back(where + "return message written past its 256 bytes");
+            break;
+        }
+    }
+    for (const auto& s : suites_.unbalanced()) violations_.push_back(where + s);
+    for (const auto& s : drawbot_.unreleased()) violations_.push_back(where + "drawing object " + s);
+    // Adopt what the effect handed back.
+    in_data_.global_data = out_.data.global_data;
+    in_data_.sequence_data = out_.data.sequence_data;
+}
+
+CallResult Host::call(PF_Cmd cmd, PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
+    PF_EntryPointFunc entry = plugin().entry();
+    preset();
+    CallResult result;
+    result.err = entry(cmd, &in_data_, &out_.data, params, output, extra);
+    check_after(cmd);
+    result.message.assign(out_.data.return_msg,
+                          strnlen(out_.data.return_msg, sizeof(out_.data.return_msg)));
+    return result;
+}
+
+CallResult Host::call_with(const std::function<PF_Err(PF_InData*, PF_OutData*)>& fn) {
+    preset();
+    CallResult result;
+    result.err = fn(&in_data_, &out_.data);
+    check_after(-1);
+    result.message.assign(out_.data.return_msg,
+                          strnlen(out_.data.return_msg, sizeof(out_.data.return_msg)));
+    return result;
+}
+
+}  // namespace simhost

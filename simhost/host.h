@@ -1,0 +1,92 @@
+// The simulated host: the callbacks and suites an effect is handed, and a
+// strict caller of its entry point that checks, after every command, what a
+// careful host would check.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hostapi/host_effect.h"
+#include "simhost/drawbot_recorder.h"
+#include "simhost/plugin_library.h"
+#include "simhost/suite_registry.h"
+
+namespace simhost {
+
+struct CallResult {
+    PF_Err err = 0;
+    std::string message;  // return_msg as the effect left it
+};
+
+struct Preference {
+    std::string section;
+    std::string key;
+    int32_t value;
+};
+
+class Host {
+public:
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // The one live host; the suites' C functions reach their host through it.
+    static Host& current();
+
+    void load(const std::string& plugin_path);
+    PluginLibrary& plugin();
+
+    // Calls the entry point with the presets and checks of a strict host.
+    CallResult call(PF_Cmd cmd, PF_ParamDef* params[] = nullptr, PF_LayerDef* output = nullptr,
+                    void* extra = nullptr);
+
+    // Runs fn(in_data, out_data) in place of the entry point, with the same
+    // presets and checks: for driving an effect's functions directly.
+    CallResult call_with(const std::function<PF_Err(PF_InData*, PF_OutData*)>& fn);
+
+    PF_InData& in_data() { return in_data_; }
+    PF_OutData& out_data() { return out_.data; }
+    SuiteRegistry& suites() { return suites_; }
+    DrawbotRecorder& drawbot() { return drawbot_; }
+
+    // A window context of the given kind (PF_Window_...).
+    PF_ContextH context(int32_t window_type);
+
+    // Everything a strict host found wrong so far, in order.
+    const std::vector<std::string>& violations() const { return violations_; }
+    void clear_violations() { violations_.clear(); }
+
+    // Host-side records.
+    std::vector<std::string> registrations;
+    std::vector<Preference> preferences;
+    std::vector<std::pair<std::string, std::string>> info_lines;
+    int32_t next_plugin_id = 1;
+
+private:
+    void preset();
+    void check_after(PF_Cmd cmd);
+
+    struct OutBlock {
+        PF_OutData data;
+        // Catches a return message written past its 256 bytes.
+        uint8_t canary[512];
+    };
+
+    SuiteRegistry suites_;
+    DrawbotRecorder drawbot_;
+    SPBasicSuite basic_{};
+    PF_UtilCallbacks utils_{};
+    PF_InData in_data_{};
+    OutBlock out_{};
+    PF_ContextOpaque contexts_[3]{};
+    std::unique_ptr<PluginLibrary> plugin_;
+    std::vector<std::string> violations_;
+};
+
+const char* command_name(PF_Cmd cmd);
+
+}  // namespace simhost
