@@ -1,4 +1,5 @@
 #include "plugin/about.h"
+#include "plugin/arbitrary_callback.h"
 #include "plugin/effect_commands.h"
 
 namespace tavrel {
@@ -6,6 +7,7 @@ namespace tavrel {
 CommandDispatcher build_lattix_pro_commands() {
     CommandDispatcher d;
     d.add(PF_Cmd_ABOUT, about);
+    d.add(PF_Cmd_ARBITRARY_CALLBACK, arbitrary_callback);
     return d;
 }
 
