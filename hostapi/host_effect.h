@@ -103,6 +103,13 @@ typedef struct PF_FixedSliderDef {
     int16_t display_flags;
 } PF_FixedSliderDef;
 
+typedef struct PF_ArbitraryDef {
+    int32_t id;
+    PF_ArbitraryH dephault;
+    PF_ArbitraryH value;
+    void* refconPV;
+} PF_ArbitraryDef;
+
 typedef struct PF_ParamDef {
     union {
         int32_t id;           /* disk id, during parameter set-up */
@@ -117,6 +124,7 @@ typedef struct PF_ParamDef {
     union {
         PF_LayerDef ld;
         PF_FixedSliderDef fd;
+        PF_ArbitraryDef arb_d;
     } u;
 } PF_ParamDef;
 

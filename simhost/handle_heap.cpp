@@ -10,6 +10,7 @@ HandleHeap::~HandleHeap() {
         std::free(*r.first);
         delete r.first;
     }
+    for (PF_Handle h : retired_) delete h;
 }
 
 PF_Handle HandleHeap::allocate(uint64_t size, const std::string& owner) {
@@ -55,7 +56,8 @@ void HandleHeap::dispose(PF_Handle h) {
     }
     if (it->second.locks != 0) misuse_.push_back(describe(h, it->second) + " disposed while locked");
     std::free(*h);
-    delete h;
+    *h = nullptr;
+    retired_.push_back(h);
     records_.erase(it);
 }
 

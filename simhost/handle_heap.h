@@ -54,6 +54,9 @@ private:
     mutable std::mutex mutex_;
     std::map<PF_Handle, Record> records_;
     std::vector<std::string> misuse_;
+    // Master pointers of disposed handles are never reused, so a stale
+    // handle stays recognisable as disposed.
+    std::vector<PF_Handle> retired_;
     uint64_t next_serial_ = 1;
 };
 
