@@ -11,6 +11,7 @@
 
 #include "hostapi/host_effect.h"
 #include "simhost/drawbot_recorder.h"
+#include "simhost/handle_heap.h"
 #include "simhost/plugin_library.h"
 #include "simhost/suite_registry.h"
 
@@ -38,6 +39,10 @@ public:
     static Host& current();
 
     void load(const std::string& plugin_path);
+    // Unloads the plug-in and records every handle still alive as a leak:
+    // the effect disposes its global and sequence handles at set-down, and
+    // the host disposes its arbitrary-data values through the effect.
+    void unload();
     PluginLibrary& plugin();
 
     // Calls the entry point with the presets and checks of a strict host.
@@ -52,6 +57,9 @@ public:
     PF_OutData& out_data() { return out_.data; }
     SuiteRegistry& suites() { return suites_; }
     DrawbotRecorder& drawbot() { return drawbot_; }
+    // Failures of new_handle and lock_handle are injected through suites()
+    // under the names "host_new_handle" and "host_lock_handle".
+    HandleHeap& handles() { return handles_; }
 
     // A window context of the given kind (PF_Window_...).
     PF_ContextH context(int32_t window_type);
@@ -78,6 +86,7 @@ private:
 
     SuiteRegistry suites_;
     DrawbotRecorder drawbot_;
+    HandleHeap handles_;
     SPBasicSuite basic_{};
     PF_UtilCallbacks utils_{};
     PF_InData in_data_{};

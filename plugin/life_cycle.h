@@ -1,0 +1,48 @@
+// The global and sequence life cycle: what lives in the host's global and
+// sequence handles, and the handlers that make and destroy it.
+#pragma once
+
+#include <cstdint>
+
+#include "hostapi/host_effect.h"
+
+namespace tavrel {
+
+struct SequenceData;
+class GlEngine;
+
+inline constexpr const char kEffectName[] = "Tavrel Lattix Pro";
+inline constexpr const char kMPCompatibilitySection[] = "EffectsCompatability -- Effect MP Compatible 6";
+
+PF_Err global_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                    PF_LayerDef* output, void* extra);
+PF_Err global_setdown(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                      PF_LayerDef* output, void* extra);
+PF_Err sequence_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                      PF_LayerDef* output, void* extra);
+PF_Err sequence_resetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                        PF_LayerDef* output, void* extra);
+PF_Err sequence_setdown(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                        PF_LayerDef* output, void* extra);
+PF_Err frame_setdown(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                     PF_LayerDef* output, void* extra);
+
+// The plug-in id the host gives for name. A missing suite throws the bare
+// long 516, a host error PFErrException.
+uint32_t register_with_aegp(const PF_InData* in_data, const char* name);
+// Stores 0 under the effect's name in the host's multi-processing
+// compatibility preferences.
+void set_mp_compatibility(const PF_InData* in_data, const char* name);
+
+// The render command that destroys an instance's state on the rendering
+// thread, where its GPU objects may be released.
+struct LXGlobalGLCleanUp {
+    SequenceData* data;
+    void operator()(GlEngine&) const { destroy(); }
+    void destroy() const;
+};
+
+// Sequence records constructed by this library and not yet destroyed.
+bool is_live_sequence_data(const SequenceData* data);
+
+}  // namespace tavrel
