@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -17,7 +18,14 @@ struct CliRun {
 };
 
 CliRun run_simhost(const std::string& args) {
-    const std::string err_file = testing::TempDir() + "simhost_stderr.txt";
+    // ctest runs these cases as separate processes at once: one file each.
+    std::string err_file = testing::TempDir() + "simhost_stderr_XXXXXX";
+    const int fd = mkstemp(err_file.data());
+    if (fd < 0) {
+        ADD_FAILURE() << "mkstemp failed";
+        return {};
+    }
+    close(fd);
     const std::string cmd = std::string(TAVREL_BIN_DIR) + "/simhost " + args + " 2>" + err_file;
     CliRun r{};
     FILE* p = popen(cmd.c_str(), "r");
@@ -32,6 +40,7 @@ CliRun run_simhost(const std::string& args) {
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream e(err_file);
     r.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
+    std::remove(err_file.c_str());
     return r;
 }
 
@@ -60,7 +69,7 @@ TEST(SimhostCli, AboutPrintsBothLines) {
 }
 
 TEST(SimhostCli, BadInputGetsAClearErrorAndNonZeroExit) {
-    const std::string text_file = testing::TempDir() + "not_a_library.txt";
+    const std::string text_file = testing::TempDir() + "not_a_library_" + std::to_string(getpid()) + ".txt";
     std::ofstream(text_file) << "plain text, not ELF\n";
     const std::string fixtures = TAVREL_FIXTURE_DIR;
     struct Case {
