@@ -88,6 +88,28 @@ PF_Err get_drawing_reference(PF_ContextH context, DRAWBOT_DrawRef* ref) {
     return 0;
 }
 
+PF_Err add_param(PF_ProgPtr, int32_t index, PF_ParamDef* def) {
+    Host& host = Host::current();
+    if (PF_Err e = host.suites().fault("add_param")) return e;
+    return host.params().add(index, def);
+}
+
+PF_Handle new_handle(uint64_t size) {
+    Host& host = Host::current();
+    if (host.suites().fault("host_new_handle")) return nullptr;
+    return host.handles().allocate(size);
+}
+
+void* lock_handle(PF_Handle handle) {
+    Host& host = Host::current();
+    if (host.suites().fault("host_lock_handle")) return nullptr;
+    return host.handles().lock(handle);
+}
+
+void unlock_handle(PF_Handle handle) { Host::current().handles().unlock(handle); }
+
+void dispose_handle(PF_Handle handle) { Host::current().handles().dispose(handle); }
+
 const PF_ANSISuite1 kAnsiSuite{ansi_sprintf, ansi_strcpy};
 const AEGP_UtilitySuite11 kUtilitySuite{register_with_aegp, start_undo_group, end_undo_group};
 const AEGP_PersistentDataSuite3 kPersistentSuite{get_application_blob, set_long};
@@ -140,6 +162,11 @@ Host::Host() {
     suites_.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &DrawbotRecorder::surface_suite());
     suites_.add(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &DrawbotRecorder::path_suite());
 
+    utils_.host_new_handle = new_handle;
+    utils_.host_lock_handle = lock_handle;
+    utils_.host_unlock_handle = unlock_handle;
+    utils_.host_dispose_handle = dispose_handle;
+    in_data_.inter.add_param = add_param;
     in_data_.utils = &utils_;
     in_data_.pica_basicP = &basic_;
     in_data_.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
@@ -199,6 +226,7 @@ void Host::check_after(PF_Cmd cmd) {
     }
     for (const auto& s : suites_.unbalanced()) violations_.push_back(where + s);
     for (const auto& s : drawbot_.unreleased()) violations_.push_back(where + "drawing object " + s);
+    for (const auto& s : handles_.locked()) violations_.push_back(where + s);
     // Adopt what the effect handed back.
     in_data_.global_data = out_.data.global_data;
     in_data_.sequence_data = out_.data.sequence_data;
@@ -207,9 +235,17 @@ void Host::check_after(PF_Cmd cmd) {
 CallResult Host::call(PF_Cmd cmd, PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
     PF_EntryPointFunc entry = plugin().entry();
     preset();
+    if (cmd == PF_Cmd_PARAMS_SETUP) params_.begin();
     CallResult result;
     result.err = entry(cmd, &in_data_, &out_.data, params, output, extra);
     check_after(cmd);
+    // A failed set-up is the effect's to report; only a finished one must
+    // add up.
+    if (cmd == PF_Cmd_PARAMS_SETUP && result.err == PF_Err_NONE) {
+        for (const auto& s : params_.check(out_.data.num_params,
+                                           expected_param_count(plugin().pipl().match_name)))
+            violations_.push_back("PARAMS_SETUP: " + s);
+    }
     result.message.assign(out_.data.return_msg,
                           strnlen(out_.data.return_msg, sizeof(out_.data.return_msg)));
     return result;

@@ -11,6 +11,8 @@
 
 #include "hostapi/host_effect.h"
 #include "simhost/drawbot_recorder.h"
+#include "simhost/minimal_handles.h"
+#include "simhost/param_store.h"
 #include "simhost/plugin_library.h"
 #include "simhost/suite_registry.h"
 
@@ -52,6 +54,9 @@ public:
     PF_OutData& out_data() { return out_.data; }
     SuiteRegistry& suites() { return suites_; }
     DrawbotRecorder& drawbot() { return drawbot_; }
+    MinimalHandles& handles() { return handles_; }
+    // The parameters of the last parameter set-up.
+    ParamStore& params() { return params_; }
 
     // A window context of the given kind (PF_Window_...).
     PF_ContextH context(int32_t window_type);
@@ -85,6 +90,8 @@ private:
     PF_ContextOpaque contexts_[3]{};
     std::unique_ptr<PluginLibrary> plugin_;
     std::vector<std::string> violations_;
+    MinimalHandles handles_;
+    ParamStore params_{[this](PF_Handle h) { handles_.dispose(h); }};
 };
 
 const char* command_name(PF_Cmd cmd);
