@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <stdexcept>
 #include <cstring>
 #include <map>
 #include <new>
@@ -255,6 +257,18 @@ TEST_F(ParamTable, RepeatedSetUpReplacesTheTableAndFreesTheOldDefault) {
     EXPECT_NE(def(tavrel::kParamMeshDistortion).u.arb_d.dephault, nullptr);
     EXPECT_TRUE(host.handles().owns(def(tavrel::kParamMeshDistortion).u.arb_d.dephault));
     EXPECT_TRUE(host.violations().empty());
+}
+
+TEST(PointParams, OnlyTheFirstFiveRowsAndColumnsHaveSliders) {
+    EXPECT_EQ(tavrel::point_param_indices(0, 0), (std::array<int32_t, 3>{44, 45, 46}));
+    EXPECT_EQ(tavrel::point_param_indices(4, 4), (std::array<int32_t, 3>{124, 125, 126}));
+    EXPECT_EQ(tavrel::point_param_disk_ids(1, 2), (std::array<int32_t, 3>{91, 92, 93}));
+    for (const auto& [r, c] : std::vector<std::pair<int, int>>{{5, 0}, {0, 5}, {-1, 0}, {0, -1}}) {
+        EXPECT_THROW(tavrel::point_param_indices(r, c), std::out_of_range);
+        EXPECT_THROW(tavrel::point_param_disk_ids(r, c), std::out_of_range);
+    }
+    for (int32_t i : {-1, 0, 5, 43, 59, 60, 76, 77, 127, 128, 216})
+        EXPECT_FALSE(tavrel::point_param_location(i).has_value()) << i;
 }
 
 }  // namespace
