@@ -4,7 +4,7 @@
 #include <string>
 
 #include "plugin/banner_image.h"
-#include "plugin/default_grid.h"
+#include "plugin/default_grid_handle.h"
 #include "plugin/lattix_pro_params.h"
 #include "plugin/param_declare.h"
 #include "plugin/plugin_errors.h"

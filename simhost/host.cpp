@@ -227,6 +227,7 @@ void Host::check_after(PF_Cmd cmd) {
     for (const auto& s : suites_.unbalanced()) violations_.push_back(where + s);
     for (const auto& s : drawbot_.unreleased()) violations_.push_back(where + "drawing object " + s);
     for (const auto& s : handles_.locked()) violations_.push_back(where + s);
+    for (const auto& s : handles_.take_misuse()) violations_.push_back(where + s);
     // Adopt what the effect handed back.
     in_data_.global_data = out_.data.global_data;
     in_data_.sequence_data = out_.data.sequence_data;

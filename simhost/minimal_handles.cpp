@@ -34,29 +34,46 @@ PF_Handle MinimalHandles::allocate(uint64_t size) {
 void* MinimalHandles::lock(PF_Handle handle) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto it = blocks_.find(handle);
-    if (it == blocks_.end()) return nullptr;
+    if (it == blocks_.end()) {
+        misuse_.push_back("lock of an unknown handle");
+        return nullptr;
+    }
     ++it->second.locks;
     return it->second.data;
 }
 
-bool MinimalHandles::unlock(PF_Handle handle) {
+void MinimalHandles::unlock(PF_Handle handle) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto it = blocks_.find(handle);
-    if (it == blocks_.end() || it->second.locks == 0) return false;
-    --it->second.locks;
-    return true;
+    if (it == blocks_.end()) {
+        misuse_.push_back("unlock of an unknown handle");
+    } else if (it->second.locks == 0) {
+        misuse_.push_back("unlock of handle " + std::to_string(it->second.serial) +
+                          " without a lock");
+    } else {
+        --it->second.locks;
+    }
 }
 
-bool MinimalHandles::dispose(PF_Handle handle) {
+void MinimalHandles::dispose(PF_Handle handle) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto it = blocks_.find(handle);
-    if (it == blocks_.end()) return false;
+    if (it == blocks_.end()) {
+        misuse_.push_back("disposal of an unknown handle");
+        return;
+    }
     std::free(it->second.data);
     blocks_.erase(it);
-    return true;
 }
 
-bool MinimalHandles::owns(PF_Handle handle) const {
+std::vector<std::string> MinimalHandles::take_misuse() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> out;
+    out.swap(misuse_);
+    return out;
+}
+
+bool MinimalHandles::live(PF_Handle handle) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return blocks_.count(handle) != 0;
 }
@@ -73,7 +90,7 @@ int MinimalHandles::lock_count(PF_Handle handle) const {
     return it == blocks_.end() ? 0 : it->second.locks;
 }
 
-size_t MinimalHandles::live() const {
+size_t MinimalHandles::live_count() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return blocks_.size();
 }

@@ -2,7 +2,8 @@
 // dereference a handle without locking it. Lock counts are kept so that a
 // strict host can find locks left behind, and allocation or locking can be
 // made to fail through the suite registry's fault injection
-// ("host_new_handle", "host_lock_handle").
+// ("host_new_handle", "host_lock_handle"). Deliberately small: the names
+// follow the fuller handle heap of the host so that one can replace it.
 #pragma once
 
 #include <cstddef>
@@ -28,17 +29,19 @@ public:
     PF_Handle allocate(uint64_t size);
     // The block, counted as one more lock; null for a handle this host did not make.
     void* lock(PF_Handle handle);
-    // False for a handle that is unknown or not locked.
-    bool unlock(PF_Handle handle);
-    // False for a handle that is unknown (never made, or disposed already).
-    bool dispose(PF_Handle handle);
+    // Unknown handles and unlocks without a lock are kept as misuse.
+    void unlock(PF_Handle handle);
+    // Unknown handles (never made, or disposed already) are kept as misuse.
+    void dispose(PF_Handle handle);
 
-    bool owns(PF_Handle handle) const;
+    bool live(PF_Handle handle) const;
     uint64_t size(PF_Handle handle) const;
     int lock_count(PF_Handle handle) const;
-    size_t live() const;
+    size_t live_count() const;
     // "handle N of S bytes locked L times" for each handle still locked.
     std::vector<std::string> locked() const;
+    // Misuse since the last call.
+    std::vector<std::string> take_misuse();
 
 private:
     struct Block {
@@ -50,6 +53,7 @@ private:
     };
     mutable std::mutex mutex_;
     std::map<PF_Handle, Block> blocks_;
+    std::vector<std::string> misuse_;
     uint64_t next_serial_ = 1;
 };
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plugin/command_dispatcher.h"
-#include "plugin/default_grid.h"
+#include "plugin/default_grid_handle.h"
 #include "plugin/lattix_pro_params.h"
 #include "plugin/param_declare.h"
 #include "plugin/plugin_errors.h"
@@ -157,7 +157,7 @@ TEST_F(ParamGroups, RefusedDeclarationEndsTheSetUpWithTheHostCode) {
         EXPECT_EQ(host.suites().calls("add_param") - before, c.call) << c.where;
         EXPECT_EQ(host.out_data().num_params, 0) << c.where;
         EXPECT_EQ(host.params().count(), c.call) << c.where;  // input layer + the accepted ones
-        EXPECT_EQ(host.handles().live(), c.live_handles) << c.where;
+        EXPECT_EQ(host.handles().live_count(), c.live_handles) << c.where;
         EXPECT_TRUE(host.violations().empty()) << c.where << ": " << host.violations().front();
     }
     // Without faults the same host completes the set-up.
@@ -181,7 +181,7 @@ TEST_F(ParamGroups, DefaultGridFailuresEndTheSetUpBeforeMeshDistortion) {
         EXPECT_EQ(r.err, c.expected) << c.function;
         // About, Grid, Rows and Columns were declared; Mesh Distortion never was.
         EXPECT_EQ(host.suites().calls("add_param") - before, 4) << c.function;
-        EXPECT_EQ(host.handles().live(), 0u) << c.function;
+        EXPECT_EQ(host.handles().live_count(), 0u) << c.function;
         EXPECT_TRUE(host.violations().empty()) << c.function;
     }
 }
@@ -208,13 +208,14 @@ TEST_F(ParamGroups, DefaultGridHandleDirectly) {
         EXPECT_EQ(thrown, c.expected);
         if (c.fail) {
             EXPECT_EQ(made, nullptr);
-            EXPECT_EQ(host.handles().live(), 0u);
+            EXPECT_EQ(host.handles().live_count(), 0u);
         } else {
             ASSERT_NE(made, nullptr);
             EXPECT_EQ(host.handles().lock_count(made), 0);
             const auto* grid = static_cast<const tavrel::ControlPointGrid*>(*made);
             EXPECT_TRUE(*grid == tavrel::ControlPointGrid(2, 2));
-            EXPECT_TRUE(host.handles().dispose(made));
+            host.handles().dispose(made);
+            EXPECT_EQ(host.handles().live_count(), 0u);
         }
         EXPECT_TRUE(host.violations().empty());
     }

@@ -232,10 +232,10 @@ TEST_F(ParamTable, GridDefaultIsAHostOwnedTwoByTwoGrid) {
     EXPECT_EQ(d.u.arb_d.id, 1234);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(d.u.arb_d.refconPV), 0xDEADBEEFu);
     const PF_Handle h = d.u.arb_d.dephault;
-    ASSERT_TRUE(host.handles().owns(h));
+    ASSERT_TRUE(host.handles().live(h));
     EXPECT_EQ(host.handles().size(h), sizeof(tavrel::ControlPointGrid));
     EXPECT_EQ(host.handles().lock_count(h), 0);
-    EXPECT_EQ(host.handles().live(), 1u);
+    EXPECT_EQ(host.handles().live_count(), 1u);
 
     // Byte for byte what a cleared block with a fresh 2 by 2 grid holds, so
     // the unused slots carry nothing either.
@@ -253,9 +253,9 @@ TEST_F(ParamTable, GridDefaultIsAHostOwnedTwoByTwoGrid) {
 TEST_F(ParamTable, RepeatedSetUpReplacesTheTableAndFreesTheOldDefault) {
     ASSERT_EQ(host.call(PF_Cmd_PARAMS_SETUP).err, PF_Err_NONE);
     EXPECT_EQ(host.params().count(), 276);
-    EXPECT_EQ(host.handles().live(), 1u);
+    EXPECT_EQ(host.handles().live_count(), 1u);
     EXPECT_NE(def(tavrel::kParamMeshDistortion).u.arb_d.dephault, nullptr);
-    EXPECT_TRUE(host.handles().owns(def(tavrel::kParamMeshDistortion).u.arb_d.dephault));
+    EXPECT_TRUE(host.handles().live(def(tavrel::kParamMeshDistortion).u.arb_d.dephault));
     EXPECT_TRUE(host.violations().empty());
 }
 

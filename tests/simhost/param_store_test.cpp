@@ -196,7 +196,7 @@ TEST(ParamStore, StrictChecks) {
 TEST(ParamStore, OwnsTheArbitraryDataDefault) {
     simhost::MinimalHandles handles;
     {
-        simhost::ParamStore store([&](PF_Handle h) { EXPECT_TRUE(handles.dispose(h)); });
+        simhost::ParamStore store([&](PF_Handle h) { handles.dispose(h); });
         PF_ParamDef arb = make(PF_Param_ARBITRARY_DATA, "Mesh Distortion", 4, 0x60);
         arb.ui_flags = PF_PUI_CONTROL;
         arb.u.arb_d.id = 1234;
@@ -208,13 +208,13 @@ TEST(ParamStore, OwnsTheArbitraryDataDefault) {
         EXPECT_EQ(store.at(1).def.u.arb_d.dephault, arb.u.arb_d.dephault);
         // A new set-up disposes the old default.
         store.begin();
-        EXPECT_EQ(handles.live(), 0u);
+        EXPECT_EQ(handles.live_count(), 0u);
         arb.u.arb_d.dephault = handles.allocate(64);
         store.add(-1, &arb);
-        EXPECT_EQ(handles.live(), 1u);
+        EXPECT_EQ(handles.live_count(), 1u);
     }
     // So does the end of the store.
-    EXPECT_EQ(handles.live(), 0u);
+    EXPECT_EQ(handles.live_count(), 0u);
 }
 
 TEST(MinimalHandles, MasterPointersLocksAndDisposal) {
@@ -230,17 +230,23 @@ TEST(MinimalHandles, MasterPointersLocksAndDisposal) {
     EXPECT_EQ(handles.lock(h), *h);
     EXPECT_EQ(handles.lock_count(h), 2);
     EXPECT_EQ(handles.locked(), std::vector<std::string>{"handle 1 of 100 bytes locked 2 times"});
-    EXPECT_TRUE(handles.unlock(h));
-    EXPECT_TRUE(handles.unlock(h));
-    EXPECT_FALSE(handles.unlock(h));
+    handles.unlock(h);
+    handles.unlock(h);
+    EXPECT_TRUE(handles.take_misuse().empty());
+    handles.unlock(h);
+    EXPECT_EQ(handles.take_misuse(), std::vector<std::string>{"unlock of handle 1 without a lock"});
     EXPECT_TRUE(handles.locked().empty());
 
     void* stranger = nullptr;
     EXPECT_EQ(handles.lock(&stranger), nullptr);
-    EXPECT_FALSE(handles.dispose(&stranger));
-    EXPECT_TRUE(handles.dispose(h));
-    EXPECT_FALSE(handles.dispose(h));
-    EXPECT_EQ(handles.live(), 0u);
+    handles.dispose(&stranger);
+    EXPECT_EQ(handles.take_misuse(), (std::vector<std::string>{"lock of an unknown handle",
+                                                               "disposal of an unknown handle"}));
+    handles.dispose(h);
+    EXPECT_FALSE(handles.live(h));
+    handles.dispose(h);
+    EXPECT_EQ(handles.take_misuse(), std::vector<std::string>{"disposal of an unknown handle"});
+    EXPECT_EQ(handles.live_count(), 0u);
     // A zero-byte request still gets a block of its own.
     PF_Handle empty = handles.allocate(0);
     ASSERT_NE(empty, nullptr);

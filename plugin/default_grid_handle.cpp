@@ -1,4 +1,4 @@
-#include "plugin/default_grid.h"
+#include "plugin/default_grid_handle.h"
 
 #include <cstring>
 #include <new>
@@ -8,7 +8,7 @@
 
 namespace tavrel {
 
-void default_grid_handle(PF_InData* in_data, PF_OutData*, PF_Handle* place) {
+void default_grid_handle(const PF_InData* in_data, PF_OutData*, PF_Handle* place) {
     const PF_UtilCallbacks* utils = in_data->utils;
     PF_Handle handle = utils->host_new_handle(sizeof(ControlPointGrid));
     if (handle == nullptr) throw PFErrException(PF_Err_OUT_OF_MEMORY);
@@ -22,7 +22,7 @@ void default_grid_handle(PF_InData* in_data, PF_OutData*, PF_Handle* place) {
     // them from carrying whatever the host's block held.
     std::memset(block, 0, sizeof(ControlPointGrid));
     try {
-        new (block) ControlPointGrid(kDefaultGridColumns, kDefaultGridRows);
+        new (block) ControlPointGrid(2, 2);
     } catch (...) {
         utils->host_unlock_handle(handle);
         utils->host_dispose_handle(handle);
