@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "surface/arb_param_reader.h"
 #include "surface/auto_tangents.h"
 #include "surface/tolerance.h"
 
@@ -121,6 +122,30 @@ ControlPointGrid ControlPointGrid::with_tangent_settings(const ControlPointGrid&
     ControlPointGrid g = source;
     g.tangent_settings_ = settings;
     g.compute_auto_tangents(g.columns_, g.rows_, settings);
+    return g;
+}
+
+ControlPointGrid ControlPointGrid::read(IARBParamReader& reader) {
+    ControlPointGrid g(BlankTag{}, 0, 0);
+    const int32_t count = static_cast<int32_t>(reader.read_uint());
+    const uint32_t columns = reader.read_uint();
+    const uint32_t rows = reader.read_uint();
+    // Sizes beyond 20 would write past the 441 slots; products in 64 bits
+    // so that no pair of counts wraps into a plausible point count.
+    const bool size_ok = columns >= 1 && columns <= uint32_t(kMaxCells) && rows >= 1 &&
+                         rows <= uint32_t(kMaxCells);
+    if (!size_ok || int64_t(count) != (int64_t(columns) + 1) * (int64_t(rows) + 1) ||
+        !reader.fits_buffer(count))
+        throw std::runtime_error("Invalid parameter file.");
+    g.columns_ = static_cast<int32_t>(columns);
+    g.rows_ = static_cast<int32_t>(rows);
+    for (int i = 0; i < count; ++i) {
+        LX_Cp& p = g.points_[i];
+        // The stored flag becomes any_selected; handle 0's own selected byte
+        // then comes from its record.
+        p.set_selected(LX_Cp::kPosition, reader.read_bool());
+        for (int k = 0; k < LX_Cp::kHandles; ++k) reader.read_vertex(p.writable_handle(k));
+    }
     return g;
 }
 

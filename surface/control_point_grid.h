@@ -66,6 +66,8 @@ private:
 
 namespace tavrel {
 
+class IARBParamReader;
+
 class ControlPointGrid {
 public:
     static constexpr int kMaxCells = 20;
@@ -81,6 +83,12 @@ public:
     // The grid of source with other auto-tangent settings, after the pass.
     static ControlPointGrid with_tangent_settings(const ControlPointGrid& source,
                                                   const AutoTangentSettings& settings);
+
+    // The grid a flattened form describes, read through reader after its
+    // header: all slots new points, default auto-tangent settings. Throws
+    // std::runtime_error "Invalid parameter file." when the counts do not
+    // describe a grid of 1..20 cells each way or do not fit the buffer.
+    static ControlPointGrid read(IARBParamReader& reader);
 
     // Points, columns and rows of other; auto-tangent settings to defaults.
     void copy_points(const ControlPointGrid& other);
