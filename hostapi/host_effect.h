@@ -297,6 +297,77 @@ typedef struct PF_EventExtra {
     int32_t evt_out_flags;
 } PF_EventExtra;
 
+/* Arbitrary-data parameters: the callback selectors and their argument
+ * blocks. Each block starts with the parameter's refcon. */
+enum {
+    PF_Arbitrary_NEW_FUNC = 0,
+    PF_Arbitrary_DISPOSE_FUNC = 1,
+    PF_Arbitrary_COPY_FUNC = 2,
+    PF_Arbitrary_FLAT_SIZE_FUNC = 3,
+    PF_Arbitrary_FLATTEN_FUNC = 4,
+    PF_Arbitrary_UNFLATTEN_FUNC = 5,
+    PF_Arbitrary_INTERP_FUNC = 6,
+    PF_Arbitrary_COMPARE_FUNC = 7,
+    PF_Arbitrary_PRINT_SIZE_FUNC = 8,
+    PF_Arbitrary_PRINT_FUNC = 9,
+    PF_Arbitrary_SCAN_FUNC = 10
+};
+typedef int32_t PF_FunctionSelector;
+
+enum {
+    PF_ArbCompare_EQUAL = 0,
+    PF_ArbCompare_LESS = 1, /* ours */
+    PF_ArbCompare_MORE = 2, /* ours */
+    PF_ArbCompare_NOT_EQUAL = 3
+};
+typedef int32_t PF_ArbCompareResult;
+typedef int32_t PF_ArbPrintFlags;
+
+typedef struct PF_ArbParamsExtra {
+    PF_FunctionSelector which_function;
+    int32_t id;
+    union {
+        struct { void* refconPV; PF_ArbitraryH* arbPH; } new_func_params;
+        struct { void* refconPV; PF_ArbitraryH arbH; } dispose_func_params;
+        struct { void* refconPV; PF_ArbitraryH src_arbH; PF_ArbitraryH* dst_arbPH; } copy_func_params;
+        struct { void* refconPV; PF_ArbitraryH arbH; A_u_long* flat_data_sizePLu; } flat_size_func_params;
+        struct { void* refconPV; PF_ArbitraryH arbH; A_u_long buf_sizeLu; void* flat_dataPV; } flatten_func_params;
+        struct { void* refconPV; A_u_long buf_sizeLu; const void* flat_dataPV; PF_ArbitraryH* arbPH; } unflatten_func_params;
+        struct {
+            void* refconPV;
+            PF_ArbitraryH left_arbH;
+            PF_ArbitraryH right_arbH;
+            double tF;
+            PF_ArbitraryH* interpPH;
+        } interp_func_params;
+        struct {
+            void* refconPV;
+            PF_ArbitraryH a_arbH;
+            PF_ArbitraryH b_arbH;
+            PF_ArbCompareResult* compareP;
+        } compare_func_params;
+        struct {
+            void* refconPV;
+            PF_ArbitraryH arbH;
+            PF_ArbPrintFlags print_flags;
+            A_u_long* print_sizePLu;
+        } print_size_func_params;
+        struct {
+            void* refconPV;
+            PF_ArbitraryH arbH;
+            PF_ArbPrintFlags print_flags;
+            A_u_long print_sizeLu;
+            char* print_bufferPC;
+        } print_func_params;
+        struct {
+            void* refconPV;
+            const char* bufPC;
+            A_u_long bytes_to_scanLu;
+            PF_ArbitraryH* arbPH;
+        } scan_func_params;
+    } u;
+} PF_ArbParamsExtra;
+
 typedef PF_Err (*PF_EntryPointFunc)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
                                     PF_ParamDef* params[], PF_LayerDef* output, void* extra);
 

@@ -6,8 +6,8 @@
 
 namespace tavrel {
 
-// Stores the new handle in *place, unlocked. Throws PFErrException 4 when the
-// host gives no handle and 512 when it cannot be locked (the handle is then
+// Stores the new handle in *place. Throws PFErrException 4 when the host
+// gives no handle and 512 when it cannot be locked (the handle is then
 // disposed again, so nothing is left behind).
 void default_grid_handle(const PF_InData* in_data, PF_OutData* out_data, PF_Handle* place);
 

@@ -43,6 +43,22 @@ char* ansi_strcpy(char* dst, const char* src) {
     return std::strcpy(dst, src);
 }
 
+PF_Handle host_new_handle(uint64_t size) {
+    Host& host = Host::current();
+    if (host.suites().fault("host_new_handle")) return nullptr;
+    return host.handles().allocate(size, "effect");
+}
+
+void* host_lock_handle(PF_Handle h) {
+    Host& host = Host::current();
+    if (host.suites().fault("host_lock_handle")) return nullptr;
+    return host.handles().lock(h);
+}
+
+void host_unlock_handle(PF_Handle h) { Host::current().handles().unlock(h); }
+
+void host_dispose_handle(PF_Handle h) { Host::current().handles().dispose(h); }
+
 A_Err register_with_aegp(AEGP_GlobalRefcon, const char* name, AEGP_PluginID* id) {
     Host& host = Host::current();
     if (A_Err e = host.suites().fault("AEGP_RegisterWithAEGP")) return e;
@@ -94,22 +110,6 @@ PF_Err add_param(PF_ProgPtr, int32_t index, PF_ParamDef* def) {
     return host.params().add(index, def);
 }
 
-PF_Handle new_handle(uint64_t size) {
-    Host& host = Host::current();
-    if (host.suites().fault("host_new_handle")) return nullptr;
-    return host.handles().allocate(size);
-}
-
-void* lock_handle(PF_Handle handle) {
-    Host& host = Host::current();
-    if (host.suites().fault("host_lock_handle")) return nullptr;
-    return host.handles().lock(handle);
-}
-
-void unlock_handle(PF_Handle handle) { Host::current().handles().unlock(handle); }
-
-void dispose_handle(PF_Handle handle) { Host::current().handles().dispose(handle); }
-
 const PF_ANSISuite1 kAnsiSuite{ansi_sprintf, ansi_strcpy};
 const AEGP_UtilitySuite11 kUtilitySuite{register_with_aegp, start_undo_group, end_undo_group};
 const AEGP_PersistentDataSuite3 kPersistentSuite{get_application_blob, set_long};
@@ -151,6 +151,10 @@ Host::Host() {
     basic_.ReleaseSuite = release_suite;
     utils_.ansi.sprintf = ansi_sprintf;
     utils_.ansi.strcpy = ansi_strcpy;
+    utils_.host_new_handle = host_new_handle;
+    utils_.host_lock_handle = host_lock_handle;
+    utils_.host_unlock_handle = host_unlock_handle;
+    utils_.host_dispose_handle = host_dispose_handle;
 
     suites_.add(kPFANSISuite, kPFANSISuiteVersion1, &kAnsiSuite);
     suites_.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11, &kUtilitySuite);
@@ -162,10 +166,6 @@ Host::Host() {
     suites_.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &DrawbotRecorder::surface_suite());
     suites_.add(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &DrawbotRecorder::path_suite());
 
-    utils_.host_new_handle = new_handle;
-    utils_.host_lock_handle = lock_handle;
-    utils_.host_unlock_handle = unlock_handle;
-    utils_.host_dispose_handle = dispose_handle;
     in_data_.inter.add_param = add_param;
     in_data_.utils = &utils_;
     in_data_.pica_basicP = &basic_;
@@ -197,6 +197,11 @@ void Host::load(const std::string& plugin_path) {
     plugin_ = std::make_unique<PluginLibrary>(plugin_path);
 }
 
+void Host::unload() {
+    plugin_.reset();
+    for (const auto& s : handles_.leaked()) violations_.push_back("unload: " + s);
+}
+
 PluginLibrary& Host::plugin() {
     if (!plugin_) throw SimhostError("no plug-in loaded");
     return *plugin_;
@@ -226,8 +231,12 @@ void Host::check_after(PF_Cmd cmd) {
     }
     for (const auto& s : suites_.unbalanced()) violations_.push_back(where + s);
     for (const auto& s : drawbot_.unreleased()) violations_.push_back(where + "drawing object " + s);
-    for (const auto& s : handles_.locked()) violations_.push_back(where + s);
     for (const auto& s : handles_.take_misuse()) violations_.push_back(where + s);
+    for (const auto& s : handles_.locked()) violations_.push_back(where + s);
+    if (out_.data.global_data != nullptr && out_.data.global_data != in_data_.global_data)
+        handles_.set_owner(out_.data.global_data, "global data");
+    if (out_.data.sequence_data != nullptr && out_.data.sequence_data != in_data_.sequence_data)
+        handles_.set_owner(out_.data.sequence_data, "sequence data");
     // Adopt what the effect handed back.
     in_data_.global_data = out_.data.global_data;
     in_data_.sequence_data = out_.data.sequence_data;

@@ -11,7 +11,7 @@
 
 #include "hostapi/host_effect.h"
 #include "simhost/drawbot_recorder.h"
-#include "simhost/minimal_handles.h"
+#include "simhost/handle_heap.h"
 #include "simhost/param_store.h"
 #include "simhost/plugin_library.h"
 #include "simhost/suite_registry.h"
@@ -40,6 +40,10 @@ public:
     static Host& current();
 
     void load(const std::string& plugin_path);
+    // Unloads the plug-in and records every handle still alive as a leak:
+    // the effect disposes its global and sequence handles at set-down, and
+    // the host disposes its arbitrary-data values through the effect.
+    void unload();
     PluginLibrary& plugin();
 
     // Calls the entry point with the presets and checks of a strict host.
@@ -54,7 +58,9 @@ public:
     PF_OutData& out_data() { return out_.data; }
     SuiteRegistry& suites() { return suites_; }
     DrawbotRecorder& drawbot() { return drawbot_; }
-    MinimalHandles& handles() { return handles_; }
+    // Failures of new_handle and lock_handle are injected through suites()
+    // under the names "host_new_handle" and "host_lock_handle".
+    HandleHeap& handles() { return handles_; }
     // The parameters of the last parameter set-up.
     ParamStore& params() { return params_; }
 
@@ -83,6 +89,7 @@ private:
 
     SuiteRegistry suites_;
     DrawbotRecorder drawbot_;
+    HandleHeap handles_;
     SPBasicSuite basic_{};
     PF_UtilCallbacks utils_{};
     PF_InData in_data_{};
@@ -90,7 +97,6 @@ private:
     PF_ContextOpaque contexts_[3]{};
     std::unique_ptr<PluginLibrary> plugin_;
     std::vector<std::string> violations_;
-    MinimalHandles handles_;
     ParamStore params_{[this](PF_Handle h) { handles_.dispose(h); }};
 };
 

@@ -1,0 +1,54 @@
+// The arbitrary-data traffic of a host: it owns the parameter's values as
+// handles and has the effect make, copy, save, load, compare, blend, print
+// and dispose them through the arbitrary-data callback command.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "simhost/host.h"
+
+namespace simhost {
+
+class ArbClient {
+public:
+    // The refcon the grid parameter is declared with.
+    static void* grid_refcon() { return reinterpret_cast<void*>(uintptr_t(0xdeadbeef)); }
+
+    explicit ArbClient(Host& host, void* refcon = grid_refcon()) : host_(host), refcon_(refcon) {}
+    void set_refcon(void* refcon) { refcon_ = refcon; }
+
+    // A command's result and the handle it handed back in its out-argument
+    // (owned by the host from then on, also after a failure).
+    struct Made {
+        CallResult call;
+        PF_Handle handle = nullptr;
+    };
+
+    Made make_new();
+    CallResult dispose(PF_Handle h);
+    Made copy(PF_Handle source);
+    CallResult flat_size(PF_Handle h, A_u_long* size);
+    CallResult flatten(PF_Handle h, void* buffer, A_u_long size);
+    Made unflatten(const void* bytes, A_u_long size);
+    Made interpolate(PF_Handle left, PF_Handle right, double t);
+    CallResult compare(PF_Handle a, PF_Handle b, PF_ArbCompareResult* result);
+    CallResult print_size(A_u_long* size);
+    CallResult print(char* buffer, A_u_long size);
+    // Any selector with an otherwise empty argument block.
+    CallResult bare(PF_FunctionSelector selector);
+
+    // A project save: FLAT_SIZE, then FLATTEN into a buffer of exactly that
+    // size. Throws SimhostError with the code or message on failure.
+    std::vector<uint8_t> save(PF_Handle h);
+
+private:
+    CallResult run(PF_ArbParamsExtra& extra);
+    void adopt(PF_Handle h);
+
+    Host& host_;
+    void* refcon_;
+};
+
+}  // namespace simhost
