@@ -107,7 +107,12 @@ PF_Err get_drawing_reference(PF_ContextH context, DRAWBOT_DrawRef* ref) {
 PF_Err add_param(PF_ProgPtr, int32_t index, PF_ParamDef* def) {
     Host& host = Host::current();
     if (PF_Err e = host.suites().fault("add_param")) return e;
-    return host.params().add(index, def);
+    const PF_Err err = host.params().add(index, def);
+    // From here on the default is the host's to dispose.
+    if (err == PF_Err_NONE && def->param_type == PF_Param_ARBITRARY_DATA &&
+        host.handles().live(def->u.arb_d.dephault))
+        host.handles().set_owner(def->u.arb_d.dephault, "parameter default");
+    return err;
 }
 
 const PF_ANSISuite1 kAnsiSuite{ansi_sprintf, ansi_strcpy};
@@ -199,6 +204,8 @@ void Host::load(const std::string& plugin_path) {
 
 void Host::unload() {
     plugin_.reset();
+    // The declared defaults are the host's own; they go with the effect.
+    params_.begin();
     for (const auto& s : handles_.leaked()) violations_.push_back("unload: " + s);
 }
 

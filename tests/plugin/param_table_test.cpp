@@ -236,6 +236,7 @@ TEST_F(ParamTable, GridDefaultIsAHostOwnedTwoByTwoGrid) {
     EXPECT_EQ(host.handles().size(h), sizeof(tavrel::ControlPointGrid));
     EXPECT_EQ(host.handles().lock_count(h), 0);
     EXPECT_EQ(host.handles().live_count(), 1u);
+    EXPECT_EQ(host.handles().owner(h), "parameter default");
 
     // Byte for byte what a cleared block with a fresh 2 by 2 grid holds, so
     // the unused slots carry nothing either.
@@ -257,6 +258,10 @@ TEST_F(ParamTable, RepeatedSetUpReplacesTheTableAndFreesTheOldDefault) {
     EXPECT_NE(def(tavrel::kParamMeshDistortion).u.arb_d.dephault, nullptr);
     EXPECT_TRUE(host.handles().live(def(tavrel::kParamMeshDistortion).u.arb_d.dephault));
     EXPECT_TRUE(host.violations().empty());
+    // The host disposes its defaults when the effect goes.
+    host.unload();
+    EXPECT_EQ(host.handles().live_count(), 0u);
+    EXPECT_TRUE(host.violations().empty()) << host.violations().front();
 }
 
 TEST(PointParams, OnlyTheFirstFiveRowsAndColumnsHaveSliders) {

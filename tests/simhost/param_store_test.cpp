@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "simhost/minimal_handles.h"
+#include "simhost/handle_heap.h"
 #include "simhost/param_store.h"
 
 namespace {
@@ -194,14 +194,14 @@ TEST(ParamStore, StrictChecks) {
 }
 
 TEST(ParamStore, OwnsTheArbitraryDataDefault) {
-    simhost::MinimalHandles handles;
+    simhost::HandleHeap handles;
     {
         simhost::ParamStore store([&](PF_Handle h) { handles.dispose(h); });
         PF_ParamDef arb = make(PF_Param_ARBITRARY_DATA, "Mesh Distortion", 4, 0x60);
         arb.ui_flags = PF_PUI_CONTROL;
         arb.u.arb_d.id = 1234;
         arb.u.arb_d.refconPV = reinterpret_cast<void*>(uintptr_t(0xDEADBEEF));
-        arb.u.arb_d.dephault = handles.allocate(64);
+        arb.u.arb_d.dephault = handles.allocate(64, "effect");
         store.add(-1, &arb);
         EXPECT_EQ(store.describe(1),
                   "1\tMesh Distortion\tPF_Param_ARBITRARY_DATA\t4\t0x60\tid=1234 refcon=0xdeadbeef ui=0x2");
@@ -209,49 +209,12 @@ TEST(ParamStore, OwnsTheArbitraryDataDefault) {
         // A new set-up disposes the old default.
         store.begin();
         EXPECT_EQ(handles.live_count(), 0u);
-        arb.u.arb_d.dephault = handles.allocate(64);
+        arb.u.arb_d.dephault = handles.allocate(64, "effect");
         store.add(-1, &arb);
         EXPECT_EQ(handles.live_count(), 1u);
     }
     // So does the end of the store.
     EXPECT_EQ(handles.live_count(), 0u);
-}
-
-TEST(MinimalHandles, MasterPointersLocksAndDisposal) {
-    simhost::MinimalHandles handles;
-    PF_Handle h = handles.allocate(100);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(*h) % 16, 0u);
-    const auto* bytes = static_cast<const unsigned char*>(*h);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(bytes[i], 0) << i;
-    EXPECT_EQ(handles.size(h), 100u);
-
-    EXPECT_EQ(handles.lock(h), *h);
-    EXPECT_EQ(handles.lock(h), *h);
-    EXPECT_EQ(handles.lock_count(h), 2);
-    EXPECT_EQ(handles.locked(), std::vector<std::string>{"handle 1 of 100 bytes locked 2 times"});
-    handles.unlock(h);
-    handles.unlock(h);
-    EXPECT_TRUE(handles.take_misuse().empty());
-    handles.unlock(h);
-    EXPECT_EQ(handles.take_misuse(), std::vector<std::string>{"unlock of handle 1 without a lock"});
-    EXPECT_TRUE(handles.locked().empty());
-
-    void* stranger = nullptr;
-    EXPECT_EQ(handles.lock(&stranger), nullptr);
-    handles.dispose(&stranger);
-    EXPECT_EQ(handles.take_misuse(), (std::vector<std::string>{"lock of an unknown handle",
-                                                               "disposal of an unknown handle"}));
-    handles.dispose(h);
-    EXPECT_FALSE(handles.live(h));
-    handles.dispose(h);
-    EXPECT_EQ(handles.take_misuse(), std::vector<std::string>{"disposal of an unknown handle"});
-    EXPECT_EQ(handles.live_count(), 0u);
-    // A zero-byte request still gets a block of its own.
-    PF_Handle empty = handles.allocate(0);
-    ASSERT_NE(empty, nullptr);
-    EXPECT_NE(*empty, nullptr);
-    EXPECT_EQ(handles.size(empty), 0u);
 }
 
 }  // namespace
