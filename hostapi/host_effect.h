@@ -103,9 +103,76 @@ typedef struct PF_FixedSliderDef {
     int16_t display_flags;
 } PF_FixedSliderDef;
 
+/* Parameter flags */
+enum {
+    PF_ParamFlag_CANNOT_TIME_VARY = 0x2,
+    PF_ParamFlag_CANNOT_INTERP = 0x4,
+    PF_ParamFlag_START_COLLAPSED = 0x20,
+    PF_ParamFlag_COLLAPSE_TWIRLY = 0x20,
+    PF_ParamFlag_SUPERVISE = 0x40,
+    PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS = 0x80,
+    PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED = 0x100
+};
+
+/* Parameter interface flags */
+enum {
+    PF_PUI_CONTROL = 0x2,
+    PF_PUI_DISABLED = 0x20,
+    PF_PUI_INVISIBLE = 0x200
+};
+
+/* Value display flags of fixed and float sliders */
+enum {
+    PF_ValueDisplayFlag_PERCENT = 0x1 /* ours */
+};
+
+typedef struct PF_SliderDef {
+    int32_t value;
+    int32_t valid_min, valid_max;
+    int32_t slider_min, slider_max;
+    int32_t dephault;
+} PF_SliderDef;
+
+typedef struct PF_FloatSliderDef {
+    double value;
+    double phase;
+    float valid_min, valid_max;
+    float slider_min, slider_max;
+    float dephault;
+    int16_t precision;
+    int16_t display_flags;
+    int32_t fs_flags;
+    float curve_tolerance;
+} PF_FloatSliderDef;
+
+/* Degrees in 16.16 */
+typedef struct PF_AngleDef {
+    PF_Fixed value;
+    PF_Fixed dephault;
+} PF_AngleDef;
+
+typedef struct PF_CheckBoxDef {
+    int32_t value;
+    int32_t dephault;
+    const char* nameptr; /* the label beside the box */
+} PF_CheckBoxDef;
+
+typedef struct PF_ColorDef {
+    PF_Pixel value;
+    PF_Pixel dephault;
+} PF_ColorDef;
+
+/* Choices are 1-based; names are separated by '|', "(-" is a separator entry. */
+typedef struct PF_PopupDef {
+    int32_t value;
+    int16_t num_choices;
+    int16_t dephault;
+    const char* namesptr;
+} PF_PopupDef;
+
 typedef struct PF_ArbitraryDef {
-    int32_t id;
-    PF_ArbitraryH dephault;
+    int16_t id;
+    PF_ArbitraryH dephault; /* owned by the host once declared */
     PF_ArbitraryH value;
     void* refconPV;
 } PF_ArbitraryDef;
@@ -124,6 +191,12 @@ typedef struct PF_ParamDef {
     union {
         PF_LayerDef ld;
         PF_FixedSliderDef fd;
+        PF_SliderDef sd;
+        PF_FloatSliderDef fs_d;
+        PF_AngleDef ad;
+        PF_CheckBoxDef bd;
+        PF_ColorDef cd;
+        PF_PopupDef pd;
         PF_ArbitraryDef arb_d;
     } u;
 } PF_ParamDef;

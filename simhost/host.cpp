@@ -104,6 +104,17 @@ PF_Err get_drawing_reference(PF_ContextH context, DRAWBOT_DrawRef* ref) {
     return 0;
 }
 
+PF_Err add_param(PF_ProgPtr, int32_t index, PF_ParamDef* def) {
+    Host& host = Host::current();
+    if (PF_Err e = host.suites().fault("add_param")) return e;
+    const PF_Err err = host.params().add(index, def);
+    // From here on the default is the host's to dispose.
+    if (err == PF_Err_NONE && def->param_type == PF_Param_ARBITRARY_DATA &&
+        host.handles().live(def->u.arb_d.dephault))
+        host.handles().set_owner(def->u.arb_d.dephault, "parameter default");
+    return err;
+}
+
 const PF_ANSISuite1 kAnsiSuite{ansi_sprintf, ansi_strcpy};
 const AEGP_UtilitySuite11 kUtilitySuite{register_with_aegp, start_undo_group, end_undo_group};
 const AEGP_PersistentDataSuite3 kPersistentSuite{get_application_blob, set_long};
@@ -160,6 +171,7 @@ Host::Host() {
     suites_.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &DrawbotRecorder::surface_suite());
     suites_.add(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &DrawbotRecorder::path_suite());
 
+    in_data_.inter.add_param = add_param;
     in_data_.utils = &utils_;
     in_data_.pica_basicP = &basic_;
     in_data_.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
@@ -192,6 +204,8 @@ void Host::load(const std::string& plugin_path) {
 
 void Host::unload() {
     plugin_.reset();
+    // The declared defaults are the host's own; they go with the effect.
+    params_.begin();
     for (const auto& s : handles_.leaked()) violations_.push_back("unload: " + s);
 }
 
@@ -238,9 +252,17 @@ void Host::check_after(PF_Cmd cmd) {
 CallResult Host::call(PF_Cmd cmd, PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
     PF_EntryPointFunc entry = plugin().entry();
     preset();
+    if (cmd == PF_Cmd_PARAMS_SETUP) params_.begin();
     CallResult result;
     result.err = entry(cmd, &in_data_, &out_.data, params, output, extra);
     check_after(cmd);
+    // A failed set-up is the effect's to report; only a finished one must
+    // add up.
+    if (cmd == PF_Cmd_PARAMS_SETUP && result.err == PF_Err_NONE) {
+        for (const auto& s : params_.check(out_.data.num_params,
+                                           expected_param_count(plugin().pipl().match_name)))
+            violations_.push_back("PARAMS_SETUP: " + s);
+    }
     result.message.assign(out_.data.return_msg,
                           strnlen(out_.data.return_msg, sizeof(out_.data.return_msg)));
     return result;

@@ -12,6 +12,7 @@
 #include "hostapi/host_effect.h"
 #include "simhost/drawbot_recorder.h"
 #include "simhost/handle_heap.h"
+#include "simhost/param_store.h"
 #include "simhost/plugin_library.h"
 #include "simhost/suite_registry.h"
 
@@ -60,6 +61,8 @@ public:
     // Failures of new_handle and lock_handle are injected through suites()
     // under the names "host_new_handle" and "host_lock_handle".
     HandleHeap& handles() { return handles_; }
+    // The parameters of the last parameter set-up.
+    ParamStore& params() { return params_; }
 
     // A window context of the given kind (PF_Window_...).
     PF_ContextH context(int32_t window_type);
@@ -94,6 +97,7 @@ private:
     PF_ContextOpaque contexts_[3]{};
     std::unique_ptr<PluginLibrary> plugin_;
     std::vector<std::string> violations_;
+    ParamStore params_{[this](PF_Handle h) { handles_.dispose(h); }};
 };
 
 const char* command_name(PF_Cmd cmd);

@@ -24,6 +24,8 @@ void usage() {
                  "  info  PLUGIN.so   the property list: name, match name, category, entry point,\n"
                  "                    version and out flags\n"
                  "  about PLUGIN.so   the About text\n"
+                 "  params PLUGIN.so  the declared parameters, one line each from index 1:\n"
+                 "                    index, name, type, disk id, flags, settings (tab-separated)\n"
                  "  grid  PLUGIN.so [--columns C --rows R] [--load F.kztq] [--save F.kztq]\n"
                  "                    the grid value: columns, rows, then per point its flag and\n"
                  "                    five handles (active selected x y z); saved flattened\n");
@@ -68,6 +70,23 @@ int verb_about(const Args& args) {
     for (char& c : text)
         if (c == '\r') c = '\n';
     std::printf("%s\n", text.c_str());
+    return finish(host);
+}
+
+int verb_params(const Args& args) {
+    if (args.size() != 1) throw simhost::SimhostError("params takes one plug-in path");
+    simhost::Host host;
+    host.load(args[0]);
+    // Declaring parameters needs no global state, so the listing needs no
+    // display for the rendering engine.
+    const auto r = host.call(PF_Cmd_PARAMS_SETUP);
+    if (r.err != PF_Err_NONE) {
+        std::fprintf(stderr, "simhost: PARAMS_SETUP failed with error %d\n", r.err);
+        if (!r.message.empty()) std::fprintf(stderr, "%s\n", r.message.c_str());
+        return 1;
+    }
+    for (int32_t i = 1; i < host.params().count(); ++i)
+        std::printf("%s\n", host.params().describe(i).c_str());
     return finish(host);
 }
 
@@ -175,6 +194,7 @@ int main(int argc, char** argv) {
     const std::map<std::string, std::function<int(const Args&)>> verbs = {
         {"info", verb_info},
         {"about", verb_about},
+        {"params", verb_params},
         {"grid", verb_grid},
     };
     const auto it = verbs.find(argv[1]);
