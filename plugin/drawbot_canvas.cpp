@@ -2,6 +2,8 @@
 
 #include "plugin/return_message.h"
 
+#include <optional>
+
 namespace tavrel {
 
 DRAWBOT_RectF32 pf_rect_to_drawbot_rect(const PF_Rect& rect) {
@@ -45,32 +47,46 @@ void DrawbotCanvas::draw_line(const DRAWBOT_PointF32& from, const DRAWBOT_PointF
     draw_line_on_surface(*this, from, to, colour);
 }
 
+namespace {
+
+// A one-pixel pen and an empty path, both released when the stroke is done
+// or abandoned.
+class PenAndPath {
+public:
+    PenAndPath(DrawbotCanvas& canvas, const DRAWBOT_ColorRGBA& colour) : supplier_(canvas.supplier_suite()) {
+        check_pf_err(supplier_.NewPen(canvas.supplier(), &colour, 1.0f, &pen_));
+        pen_guard_.emplace(supplier_, pen_);
+        check_pf_err(supplier_.NewPath(canvas.supplier(), &path_));
+        path_guard_.emplace(supplier_, path_);
+    }
+    DRAWBOT_PenRef pen() const { return pen_; }
+    DRAWBOT_PathRef path() const { return path_; }
+
+private:
+    const DRAWBOT_SupplierSuite1& supplier_;
+    DRAWBOT_PenRef pen_ = nullptr;
+    DRAWBOT_PathRef path_ = nullptr;
+    // Declared last so the path goes before the pen.
+    std::optional<DrawbotObjectGuard> pen_guard_;
+    std::optional<DrawbotObjectGuard> path_guard_;
+};
+
+}  // namespace
+
 void stroke_rect_on_surface(DrawbotCanvas& canvas, const PF_Rect& rect,
                             const DRAWBOT_ColorRGBA& colour) {
-    const auto& supplier = canvas.supplier_suite();
-    DRAWBOT_PenRef pen = nullptr;
-    check_pf_err(supplier.NewPen(canvas.supplier(), &colour, 1.0f, &pen));
-    DrawbotObjectGuard pen_guard(supplier, pen);
-    DRAWBOT_PathRef path = nullptr;
-    check_pf_err(supplier.NewPath(canvas.supplier(), &path));
-    DrawbotObjectGuard path_guard(supplier, path);
+    PenAndPath p(canvas, colour);
     const DRAWBOT_RectF32 r = pf_rect_to_drawbot_rect(rect);
-    check_pf_err(canvas.path_suite().AddRect(path, &r));
-    check_pf_err(canvas.surface_suite().StrokePath(canvas.surface(), pen, path));
+    check_pf_err(canvas.path_suite().AddRect(p.path(), &r));
+    check_pf_err(canvas.surface_suite().StrokePath(canvas.surface(), p.pen(), p.path()));
 }
 
 void draw_line_on_surface(DrawbotCanvas& canvas, const DRAWBOT_PointF32& from,
                           const DRAWBOT_PointF32& to, const DRAWBOT_ColorRGBA& colour) {
-    const auto& supplier = canvas.supplier_suite();
-    DRAWBOT_PenRef pen = nullptr;
-    check_pf_err(supplier.NewPen(canvas.supplier(), &colour, 1.0f, &pen));
-    DrawbotObjectGuard pen_guard(supplier, pen);
-    DRAWBOT_PathRef path = nullptr;
-    check_pf_err(supplier.NewPath(canvas.supplier(), &path));
-    DrawbotObjectGuard path_guard(supplier, path);
-    check_pf_err(canvas.path_suite().MoveTo(path, from.x, from.y));
-    check_pf_err(canvas.path_suite().LineTo(path, to.x, to.y));
-    check_pf_err(canvas.surface_suite().StrokePath(canvas.surface(), pen, path));
+    PenAndPath p(canvas, colour);
+    check_pf_err(canvas.path_suite().MoveTo(p.path(), from.x, from.y));
+    check_pf_err(canvas.path_suite().LineTo(p.path(), to.x, to.y));
+    check_pf_err(canvas.surface_suite().StrokePath(canvas.surface(), p.pen(), p.path()));
 }
 
 }  // namespace tavrel
