@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -103,11 +103,22 @@ TEST(Refit, CurvedGridFineFitImprovesOnTheSampling) {
     ControlPointGrid g(1, 1);
     g.resample(old, 3, 3);
 
-    std::smatch m;
-    const std::regex line(R"(^Iterations: (\d+) Before: (\S+) After: (\S+)\n$)");
-    ASSERT_TRUE(std::regex_match(capture.text, m, line)) << capture.text;
-    const int iterations = std::stoi(m[1]);
-    const double before = std::stod(m[2]), after = std::stod(m[3]);
+    // "Iterations: <n> Before: <e0> After: <e1>" and one line end, nothing else.
+    const std::string& text = capture.text;
+    ASSERT_FALSE(text.empty());
+    ASSERT_EQ(text.find('\n'), text.size() - 1) << text;
+    std::istringstream in(text);
+    std::string w1, w2, w3;
+    int iterations = -1;
+    double before = -1, after = -1;
+    in >> w1 >> iterations >> w2 >> before >> w3 >> after;
+    ASSERT_TRUE(in) << text;
+    EXPECT_EQ(w1, "Iterations:");
+    EXPECT_EQ(w2, "Before:");
+    EXPECT_EQ(w3, "After:");
+    std::ostringstream again;
+    again << "Iterations: " << iterations << " Before: " << before << " After: " << after << "\n";
+    EXPECT_EQ(again.str(), text);  // single spaces, default six-digit formatting
     EXPECT_GE(iterations, 1);
     EXPECT_LE(iterations, 20);
 
