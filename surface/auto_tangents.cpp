@@ -1,16 +1,116 @@
 #include "surface/auto_tangents.h"
 
+#include <cmath>
 #include <stdexcept>
 
 #include "surface/control_point_grid.h"
+#include "surface/vector_ops.h"
 
 namespace tavrel {
 
-// The pass itself is not part of this library yet; a grid that asks for it
-// must fail loudly rather than render with stale tangents.
-void compute_auto_tangents(ControlPointGrid&, int, int, const AutoTangentSettings& settings) {
+namespace {
+
+constexpr double kDegreesToRadians = 0.017453292519943295;
+// pi/2 as the single-precision constant, used in double.
+constexpr double kQuarterTurn = static_cast<double>(1.5707964f);
+constexpr float kCollinearLimit = 1e-6f;
+
+// v rotated by the angle about the axis (normalised first; a zero axis is
+// kept as it is), right-handed, in double precision, with the matrix of
+// rotation_matrix_axis_angle in column-major order.
+Vec3f rotate(const Vec3f& v, const Vec3f& axis, double radians) {
+    double x = axis.x, y = axis.y, z = axis.z;
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (length > 0.0) {
+        x /= length;
+        y /= length;
+        z /= length;
+    }
+    const double c = std::cos(radians), s = std::sin(radians), t = 1.0 - c;
+    const double m[16] = {x * x * t + c,     x * y * t + z * s, x * z * t - y * s, 0.0,
+                          x * y * t - z * s, y * y * t + c,     y * z * t + x * s, 0.0,
+                          x * z * t + y * s, y * z * t - x * s, z * z * t + c,     0.0,
+                          0.0,               0.0,               0.0,               1.0};
+    const double vx = v.x, vy = v.y, vz = v.z;
+    return Vec3f::from_doubles(m[0] * vx + m[4] * vy + m[8] * vz + m[12],
+                               m[1] * vx + m[5] * vy + m[9] * vz + m[13],
+                               m[2] * vx + m[6] * vy + m[10] * vz + m[14]);
+}
+
+Vec3f position_of(const LX_Cp& p) {
+    const ControlHandle& h = p.handle(LX_Cp::kPosition);
+    return Vec3f(h.x, h.y, h.z);
+}
+
+void set_handle(LX_Cp& p, int k, const Vec3f& v) {
+    // Coordinates only: active and selected keep their values.
+    ControlHandle& h = p.writable_handle(k);
+    h.x = v.x;
+    h.y = v.y;
+    h.z = v.z;
+}
+
+}  // namespace
+
+Vec3f tangent_frame(const Vec3f& prev, const Vec3f& centre, const Vec3f& next) {
+    const Vec3f a = normalized(prev - centre);
+    const Vec3f b = normalized(next - centre);
+    const Vec3f c = cross(a, b);
+    if (dot(c, c) < kCollinearLimit) return b;
+    const Vec3f m = normalized(a + b);
+    return rotate(m, c, kQuarterTurn);
+}
+
+void compute_auto_tangents(ControlPointGrid& grid, int columns, int rows,
+                           const AutoTangentSettings& settings) {
     if (settings.enable == 0) return;
-    throw std::logic_error("auto-tangents not available");
+    if (columns < 1 || columns > ControlPointGrid::kMaxCells || rows < 1 ||
+        rows > ControlPointGrid::kMaxCells)
+        throw std::invalid_argument("grid size out of range");
+    const float tension = static_cast<float>(settings.tension);
+    const float lx = tension * 2.0f / float(3 * columns);
+    const float ly = tension * 2.0f / float(3 * rows);
+    const double rows_end = settings.rows_endpoints_bias * kDegreesToRadians;
+    const double rows_mid = settings.rows_midpoints_bias * kDegreesToRadians;
+    const double cols_end = settings.cols_endpoints_bias * kDegreesToRadians;
+    const double cols_mid = settings.cols_midpoints_bias * kDegreesToRadians;
+
+    const int stride = columns + 1;
+    auto at = [&](int r, int c) { return position_of(grid.point_ref(unsigned(r * stride + c))); };
+    for (int r = 0; r <= rows; ++r) {
+        for (int c = 0; c <= columns; ++c) {
+            const Vec3f p = at(r, c);
+            Vec3f u, v;
+            double ax, ay;
+            if (c == 0) {
+                u = normalized(at(r, c + 1) - p);
+                ax = rows_end;
+            } else if (c == columns) {
+                u = normalized(p - at(r, c - 1));
+                ax = settings.rows_endpoint_opposite ? -rows_end : rows_end;
+            } else {
+                u = tangent_frame(at(r, c - 1), p, at(r, c + 1));
+                ax = rows_mid;
+            }
+            if (r == 0) {
+                v = normalized(at(r + 1, c) - p);
+                ay = cols_end;
+            } else if (r == rows) {
+                v = normalized(p - at(r - 1, c));
+                ay = settings.cols_endpoint_opposite ? -cols_end : cols_end;
+            } else {
+                v = tangent_frame(at(r - 1, c), p, at(r + 1, c));
+                ay = cols_mid;
+            }
+            const Vec3f u_twisted = rotate(u, v, ax);
+            const Vec3f v_twisted = rotate(v, u, ay);
+            LX_Cp& point = grid.point_ref(unsigned(r * stride + c));
+            set_handle(point, LX_Cp::kPrevColumn, p - times(u_twisted, lx));
+            set_handle(point, LX_Cp::kNextColumn, p + times(u_twisted, lx));
+            set_handle(point, LX_Cp::kPrevRow, p - times(v_twisted, ly));
+            set_handle(point, LX_Cp::kNextRow, p + times(v_twisted, ly));
+        }
+    }
 }
 
 }  // namespace tavrel

@@ -129,6 +129,21 @@ public:
     // The pass over the whole grid; does nothing unless settings.enable.
     void compute_auto_tangents(int columns, int rows, const AutoTangentSettings& settings);
 
+    // Rebuilds this grid as a columns x rows grid whose surface follows the
+    // surface of old: sampled from it, then, for grids below 4 x 4 cells,
+    // fitted to it by least squares. Default auto-tangent settings.
+    void resample(const ControlPointGrid& old, int columns, int rows);
+    // The sampled stage of resample alone: positions and tangents read off
+    // old's surface at the new points' parameters.
+    static ControlPointGrid sampled_from(const ControlPointGrid& old, int columns, int rows);
+
+    // A grid of new points whose five handles per point take, in slot order,
+    // the coordinates p[15 * i .. 15 * i + 14] (handle 0 x, y, z, handle 1 ...).
+    static ControlPointGrid from_parameters(const double* p, int columns, int rows);
+    // The refit's objective in the minimiser's shape: context is a
+    // RefitContext; writes n = 507 differences old - fitted into hx.
+    static void fit_error(double* p, double* hx, int m, int n, void* context);
+
     friend bool operator==(const ControlPointGrid& a, const ControlPointGrid& b);
     friend bool operator!=(const ControlPointGrid& a, const ControlPointGrid& b) { return !(a == b); }
 
