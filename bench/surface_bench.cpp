@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "surface/control_point_grid.h"
-#include "surface/debug_hook.h"
+#include "engine/debug_output.h"
 #include "surface/lattix_mesh_knots.h"
 
 namespace {
@@ -45,9 +45,9 @@ BENCHMARK(BM_ScaleToFrameAndCrc20x20)->Unit(benchmark::kMicrosecond);
 
 // The refit writes its solver line; keep it off the benchmark's output.
 struct QuietDebugOutput {
-    QuietDebugOutput() { previous = tavrel::set_surface_debug_sink([](const std::string&) {}); }
-    ~QuietDebugOutput() { tavrel::set_surface_debug_sink(previous); }
-    tavrel::SurfaceDebugSink previous;
+    QuietDebugOutput() { previous = tavrel::set_debug_output_sink([](const std::string&) {}); }
+    ~QuietDebugOutput() { tavrel::set_debug_output_sink(previous); }
+    tavrel::DebugOutputSink previous;
 };
 
 // 2 x 2 to 3 x 3: sampling plus the fine fit (240 parameters, 507 residuals).

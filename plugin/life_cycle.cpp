@@ -13,12 +13,7 @@
 #include "plugin/suite_handler.h"
 #include "surface/sequence_data.h"
 
-#if __has_include("engine/render_thread.h")
 #include "engine/render_thread.h"
-#define TAVREL_HAVE_RENDER_THREAD 1
-#else
-#define TAVREL_HAVE_RENDER_THREAD 0
-#endif
 
 namespace tavrel {
 
@@ -48,13 +43,7 @@ void mark(std::set<const T*>& set, const T* data, bool live) {
         set.erase(data);
 }
 
-std::shared_ptr<RenderThread> start_render_thread() {
-#if TAVREL_HAVE_RENDER_THREAD
-    return std::make_shared<RenderThread>();
-#else
-    throw std::runtime_error(kEngineFailed);
-#endif
-}
+std::shared_ptr<RenderThread> start_render_thread() { return std::make_shared<RenderThread>(); }
 
 const PF_UtilCallbacks& utils_of(const PF_InData* in_data) {
     if (in_data == nullptr || in_data->utils == nullptr) throw PFErrException(PF_Err_BAD_CALLBACK_PARAM);
@@ -75,12 +64,11 @@ void destroy_global(GlobalData* global) {
 void destroy_sequence(const PF_InData* in_data, SequenceData* data) {
     GlobalDataLock global(in_data);
     const LXGlobalGLCleanUp cleanup{data};
-#if TAVREL_HAVE_RENDER_THREAD
     if (global->render_thread) {
         global->render_thread->execute(cleanup);
         return;
     }
-#endif
+    // No engine ever ran, so the record holds no GL object.
     cleanup.destroy();
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "engine/matrix4d.h"
 #include "surface/control_point_grid.h"
 #include "surface/vector_ops.h"
 
@@ -15,26 +16,11 @@ constexpr double kDegreesToRadians = 0.017453292519943295;
 constexpr double kQuarterTurn = static_cast<double>(1.5707964f);
 constexpr float kCollinearLimit = 1e-6f;
 
-// v rotated by the angle about the axis (normalised first; a zero axis is
-// kept as it is), right-handed, in double precision, with the matrix of
-// rotation_matrix_axis_angle in column-major order.
+// v rotated by the angle about the axis, right-handed, in double precision.
 Vec3f rotate(const Vec3f& v, const Vec3f& axis, double radians) {
-    double x = axis.x, y = axis.y, z = axis.z;
-    const double length = std::sqrt(x * x + y * y + z * z);
-    if (length > 0.0) {
-        x /= length;
-        y /= length;
-        z /= length;
-    }
-    const double c = std::cos(radians), s = std::sin(radians), t = 1.0 - c;
-    const double m[16] = {x * x * t + c,     x * y * t + z * s, x * z * t - y * s, 0.0,
-                          x * y * t - z * s, y * y * t + c,     y * z * t + x * s, 0.0,
-                          x * z * t + y * s, y * z * t - x * s, z * z * t + c,     0.0,
-                          0.0,               0.0,               0.0,               1.0};
-    const double vx = v.x, vy = v.y, vz = v.z;
-    return Vec3f::from_doubles(m[0] * vx + m[4] * vy + m[8] * vz + m[12],
-                               m[1] * vx + m[5] * vy + m[9] * vz + m[13],
-                               m[2] * vx + m[6] * vy + m[10] * vz + m[14]);
+    const Vec3d r = rotation_matrix_axis_angle(Vec3d(axis.x, axis.y, axis.z), radians)
+                        .transform_affine(Vec3d(v.x, v.y, v.z));
+    return Vec3f::from_doubles(r.x, r.y, r.z);
 }
 
 Vec3f position_of(const LX_Cp& p) {

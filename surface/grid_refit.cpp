@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "surface/control_point_grid.h"
-#include "surface/debug_hook.h"
+#include "engine/debug_output.h"
 #include "surface/lattix_mesh_knots.h"
 #include "surface/levenberg_marquardt.h"
 #include "surface/vector_ops.h"
@@ -96,7 +96,7 @@ void ControlPointGrid::resample(const ControlPointGrid& old, int columns, int ro
 
     std::ostringstream line;
     line << "Iterations: " << info[5] << " Before: " << info[0] << " After: " << info[1] << "\n";
-    surface_debug_output(line.str());
+    debug_output(line.str());
 
     if (result == -1 || !(info[1] < info[0])) return;
     // Coordinates only: the active bytes stay as the sampling set them.

@@ -1,8 +1,8 @@
 // The global and sequence life cycle of the loaded effect, driven by the
-// simulated host. The rendering thread does not start in this build, so
-// global set-up takes the path of an engine that failed to start.
+// simulated host, with the real rendering thread and engine.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -12,6 +12,7 @@
 #include "plugin/global_data.h"
 #include "plugin/life_cycle.h"
 #include "plugin/plugin_errors.h"
+#include "engine/render_thread.h"
 #include "simhost/host.h"
 #include "surface/sequence_data.h"
 
@@ -42,10 +43,10 @@ TEST_F(LifeCycle, CommandsWithoutHandlesSucceed) {
     EXPECT_EQ(host.handles().live_count(), 0u);
 }
 
-TEST_F(LifeCycle, GlobalSetupRegistersAndWritesThePreference) {
+TEST_F(LifeCycle, GlobalSetupStartsTheEngineAndWritesThePreference) {
     const auto r = call(PF_Cmd_GLOBAL_SETUP);
     EXPECT_EQ(r.err, 0);
-    EXPECT_EQ(r.message, kEngineFailed);
+    EXPECT_EQ(r.message, "");
     EXPECT_EQ(host.out_data().my_version, 0x00080001u);
     EXPECT_EQ(host.out_data().out_flags, 0x03088003);
     EXPECT_EQ(host.out_data().out_flags2, 0x00021406);
@@ -57,19 +58,66 @@ TEST_F(LifeCycle, GlobalSetupRegistersAndWritesThePreference) {
     ASSERT_NE(host.in_data().global_data, nullptr);
     EXPECT_EQ(host.handles().owner(host.in_data().global_data), "global data");
     EXPECT_EQ(host.handles().size(host.in_data().global_data), sizeof(tavrel::GlobalData));
-    // A valid record, with no thread: the failed start left nothing half-made.
     EXPECT_EQ(global().parameter_count, 276u);
     EXPECT_EQ(global().plugin_id, 1u);
     EXPECT_EQ(global().shadow_warning_shown, 0u);
+    ASSERT_TRUE(global().render_thread);
+    EXPECT_EQ(host.handles().lock_count(host.in_data().global_data), 0);
+
+    // An instance's state is destroyed by a command on the rendering thread.
+    EXPECT_EQ(call(PF_Cmd_SEQUENCE_SETUP).err, 0);
+    const auto down = call(PF_Cmd_SEQUENCE_SETDOWN);
+    EXPECT_EQ(down.err, 0);
+    EXPECT_EQ(down.message, "");
+    EXPECT_EQ(host.in_data().sequence_data, nullptr);
+
+    // Set-down joins the rendering thread: the process is back to the
+    // threads it had before.
+    std::weak_ptr<tavrel::RenderThread> thread = global().render_thread;
+    EXPECT_EQ(call(PF_Cmd_GLOBAL_SETDOWN).err, 0);
+    EXPECT_TRUE(thread.expired());
+    EXPECT_EQ(host.in_data().global_data, nullptr);
+    EXPECT_EQ(host.handles().live_count(), 0u);
+}
+
+// Points the hidden window at a display that does not exist, for one scope.
+class NoDisplay {
+public:
+    NoDisplay() {
+        const char* d = std::getenv("DISPLAY");
+        if (d != nullptr) saved_ = d;
+        setenv("DISPLAY", ":7391", 1);
+    }
+    ~NoDisplay() {
+        if (saved_.empty())
+            unsetenv("DISPLAY");
+        else
+            setenv("DISPLAY", saved_.c_str(), 1);
+    }
+
+private:
+    std::string saved_;
+};
+
+TEST_F(LifeCycle, EngineThatFailsToStartLeavesAValidRecordAndSetDownsSucceed) {
+    simhost::CallResult r;
+    {
+        NoDisplay no_display;
+        r = call(PF_Cmd_GLOBAL_SETUP);
+    }
+    EXPECT_EQ(r.err, 0);
+    EXPECT_EQ(r.message, kEngineFailed);
+    ASSERT_NE(host.in_data().global_data, nullptr);
+    EXPECT_EQ(global().parameter_count, 276u);
     EXPECT_FALSE(global().render_thread);
     EXPECT_EQ(host.handles().lock_count(host.in_data().global_data), 0);
+    ASSERT_EQ(host.preferences.size(), 1u);
 
     // Instances still come and go, and set-downs succeed.
     EXPECT_EQ(call(PF_Cmd_SEQUENCE_SETUP).err, 0);
     const auto down = call(PF_Cmd_SEQUENCE_SETDOWN);
     EXPECT_EQ(down.err, 0);
     EXPECT_EQ(down.message, "");
-    EXPECT_EQ(host.in_data().sequence_data, nullptr);
     EXPECT_EQ(call(PF_Cmd_GLOBAL_SETDOWN).err, 0);
     EXPECT_EQ(host.in_data().global_data, nullptr);
     EXPECT_EQ(host.handles().live_count(), 0u);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "surface/control_point_grid.h"
-#include "surface/debug_hook.h"
+#include "engine/debug_output.h"
 #include "surface/grid_refit.h"
 #include "surface/lattix_mesh_knots.h"
 
@@ -20,13 +20,13 @@ using tavrel::LattixMeshKnots;
 class DebugCapture {
 public:
     DebugCapture() {
-        previous_ = tavrel::set_surface_debug_sink([this](const std::string& s) { text += s; });
+        previous_ = tavrel::set_debug_output_sink([this](const std::string& s) { text += s; });
     }
-    ~DebugCapture() { tavrel::set_surface_debug_sink(previous_); }
+    ~DebugCapture() { tavrel::set_debug_output_sink(previous_); }
     std::string text;
 
 private:
-    tavrel::SurfaceDebugSink previous_;
+    tavrel::DebugOutputSink previous_;
 };
 
 const ControlPointGrid::ChangeCallback kIgnore = [](int, int, const LX_Cp&) {};
