@@ -12,7 +12,7 @@
 
 namespace tavrel {
 
-GlEngine::GlEngine() {
+GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
     // The members own what each step built, so a failure in a later step
     // unwinds the earlier ones in reverse order.
     task_arena_.reset(new tbb::task_arena(tbb::task_arena::automatic));

@@ -5,6 +5,7 @@
 #include <tbb/task_arena.h>
 
 #include <memory>
+#include <thread>
 
 namespace tavrel {
 
@@ -27,12 +28,17 @@ public:
     // Makes the remembered context current again.
     void restore() noexcept;
 
+    // True on the thread that created the engine, where every GL object must
+    // be created and destroyed; for assertions in the resource deleters.
+    bool on_rendering_thread() const { return std::this_thread::get_id() == rendering_thread_; }
+
     GlContextGuard& context_guard();
     // The arena of worker threads for parallel row copies; its workers never
     // call OpenGL.
     tbb::task_arena& task_arena();
 
 private:
+    std::thread::id rendering_thread_;
     std::unique_ptr<tbb::task_arena> task_arena_;
     std::unique_ptr<GlContextGuard> context_guard_;
 };
