@@ -6,6 +6,21 @@
 
 namespace tavrel {
 
+// OpenGL and operating-system failures inside the engine. Commands carry it
+// back to the host thread as its text only.
+class GlEngineError : public std::runtime_error {
+public:
+    explicit GlEngineError(const std::string& text) : std::runtime_error(text) {}
+};
+
+// A uniform name the program does not know; the name is the useful part when
+// a shader chunk was patched wrongly.
+class GlUnknownShaderParameter : public GlEngineError {
+public:
+    explicit GlUnknownShaderParameter(const std::string& name)
+        : GlEngineError("unknown parameter: " + name) {}
+};
+
 // Shown to the user once per session, then the check is skipped; the text is
 // the message the user reads.
 class TooManyShadowCasters : public std::runtime_error {
@@ -18,4 +33,12 @@ public:
               "This warning will be disabled until next session.") {}
 };
 
+// "Gl error (<file>:<line>): <message>", the form used for refused formats.
+// The file is the path relative to the source tree (the build maps it).
+std::string located_error_text(const char* source_file, int line, const std::string& message);
+
 }  // namespace tavrel
+
+// Builds the located error at the caller's place in the source.
+#define TAVREL_LOCATED_ERROR(message) \
+    ::tavrel::GlEngineError(::tavrel::located_error_text(__FILE__, __LINE__, (message)))

@@ -1,0 +1,110 @@
+#include "engine/glx/gl_context_guard.h"
+
+#include <iostream>
+
+#include "engine/engine_errors.h"
+#include "engine/glx/x_error_trap.h"
+
+namespace tavrel {
+
+namespace {
+
+const char* const kOsCallsFailed = "OS specific calls failed!";
+
+}  // namespace
+
+struct GlContextGuard::Handles {
+    Display* display = nullptr;
+    XVisualInfo* visual = nullptr;
+    Colormap colormap = 0;
+    Window window = 0;
+    GLXContext context = nullptr;
+    Display* saved_display = nullptr;
+    GLXDrawable saved_drawable = 0;
+    GLXContext saved_context = nullptr;
+
+    ~Handles() {
+        if (display == nullptr) return;
+        {
+            XErrorTrap trap(display);
+            if (context != nullptr) {
+                // Only let go of the context when it is ours that is current;
+                // a context of someone else's on this thread stays as it is.
+                if (glXGetCurrentContext() == context) glXMakeCurrent(display, None, nullptr);
+                glXDestroyContext(display, context);
+            }
+            if (window != 0) XDestroyWindow(display, window);
+            if (colormap != 0) XFreeColormap(display, colormap);
+            if (trap.failed()) {
+                std::cerr << "hidden window teardown: " << trap.error_text() << std::endl;
+            }
+        }
+        if (visual != nullptr) XFree(visual);
+        XCloseDisplay(display);
+    }
+};
+
+GlContextGuard::GlContextGuard() : handles_(new Handles) {
+    Handles& h = *handles_;
+    // Each engine has its own connection, so no other thread ever uses it.
+    h.display = XOpenDisplay(nullptr);
+    if (h.display == nullptr) throw GlEngineError(kOsCallsFailed);
+
+    const int screen = DefaultScreen(h.display);
+    int attributes[] = {GLX_RGBA,        GLX_DOUBLEBUFFER, GLX_RED_SIZE,   8, GLX_GREEN_SIZE, 8,
+                        GLX_BLUE_SIZE,   8,                GLX_ALPHA_SIZE, 8, GLX_DEPTH_SIZE, 8,
+                        None};
+    XErrorTrap trap(h.display);
+    h.visual = glXChooseVisual(h.display, screen, attributes);
+    if (h.visual == nullptr || trap.failed()) {
+        // An 8-bit screen has no such visual.
+        throw GlEngineError("glXChooseVisual found no 32-bit RGBA double-buffered visual with a depth buffer");
+    }
+
+    const Window root = RootWindow(h.display, screen);
+    h.colormap = XCreateColormap(h.display, root, h.visual->visual, AllocNone);
+    XSetWindowAttributes window_attributes = {};
+    window_attributes.colormap = h.colormap;
+    window_attributes.border_pixel = 0;
+    // Never mapped: the context renders only into framebuffer objects.
+    h.window = XCreateWindow(h.display, root, 0, 0, 50, 50, 0, h.visual->depth, InputOutput,
+                             h.visual->visual, CWColormap | CWBorderPixel, &window_attributes);
+    if (h.window == 0 || trap.failed()) {
+        const std::string detail = trap.error_text();
+        if (!detail.empty()) std::cerr << "XCreateWindow: " << detail << std::endl;
+        throw GlEngineError(kOsCallsFailed);
+    }
+    XStoreName(h.display, h.window, "OpenGL-using FBOs in AE");
+
+    // The legacy call gives a compatibility profile context on Mesa.
+    h.context = glXCreateContext(h.display, h.visual, nullptr, True);
+    if (h.context == nullptr || trap.failed()) {
+        throw GlEngineError("glXCreateContext failed" +
+                            (trap.error_text().empty() ? std::string() : ": " + trap.error_text()));
+    }
+}
+
+GlContextGuard::~GlContextGuard() = default;
+
+void GlContextGuard::make_current() {
+    Handles& h = *handles_;
+    h.saved_display = glXGetCurrentDisplay();
+    h.saved_drawable = glXGetCurrentDrawable();
+    h.saved_context = glXGetCurrentContext();
+    if (!glXMakeCurrent(h.display, h.window, h.context)) throw GlEngineError("glXMakeCurrent failed");
+}
+
+void GlContextGuard::restore() noexcept {
+    Handles& h = *handles_;
+    // Never hand GLX a null display: with nothing remembered, release through ours.
+    const Bool ok = h.saved_display != nullptr
+                        ? glXMakeCurrent(h.saved_display, h.saved_drawable, h.saved_context)
+                        : glXMakeCurrent(h.display, None, nullptr);
+    if (!ok) std::cerr << "glXMakeCurrent failed while restoring the previous context" << std::endl;
+}
+
+Display* GlContextGuard::display() const { return handles_->display; }
+Window GlContextGuard::window() const { return handles_->window; }
+GLXContext GlContextGuard::context() const { return handles_->context; }
+
+}  // namespace tavrel

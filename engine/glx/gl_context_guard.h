@@ -1,0 +1,41 @@
+// The engine's hidden window and its OpenGL context: an X window that is
+// never mapped, with a GLX compatibility context (the engine needs fixed
+// function state, display lists and the built-in matrices).
+#pragma once
+
+#include <GL/glew.h>
+#include <GL/glx.h>
+
+#include <memory>
+
+namespace tavrel {
+
+class GlContextGuard {
+public:
+    // Opens its own display connection, creates the window and the context.
+    // Throws GlEngineError "OS specific calls failed!" when the display or
+    // the window cannot be had, and GlEngineError with the failing step's
+    // text when the visual or the context cannot be created.
+    GlContextGuard();
+    virtual ~GlContextGuard();
+
+    GlContextGuard(const GlContextGuard&) = delete;
+    GlContextGuard& operator=(const GlContextGuard&) = delete;
+
+    // Remembers the display, drawable and context current on this thread,
+    // then makes ours current. Throws GlEngineError when that fails.
+    void make_current();
+    // Makes the remembered triple current again, or no context when there was
+    // none. Failures go to standard error: this runs in destructors.
+    void restore() noexcept;
+
+    Display* display() const;
+    Window window() const;
+    GLXContext context() const;
+
+private:
+    struct Handles;
+    std::unique_ptr<Handles> handles_;
+};
+
+}  // namespace tavrel
