@@ -5,11 +5,13 @@
 // RenderThread adds one pointer indirection on top.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
@@ -28,7 +30,7 @@ void BM_ExecuteRoundTrip(benchmark::State& state) {
     const tavrel::CommandHandOff<NullEngine>::Command empty_command = [](NullEngine&) {};
     for (auto _ : state) hand_off.execute(empty_command);
 }
-BENCHMARK(BM_ExecuteRoundTrip)->UseRealTime();
+BENCHMARK(BM_ExecuteRoundTrip)->UseRealTime()->Repetitions(9)->MinTime(0.2);
 
 // Two flags, two mutexes, two condition variables: post and wait, as the
 // hand-off does, with nothing else.
@@ -68,34 +70,47 @@ void BM_CondVarPingPong(benchmark::State& state) {
     ping_condition.notify_all();
     partner.join();
 }
-BENCHMARK(BM_CondVarPingPong)->UseRealTime();
+BENCHMARK(BM_CondVarPingPong)->UseRealTime()->Repetitions(9)->MinTime(0.2);
 
-// Prints as usual and keeps each benchmark's time per iteration for the ratio.
+// Prints as usual and keeps every repetition's time per iteration. Thread
+// wake-up latency on a shared machine varies by several times from run to
+// run, so the ratio is taken between medians of interleaved repetitions.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Iteration) {
+                times[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
+            }
         }
     }
-    std::map<std::string, double> times;
+    double median(const std::string& name) {
+        std::vector<double>& v = times[name];
+        if (v.empty()) return 0.0;
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    }
+    std::map<std::string, std::vector<double>> times;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    // Interleave the repetitions of both, so that a quiet or busy spell of the
+    // machine falls on both alike; a flag on the command line still wins.
+    std::vector<char*> args(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    double execute = 0, ping_pong = 0;
-    for (const auto& entry : reporter.times) {
-        if (entry.first.rfind("BM_ExecuteRoundTrip", 0) == 0) execute = entry.second;
-        if (entry.first.rfind("BM_CondVarPingPong", 0) == 0) ping_pong = entry.second;
-    }
+    const double execute = reporter.median("BM_ExecuteRoundTrip");
+    const double ping_pong = reporter.median("BM_CondVarPingPong");
     if (execute > 0 && ping_pong > 0) {
-        std::cout << "execute round trip: " << execute << " ns, bare ping-pong: " << ping_pong
-                  << " ns, ratio: " << execute / ping_pong << std::endl;
+        std::cout << "median of interleaved repetitions: execute round trip " << execute
+                  << " ns, bare ping-pong " << ping_pong << " ns, ratio " << execute / ping_pong << std::endl;
     }
     benchmark::Shutdown();
     return 0;
