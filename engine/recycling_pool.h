@@ -79,7 +79,8 @@ public:
     RecyclingPool& operator=(const RecyclingPool&) = delete;
 
     // Returns an object for the key, reused or new. A constructor that throws
-    // lets its exception out; the key's new, empty stack stays in the map.
+    // lets its exception out; the key's new, empty stack stays in the map. A
+    // reuse step that throws drops the object it was given.
     std::shared_ptr<T> acquire(const K& key) {
         auto entry = free_stacks_.find(key);
         if (entry == free_stacks_.end()) {
