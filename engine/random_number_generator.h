@@ -11,7 +11,7 @@ namespace tavrel {
 
 class RandomNumberGenerator {
 public:
-    static const std::uint32_t kDefaultSeed = 20070528;
+    static constexpr std::uint32_t kDefaultSeed = 20070528;
 
     // Kind 1: uniform on [-1, 1); any other kind: uniform on [0, 1).
     explicit RandomNumberGenerator(std::uint32_t kind = 1, std::uint32_t seed = kDefaultSeed);
