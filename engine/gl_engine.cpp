@@ -12,7 +12,7 @@
 
 namespace tavrel {
 
-GlEngine::GlEngine() {
+GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
     // The members own what each step built, so a failure in a later step
     // unwinds the earlier ones in reverse order.
     task_arena_.reset(new tbb::task_arena(tbb::task_arena::automatic));
@@ -33,8 +33,22 @@ GlEngine::GlEngine() {
     }
     TAVREL_CHECK_GL();
 
-    // The resource pools, the utility programs and the shadow-map array are
-    // built here, in that order, while the engine's context is current.
+    texture_pool_.reset(new TexturePool(kTexturePoolLimits.max_keys,
+                                        kTexturePoolLimits.max_free_per_key));
+    render_buffer_pool_.reset(new RenderBufferPool(kRenderBufferPoolLimits.max_keys,
+                                                   kRenderBufferPoolLimits.max_free_per_key));
+    render_target_pool_.reset(new RenderTargetPool(kRenderTargetPoolLimits.max_keys,
+                                                   kRenderTargetPoolLimits.max_free_per_key));
+    pbo_pool_.reset(new PBOPool(kPBOPoolLimits.max_keys, kPBOPoolLimits.max_free_per_key));
+    dual_peeling_pool_.reset(new DualPeelingPool(kDualPeelingPoolLimits.max_keys,
+                                                 kDualPeelingPoolLimits.max_free_per_key));
+    renderer_pool_.reset(new RendererPool(kRendererPoolLimits.max_keys,
+                                          kRendererPoolLimits.max_free_per_key));
+    accumulation_pool_.reset(new AccumulationPool(kAccumulationPoolLimits.max_keys,
+                                                  kAccumulationPoolLimits.max_free_per_key));
+
+    // The utility programs and the shadow-map array are built here, in that
+    // order, while the engine's context is current.
 }
 
 GlEngine::~GlEngine() {
@@ -44,7 +58,16 @@ GlEngine::~GlEngine() {
         std::cerr << e.what() << std::endl;
     }
     // While the engine's context is current: the shadow-map array, the
-    // utility programs, then the pools in reverse order of creation.
+    // utility programs, then the pools in reverse order of creation. A pool
+    // frees the free objects it holds; objects still lent out keep their
+    // orphaned free stacks and go with their last handle.
+    accumulation_pool_.reset();
+    renderer_pool_.reset();
+    dual_peeling_pool_.reset();
+    pbo_pool_.reset();
+    render_target_pool_.reset();
+    render_buffer_pool_.reset();
+    texture_pool_.reset();
 
     // Hand the thread back whatever was current before; the guard then
     // releases its own context only if that is still current.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/glew.h>
+#include <GL/freeglut.h>
 #include <GL/glx.h>
 
 #include <cstring>
@@ -9,7 +10,9 @@
 #include <thread>
 
 #include "engine/engine_errors.h"
+#include "engine/glut_init.h"
 #include "engine/glx/gl_context_guard.h"
+#include "engine/glx/x_error_trap.h"
 #include "tests/engine/shared_engine.h"
 
 namespace {
@@ -50,6 +53,39 @@ TEST(GlEngine, CommandsRunWithTheEnginesCompatibilityContext) {
         EXPECT_EQ(attributes.height, 50);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     });
+}
+
+TEST(GlEngine, KnowsItsRenderingThreadAndHasInitialisedFreeglut) {
+    tavrel::GlEngine* engine_seen = nullptr;
+    run_on_engine([&engine_seen](tavrel::GlEngine& engine) {
+        EXPECT_TRUE(engine.on_rendering_thread());
+        engine_seen = &engine;
+        EXPECT_NE(glutGet(GLUT_INIT_STATE), 0);
+        // A second initialisation would end the process; the guard skips it.
+        tavrel::ensure_glut_initialised();
+        EXPECT_NE(glutGet(GLUT_INIT_STATE), 0);
+    });
+    ASSERT_NE(engine_seen, nullptr);
+    EXPECT_FALSE(engine_seen->on_rendering_thread());
+}
+
+TEST(XErrorTrap, ProtocolErrorsBecomeAFailureNotAnExit) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    {
+        tavrel::XErrorTrap trap(display);
+        EXPECT_FALSE(trap.failed());
+        EXPECT_EQ(trap.error_text(), "");
+        XDestroyWindow(display, 0x7FFFFFF);  // no such window
+        EXPECT_TRUE(trap.failed());
+        EXPECT_EQ(trap.error_text().rfind("BadWindow", 0), 0u) << trap.error_text();
+    }
+    {
+        // A new trap starts clean.
+        tavrel::XErrorTrap trap(display);
+        EXPECT_FALSE(trap.failed());
+    }
+    XCloseDisplay(display);
 }
 
 TEST(GlEngine, TaskArenaRunsParallelWork) {

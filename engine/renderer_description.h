@@ -1,0 +1,47 @@
+// What a renderer tree is built for, and the key of the renderer pool.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <tuple>
+
+namespace tavrel {
+
+class GlEngine;
+
+struct RendererDescription {
+    // Gives pooled buffers and shared programs to the renderers; not part of
+    // the key.
+    GlEngine* engine = nullptr;
+    uint32_t format_kind = 0;
+    bool shading_switch_a = false;
+    bool shading_switch_b = false;
+    // Present: transparency by dual depth peeling with this many passes;
+    // 0xFFFFFFFF (-1) peels until nothing is left.
+    std::optional<uint32_t> peeling_layers;
+    // 3 culls back faces; any other value draws both sides with two-sided
+    // lighting.
+    uint32_t render_mode = 0;
+    uint32_t antialiasing_samples = 0;
+    uint32_t lens_samples = 0;
+    uint32_t subpixel_samples = 0;
+    bool depth_only = false;
+
+    bool has_view_samples() const { return lens_samples != 0 || subpixel_samples != 0; }
+};
+
+// Only whether there are view samples at all takes part, not their counts: a
+// pooled renderer tree is rebuilt around its kept inner renderer for the exact
+// counts, which is cheap, while its compiled programs are what the pool keeps.
+inline bool operator<(const RendererDescription& a, const RendererDescription& b) {
+    auto rank = [](const RendererDescription& d) {
+        const bool peeling = d.peeling_layers.has_value();
+        return std::make_tuple(int32_t(d.format_kind), d.shading_switch_a, d.shading_switch_b,
+                               peeling, peeling ? int32_t(*d.peeling_layers) : 0,
+                               int32_t(d.render_mode), d.antialiasing_samples,
+                               d.has_view_samples(), d.depth_only);
+    };
+    return rank(a) < rank(b);
+}
+
+}  // namespace tavrel
