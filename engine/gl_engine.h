@@ -12,6 +12,8 @@
 namespace tavrel {
 
 class GlContextGuard;
+class I2dArrayAccessor;
+class ITextureObject;
 
 class GlEngine {
 public:
@@ -48,6 +50,16 @@ public:
     DualPeelingPool& dual_peeling_pool() { return *dual_peeling_pool_; }
     RendererPool& renderer_pool() { return *renderer_pool_; }
     AccumulationPool& accumulation_pool() { return *accumulation_pool_; }
+
+    // A pooled buffer of the descriptor's shape; nothing else is set up.
+    std::shared_ptr<PBO> request_pbo(const PBODescriptor& descriptor);
+
+    // The accessor's image in a pooled texture, bound to the unit (a
+    // GL_TEXTUREn enumerant): a 2-D texture, or with cube a cube map cut from
+    // a horizontal cross. Filter and wrap mode as in texture_object.h.
+    std::shared_ptr<ITextureObject> texture_from_accessor(
+        const std::shared_ptr<const I2dArrayAccessor>& accessor, uint32_t unit, uint32_t filter,
+        uint32_t wrap, bool cube);
 
 private:
     std::thread::id rendering_thread_;
