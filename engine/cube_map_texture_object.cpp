@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "engine/gl_errors.h"
+#include "engine/gl_objects.h"
 #include "engine/pixel_store_guard.h"
 #include "engine/texture_formats.h"
 
@@ -26,7 +27,7 @@ CubeMapTextureObject::CubeMapTextureObject(const TextureDescription& description
     const GLenum internal_format =
         get_texture_internal_format_for_bpc(description_.format_kind, description_.channel_layout);
 
-    glGenTextures(1, &name_);
+    name_ = gl_gen_texture();
     TAVREL_CHECK_GL();
     try {
         bind(GL_TEXTURE3);
@@ -50,14 +51,14 @@ CubeMapTextureObject::CubeMapTextureObject(const TextureDescription& description
         } catch (const std::exception& e) {
             std::cerr << e.what() << std::endl;
         }
-        glDeleteTextures(1, &name_);
+        gl_delete_texture(name_);
         TAVREL_REPORT_GL();
         throw;
     }
 }
 
 CubeMapTextureObject::~CubeMapTextureObject() {
-    glDeleteTextures(1, &name_);
+    gl_delete_texture(name_);
     TAVREL_REPORT_GL();
 }
 

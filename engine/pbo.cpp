@@ -5,6 +5,7 @@
 #include "engine/engine_errors.h"
 #include "engine/gl_engine.h"
 #include "engine/gl_errors.h"
+#include "engine/gl_objects.h"
 #include "engine/mapped_pbo_accessors.h"
 
 namespace tavrel {
@@ -25,7 +26,7 @@ PBO::PBO(const PBODescriptor& descriptor)
       usage_(descriptor.usage),
       access_(descriptor.access),
       size_(descriptor.size) {
-    glGenBuffers(1, &name_);
+    name_ = gl_gen_buffer();
     TAVREL_CHECK_GL();
     glBindBuffer(target_, name_);
     glBufferData(target_, GLsizeiptr(size_), nullptr, usage_);
@@ -34,7 +35,7 @@ PBO::PBO(const PBODescriptor& descriptor)
     } catch (...) {
         // No half-made buffer is left behind when the driver refuses the size.
         glBindBuffer(target_, 0);
-        glDeleteBuffers(1, &name_);
+        gl_delete_buffer(name_);
         TAVREL_REPORT_GL();
         throw;
     }
@@ -43,7 +44,7 @@ PBO::PBO(const PBODescriptor& descriptor)
 }
 
 PBO::~PBO() {
-    glDeleteBuffers(1, &name_);
+    gl_delete_buffer(name_);
     TAVREL_REPORT_GL();
 }
 

@@ -8,6 +8,7 @@
 #include "engine/gl_errors.h"
 #include "engine/mapped_pbo_accessors.h"
 #include "engine/pbo.h"
+#include "engine/render_target.h"
 #include "engine/supported_bpc.h"
 #include "engine/texture_formats.h"
 #include "plugin/plugin_errors.h"
@@ -34,6 +35,11 @@ std::shared_ptr<PBO> read_framebuffer_to_pbo(GlEngine& engine, GLuint framebuffe
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     TAVREL_CHECK_GL();
     return pbo;
+}
+
+std::shared_ptr<PBO> read_pixels_to_pbo(GlEngine& engine, const IRenderTarget& render_target) {
+    return read_framebuffer_to_pbo(engine, render_target.gl_name(), render_target.width(),
+                                   render_target.height(), render_target.format());
 }
 
 namespace {

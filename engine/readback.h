@@ -14,6 +14,7 @@
 namespace tavrel {
 
 class GlEngine;
+class IRenderTarget;
 class PBO;
 
 // The PBO descriptor for reading back width x height pixels of a format kind.
@@ -24,13 +25,8 @@ PBODescriptor readback_descriptor(uint64_t width, uint64_t height, uint32_t kind
 std::shared_ptr<PBO> read_framebuffer_to_pbo(GlEngine& engine, GLuint framebuffer, uint64_t width,
                                              uint64_t height, uint32_t kind);
 
-// The same for any render target: it needs width(), height(), format() and
-// gl_name().
-template <typename RenderTargetT>
-std::shared_ptr<PBO> read_pixels_to_pbo(GlEngine& engine, const RenderTargetT& render_target) {
-    return read_framebuffer_to_pbo(engine, render_target.gl_name(), render_target.width(),
-                                   render_target.height(), render_target.format());
-}
+// The same for a render target: its framebuffer, size and format kind.
+std::shared_ptr<PBO> read_pixels_to_pbo(GlEngine& engine, const IRenderTarget& render_target);
 
 // Maps the buffer (waiting for the read to finish) as a width x height image
 // of the kind with packed rows. The image keeps the buffer, and the buffer

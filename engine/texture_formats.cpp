@@ -56,7 +56,7 @@ GLenum get_pixel_type(uint32_t kind) {
     }
 }
 
-GLenum get_wrap_mode(uint32_t wrap) {
+GLenum gl_wrap_mode(uint32_t wrap) {
     switch (wrap) {
         case 0: return GL_CLAMP_TO_BORDER;
         case 1: return GL_CLAMP_TO_EDGE;

@@ -29,7 +29,7 @@ GLenum get_pixel_type(uint32_t kind);
 
 // 0: clamp to border, 1: clamp to edge, 2: repeat. Another value throws the
 // engine error "Unknown wrap mode: " followed by the value.
-GLenum get_wrap_mode(uint32_t wrap);
+GLenum gl_wrap_mode(uint32_t wrap);
 
 // The format kind an image's element type stands for: 0 for 8-bit, 1 for
 // 16-bit, 2 for float channels.

@@ -1,6 +1,7 @@
 #include "engine/texture_object.h"
 
 #include "engine/gl_errors.h"
+#include "engine/gl_objects.h"
 #include "engine/pixel_store_guard.h"
 #include "engine/texture_formats.h"
 
@@ -42,7 +43,7 @@ void apply_texture_filter(GLenum target, uint32_t filter) {
 }
 
 void apply_wrap_mode(GLenum target, uint32_t wrap) {
-    const GLenum mode = get_wrap_mode(wrap);
+    const GLenum mode = gl_wrap_mode(wrap);
     glTexParameteri(target, GL_TEXTURE_WRAP_S, mode);
     glTexParameteri(target, GL_TEXTURE_WRAP_T, mode);
     TAVREL_CHECK_GL();
@@ -52,9 +53,9 @@ TextureObject::TextureObject(const TextureDescription& description) : descriptio
     // Tables first: a refused description must not leave a texture behind.
     const GLenum internal_format =
         get_texture_internal_format_for_bpc(description_.format_kind, description_.channel_layout);
-    get_wrap_mode(description_.wrap_mode);
+    gl_wrap_mode(description_.wrap_mode);
 
-    glGenTextures(1, &name_);
+    name_ = gl_gen_texture();
     TAVREL_CHECK_GL();
     try {
         // Unit 3 is free while textures are made: the shading units in use
@@ -73,14 +74,14 @@ TextureObject::TextureObject(const TextureDescription& description) : descriptio
         } catch (const std::exception& e) {
             std::cerr << e.what() << std::endl;
         }
-        glDeleteTextures(1, &name_);
+        gl_delete_texture(name_);
         TAVREL_REPORT_GL();
         throw;
     }
 }
 
 TextureObject::~TextureObject() {
-    glDeleteTextures(1, &name_);
+    gl_delete_texture(name_);
     TAVREL_REPORT_GL();
 }
 

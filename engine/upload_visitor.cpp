@@ -49,7 +49,7 @@ std::shared_ptr<ITextureObject> UploadVisitor::operator()(T* pixels) const {
                                          get_pixel_type(kind),
                                          filter_,
                                          wrap_};
-    get_wrap_mode(wrap_);
+    gl_wrap_mode(wrap_);
 
     std::shared_ptr<PBO> pbo = pbo_pool_.acquire(
         PBODescriptor{GL_PIXEL_UNPACK_BUFFER, GL_STREAM_DRAW, GL_WRITE_ONLY, shape.buffer_size});

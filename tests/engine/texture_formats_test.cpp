@@ -83,11 +83,11 @@ TEST(TextureFormats, RefusedKindsAndLayouts) {
 }
 
 TEST(TextureFormats, WrapModes) {
-    EXPECT_EQ(tavrel::get_wrap_mode(0), GLenum(GL_CLAMP_TO_BORDER));
-    EXPECT_EQ(tavrel::get_wrap_mode(1), GLenum(GL_CLAMP_TO_EDGE));
-    EXPECT_EQ(tavrel::get_wrap_mode(2), GLenum(GL_REPEAT));
+    EXPECT_EQ(tavrel::gl_wrap_mode(0), GLenum(GL_CLAMP_TO_BORDER));
+    EXPECT_EQ(tavrel::gl_wrap_mode(1), GLenum(GL_CLAMP_TO_EDGE));
+    EXPECT_EQ(tavrel::gl_wrap_mode(2), GLenum(GL_REPEAT));
     for (uint32_t wrap : {3u, 7u, 4294967295u}) {
-        const std::string text = error_text([wrap] { tavrel::get_wrap_mode(wrap); });
+        const std::string text = error_text([wrap] { tavrel::gl_wrap_mode(wrap); });
         EXPECT_TRUE(ends_with(text, "): Unknown wrap mode: " + std::to_string(wrap))) << text;
     }
 }
