@@ -72,7 +72,12 @@ std::shared_ptr<void> PBO::map_bytes() {
         glBindBuffer(target_, 0);
         throw PBOOutOfMemoryException();
     }
-    return std::shared_ptr<void>(pointer, gl_unmap_deleter{name_, target_});
+    std::shared_ptr<void> mapping(pointer, gl_unmap_deleter{name_, target_});
+    // A mapping needs no binding, and a pack or unpack buffer left bound
+    // would turn every later transfer from client memory into an offset.
+    glBindBuffer(target_, 0);
+    TAVREL_CHECK_GL();
+    return mapping;
 }
 
 std::shared_ptr<I1dArrayAccessor> PBO::make_accessor(uint32_t kind) {
