@@ -87,6 +87,7 @@ void GlEngine::build_programs_and_shadow_map() {
         // constructor has left, the members would go with another context
         // current, or none.
         release_programs_and_shadow_map();
+        release_gl_object_thread();
         throw;
     }
 }
