@@ -22,6 +22,8 @@ class CopyTopologyProgram;
 class DepthOnlyProgram;
 class ViewDepthProgram;
 class ShadowMapArray;
+class I2dArrayAccessor;
+class ITextureObject;
 
 class GlEngine {
 public:
@@ -88,6 +90,16 @@ public:
     std::shared_ptr<DualPeelingRenderBuffers> request_dual_peeling_buffers(std::uint64_t width,
                                                                            std::uint64_t height,
                                                                            std::uint32_t format);
+
+    // A pooled buffer of the descriptor's shape; nothing else is set up.
+    std::shared_ptr<PBO> request_pbo(const PBODescriptor& descriptor);
+
+    // The accessor's image in a pooled texture, bound to the unit (a
+    // GL_TEXTUREn enumerant): a 2-D texture, or with cube a cube map cut from
+    // a horizontal cross. Filter and wrap mode as in texture_object.h.
+    std::shared_ptr<ITextureObject> texture_from_accessor(
+        const std::shared_ptr<const I2dArrayAccessor>& accessor, uint32_t unit, uint32_t filter,
+        uint32_t wrap, bool cube);
 
 private:
     void build_programs_and_shadow_map();

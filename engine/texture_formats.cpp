@@ -1,30 +1,53 @@
 #include "engine/texture_formats.h"
 
+#include <string>
+
 #include "engine/engine_errors.h"
-#include "engine/gl_errors.h"
 
 namespace tavrel {
 
-GLenum get_texture_internal_format_for_bpc(std::uint32_t kind, std::uint32_t layout) {
-    static const GLenum formats[3][3] = {
-        {GL_LUMINANCE, GL_LUMINANCE16, GL_LUMINANCE32F_ARB},
-        {GL_RGB, GL_RGB16, GL_RGB32F},
-        {GL_RGBA, GL_RGBA16, GL_RGBA32F},
-    };
-    if (kind > 2 || layout > 2) throw TAVREL_LOCATED_ERROR("Unsupported bit per channel.");
-    return formats[layout][kind];
-}
-
-GLenum get_external_format(std::uint32_t kind, std::uint32_t layout) {
+uint32_t channels_of_layout(uint32_t layout) {
     switch (layout) {
-        case 2: return kind == 0 ? GL_BGRA : GL_RGBA;
-        case 1: return GL_RGB;
-        case 0: return GL_LUMINANCE;
+        case kOneChannel: return 1;
+        case kRgbChannels: return 3;
+        case kFourChannels: return 4;
         default: throw TAVREL_LOCATED_ERROR("Unsupported bit per channel.");
     }
 }
 
-GLenum get_pixel_type(std::uint32_t kind) {
+uint32_t bytes_per_channel(uint32_t kind) {
+    switch (kind) {
+        case 0: return 1;
+        case 1: return 2;
+        case 2: return 4;
+        default: throw TAVREL_LOCATED_ERROR("Unsupported bit per channel.");
+    }
+}
+
+GLenum get_texture_internal_format_for_bpc(uint32_t kind, uint32_t layout) {
+    static const GLenum table[3][3] = {
+        // kind 0, kind 1, kind 2
+        {GL_LUMINANCE, GL_LUMINANCE16, GL_LUMINANCE32F_ARB},  // one channel
+        {GL_RGB, GL_RGB16, GL_RGB32F},                        // RGB
+        {GL_RGBA, GL_RGBA16, GL_RGBA32F},                     // four channels
+    };
+    if (kind > 2 || layout > 2) throw TAVREL_LOCATED_ERROR("Unsupported bit per channel.");
+    return table[layout][kind];
+}
+
+GLenum get_external_format(uint32_t kind, uint32_t layout) {
+    // A kind no table knows is refused here too, so that a description is
+    // never built half from a bad kind.
+    if (kind > 2) throw TAVREL_LOCATED_ERROR("Unsupported bit per channel.");
+    switch (layout) {
+        case kFourChannels: return kind == 0 ? GL_BGRA : GL_RGBA;
+        case kRgbChannels: return GL_RGB;
+        case kOneChannel: return GL_LUMINANCE;
+        default: throw TAVREL_LOCATED_ERROR("Unsupported bit per channel.");
+    }
+}
+
+GLenum get_pixel_type(uint32_t kind) {
     switch (kind) {
         case 0: return GL_UNSIGNED_BYTE;
         case 1: return GL_UNSIGNED_SHORT;
@@ -33,40 +56,15 @@ GLenum get_pixel_type(std::uint32_t kind) {
     }
 }
 
-GLenum gl_wrap_mode(std::uint32_t wrap_mode) {
-    switch (wrap_mode) {
+GLenum gl_wrap_mode(uint32_t wrap) {
+    switch (wrap) {
         case 0: return GL_CLAMP_TO_BORDER;
         case 1: return GL_CLAMP_TO_EDGE;
         case 2: return GL_REPEAT;
-        default: throw TAVREL_LOCATED_ERROR("Unknown wrap mode: " + std::to_string(wrap_mode));
+        default: throw TAVREL_LOCATED_ERROR("Unknown wrap mode: " + std::to_string(wrap));
     }
 }
 
-void apply_wrap_mode(GLenum target, std::uint32_t wrap_mode) {
-    const GLint mode = static_cast<GLint>(gl_wrap_mode(wrap_mode));
-    glTexParameteri(target, GL_TEXTURE_WRAP_S, mode);
-    TAVREL_CHECK_GL();
-    glTexParameteri(target, GL_TEXTURE_WRAP_T, mode);
-    TAVREL_CHECK_GL();
-}
-
-void apply_texture_filter(GLenum target, std::uint32_t filter) {
-    if (filter == 0) {
-        glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        TAVREL_CHECK_GL();
-        glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        TAVREL_CHECK_GL();
-        return;
-    }
-    GLfloat max_anisotropy = 1.0f;
-    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &max_anisotropy);
-    TAVREL_CHECK_GL();
-    glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, max_anisotropy);
-    TAVREL_CHECK_GL();
-    if (filter == 1 || filter == 2) {
-        glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter == 1 ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR);
-        TAVREL_CHECK_GL();
-    }
-}
+uint32_t pixel_depth_class(const ArrayData& data) { return static_cast<uint32_t>(data.which()); }
 
 }  // namespace tavrel

@@ -1,32 +1,38 @@
-// GL formats, pixel types, wrap modes and filters per pixel format kind
-// (0: 8 bits, 1: 16 bits, 2: 32-bit float per channel) and channel layout
-// (0: one channel, 1: RGB, 2: four channels).
+// What OpenGL calls each pixel format kind and channel layout, and the
+// sampling settings a texture description names. Tables only: no GL calls.
 #pragma once
 
 #include <GL/glew.h>
 
 #include <cstdint>
 
+#include "engine/array_accessor.h"
+
 namespace tavrel {
 
-// Kind 0 GL_RGBA / GL_RGB / GL_LUMINANCE, kind 1 the 16-bit, kind 2 the
-// 32-bit float forms. Others throw the located GlEngineError "Unsupported bit
-// per channel.".
-GLenum get_texture_internal_format_for_bpc(std::uint32_t kind, std::uint32_t layout);
-// Layout 2: GL_BGRA for kind 0 (the host's 8-bit pixels), GL_RGBA otherwise;
-// layout 1 GL_RGB; layout 0 GL_LUMINANCE.
-GLenum get_external_format(std::uint32_t kind, std::uint32_t layout);
-// GL_UNSIGNED_BYTE, GL_UNSIGNED_SHORT or GL_FLOAT.
-GLenum get_pixel_type(std::uint32_t kind);
+// Channels of a channel layout: 1, 3 or 4. Another layout throws the located
+// engine error "Unsupported bit per channel.".
+uint32_t channels_of_layout(uint32_t layout);
 
-// 0 GL_CLAMP_TO_BORDER, 1 GL_CLAMP_TO_EDGE, 2 GL_REPEAT; others throw the
-// located GlEngineError "Unknown wrap mode: <n>".
-GLenum gl_wrap_mode(std::uint32_t wrap_mode);
+// Bytes of one channel of a format kind: 1, 2 or 4. Another kind throws the
+// located engine error "Unsupported bit per channel.".
+uint32_t bytes_per_channel(uint32_t kind);
 
-// Sets S and T wrapping of the texture bound to the target.
-void apply_wrap_mode(GLenum target, std::uint32_t wrap_mode);
-// 0 nearest; 1 the driver's largest anisotropy and linear minifying; 2 the
-// same with linear mipmaps; others the anisotropy only.
-void apply_texture_filter(GLenum target, std::uint32_t filter);
+// The internal format a texture of this kind and layout is allocated with.
+GLenum get_texture_internal_format_for_bpc(uint32_t kind, uint32_t layout);
+
+// The order of the client's channels. Host pixels of 8 bits come in the
+// host's own byte order, which GL reads as BGRA; deeper ones are plain RGBA.
+GLenum get_external_format(uint32_t kind, uint32_t layout);
+
+GLenum get_pixel_type(uint32_t kind);
+
+// 0: clamp to border, 1: clamp to edge, 2: repeat. Another value throws the
+// engine error "Unknown wrap mode: " followed by the value.
+GLenum gl_wrap_mode(uint32_t wrap);
+
+// The format kind an image's element type stands for: 0 for 8-bit, 1 for
+// 16-bit, 2 for float channels.
+uint32_t pixel_depth_class(const ArrayData& data);
 
 }  // namespace tavrel

@@ -1,4 +1,6 @@
-// Textures the engine renders into and samples from.
+// Textures behind one interface: a plain 2-D texture, and (in its own file)
+// a cube map cut from a cross-shaped image. Made, used and destroyed on the
+// rendering thread only.
 #pragma once
 
 #include <GL/glew.h>
@@ -10,31 +12,40 @@
 
 namespace tavrel {
 
+// Operations in their fixed slot order.
 class ITextureObject {
 public:
     virtual ~ITextureObject() = default;
-    // Makes the unit (a GL_TEXTUREi enumerant) active and binds the texture
-    // there; remembers the unit.
+    // Makes the unit (a GL_TEXTUREn enumerant) active and binds the texture
+    // there; the unit is remembered for unbind().
     virtual void bind(GLenum unit) = 0;
-    // Binds 0 on the remembered unit and forgets it.
+    // Binds 0 on the remembered unit; nothing when the texture is not bound.
     virtual void unbind() = 0;
-    // upload_sub_image from offset 0 of the bound pixel-unpack buffer.
-    virtual void upload(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height, GLint row_length,
-                        std::uint32_t wrap) = 0;
-    virtual void upload_sub_image(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height, GLint row_length,
-                                  const void* data, std::uint32_t wrap) = 0;
+    // As upload_sub_image, from offset 0 of the bound pixel-unpack buffer.
+    virtual void upload(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height,
+                        GLint row_length, uint32_t wrap) = 0;
+    // Row length in pixels. The texture stays bound to the unit afterwards.
+    virtual void upload_sub_image(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height,
+                                  GLint row_length, const void* data, uint32_t wrap) = 0;
     virtual GLuint gl_name() const = 0;
-    virtual std::uint32_t format() const = 0;
-    virtual std::uint32_t width() const = 0;
-    virtual std::uint32_t height() const = 0;
+    // The pixel format kind.
+    virtual uint32_t format() const = 0;
+    virtual uint32_t width() const = 0;
+    virtual uint32_t height() const = 0;
 };
 
-// A 2-D texture of the description's shape, level 0 allocated, its filter
-// and wrap mode applied.
+// Sets the minifying and magnifying filters of the texture bound to target:
+// 0 nearest; 1 linear with the driver's largest anisotropy; 2 the same with
+// trilinear minification; any other value only the anisotropy.
+void apply_texture_filter(GLenum target, uint32_t filter);
+
+// Sets S and T wrapping of the texture bound to target (table in
+// texture_formats.h); an unknown mode throws before anything is changed.
+void apply_wrap_mode(GLenum target, uint32_t wrap);
+
 class TextureObject : public ITextureObject {
 public:
     explicit TextureObject(const TextureDescription& description);
-    // Deletes the texture; reports, never throws.
     ~TextureObject() override;
     TextureObject(const TextureObject&) = delete;
     TextureObject& operator=(const TextureObject&) = delete;
@@ -42,19 +53,18 @@ public:
     void bind(GLenum unit) override;
     void unbind() override;
     void upload(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height, GLint row_length,
-                std::uint32_t wrap) override;
-    // Filter 2 is applied as 1: no mipmaps are built on upload.
-    void upload_sub_image(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height, GLint row_length,
-                          const void* data, std::uint32_t wrap) override;
-    GLuint gl_name() const override { return texture_; }
-    std::uint32_t format() const override { return description_.format_kind; }
-    std::uint32_t width() const override { return description_.width; }
-    std::uint32_t height() const override { return description_.height; }
+                uint32_t wrap) override;
+    void upload_sub_image(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height,
+                          GLint row_length, const void* data, uint32_t wrap) override;
+    GLuint gl_name() const override { return name_; }
+    uint32_t format() const override { return description_.format_kind; }
+    uint32_t width() const override { return description_.width; }
+    uint32_t height() const override { return description_.height; }
 
     const TextureDescription& description() const { return description_; }
 
 private:
-    GLuint texture_ = 0;
+    GLuint name_ = 0;
     std::optional<GLenum> bound_unit_;
     TextureDescription description_;
 };
