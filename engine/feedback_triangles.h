@@ -58,6 +58,7 @@ public:
 
     // Whether the last capture filled the buffer (triangles may be missing).
     bool capacity_reached() const { return capacity_reached_; }
+    const std::shared_ptr<FeedbackBuffer>& buffer() const { return buffer_; }
 
 private:
     GLuint query_ = 0;
@@ -88,6 +89,8 @@ public:
     unsigned destination_index() const { return destination_; }
     GLuint previous_count() const { return previous_count_; }
     bool capacity_reached() const { return capacity_reached_; }
+    // Buffer 0 or 1 of the ping-pong.
+    const std::shared_ptr<FeedbackBuffer>& buffer(unsigned index) const { return buffers_.at(index); }
 
 private:
     GLuint query_ = 0;
