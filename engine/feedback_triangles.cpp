@@ -99,7 +99,7 @@ int components_of(GLenum type) {
 // The capture sequence: render target, feedback buffer, feedback, rasterizer
 // discard, query, draw; closed in reverse; then the count, which waits for
 // the GPU. Returns whether the buffer was filled.
-bool run_capture(RenderTarget* target, const FeedbackBuffer& destination, GLintptr byte_offset, GLuint query,
+bool run_capture(RenderTarget* target, const PBO& destination, GLintptr byte_offset, GLuint query,
                  GLuint& primitives_written, const std::function<void()>& draw) {
     if (target != nullptr) target->bind();
     {
@@ -134,7 +134,7 @@ GLuint gen_query() {
 
 }  // namespace
 
-void draw_indexed_triangles_2d(const FeedbackBuffer& vertex_buffer, const FeedbackBuffer& index_buffer) {
+void draw_indexed_triangles_2d(const PBO& vertex_buffer, const PBO& index_buffer) {
     VertexArrayScope scope;
     glBindBuffer(GL_ARRAY_BUFFER, vertex_buffer.gl_name());
     TAVREL_CHECK_GL();
@@ -147,7 +147,7 @@ void draw_indexed_triangles_2d(const FeedbackBuffer& vertex_buffer, const Feedba
     TAVREL_CHECK_GL();
 }
 
-void draw_captured_triangles(const FeedbackBuffer& vertex_buffer, GLuint triangle_count, int components) {
+void draw_captured_triangles(const PBO& vertex_buffer, GLuint triangle_count, int components) {
     VertexArrayScope scope;
     glBindBuffer(GL_ARRAY_BUFFER, vertex_buffer.gl_name());
     TAVREL_CHECK_GL();
@@ -185,7 +185,7 @@ std::uint64_t feedback_capacity_triangles(std::uint64_t buffer_bytes, std::uint6
 }
 
 SinglePassFeedbackTriangles::SinglePassFeedbackTriangles(GlEngine& engine, std::uint64_t buffer_bytes) {
-    buffer_ = std::make_shared<FeedbackBuffer>(capture_descriptor(buffer_bytes));
+    buffer_ = engine.request_pbo(capture_descriptor(buffer_bytes));
     render_target_ = request_capture_target(engine);
     query_ = gen_query();
 }
@@ -195,17 +195,17 @@ SinglePassFeedbackTriangles::~SinglePassFeedbackTriangles() {
     TAVREL_REPORT_GL();
 }
 
-void SinglePassFeedbackTriangles::capture(std::shared_ptr<FeedbackBuffer>& result,
-                                          const FeedbackBuffer& vertex_buffer, GLuint triangle_count,
+void SinglePassFeedbackTriangles::capture(std::shared_ptr<PBO>& result,
+                                          const PBO& vertex_buffer, GLuint triangle_count,
                                           GLuint& primitives_written, int components, GLintptr byte_offset) {
     capacity_reached_ = run_capture(render_target_.get(), *buffer_, byte_offset, query_, primitives_written,
                                     [&] { draw_captured_triangles(vertex_buffer, triangle_count, components); });
     result = buffer_;
 }
 
-void SinglePassFeedbackTriangles::capture_indexed(std::shared_ptr<FeedbackBuffer>& result,
-                                                  const FeedbackBuffer& vertex_buffer,
-                                                  const FeedbackBuffer& index_buffer, GLuint& primitives_written,
+void SinglePassFeedbackTriangles::capture_indexed(std::shared_ptr<PBO>& result,
+                                                  const PBO& vertex_buffer,
+                                                  const PBO& index_buffer, GLuint& primitives_written,
                                                   GLintptr byte_offset) {
     capacity_reached_ = run_capture(render_target_.get(), *buffer_, byte_offset, query_, primitives_written,
                                     [&] { draw_indexed_triangles_2d(vertex_buffer, index_buffer); });
@@ -214,8 +214,8 @@ void SinglePassFeedbackTriangles::capture_indexed(std::shared_ptr<FeedbackBuffer
 
 RecursiveTopologyFeedbackTriangles::RecursiveTopologyFeedbackTriangles(GlEngine& engine,
                                                                        std::uint64_t buffer_bytes) {
-    buffers_[0] = std::make_shared<FeedbackBuffer>(capture_descriptor(buffer_bytes));
-    buffers_[1] = std::make_shared<FeedbackBuffer>(capture_descriptor(buffer_bytes));
+    buffers_[0] = engine.request_pbo(capture_descriptor(buffer_bytes));
+    buffers_[1] = engine.request_pbo(capture_descriptor(buffer_bytes));
     render_target_ = request_capture_target(engine);
     query_ = gen_query();
 }
@@ -225,8 +225,8 @@ RecursiveTopologyFeedbackTriangles::~RecursiveTopologyFeedbackTriangles() {
     TAVREL_REPORT_GL();
 }
 
-void RecursiveTopologyFeedbackTriangles::capture_first_level(const FeedbackBuffer& vertex_buffer,
-                                                             const FeedbackBuffer& index_buffer) {
+void RecursiveTopologyFeedbackTriangles::capture_first_level(const PBO& vertex_buffer,
+                                                             const PBO& index_buffer) {
     source_ = 1;
     destination_ = 0;
     GLuint written = 0;
@@ -239,7 +239,7 @@ void RecursiveTopologyFeedbackTriangles::capture_next_level(int components) {
     source_ = (source_ - 1) & 1u;
     destination_ = (destination_ - 1) & 1u;
     previous_count_ = current_count_;
-    const FeedbackBuffer& source = *buffers_[source_];
+    const PBO& source = *buffers_[source_];
     const GLuint previous = previous_count_;
     GLuint written = 0;
     capacity_reached_ = run_capture(nullptr, *buffers_[destination_], 0, query_, written,
@@ -247,7 +247,7 @@ void RecursiveTopologyFeedbackTriangles::capture_next_level(int components) {
     current_count_ = written;
 }
 
-std::shared_ptr<FeedbackBuffer> RecursiveTopologyFeedbackTriangles::current_buffer(GLuint& count) const {
+std::shared_ptr<PBO> RecursiveTopologyFeedbackTriangles::current_buffer(GLuint& count) const {
     count = current_count_;
     return buffers_[destination_];
 }

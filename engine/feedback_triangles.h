@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/feedback_buffer.h"
+#include "engine/pbo.h"
 
 namespace tavrel {
 
@@ -24,11 +24,11 @@ class RenderTarget;
 
 // Draws the indexed triangles of two-float vertices (index count = the index
 // buffer's bytes / 4, unsigned 32-bit indices).
-void draw_indexed_triangles_2d(const FeedbackBuffer& vertex_buffer, const FeedbackBuffer& index_buffer);
+void draw_indexed_triangles_2d(const PBO& vertex_buffer, const PBO& index_buffer);
 
 // Draws triangle_count triangles whose vertices are `components` floats each,
 // packed, from the start of the buffer.
-void draw_captured_triangles(const FeedbackBuffer& vertex_buffer, GLuint triangle_count, int components);
+void draw_captured_triangles(const PBO& vertex_buffer, GLuint triangle_count, int components);
 
 // Bytes per captured vertex of the current program's feedback varyings; 0
 // when no program is current or it captures nothing known.
@@ -51,18 +51,18 @@ public:
 
     // Captures the triangles of `vertex_buffer` into the capture buffer at the
     // byte offset; hands the capture buffer out in `result`.
-    void capture(std::shared_ptr<FeedbackBuffer>& result, const FeedbackBuffer& vertex_buffer,
+    void capture(std::shared_ptr<PBO>& result, const PBO& vertex_buffer,
                  GLuint triangle_count, GLuint& primitives_written, int components, GLintptr byte_offset);
-    void capture_indexed(std::shared_ptr<FeedbackBuffer>& result, const FeedbackBuffer& vertex_buffer,
-                         const FeedbackBuffer& index_buffer, GLuint& primitives_written, GLintptr byte_offset);
+    void capture_indexed(std::shared_ptr<PBO>& result, const PBO& vertex_buffer,
+                         const PBO& index_buffer, GLuint& primitives_written, GLintptr byte_offset);
 
     // Whether the last capture filled the buffer (triangles may be missing).
     bool capacity_reached() const { return capacity_reached_; }
-    const std::shared_ptr<FeedbackBuffer>& buffer() const { return buffer_; }
+    const std::shared_ptr<PBO>& buffer() const { return buffer_; }
 
 private:
     GLuint query_ = 0;
-    std::shared_ptr<FeedbackBuffer> buffer_;
+    std::shared_ptr<PBO> buffer_;
     std::shared_ptr<RenderTarget> render_target_;
     bool capacity_reached_ = false;
 };
@@ -77,20 +77,20 @@ public:
     RecursiveTopologyFeedbackTriangles& operator=(const RecursiveTopologyFeedbackTriangles&) = delete;
 
     // Captures the indexed triangles into buffer 0.
-    void capture_first_level(const FeedbackBuffer& vertex_buffer, const FeedbackBuffer& index_buffer);
+    void capture_first_level(const PBO& vertex_buffer, const PBO& index_buffer);
     // Swaps source and destination and captures the previous level's
     // triangles (vertices of `components` floats) into the destination. The
     // render target is not bound again: it is still bound from the first level.
     void capture_next_level(int components);
     // The buffer holding the latest level, and its triangle count.
-    std::shared_ptr<FeedbackBuffer> current_buffer(GLuint& count) const;
+    std::shared_ptr<PBO> current_buffer(GLuint& count) const;
 
     unsigned source_index() const { return source_; }
     unsigned destination_index() const { return destination_; }
     GLuint previous_count() const { return previous_count_; }
     bool capacity_reached() const { return capacity_reached_; }
     // Buffer 0 or 1 of the ping-pong.
-    const std::shared_ptr<FeedbackBuffer>& buffer(unsigned index) const { return buffers_.at(index); }
+    const std::shared_ptr<PBO>& buffer(unsigned index) const { return buffers_.at(index); }
 
 private:
     GLuint query_ = 0;
@@ -98,7 +98,7 @@ private:
     unsigned destination_ = 0;
     GLuint previous_count_ = 0;
     GLuint current_count_ = 0;
-    std::array<std::shared_ptr<FeedbackBuffer>, 2> buffers_;
+    std::array<std::shared_ptr<PBO>, 2> buffers_;
     std::shared_ptr<RenderTarget> render_target_;
     bool capacity_reached_ = false;
 };

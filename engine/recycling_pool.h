@@ -116,6 +116,13 @@ public:
         return entry == free_stacks_.end() ? 0 : entry->second->size();
     }
 
+    // Free objects kept over all keys.
+    std::size_t free_total() const {
+        std::size_t n = 0;
+        for (const auto& entry : free_stacks_) n += entry.second->size();
+        return n;
+    }
+
     // The key of the latest acquire, while the pool still holds it.
     std::optional<K> last_used() const {
         if (!last_used_) return std::nullopt;

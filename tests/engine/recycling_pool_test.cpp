@@ -122,6 +122,11 @@ TEST_F(RecyclingPoolTest, KeepsAtMostTheFreeLimitPerKey) {
     // The fourth one given back found the stack full.
     EXPECT_EQ(counts.destroyed, std::vector<int>{4});
     EXPECT_EQ(counts.alive, (std::set<int>{1, 2, 3}));
+
+    // Free objects of every key add up.
+    auto other = pool.acquire(9);
+    other.reset();
+    EXPECT_EQ(pool.free_total(), 4u);
 }
 
 TEST_F(RecyclingPoolTest, FreeLimitZeroKeepsNothing) {
