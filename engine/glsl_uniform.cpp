@@ -59,6 +59,12 @@ void GLSLUniform::set_matrix(const double* m16) {
 }
 
 void GLSLUniform::set_matrix_array_d(int count, bool transpose, const double* m) {
+    // A negative count is GL's to refuse (GL_INVALID_VALUE), not a size to
+    // allocate.
+    if (count <= 0) {
+        set_matrix_array_f(count, transpose, nullptr);
+        return;
+    }
     std::vector<float> f(static_cast<std::size_t>(count) * 16);
     for (std::size_t i = 0; i < f.size(); ++i) f[i] = static_cast<float>(m[i]);
     set_matrix_array_f(count, transpose, f.data());
