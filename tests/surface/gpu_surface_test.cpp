@@ -14,6 +14,7 @@
 #include "engine/never_abort.h"
 #include "engine/parent_node.h"
 #include "engine/render_target.h"
+#include "surface/combine_poly_clipping_alpha.h"
 #include "surface/compute_nurbs_mesh_gpu.h"
 #include "surface/compute_triangle_mesh_gpu.h"
 #include "surface/lattix_mesh_knots.h"
@@ -206,6 +207,44 @@ TEST(GpuSurface, TriangulationCounts) {
             std::printf("[ surface ] extruded 10x10: %u triangles\n", total);
         }
         EXPECT_EQ(live_gl_objects(), live_before) << live_gl_objects_text();
+    });
+}
+
+// The height map of a colour layer whose alpha is a (8-bit, host order).
+std::shared_ptr<RenderTarget> height_map_of_alpha(GlEngine& engine, SequenceData& data, uint8_t alpha) {
+    std::vector<uint8_t> pixels(16 * 16 * 4, 0);
+    for (std::size_t k = 0; k < pixels.size(); k += 4) pixels[k] = alpha;  // host ARGB: alpha first
+    HostBuffer2dArrayAccessor<uint8_t> view(pixels.data(), 16, 16, 64, 2);
+    std::shared_ptr<const I2dArrayAccessor> shared(&view, [](const I2dArrayAccessor*) {});
+    auto colour = engine.texture_from_accessor(shared, GL_TEXTURE0, 0, 1, false);
+    colour->unbind();
+    auto target = engine.request_render_target(16, 16, 1, 0, true, 0, 1);
+    data.clipping_alpha->combine(*colour, nullptr, *target);
+    return target;
+}
+
+TEST(GpuSurface, AlphaClipOfATransparentLayerLeavesNothing) {
+    run_on_engine([&](GlEngine& engine) {
+        Instance instance(ControlPointGrid(2, 2), 10);
+        instance.setup(engine);
+        LattixTriangleMesh::Update u;
+        u.frame_size = TSize2D{64, 64};
+        u.adaptive = false;
+        u.settings.clip = 1;
+        u.settings.alpha_clip_threshold = 0.5f;
+        std::shared_ptr<RenderTarget> opaque = height_map_of_alpha(engine, instance.data, 255);
+        u.height_map = opaque.get();
+        instance.update(engine, u);
+        EXPECT_EQ(instance.mesh->triangle_count(), 200u);
+        std::shared_ptr<RenderTarget> clear = height_map_of_alpha(engine, instance.data, 0);
+        u.height_map = clear.get();
+        instance.update(engine, u);
+        EXPECT_EQ(instance.mesh->triangle_count(), 0u);
+        // Adaptive mode drops triangles whose alphas are all at most 0.001.
+        u.adaptive = true;
+        u.max_passes = 2;
+        instance.update(engine, u);
+        EXPECT_EQ(instance.mesh->triangle_count(), 0u);
     });
 }
 
