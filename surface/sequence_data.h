@@ -16,6 +16,7 @@ class LattixTriangleMesh;
 class LattixMeshKnots;
 class ComputeNURBSMeshGPU;
 class CombinePolyClippingAlpha;
+class ComputeTriangleMeshGPU;
 
 struct SequenceData {
     static constexpr uint32_t kMagic = 34610;  // 0x8732
@@ -32,6 +33,8 @@ struct SequenceData {
     std::shared_ptr<ComputeNURBSMeshGPU> surface_evaluator;
     std::shared_ptr<CombinePolyClippingAlpha> clipping_alpha;
     uint32_t render_count = 0;
+    // The triangulation, which holds the tessellation programs.
+    std::shared_ptr<ComputeTriangleMeshGPU> triangulator;
     // Where the record was constructed. The host may copy a handle's bytes
     // (magic included); only the record at this address owns the pointers.
     const SequenceData* constructed_at = this;

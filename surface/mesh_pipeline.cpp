@@ -1,0 +1,99 @@
+#include "surface/mesh_pipeline.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "engine/gl_engine.h"
+#include "engine/texture_object.h"
+#include "surface/combine_poly_clipping_alpha.h"
+#include "surface/compute_nurbs_mesh_gpu.h"
+#include "surface/compute_triangle_mesh_gpu.h"
+#include "surface/lattix_mesh_knots.h"
+#include "surface/lattix_triangle_mesh.h"
+#include "surface/render_input.h"
+#include "surface/sequence_data.h"
+#include "surface/tessellation_programs.h"
+
+namespace tavrel {
+
+namespace {
+
+bool pipeline_current(const SequenceData& data, int n) {
+    if (!data.knots || !data.triangulator || !data.surface_evaluator) return false;
+    const LattixMeshKnots& knots = *data.knots;
+    return knots.samples() == n && knots.net_width() == 3 * data.grid.columns() + 1 &&
+           knots.net_height() == 3 * data.grid.rows() + 1;
+}
+
+}  // namespace
+
+bool build_mesh_pipeline(GlEngine& engine, RenderInput& input, LattixTriangleMesh& mesh, const IAbort& abort) {
+    if (input.sequence_data == nullptr) throw std::invalid_argument("frame input without instance state");
+    SequenceData& data = *input.sequence_data;
+    input.triangle_mesh = &mesh;
+    const int n = data.render_settings.subdivisions;
+    if (n < 1) throw std::invalid_argument("subdivision count below 1");
+    if (!data.clipping_alpha) data.clipping_alpha = std::make_shared<CombinePolyClippingAlpha>();
+
+    const bool rebuild = !pipeline_current(data, n);
+    if (rebuild) {
+        auto programs = std::make_shared<TessellationPrograms>(abort);
+        data.triangulator = std::make_shared<ComputeTriangleMeshGPU>(engine, programs, static_cast<uint32_t>(n));
+        data.knots = std::make_shared<LattixMeshKnots>(data.grid, n);
+        const BasisBuffers tables = data.knots->basis_buffers();
+        auto upload = [&](const std::shared_ptr<HostBuffer2dArrayAccessor<float>>& table) {
+            // Nearest filtering: each table row is one sample, read at its centre.
+            return engine.texture_from_accessor(table, GL_TEXTURE0, 0, 1, false);
+        };
+        std::shared_ptr<ITextureObject> s_weights = upload(tables.s_weights);
+        std::shared_ptr<ITextureObject> t_weights = upload(tables.t_weights);
+        std::shared_ptr<ITextureObject> s_derivatives = upload(tables.s_weight_derivatives);
+        std::shared_ptr<ITextureObject> t_derivatives = upload(tables.t_weight_derivatives);
+        s_weights->unbind();
+        data.surface_evaluator = std::make_shared<ComputeNURBSMeshGPU>(
+            data.knots->net_width(), data.knots->net_height(), static_cast<uint32_t>(n), s_weights, t_weights,
+            s_derivatives, t_derivatives);
+    }
+    data.knots->set_control_net(data.grid);
+    copy_render_settings(input);
+    mesh.set_knots(data.knots);
+    mesh.set_requested_subdivisions(static_cast<uint32_t>(std::max(n, 10)));
+    return rebuild;
+}
+
+void copy_render_settings(RenderInput& input) {
+    const RenderSettings& rs = input.sequence_data->render_settings;
+    input.render_mode = rs.render_mode;
+    DisplacementSettings& d = input.displacement;
+    d.use_alpha_as_mask = rs.use_alpha_as_mask;
+    d.clip = rs.polygonal_alpha_clip;
+    d.premultiply = rs.premultiply;
+    d.scale = static_cast<float>(rs.displacement_height);
+    d.bias = 0.0f;
+    d.alpha_clip_threshold = rs.alpha_level;
+    d.noise.amplitude = rs.noise_amplitude;
+    d.noise.evolution = rs.noise_evolution;
+    d.noise.frequency = rs.noise_frequency;
+    d.noise.octaves = rs.noise_sources;
+    d.noise_channel = static_cast<uint32_t>(rs.noise_channel);
+    if (rs.has_displacement != 0) {
+        d.channel = static_cast<uint32_t>(rs.displacement_channel);
+        d.noise_start = rs.noise_start;
+        d.noise_start_fade = rs.noise_smooth_start;
+        d.noise_stop = rs.noise_stop;
+        d.noise_stop_fade = rs.noise_smooth_stop;
+    } else {
+        d.channel = 4;
+        d.noise_start = 0.0f;
+        d.noise_start_fade = 0.0f;
+        d.noise_stop = 1.0f;
+        d.noise_stop_fade = 0.0f;
+    }
+    input.surface_sides = rs.has_backside != 0 ? 1 : (rs.thickness > 0.0f ? 2 : 0);
+}
+
+void SetupInputFct::operator()(GlEngine& engine) const {
+    build_mesh_pipeline(engine, *input, *mesh, *abort);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,58 @@
+// The GLSL programs that triangulate the surface by transform feedback and
+// place the triangles on it: one set per height-map depth class (0, 1, 2)
+// and one for frames without a height map (3).
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "engine/glsl_program.h"
+
+namespace tavrel {
+
+class IAbort;
+
+struct TessellationProgramSet {
+    // Refines triangles of the parameter square; captures "out_texcoord" (vec2).
+    std::shared_ptr<TexturingProgram> subdivision;
+    // Cuts triangles at the alpha contour; captures (s, t, code) with code
+    // 1.0 at input corners and 2.0 on the contour.
+    std::shared_ptr<TexturingProgram> clip;
+    // Places (s, t, code) triples on the displaced surface; captures the
+    // 14-float vertices of the mesh.
+    std::shared_ptr<TexturingProgram> placing;
+    // The same with normals from the height map's alpha, for the walls of an
+    // extruded surface.
+    std::shared_ptr<TexturingProgram> placing_alpha_normals;
+};
+
+class TessellationPrograms {
+public:
+    static constexpr int kWithoutHeightMap = 3;
+
+    // Builds the four sets in order; after each one asks the abort object
+    // whether the user cancelled, and throws SimpleAbortException when so
+    // (the pipeline then stays incomplete and is rebuilt on the next frame).
+    explicit TessellationPrograms(const IAbort& abort);
+    virtual ~TessellationPrograms();
+
+    // The set for a height map of the depth class, or kWithoutHeightMap;
+    // another value throws std::out_of_range.
+    const TessellationProgramSet& set(int depth_class) const { return by_class_.at(depth_class); }
+
+private:
+    std::array<TessellationProgramSet, 4> sets_;
+    std::array<TessellationProgramSet, 4> by_class_;
+};
+
+// The GLSL texts, by set (exposed for the tests of their compilation).
+std::string parameter_domain_vertex_source(int depth_class, bool height_map);
+std::string subdivision_geometry_source(int depth_class, bool height_map);
+std::string clip_geometry_source(int depth_class);
+std::string placing_vertex_source(int depth_class, bool height_map, bool alpha_normals);
+
+// The code that aborts the set-up when the user cancelled.
+constexpr unsigned kCancelledCode = 1;
+
+}  // namespace tavrel
