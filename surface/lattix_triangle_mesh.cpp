@@ -5,10 +5,9 @@
 #include <cstring>
 
 #include "engine/abort.h"
-#include "engine/engine_errors.h"
+#include "engine/draw_triangle_array.h"
 #include "engine/pbo.h"
 #include "engine/gl_engine.h"
-#include "engine/gl_errors.h"
 #include "engine/node_factory.h"
 #include "engine/parent_node.h"
 #include "engine/render_target.h"
@@ -21,44 +20,6 @@ namespace tavrel {
 
 namespace {
 
-constexpr GLsizei kVertexBytes = 56;
-
-const void* at(std::size_t bytes) { return reinterpret_cast<const void*>(bytes); }
-
-// Client arrays of the interleaved capture layout; disabled and unbound
-// again on every exit.
-class InterleavedArrays {
-public:
-    explicit InterleavedArrays(GLuint buffer) {
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glVertexPointer(3, GL_FLOAT, kVertexBytes, at(0));
-        glNormalPointer(GL_FLOAT, kVertexBytes, at(20));
-        const std::size_t offsets[3] = {12, 32, 44};
-        const GLint sizes[3] = {2, 3, 3};
-        for (GLenum unit = 0; unit < 3; ++unit) {
-            glClientActiveTexture(GL_TEXTURE0 + unit);
-            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            glTexCoordPointer(sizes[unit], GL_FLOAT, kVertexBytes, at(offsets[unit]));
-        }
-        glClientActiveTexture(GL_TEXTURE0);
-    }
-    ~InterleavedArrays() {
-        for (GLenum unit = 0; unit < 3; ++unit) {
-            glClientActiveTexture(GL_TEXTURE0 + unit);
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        }
-        glClientActiveTexture(GL_TEXTURE0);
-        glDisableClientState(GL_NORMAL_ARRAY);
-        glDisableClientState(GL_VERTEX_ARRAY);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-        TAVREL_REPORT_GL();
-    }
-    InterleavedArrays(const InterleavedArrays&) = delete;
-    InterleavedArrays& operator=(const InterleavedArrays&) = delete;
-};
-
 template <typename T>
 bool same_bytes(const std::vector<T>& a, const std::vector<T>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
@@ -70,14 +31,9 @@ public:
         : vertices_(std::move(vertices)), triangles_(triangles), bounds_(std::move(bounds)) {}
 
     void render() override {
-        if (vertices_ && triangles_ > 0) {
-            if (uint64_t(triangles_) * 3 * kVertexBytes > vertices_->size())
-                throw GlEngineError("TriangleMeshNode: more triangles than the vertex buffer holds");
-            InterleavedArrays arrays(vertices_->gl_name());
-            TAVREL_CHECK_GL();
-            glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(3 * triangles_));
-            TAVREL_CHECK_GL();
-        }
+        // The buffer is drawn where the capture left it: no triangle data
+        // returns to the CPU.
+        if (vertices_ && triangles_ > 0) draw_triangle_array(*vertices_, triangles_);
         render_children();
     }
     std::string type_name() const override { return "TriangleMeshNode"; }
