@@ -161,6 +161,16 @@ CopyTopologyProgram& GlEngine::copy_topology_program() { return *copy_topology_p
 
 std::shared_ptr<ShadowMapArray> GlEngine::shadow_map_array() { return shadow_map_array_; }
 
+void GlEngine::release_free_pooled_objects() {
+    texture_pool_->release_free();
+    render_buffer_pool_->release_free();
+    render_target_pool_->release_free();
+    pbo_pool_->release_free();
+    dual_peeling_pool_->release_free();
+    renderer_pool_->release_free();
+    accumulation_pool_->release_free();
+}
+
 std::shared_ptr<RenderBuffer> GlEngine::request_render_buffer(std::uint64_t width, std::uint64_t height,
                                                               std::uint32_t samples, std::uint32_t format) {
     RenderBufferDescriptor key;

@@ -61,6 +61,10 @@ public:
     RendererPool& renderer_pool() { return *renderer_pool_; }
     AccumulationPool& accumulation_pool() { return *accumulation_pool_; }
 
+    // Empties all seven pools of their free objects (see
+    // RecyclingPool::release_free); rendering thread only.
+    void release_free_pooled_objects();
+
     // The shared utility programs, one per pixel format kind (0, 1, 2) where
     // they take one; a kind outside 0 to 2 throws std::out_of_range.
     CopyProgram& copy_program(int kind);

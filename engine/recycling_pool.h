@@ -123,6 +123,17 @@ public:
         return n;
     }
 
+    // Destroys every free object now and forgets every key, so that a caller
+    // can count the GL objects something left behind without the pool's
+    // keeping in the way. Objects lent out stay valid; given back, they wait
+    // on their orphaned stack and go with the last of their key. The stacks
+    // are emptied, not only dropped: lent-out objects keep them alive.
+    void release_free() {
+        last_used_.reset();
+        for (auto& entry : free_stacks_) entry.second->clear();
+        free_stacks_.clear();
+    }
+
     // The key of the latest acquire, while the pool still holds it.
     std::optional<K> last_used() const {
         if (!last_used_) return std::nullopt;

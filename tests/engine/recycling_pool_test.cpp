@@ -184,6 +184,30 @@ TEST_F(RecyclingPoolTest, ObjectOutlivesItsRemovedKey) {
     EXPECT_FALSE(counts.alive.count(free_serial));
 }
 
+TEST_F(RecyclingPoolTest, ReleaseFreeDestroysFreeObjectsAndKeepsLentOnes) {
+    Pool pool(3, 3);
+    auto held = pool.acquire(1);
+    touch(pool, {1, 2});  // free: one of key 1 (its stack shared with held), one of key 2
+    ASSERT_EQ(pool.free_total(), 2u);
+    ASSERT_EQ(counts.alive.size(), 3u);
+
+    pool.release_free();
+    EXPECT_EQ(pool.free_total(), 0u);
+    EXPECT_EQ(pool.key_count(), 0u);
+    EXPECT_FALSE(pool.last_used().has_value());
+    // Only the lent-out object is left, and it still works.
+    EXPECT_EQ(counts.alive, std::set<int>{held->serial});
+    EXPECT_EQ(held->key, 1);
+
+    // Given back, it goes with its orphaned stack; the pool keeps nothing.
+    held.reset();
+    EXPECT_TRUE(counts.alive.empty());
+    EXPECT_EQ(pool.free_total(), 0u);
+    // The pool works as before afterwards.
+    const int serial = pool.acquire(1)->serial;
+    EXPECT_EQ(pool.acquire(1)->serial, serial);
+}
+
 TEST_F(RecyclingPoolTest, ObjectOutlivesItsPool) {
     auto pool = std::make_unique<Pool>(3, 3);
     auto held = pool->acquire(4);
