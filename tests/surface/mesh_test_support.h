@@ -1,0 +1,53 @@
+// Shared set-up of the GL mesh tests: curved grids, host images as
+// textures, and one instance's pipeline built on the rendering thread.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/gl_engine.h"
+#include "engine/never_abort.h"
+#include "engine/parent_node.h"
+#include "engine/texture_object.h"
+#include "surface/control_point_grid.h"
+#include "surface/lattix_triangle_mesh.h"
+#include "surface/render_input.h"
+#include "surface/sequence_data.h"
+
+namespace tavrel_test {
+
+// A grid whose handles are moved by up to 0.25 in x and y and 0.5 in z.
+tavrel::ControlPointGrid random_grid(int columns, int rows, unsigned seed);
+
+// An 8-bit host image of ARGB pixels (alpha first) as a pooled texture.
+std::shared_ptr<tavrel::ITextureObject> texture_of_argb8(tavrel::GlEngine& engine, std::vector<std::uint8_t> pixels,
+                                                         std::uint64_t width, std::uint64_t height);
+// The same for 32-bit float ARGB pixels.
+std::shared_ptr<tavrel::ITextureObject> texture_of_argb_float(tavrel::GlEngine& engine, std::vector<float> pixels,
+                                                              std::uint64_t width, std::uint64_t height);
+
+// The RGBA floats of a texture's level 0, rows bottom-up.
+std::vector<float> read_texture(GLuint texture, std::uint64_t width, std::uint64_t height);
+
+// The floats of a buffer object, read back without mapping it.
+std::vector<float> read_buffer_floats(GLuint buffer, std::uint64_t floats);
+
+// One instance: its state, input and mesh, on the rendering thread.
+struct MeshInstance {
+    std::unique_ptr<tavrel::SequenceData> data = std::make_unique<tavrel::SequenceData>();
+    std::shared_ptr<tavrel::RenderInput> input = std::make_shared<tavrel::RenderInput>();
+    std::shared_ptr<tavrel::LattixTriangleMesh> mesh = std::make_shared<tavrel::LattixTriangleMesh>();
+    tavrel::NeverAbort abort;
+
+    MeshInstance(const tavrel::ControlPointGrid& grid, int n);
+    bool setup(tavrel::GlEngine& engine);
+    // Updates the mesh with the instance's own triangulation, adding its
+    // nodes to parent (to a throw-away node when null).
+    std::uint32_t update(tavrel::GlEngine& engine, const tavrel::LattixTriangleMesh::Update& u,
+                         tavrel::ISGNode* parent = nullptr);
+};
+
+}  // namespace tavrel_test
