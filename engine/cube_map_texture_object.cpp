@@ -1,10 +1,8 @@
 #include "engine/cube_map_texture_object.h"
 
 #include <algorithm>
-#include <iostream>
 
 #include "engine/gl_errors.h"
-#include "engine/gl_objects.h"
 #include "engine/pixel_store_guard.h"
 #include "engine/texture_formats.h"
 
@@ -22,20 +20,17 @@ void cube_face_origins(uint32_t width, uint32_t height, CubeFaceOrigin (&origins
 }
 
 CubeMapTextureObject::CubeMapTextureObject(const TextureDescription& description)
-    : description_(description),
+    : TextureObjectBase(description, GL_TEXTURE_CUBE_MAP),
       face_size_(cube_face_size(description.width, description.height)) {
     const GLenum internal_format =
-        get_texture_internal_format_for_bpc(description_.format_kind, description_.channel_layout);
+        get_texture_internal_format_for_bpc(description.format_kind, description.channel_layout);
 
-    name_ = gl_gen_texture();
-    TAVREL_CHECK_GL();
-    try {
-        bind(GL_TEXTURE3);
+    create([&] {
         CubeFaceOrigin origins[6];
-        cube_face_origins(description_.width, description_.height, origins);
+        cube_face_origins(description.width, description.height, origins);
         for (const CubeFaceOrigin& origin : origins) {
             glTexImage2D(origin.face, 0, internal_format, GLsizei(face_size_), GLsizei(face_size_), 0,
-                         description_.external_format, description_.pixel_type, nullptr);
+                         description.external_format, description.pixel_type, nullptr);
             TAVREL_CHECK_GL();
         }
         // Without it, lookups near a face's edge clamp instead of blending
@@ -44,59 +39,25 @@ CubeMapTextureObject::CubeMapTextureObject(const TextureDescription& description
         glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         TAVREL_CHECK_GL();
-        unbind();
-    } catch (...) {
-        try {
-            unbind();
-        } catch (const std::exception& e) {
-            std::cerr << e.what() << std::endl;
-        }
-        gl_delete_texture(name_);
-        TAVREL_REPORT_GL();
-        throw;
-    }
-}
-
-CubeMapTextureObject::~CubeMapTextureObject() {
-    gl_delete_texture(name_);
-    TAVREL_REPORT_GL();
-}
-
-void CubeMapTextureObject::bind(GLenum unit) {
-    glActiveTexture(unit);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, name_);
-    TAVREL_CHECK_GL();
-    bound_unit_ = unit;
-}
-
-void CubeMapTextureObject::unbind() {
-    if (!bound_unit_) return;
-    glActiveTexture(*bound_unit_);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
-    bound_unit_.reset();
-    TAVREL_CHECK_GL();
-}
-
-void CubeMapTextureObject::upload(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height,
-                                  GLint row_length, uint32_t wrap) {
-    upload_sub_image(unit, x, y, width, height, row_length, nullptr, wrap);
+    });
 }
 
 void CubeMapTextureObject::upload_sub_image(GLenum unit, GLint, GLint, GLsizei width,
                                             GLsizei height, GLint row_length, const void*,
                                             uint32_t) {
     bind(unit);
+    const TextureDescription& d = description();
     // The pixel size follows the channel layout, so a cross of one or three
     // channels is cut at the right bytes too.
-    const uint64_t pixel_size = uint64_t(channels_of_layout(description_.channel_layout)) *
-                                bytes_per_channel(description_.format_kind);
+    const uint64_t pixel_size = uint64_t(channels_of_layout(d.channel_layout)) *
+                                bytes_per_channel(d.format_kind);
     UnpackStoreGuard unpack(row_length);
     CubeFaceOrigin origins[6];
     cube_face_origins(uint32_t(width), uint32_t(height), origins);
     for (const CubeFaceOrigin& origin : origins) {
         const uint64_t offset = (uint64_t(origin.y) * uint64_t(row_length) + origin.x) * pixel_size;
         glTexSubImage2D(origin.face, 0, 0, 0, GLsizei(face_size_), GLsizei(face_size_),
-                        description_.external_format, description_.pixel_type,
+                        d.external_format, d.pixel_type,
                         reinterpret_cast<const void*>(static_cast<uintptr_t>(offset)));
         TAVREL_CHECK_GL();
     }

@@ -23,34 +23,21 @@ void cube_face_origins(uint32_t width, uint32_t height, CubeFaceOrigin (&origins
 // min(height / 3, width / 4).
 uint32_t cube_face_size(uint32_t width, uint32_t height);
 
-class CubeMapTextureObject : public ITextureObject {
+class CubeMapTextureObject : public TextureObjectBase {
 public:
     explicit CubeMapTextureObject(const TextureDescription& description);
-    ~CubeMapTextureObject() override;
-    CubeMapTextureObject(const CubeMapTextureObject&) = delete;
-    CubeMapTextureObject& operator=(const CubeMapTextureObject&) = delete;
 
-    void bind(GLenum unit) override;
-    void unbind() override;
-    void upload(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height, GLint row_length,
-                uint32_t wrap) override;
     // Width and height are those of the whole cross; the source is the bound
     // pixel-unpack buffer, so data, x, y and wrap are not used.
     void upload_sub_image(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height,
                           GLint row_length, const void* data, uint32_t wrap) override;
-    GLuint gl_name() const override { return name_; }
-    uint32_t format() const override { return description_.format_kind; }
     // The size of one face, which is the size the texture has.
     uint32_t width() const override { return face_size_; }
     uint32_t height() const override { return face_size_; }
 
     uint32_t face_size() const { return face_size_; }
-    const TextureDescription& description() const { return description_; }
 
 private:
-    GLuint name_ = 0;
-    std::optional<GLenum> bound_unit_;
-    TextureDescription description_;
     uint32_t face_size_ = 0;
 };
 

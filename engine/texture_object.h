@@ -6,6 +6,7 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "engine/texture_description.h"
@@ -43,30 +44,44 @@ void apply_texture_filter(GLenum target, uint32_t filter);
 // texture_formats.h); an unknown mode throws before anything is changed.
 void apply_wrap_mode(GLenum target, uint32_t wrap);
 
-class TextureObject : public ITextureObject {
+// What both kinds of texture share: the GL name, the unit it is bound on and
+// its description. Binding acts on the target the kind gives.
+class TextureObjectBase : public ITextureObject {
 public:
-    explicit TextureObject(const TextureDescription& description);
-    ~TextureObject() override;
-    TextureObject(const TextureObject&) = delete;
-    TextureObject& operator=(const TextureObject&) = delete;
+    ~TextureObjectBase() override;
+    TextureObjectBase(const TextureObjectBase&) = delete;
+    TextureObjectBase& operator=(const TextureObjectBase&) = delete;
 
     void bind(GLenum unit) override;
     void unbind() override;
     void upload(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height, GLint row_length,
                 uint32_t wrap) override;
-    void upload_sub_image(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height,
-                          GLint row_length, const void* data, uint32_t wrap) override;
     GLuint gl_name() const override { return name_; }
     uint32_t format() const override { return description_.format_kind; }
-    uint32_t width() const override { return description_.width; }
-    uint32_t height() const override { return description_.height; }
 
     const TextureDescription& description() const { return description_; }
+
+protected:
+    TextureObjectBase(const TextureDescription& description, GLenum bind_target);
+    // Makes the GL texture and runs set_up with it bound; when anything
+    // throws, the texture is deleted again so that nothing is left behind.
+    void create(const std::function<void()>& set_up);
 
 private:
     GLuint name_ = 0;
     std::optional<GLenum> bound_unit_;
     TextureDescription description_;
+    GLenum bind_target_;
+};
+
+class TextureObject : public TextureObjectBase {
+public:
+    explicit TextureObject(const TextureDescription& description);
+
+    void upload_sub_image(GLenum unit, GLint x, GLint y, GLsizei width, GLsizei height,
+                          GLint row_length, const void* data, uint32_t wrap) override;
+    uint32_t width() const override { return description().width; }
+    uint32_t height() const override { return description().height; }
 };
 
 }  // namespace tavrel
