@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include "engine/full_screen_quad.h"
 #include "engine/gl_errors.h"
 #include "engine/gl_state_guards.h"
 #include "engine/render_target.h"
@@ -69,16 +70,7 @@ void accumulate_view(AccumulationBuffer& buffer, RenderTarget& source, double we
         glDisable(GL_LIGHTING);
         glDisable(GL_DEPTH_TEST);
         TAVREL_CHECK_GL();
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 0);
-        glVertex2f(-1, -1);
-        glTexCoord2f(1, 0);
-        glVertex2f(1, -1);
-        glTexCoord2f(1, 1);
-        glVertex2f(1, 1);
-        glTexCoord2f(0, 1);
-        glVertex2f(-1, 1);
-        glEnd();
+        draw_full_screen_quad();
         TAVREL_CHECK_GL();
     }
     source.bind();

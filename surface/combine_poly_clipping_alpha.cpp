@@ -1,5 +1,6 @@
 #include "surface/combine_poly_clipping_alpha.h"
 
+#include "engine/full_screen_quad.h"
 #include "engine/gl_errors.h"
 #include "engine/gl_state_guards.h"
 #include "engine/render_target.h"
@@ -76,16 +77,7 @@ void CombinePolyClippingAlpha::combine(const ITextureObject& colour, const IText
     CHECK_GL();
     glDisable(GL_DEPTH_TEST);
     CHECK_GL();
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(-1.0f, -1.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(1.0f, -1.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(-1.0f, 1.0f);
-    glEnd();
+    draw_full_screen_quad();
     CHECK_GL();
 }
 

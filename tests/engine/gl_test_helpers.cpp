@@ -4,6 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "engine/full_screen_quad.h"
 #include "engine/gl_errors.h"
 #include "engine/transform_feedback.h"
 
@@ -64,16 +65,7 @@ void draw_full_screen_quad() {
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(-1, -1);
-    glTexCoord2f(1, 0);
-    glVertex2f(1, -1);
-    glTexCoord2f(1, 1);
-    glVertex2f(1, 1);
-    glTexCoord2f(0, 1);
-    glVertex2f(-1, 1);
-    glEnd();
+    tavrel::draw_full_screen_quad();
     TAVREL_CHECK_GL();
 }
 

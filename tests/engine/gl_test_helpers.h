@@ -47,8 +47,8 @@ private:
 // A GL_RGBA32F texture with nearest filtering holding the given texels.
 GLuint make_float_texture(int width, int height, const std::vector<Rgba>& texels);
 
-// A quad over the whole viewport (clip coordinates -1..1 with identity
-// matrices) with texture coordinates 0..1.
+// Loads identity projection and model-view matrices, then draws the
+// engine's full-screen quad over the whole viewport.
 void draw_full_screen_quad();
 
 // Draws the triangles (x, y, z per vertex) with the bound program, capturing
