@@ -3,79 +3,36 @@
 #include <gtest/gtest.h>
 
 #include "tests/engine/shared_engine.h"
+#include "tests/surface/mesh_test_support.h"
 
 #include <cmath>
 #include <cstdio>
-#include <random>
+#include <utility>
 #include <vector>
 
 #include "engine/gl_engine.h"
 #include "engine/gl_object_counter.h"
-#include "engine/never_abort.h"
-#include "engine/parent_node.h"
 #include "engine/render_target.h"
 #include "surface/combine_poly_clipping_alpha.h"
 #include "surface/compute_nurbs_mesh_gpu.h"
 #include "surface/compute_triangle_mesh_gpu.h"
 #include "surface/lattix_mesh_knots.h"
 #include "surface/lattix_triangle_mesh.h"
-#include "surface/mesh_pipeline.h"
-#include "surface/render_input.h"
 #include "surface/sequence_data.h"
 
 namespace {
 
 using namespace tavrel;
+using tavrel_test::MeshInstance;
+using tavrel_test::random_grid;
 using tavrel_test::run_on_engine;
 
-ControlPointGrid random_grid(int columns, int rows, unsigned seed) {
-    ControlPointGrid g(columns, rows);
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-0.25f, 0.25f);
-    for (int i = 0; i < g.point_count(); ++i)
-        for (int k = 0; k < 5; ++k) {
-            ControlHandle& h = g.point_ref(i).writable_handle(k);
-            h.x += d(rng);
-            h.y += d(rng);
-            h.z += 2.0f * d(rng);
-        }
-    return g;
-}
-
+// The support's read-back, with the GL error state checked afterwards.
 std::vector<float> read_texture(const TextureObject& texture) {
-    std::vector<float> texels(4u * texture.width() * texture.height());
-    glBindTexture(GL_TEXTURE_2D, texture.gl_name());
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
+    std::vector<float> texels = tavrel_test::read_texture(texture.gl_name(), texture.width(), texture.height());
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     return texels;
 }
-
-class ChildCollector : public ParentNode {
-public:
-    void render() override { render_children(); }
-    std::string type_name() const override { return "collector"; }
-    void extend_bounds(BoundsPoints& points) override { extend_children_bounds(points); }
-};
-
-// One instance: its state, input and mesh, built on the rendering thread.
-struct Instance {
-    SequenceData data;
-    std::shared_ptr<RenderInput> input = std::make_shared<RenderInput>();
-    std::shared_ptr<LattixTriangleMesh> mesh = std::make_shared<LattixTriangleMesh>();
-    NeverAbort abort;
-    Instance(const ControlPointGrid& grid, int n) {
-        data.grid = grid;
-        data.render_settings.subdivisions = n;
-        input->sequence_data = &data;
-        input->grid = &data.grid;
-    }
-    bool setup(GlEngine& engine) { return build_mesh_pipeline(engine, *input, *mesh, abort); }
-    uint32_t update(GlEngine& engine, const LattixTriangleMesh::Update& u) {
-        ChildCollector parent;
-        return mesh->update(engine, parent, abort, *data.surface_evaluator, *data.triangulator, u);
-    }
-};
 
 TEST(GpuSurface, EvaluationTexturesAgreeWithTheCpuSurface) {
     struct Case {
@@ -89,12 +46,12 @@ TEST(GpuSurface, EvaluationTexturesAgreeWithTheCpuSurface) {
         SCOPED_TRACE(c.name);
         const ControlPointGrid grid = c.seed == 0 ? ControlPointGrid(c.columns, c.rows) : random_grid(c.columns, c.rows, c.seed);
         run_on_engine([&](GlEngine& engine) {
-            Instance instance(grid, c.n);
+            MeshInstance instance(grid, c.n);
             instance.setup(engine);
-            LattixMeshKnots& knots = *instance.data.knots;
+            LattixMeshKnots& knots = *instance.data->knots;
             knots.scale_to_frame(64.0f, 48.0f);
             auto net = engine.texture_from_accessor(knots.control_points_buffer(), GL_TEXTURE0, 0, 1, false);
-            std::shared_ptr<RenderTarget> target = instance.data.surface_evaluator->run(engine, *net);
+            std::shared_ptr<RenderTarget> target = instance.data->surface_evaluator->run(engine, *net);
             net->unbind();
             ASSERT_EQ(target->width(), uint64_t(c.n + 1));
             ASSERT_EQ(target->textures.size(), 3u);
@@ -130,26 +87,26 @@ TEST(GpuSurface, EvaluationTexturesAgreeWithTheCpuSurface) {
 
 TEST(GpuSurface, PipelineRebuildRules) {
     run_on_engine([&](GlEngine& engine) {
-        Instance instance(ControlPointGrid(2, 2), 10);
+        MeshInstance instance(ControlPointGrid(2, 2), 10);
         LattixTriangleMesh::Update u;
         u.frame_size = TSize2D{64, 64};
         u.adaptive = false;
         EXPECT_TRUE(instance.setup(engine));
         EXPECT_EQ(instance.mesh->requested_subdivisions(), 10u);
-        auto evaluator = instance.data.surface_evaluator;
+        auto evaluator = instance.data->surface_evaluator;
         instance.update(engine, u);
         EXPECT_EQ(instance.mesh->evaluation_count(), 1u);
         // Unchanged frame: neither rebuild nor evaluation.
         EXPECT_FALSE(instance.setup(engine));
         instance.update(engine, u);
         EXPECT_EQ(instance.mesh->evaluation_count(), 1u);
-        EXPECT_EQ(instance.data.surface_evaluator, evaluator);
+        EXPECT_EQ(instance.data->surface_evaluator, evaluator);
         // A moved point re-evaluates without a rebuild.
-        instance.data.grid.point_ref(4).writable_handle(0).z += 0.3f;
+        instance.data->grid.point_ref(4).writable_handle(0).z += 0.3f;
         EXPECT_FALSE(instance.setup(engine));
         instance.update(engine, u);
         EXPECT_EQ(instance.mesh->evaluation_count(), 2u);
-        EXPECT_EQ(instance.data.surface_evaluator, evaluator);
+        EXPECT_EQ(instance.data->surface_evaluator, evaluator);
         // A new size of frame re-evaluates; so does a new threshold.
         u.frame_size = TSize2D{80, 64};
         instance.update(engine, u);
@@ -158,16 +115,16 @@ TEST(GpuSurface, PipelineRebuildRules) {
         instance.update(engine, u);
         EXPECT_EQ(instance.mesh->evaluation_count(), 4u);
         // The subdivision count and the grid's size rebuild.
-        instance.data.render_settings.subdivisions = 12;
+        instance.data->render_settings.subdivisions = 12;
         EXPECT_TRUE(instance.setup(engine));
-        EXPECT_NE(instance.data.surface_evaluator, evaluator);
-        EXPECT_EQ(instance.data.knots->samples(), 12);
-        instance.data.grid.resample(ControlPointGrid(2, 2), 3, 2);
+        EXPECT_NE(instance.data->surface_evaluator, evaluator);
+        EXPECT_EQ(instance.data->knots->samples(), 12);
+        instance.data->grid.resample(ControlPointGrid(2, 2), 3, 2);
         EXPECT_TRUE(instance.setup(engine));
-        EXPECT_EQ(instance.data.knots->net_width(), 10);
-        EXPECT_EQ(instance.data.knots->net_height(), 7);
+        EXPECT_EQ(instance.data->knots->net_width(), 10);
+        EXPECT_EQ(instance.data->knots->net_height(), 7);
         // Small counts are raised to 10 for the mesh.
-        instance.data.render_settings.subdivisions = 4;
+        instance.data->render_settings.subdivisions = 4;
         instance.setup(engine);
         EXPECT_EQ(instance.mesh->requested_subdivisions(), 10u);
     });
@@ -180,7 +137,7 @@ TEST(GpuSurface, TriangulationCounts) {
         std::int64_t live_before = 0;
         for (int round = 0; round < 2; ++round) {
             if (round == 1) live_before = live_gl_objects();
-            Instance instance(random_grid(4, 4, 2), 10);
+            MeshInstance instance(random_grid(4, 4, 2), 10);
             instance.setup(engine);
             LattixTriangleMesh::Update u;
             u.frame_size = TSize2D{64, 64};
@@ -214,10 +171,7 @@ TEST(GpuSurface, TriangulationCounts) {
 std::shared_ptr<RenderTarget> height_map_of_alpha(GlEngine& engine, SequenceData& data, uint8_t alpha) {
     std::vector<uint8_t> pixels(16 * 16 * 4, 0);
     for (std::size_t k = 0; k < pixels.size(); k += 4) pixels[k] = alpha;  // host ARGB: alpha first
-    HostBuffer2dArrayAccessor<uint8_t> view(pixels.data(), 16, 16, 64, 2);
-    std::shared_ptr<const I2dArrayAccessor> shared(&view, [](const I2dArrayAccessor*) {});
-    auto colour = engine.texture_from_accessor(shared, GL_TEXTURE0, 0, 1, false);
-    colour->unbind();
+    auto colour = tavrel_test::texture_of_argb8(engine, std::move(pixels), 16, 16);
     auto target = engine.request_render_target(16, 16, 1, 0, true, 0, 1);
     data.clipping_alpha->combine(*colour, nullptr, *target);
     return target;
@@ -225,18 +179,18 @@ std::shared_ptr<RenderTarget> height_map_of_alpha(GlEngine& engine, SequenceData
 
 TEST(GpuSurface, AlphaClipOfATransparentLayerLeavesNothing) {
     run_on_engine([&](GlEngine& engine) {
-        Instance instance(ControlPointGrid(2, 2), 10);
+        MeshInstance instance(ControlPointGrid(2, 2), 10);
         instance.setup(engine);
         LattixTriangleMesh::Update u;
         u.frame_size = TSize2D{64, 64};
         u.adaptive = false;
         u.settings.clip = 1;
         u.settings.alpha_clip_threshold = 0.5f;
-        std::shared_ptr<RenderTarget> opaque = height_map_of_alpha(engine, instance.data, 255);
+        std::shared_ptr<RenderTarget> opaque = height_map_of_alpha(engine, *instance.data, 255);
         u.height_map = opaque.get();
         instance.update(engine, u);
         EXPECT_EQ(instance.mesh->triangle_count(), 200u);
-        std::shared_ptr<RenderTarget> clear = height_map_of_alpha(engine, instance.data, 0);
+        std::shared_ptr<RenderTarget> clear = height_map_of_alpha(engine, *instance.data, 0);
         u.height_map = clear.get();
         instance.update(engine, u);
         EXPECT_EQ(instance.mesh->triangle_count(), 0u);
