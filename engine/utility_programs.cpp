@@ -85,14 +85,6 @@ void main()
 )glsl";
 }
 
-const char* const kCopyVertex = R"glsl(
-void main()
-{
-    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;
-    gl_TexCoord[0] = gl_MultiTexCoord0;
-}
-)glsl";
-
 const char* const kPlainCopyFragment = R"glsl(
 uniform sampler2D tex_src;
 
@@ -203,6 +195,14 @@ void main()
 
 }  // namespace
 
+const char* const kTexturedQuadVertex = R"glsl(
+void main()
+{
+    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;
+    gl_TexCoord[0] = gl_MultiTexCoord0;
+}
+)glsl";
+
 DepthOnlyProgram::DepthOnlyProgram(int kind)
     : TexturingProgram(depth_only_vertex(kind), depth_only_fragment(kind)) {}
 
@@ -212,7 +212,7 @@ VertexColorFlatShadingProgram::VertexColorFlatShadingProgram(int kind)
     : GLSLProgram(flat_shading_vertex(kind), flat_shading_fragment(kind)) {}
 
 CopyProgram::CopyProgram(bool converting, int kind)
-    : TexturingProgram(kCopyVertex, converting ? converting_copy_fragment(kind) : std::string(kPlainCopyFragment)) {}
+    : TexturingProgram(kTexturedQuadVertex, converting ? converting_copy_fragment(kind) : std::string(kPlainCopyFragment)) {}
 
 CopyTopologyProgram::CopyTopologyProgram()
     : GLSLProgram(kCopyTopologyVertex, kWhiteFragment, make_transform_feedback(0)) {}

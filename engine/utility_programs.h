@@ -8,6 +8,10 @@
 
 namespace tavrel {
 
+// The vertex stage of the image passes that draw a textured quad: the
+// fixed-function matrices place it and texture coordinate 0 passes on.
+extern const char* const kTexturedQuadVertex;
+
 // Depth cue of the deformed surface: white fading with the eye distance over
 // twice the focus distance, through fog and mist. Uniforms ViewTransform,
 // FocusDistance, the deformation and the fog and mist uniforms.

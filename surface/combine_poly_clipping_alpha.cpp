@@ -6,20 +6,13 @@
 #include "engine/render_target.h"
 #include "engine/shader_preamble.h"
 #include "engine/texture_object.h"
+#include "engine/utility_programs.h"
 
 #define CHECK_GL() ::tavrel::check_gl_error("combine_poly_clipping_alpha", __LINE__)
 
 namespace tavrel {
 
 namespace {
-
-const char* const kCombineVertex = R"glsl(
-void main()
-{
-    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;
-    gl_TexCoord[0] = gl_MultiTexCoord0;
-}
-)glsl";
 
 const char* const kCombineBody = R"glsl(
 uniform sampler2D color_src;
@@ -40,7 +33,7 @@ void main()
 }  // namespace
 
 CombinePolyClippingAlphaProgramImpl::CombinePolyClippingAlphaProgramImpl(int depth_class)
-    : TexturingProgram(kCombineVertex, shader_preamble(depth_class) + kCombineBody) {}
+    : TexturingProgram(kTexturedQuadVertex, shader_preamble(depth_class) + kCombineBody) {}
 
 CombinePolyClippingAlpha::CombinePolyClippingAlpha() {
     for (int k = 0; k < 3; ++k) {

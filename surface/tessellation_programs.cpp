@@ -294,18 +294,22 @@ void main()
 std::string displacement_chunk(bool height_map) { return height_map ? kVertexDisplacement : kDisplaceVertex; }
 
 TessellationProgramSet build_set(int depth_class, bool height_map) {
-    TessellationProgramSet set;
     const std::string parameter_vertex = parameter_domain_vertex_source(depth_class, height_map);
-    set.subdivision = std::make_shared<TexturingProgram>(
-        parameter_vertex, subdivision_geometry_source(depth_class, height_map), kWhiteFragment, GL_TRIANGLES,
-        GL_TRIANGLE_STRIP, 8, make_transform_feedback(0));
-    set.clip = std::make_shared<TexturingProgram>(parameter_vertex, clip_geometry_source(depth_class),
-                                                  kWhiteFragment, GL_TRIANGLES, GL_TRIANGLE_STRIP, 4,
-                                                  make_transform_feedback(0));
-    set.placing = std::make_shared<TexturingProgram>(placing_vertex_source(depth_class, height_map, false),
-                                                     kWhiteFragment, make_transform_feedback(1));
-    set.placing_alpha_normals = std::make_shared<TexturingProgram>(
-        placing_vertex_source(depth_class, height_map, true), kWhiteFragment, make_transform_feedback(1));
+    // Both parameter-domain passes turn triangles into strips captured in the
+    // parameter layout; both placing passes capture the placed vertices.
+    const auto parameter_pass = [&](const std::string& geometry, int max_vertices) {
+        return std::make_shared<TexturingProgram>(parameter_vertex, geometry, kWhiteFragment, GL_TRIANGLES,
+                                                  GL_TRIANGLE_STRIP, max_vertices, make_transform_feedback(0));
+    };
+    const auto placing_pass = [&](bool alpha_normals) {
+        return std::make_shared<TexturingProgram>(placing_vertex_source(depth_class, height_map, alpha_normals),
+                                                  kWhiteFragment, make_transform_feedback(1));
+    };
+    TessellationProgramSet set;
+    set.subdivision = parameter_pass(subdivision_geometry_source(depth_class, height_map), 8);
+    set.clip = parameter_pass(clip_geometry_source(depth_class), 4);
+    set.placing = placing_pass(false);
+    set.placing_alpha_normals = placing_pass(true);
     return set;
 }
 
