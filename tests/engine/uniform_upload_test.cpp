@@ -77,7 +77,7 @@ GLuint current_program() {
     return static_cast<GLuint>(p);
 }
 
-// The row-major 4 x 4 of the spec's row-vector matrices: p' = p * M, the
+// The row-major 4 x 4 of the engine's row-vector matrices: p' = p * M, the
 // translation in elements 12 to 14. glGetUniformfv returns GL's column-major
 // storage of what the shader sees.
 std::vector<float> transposed(const std::vector<float>& m) {
