@@ -52,19 +52,13 @@ GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
     }
     TAVREL_CHECK_GL();
 
-    texture_pool_.reset(new TexturePool(kTexturePoolLimits.max_keys,
-                                        kTexturePoolLimits.max_free_per_key));
-    render_buffer_pool_.reset(new RenderBufferPool(kRenderBufferPoolLimits.max_keys,
-                                                   kRenderBufferPoolLimits.max_free_per_key));
-    render_target_pool_.reset(new RenderTargetPool(kRenderTargetPoolLimits.max_keys,
-                                                   kRenderTargetPoolLimits.max_free_per_key));
-    pbo_pool_.reset(new PBOPool(kPBOPoolLimits.max_keys, kPBOPoolLimits.max_free_per_key));
-    dual_peeling_pool_.reset(new DualPeelingPool(kDualPeelingPoolLimits.max_keys,
-                                                 kDualPeelingPoolLimits.max_free_per_key));
-    renderer_pool_.reset(new RendererPool(kRendererPoolLimits.max_keys,
-                                          kRendererPoolLimits.max_free_per_key));
-    accumulation_pool_.reset(new AccumulationPool(kAccumulationPoolLimits.max_keys,
-                                                  kAccumulationPoolLimits.max_free_per_key));
+    texture_pool_ = make_pool<TexturePool>(kTexturePoolLimits);
+    render_buffer_pool_ = make_pool<RenderBufferPool>(kRenderBufferPoolLimits);
+    render_target_pool_ = make_pool<RenderTargetPool>(kRenderTargetPoolLimits);
+    pbo_pool_ = make_pool<PBOPool>(kPBOPoolLimits);
+    dual_peeling_pool_ = make_pool<DualPeelingPool>(kDualPeelingPoolLimits);
+    renderer_pool_ = make_pool<RendererPool>(kRendererPoolLimits);
+    accumulation_pool_ = make_pool<AccumulationPool>(kAccumulationPoolLimits);
 
     build_programs_and_shadow_map();
 }

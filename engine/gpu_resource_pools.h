@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/accumulation_key.h"
 #include "engine/dual_peeling_key.h"
@@ -39,6 +40,11 @@ struct PoolLimits {
     uint32_t max_keys;
     uint32_t max_free_per_key;
 };
+
+template <typename Pool>
+std::unique_ptr<Pool> make_pool(const PoolLimits& limits) {
+    return std::make_unique<Pool>(limits.max_keys, limits.max_free_per_key);
+}
 
 constexpr PoolLimits kTexturePoolLimits{3, 6};
 constexpr PoolLimits kRenderBufferPoolLimits{3, 2};

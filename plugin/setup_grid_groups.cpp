@@ -17,6 +17,12 @@ namespace {
 constexpr PF_Fixed kPositionLimit = to_fixed(32767);
 constexpr PF_Fixed kPositionSlider = to_fixed(2000);
 
+// Positions and anchors share one range, in pixels with one decimal.
+void add_position_slider(PF_InData* in_data, const char* name, int32_t disk_id) {
+    add_fixed_slider(in_data, name, 0, 0x120, 0, 0, -kPositionLimit, kPositionLimit, -kPositionSlider,
+                     kPositionSlider, 1, 0, disk_id);
+}
+
 // Owns the default grid handle until the host has taken the definition that
 // carries it.
 class PendingHandle {
@@ -95,12 +101,9 @@ PF_Err setup_3d_transform_group(PF_InData* in_data, PF_OutData* out_data, PF_Par
                                 PF_LayerDef* output) {
     ParamDeclarer p(in_data);
     TAVREL_DECLARE(p.group_start("3D Transform", 0x20, 12));
-    add_fixed_slider(in_data, "Position X", 0, 0x120, 0, 0, -kPositionLimit, kPositionLimit,
-                     -kPositionSlider, kPositionSlider, 1, 0, 13);
-    add_fixed_slider(in_data, "Position Y", 0, 0x120, 0, 0, -kPositionLimit, kPositionLimit,
-                     -kPositionSlider, kPositionSlider, 1, 0, 14);
-    add_fixed_slider(in_data, "Position Z", 0, 0x120, 0, 0, -kPositionLimit, kPositionLimit,
-                     -kPositionSlider, kPositionSlider, 1, 0, 15);
+    add_position_slider(in_data, "Position X", 13);
+    add_position_slider(in_data, "Position Y", 14);
+    add_position_slider(in_data, "Position Z", 15);
     TAVREL_DECLARE(p.angle("Rotation X", 0x120, 16, 0));
     TAVREL_DECLARE(p.angle("Rotation Y", 0x120, 17, 0));
     TAVREL_DECLARE(p.angle("Rotation Z", 0x120, 18, 0));
@@ -108,12 +111,9 @@ PF_Err setup_3d_transform_group(PF_InData* in_data, PF_OutData* out_data, PF_Par
     TAVREL_DECLARE(p.float_slider("Scale X", 0x100, 1157, scale));
     TAVREL_DECLARE(p.float_slider("Scale Y", 0x100, 1158, scale));
     TAVREL_DECLARE(p.float_slider("Scale Z", 0x100, 1159, scale));
-    add_fixed_slider(in_data, "Anchor X", 0, 0x120, 0, 0, -kPositionLimit, kPositionLimit,
-                     -kPositionSlider, kPositionSlider, 1, 0, 21);
-    add_fixed_slider(in_data, "Anchor Y", 0, 0x120, 0, 0, -kPositionLimit, kPositionLimit,
-                     -kPositionSlider, kPositionSlider, 1, 0, 22);
-    add_fixed_slider(in_data, "Anchor Z", 0, 0x120, 0, 0, -kPositionLimit, kPositionLimit,
-                     -kPositionSlider, kPositionSlider, 1, 0, 23);
+    add_position_slider(in_data, "Anchor X", 21);
+    add_position_slider(in_data, "Anchor Y", 22);
+    add_position_slider(in_data, "Anchor Z", 23);
     TAVREL_DECLARE(setup_2d_transform_group(in_data, out_data, params, output));
     TAVREL_DECLARE(p.group_end(19));
     return PF_Err_NONE;

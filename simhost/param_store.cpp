@@ -210,37 +210,26 @@ std::string ParamStore::describe(int32_t index) const {
     auto percent = [&](int16_t display_flags) {
         if (display_flags & PF_ValueDisplayFlag_PERCENT) settings.push_back("percent");
     };
+    // Valid range, slider range and default, each number in its type's form.
+    auto range_settings = [&](const auto& f, const auto& number) {
+        settings.push_back("valid=" + number(f.valid_min) + ".." + number(f.valid_max));
+        settings.push_back("slider=" + number(f.slider_min) + ".." + number(f.slider_max));
+        settings.push_back("default=" + number(f.dephault));
+    };
     switch (d.param_type) {
-        case PF_Param_FIX_SLIDER: {
-            const PF_FixedSliderDef& f = d.u.fd;
-            settings.push_back("valid=" + fixed_decimal(f.valid_min) + ".." + fixed_decimal(f.valid_max));
-            settings.push_back("slider=" + fixed_decimal(f.slider_min) + ".." +
-                               fixed_decimal(f.slider_max));
-            settings.push_back("default=" + fixed_decimal(f.dephault));
-            settings.push_back("precision=" + std::to_string(f.precision));
-            percent(f.display_flags);
+        case PF_Param_FIX_SLIDER:
+            range_settings(d.u.fd, fixed_decimal);
+            settings.push_back("precision=" + std::to_string(d.u.fd.precision));
+            percent(d.u.fd.display_flags);
             break;
-        }
-        case PF_Param_FLOAT_SLIDER: {
-            const PF_FloatSliderDef& f = d.u.fs_d;
-            settings.push_back("valid=" + shortest_decimal(f.valid_min) + ".." +
-                               shortest_decimal(f.valid_max));
-            settings.push_back("slider=" + shortest_decimal(f.slider_min) + ".." +
-                               shortest_decimal(f.slider_max));
-            settings.push_back("default=" + shortest_decimal(f.dephault));
-            settings.push_back("precision=" + std::to_string(f.precision));
-            percent(f.display_flags);
+        case PF_Param_FLOAT_SLIDER:
+            range_settings(d.u.fs_d, [](float v) { return shortest_decimal(v); });
+            settings.push_back("precision=" + std::to_string(d.u.fs_d.precision));
+            percent(d.u.fs_d.display_flags);
             break;
-        }
-        case PF_Param_SLIDER: {
-            const PF_SliderDef& f = d.u.sd;
-            settings.push_back("valid=" + std::to_string(f.valid_min) + ".." +
-                               std::to_string(f.valid_max));
-            settings.push_back("slider=" + std::to_string(f.slider_min) + ".." +
-                               std::to_string(f.slider_max));
-            settings.push_back("default=" + std::to_string(f.dephault));
+        case PF_Param_SLIDER:
+            range_settings(d.u.sd, [](int32_t v) { return std::to_string(v); });
             break;
-        }
         case PF_Param_ANGLE: settings.push_back("default=" + fixed_decimal(d.u.ad.dephault)); break;
         case PF_Param_CHECKBOX:
             settings.push_back("default=" + std::to_string(d.u.bd.dephault));
