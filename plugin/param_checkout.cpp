@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/debug_output.h"
+#include "engine/core/debug_output.h"
 #include "plugin/plugin_errors.h"
 
 namespace tavrel {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/matrix4d.h"
-#include "engine/virtual_camera_parameters.h"
+#include "engine/core/matrix4d.h"
+#include "engine/interfaces/virtual_camera_parameters.h"
 #include "hostapi/host_scene_suites.h"
 #include "hostapi/host_effect.h"
 #include "plugin/suite_handler.h"

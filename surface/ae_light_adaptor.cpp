@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "engine/ambient_light.h"
+#include "engine/interfaces/ambient_light.h"
 #include "plugin/plugin_errors.h"
 #include "surface/host_geometry.h"
 #include "surface/host_streams.h"

@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "engine/light.h"
-#include "engine/light_collection.h"
-#include "engine/matrix4d.h"
+#include "engine/interfaces/light.h"
+#include "engine/interfaces/light_collection.h"
+#include "engine/core/matrix4d.h"
 #include "hostapi/host_scene_suites.h"
 #include "plugin/suite_handler.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/material.h"
+#include "engine/interfaces/material.h"
 #include "hostapi/host_effect.h"
 
 namespace tavrel {

@@ -1,6 +1,6 @@
 #include "surface/ae_pixel_accessors.h"
 
-#include "engine/debug_output.h"
+#include "engine/core/debug_output.h"
 #include "plugin/suite_handler.h"
 #include "surface/host_geometry.h"
 #include "surface/host_world.h"

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "engine/array_accessor.h"
+#include "engine/interfaces/array_accessor.h"
 #include "hostapi/host_effect.h"
 #include "hostapi/host_world_suites.h"
 

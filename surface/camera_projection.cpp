@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "engine/projection_matrices.h"
+#include "engine/core/projection_matrices.h"
 
 namespace tavrel {
 

@@ -2,8 +2,8 @@
 // multi-view rendering adds.
 #pragma once
 
-#include "engine/matrix4d.h"
-#include "engine/virtual_camera_parameters.h"
+#include "engine/core/matrix4d.h"
+#include "engine/interfaces/virtual_camera_parameters.h"
 
 namespace tavrel {
 

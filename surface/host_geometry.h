@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/matrix4d.h"
-#include "engine/vec3.h"
+#include "engine/core/matrix4d.h"
+#include "engine/core/vec3.h"
 #include "hostapi/host_effect.h"
 #include "hostapi/host_scene_suites.h"
 #include "plugin/suite_handler.h"

@@ -3,7 +3,7 @@
 // panel text.
 #pragma once
 
-#include "engine/array_accessor.h"
+#include "engine/interfaces/array_accessor.h"
 #include "hostapi/host_effect.h"
 #include "hostapi/host_world_suites.h"
 #include "plugin/suite_handler.h"

@@ -176,7 +176,9 @@ TEST(ParamCheckout, InputIsCheckedOutOnlyWhenAskedFor) {
         ASSERT_EQ(host.call_with([&](PF_InData* in, PF_OutData*) {
                           tavrel::ScopedCheckoutAll all(in, 4, include_input);
                           EXPECT_EQ(all.params()[0] != nullptr, include_input);
-                          if (include_input) EXPECT_EQ(all.params()[0]->u.ld.width, 8);
+                          if (include_input) {
+                              EXPECT_EQ(all.params()[0]->u.ld.width, 8);
+                          }
                           EXPECT_EQ(all.params()[3]->u.fs_d.value, 3.0);
                           return PF_Err(0);
                       }).err,

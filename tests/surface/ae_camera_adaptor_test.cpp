@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/projection.h"
+#include "engine/core/projection.h"
 #include "plugin/plugin_errors.h"
 #include "simhost/host.h"
 #include "surface/ae_camera_adaptor.h"

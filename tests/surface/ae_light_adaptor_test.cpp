@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ambient_light.h"
+#include "engine/interfaces/ambient_light.h"
 #include "plugin/plugin_errors.h"
 #include "simhost/host.h"
 #include "surface/ae_light_adaptor.h"
