@@ -60,6 +60,21 @@ TEST(RenderHost, LeftoversAreReportedAtTheEndOfTheCommand) {
     EXPECT_TRUE(reported(host, "layer pixels 0 checked out without a pre-render checkout"));
 }
 
+TEST(RenderHost, ArbitraryDataWithoutAnEffectIsRefusedNotThrown) {
+    Host host;
+    PF_ParamDef grid{};
+    grid.param_type = PF_Param_ARBITRARY_DATA;
+    grid.u.arb_d.id = 1234;
+    host.params().add(-1, &grid);
+    host.call_with([&](PF_InData* in, PF_OutData*) {
+        PF_ParamDef def{};
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, 1, 0, 1, 30, &def), PF_Err_BAD_CALLBACK_PARAM);
+        return PF_Err(0);
+    });
+    EXPECT_TRUE(reported(host, "arbitrary data without an effect to handle it"));
+    EXPECT_EQ(host.render().open_checkouts(), 0u);
+}
+
 TEST(RenderHost, PixelCallbacksAnswerOnlyForTheirDepth) {
     Host host;
     for (const int bpc : {8, 16, 32}) {
