@@ -9,11 +9,11 @@
 #include <memory>
 #include <random>
 
-#include "engine/gl_engine.h"
-#include "engine/never_abort.h"
-#include "engine/render_target.h"
-#include "engine/render_thread.h"
-#include "engine/standard_nodes.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/interfaces/never_abort.h"
+#include "engine/gpu/render_target.h"
+#include "engine/render/render_thread.h"
+#include "engine/scene/standard_nodes.h"
 #include "surface/compute_nurbs_mesh_gpu.h"
 #include "surface/compute_triangle_mesh_gpu.h"
 #include "surface/lattix_mesh_knots.h"

@@ -19,6 +19,7 @@
 #include "plugin/point_params.h"
 #include "plugin/tie_to_layer.h"
 #include "simhost/effect_instance.h"
+#include "simhost/flat_grid.h"
 #include "simhost/host.h"
 #include "simhost/user_edits.h"
 #include "surface/control_point_grid.h"
@@ -112,12 +113,7 @@ protected:
         ASSERT_EQ(sequence().grid_change_pending, 0);
     }
     PF_Handle grid_value(int columns, int rows) {
-        ControlPointGrid g(columns, rows);
-        std::vector<uint8_t> flat(size_t(CLXPersist::form_size(g.point_count())));
-        CLXPersist w;
-        w.set_grid(&g);
-        w.set_buffer(flat.data(), int32_t(flat.size()));
-        EXPECT_EQ(w.write(), 0);
+        const std::vector<uint8_t> flat = simhost::default_flat_grid(columns, rows);
         auto m = instance->arb().unflatten(flat.data(), A_u_long(flat.size()));
         EXPECT_EQ(m.call.err, 0);
         return m.handle;
