@@ -383,6 +383,20 @@ TEST_F(Reactions, TheFrameSizeComesFromTheFrameThenTheLayerAndNeverDividesByZero
     EXPECT_EQ(slider(tavrel::point_param_indices(3, 2)[1]), double(0.5f * float(kHeight) * y));
 }
 
+TEST_F(Reactions, ReSetUpRefreshesTheControlsAndTheWorkingGrid) {
+    grid().point_ref(4).writable_handle(0).y = 0.5f;
+    host.param_ui().clear();
+    ASSERT_EQ(instance->re_set_up().err, 0);
+    const auto& h = instance->history();
+    ASSERT_GE(h.size(), 2u);
+    EXPECT_EQ(h[h.size() - 2].cmd, PF_Cmd_SEQUENCE_RESETUP);
+    EXPECT_EQ(h.back().cmd, PF_Cmd_UPDATE_PARAMS_UI);
+    EXPECT_EQ(host.param_ui().updates().size(), 80u);
+    // The refresh copied the parameter's grid into the fresh instance state.
+    EXPECT_TRUE(sequence().grid == grid());
+    EXPECT_EQ(sequence().grid.point(4).handle(0).y, 0.5f);
+}
+
 TEST_F(Reactions, TieToLayerOnMarksTheExpressionsDue) {
     struct Case {
         const char* edit;
@@ -502,6 +516,28 @@ TEST_F(KeyframedSliders, OnlyKeyframedAxesAreReadAtTheCurrentTime) {
     EXPECT_EQ(g.point(0).handle(0).x, -0.75f);
     EXPECT_EQ(g.point(4).handle(0).y, 0.25f);
     EXPECT_TRUE(host.violations().empty()) << ::testing::PrintToString(host.violations());
+}
+
+TEST_F(KeyframedSliders, TheGridBetweenKeyframesIsTheEffectsBlend) {
+    simhost::ParamValue left, right;
+    left.arb = grid_value(2, 2);
+    right.arb = grid_value(2, 2);
+    static_cast<ControlPointGrid*>(*right.arb)->point_ref(4).writable_handle(0).y = 0.5f;
+    instance->values().set_keyframe(kGrid, 0, left);
+    instance->values().set_keyframe(kGrid, 30, right);
+    struct Case {
+        int32_t time;
+        float y;
+    };
+    for (const Case& c : {Case{0, 0.0f}, Case{15, 0.25f}, Case{30, 0.5f}, Case{45, 0.5f}}) {
+        SCOPED_TRACE(c.time);
+        simhost::ParamValues::Frame f = instance->values().checkout(c.time);
+        const auto* g = static_cast<const ControlPointGrid*>(*f[kGrid].u.arb_d.value);
+        EXPECT_EQ(g->point(4).handle(0).y, c.y);
+        // A host copy, never a keyframe's own handle.
+        EXPECT_NE(f[kGrid].u.arb_d.value, left.arb);
+        EXPECT_NE(f[kGrid].u.arb_d.value, right.arb);
+    }
 }
 
 TEST_F(KeyframedSliders, TheStreamQueryGivesBackWhatItGets) {
