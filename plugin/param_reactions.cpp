@@ -150,8 +150,8 @@ PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[]
         case kParamRows:
         case kParamColumns:
             data->grid_change_pending = 1;
-            // resample takes no aspect: the refit keeps the frame's aspect by
-            // working in lattice units, which span the frame either way.
+            // The refit compares surfaces in a square frame of lattice units,
+            // so it takes no frame aspect.
             grid.resample(data->grid, fixed_count(params[kParamColumns]->u.fd.value),
                           fixed_count(params[kParamRows]->u.fd.value));
             data->grid = grid;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "no_display.h"
 #include "plugin/lattix_pro_params.h"
 #include "plugin/param_declare.h"
 #include "plugin/param_reactions.h"
@@ -34,26 +35,6 @@ constexpr int32_t kWidth = 640;
 constexpr int32_t kHeight = 480;
 constexpr int32_t kGrid = 5;
 
-// Points the engine's window at a display that does not exist, so that the
-// effect's global set-up runs without starting the engine: these reactions
-// render nothing.
-class NoDisplay {
-public:
-    NoDisplay() {
-        if (const char* d = std::getenv("DISPLAY")) saved_ = d;
-        setenv("DISPLAY", ":7391", 1);
-    }
-    ~NoDisplay() {
-        if (saved_.empty())
-            unsetenv("DISPLAY");
-        else
-            setenv("DISPLAY", saved_.c_str(), 1);
-    }
-
-private:
-    std::string saved_;
-};
-
 std::vector<int32_t> all_sliders_of(int columns, int rows) {
     std::vector<int32_t> out;
     for (int r = 0; r < std::min(5, rows + 1); ++r)
@@ -70,6 +51,7 @@ protected:
         host.in_data().width = kWidth;
         host.in_data().height = kHeight;
         {
+            // These reactions render nothing: the engine need not start.
             NoDisplay no_display;
             ASSERT_EQ(host.call(PF_Cmd_GLOBAL_SETUP).err, 0);
         }

@@ -77,14 +77,10 @@ protected:
 
     simhost::HandleHeap heap;
     simhost::ParamStore store{[this](PF_Handle h) { heap.dispose(h); }};
-    std::vector<double> blends;  // the tF of every interpolation asked for
     simhost::ParamValues values{
         store,
         {[this](PF_Handle h) { return tagged(tag(h)); },
-         [this](PF_Handle l, PF_Handle r, double t) {
-             blends.push_back(t);
-             return tagged(uint8_t(tag(l) + (tag(r) - tag(l)) * t + 0.5));
-         },
+         [this](PF_Handle l, PF_Handle r, double t) { return tagged(uint8_t(tag(l) + (tag(r) - tag(l)) * t + 0.5)); },
          [this](PF_Handle h) { heap.dispose(h); }}};
 };
 
@@ -123,31 +119,6 @@ TEST_F(Values, KeyframesInterpolateNumbersAndHoldChoices) {
     EXPECT_FALSE(values.keyframed(kArb));
     EXPECT_THROW(values.set_keyframe(kFrozen, 0, whole(1)), simhost::SimhostError);
     EXPECT_FALSE(values.keyframed(kFrozen));
-}
-
-TEST_F(Values, FramesCarryValuesAtTheirTimeWithChangeFlagsCleared) {
-    values.set_keyframe(kArb, 0, ParamValue{0, 0.0, {}, tagged(10)});
-    values.set_keyframe(kArb, 30, ParamValue{0, 0.0, {}, tagged(40)});
-    values.set_keyframe(kFloat, 0, real(0.0));
-    values.set_keyframe(kFloat, 30, real(3.0));
-    const size_t live = heap.live_count();
-    {
-        simhost::ParamValues::Frame f = values.checkout(20);
-        for (int32_t i = 0; i < values.count(); ++i) EXPECT_EQ(f[i].uu.change_flags, 0) << i;
-        EXPECT_EQ(f[kFloat].u.fs_d.value, 2.0);
-        EXPECT_EQ(f[kSlider].u.sd.value, 5);
-        EXPECT_EQ(f[kFixed].u.fd.value, 2 << 16);
-        // The grid between keys is the effect's blend, in a handle of its own.
-        ASSERT_EQ(blends.size(), 1u);
-        EXPECT_DOUBLE_EQ(blends[0], 20.0 / 30.0);
-        EXPECT_EQ(tag(f[kArb].u.arb_d.value), 30);
-        EXPECT_EQ(heap.live_count(), live + 1);
-    }
-    // Nothing marked: the copy went with the frame.
-    EXPECT_EQ(heap.live_count(), live);
-    simhost::ParamValues::Frame on_key = values.checkout(30);
-    EXPECT_EQ(blends.size(), 1u);
-    EXPECT_EQ(tag(on_key[kArb].u.arb_d.value), 40);
 }
 
 TEST_F(Values, OnlyMarkedChangesAreTakenOver) {
