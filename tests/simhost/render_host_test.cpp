@@ -30,7 +30,7 @@ const Suite& suite(Host& host, const char* name, int32_t version) {
 TEST(RenderHost, LeftoversAreReportedAtTheEndOfTheCommand) {
     Host host;
     host.scene().add_camera();
-    const auto& streams = suite<AEGP_StreamSuite5>(host, kAEGPStreamSuite, kAEGPStreamSuiteVersion5);
+    const auto& streams = suite<AEGP_StreamSuite1>(host, kAEGPStreamSuite, kAEGPStreamSuiteVersion1);
     const auto& worlds = suite<AEGP_WorldSuite3>(host, kAEGPWorldSuite, kAEGPWorldSuiteVersion3);
     host.call_with([&](PF_InData* in, PF_OutData*) {
         AEGP_StreamRefH s = nullptr;
