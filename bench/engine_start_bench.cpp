@@ -19,11 +19,11 @@
 #include <vector>
 
 
-#include "engine/debug_output.h"
-#include "engine/gl_engine.h"
-#include "engine/render_target.h"
-#include "engine/render_thread.h"
-#include "engine/utility_programs.h"
+#include "engine/core/debug_output.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/gpu/render_target.h"
+#include "engine/render/render_thread.h"
+#include "engine/shaders/utility_programs.h"
 
 namespace {
 

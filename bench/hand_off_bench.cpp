@@ -16,7 +16,7 @@
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
 
-#include "engine/command_hand_off.h"
+#include "engine/core/command_hand_off.h"
 
 namespace {
 

@@ -20,14 +20,14 @@
 #include <memory>
 #include <vector>
 
-#include "engine/gl_engine.h"
-#include "engine/pbo.h"
-#include "engine/readback.h"
-#include "engine/render_target.h"
-#include "engine/render_thread.h"
-#include "engine/row_copy.h"
-#include "engine/texture_object.h"
-#include "engine/texture_formats.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/gpu/pbo.h"
+#include "engine/gpu/readback.h"
+#include "engine/gpu/render_target.h"
+#include "engine/render/render_thread.h"
+#include "engine/gpu/row_copy.h"
+#include "engine/gpu/texture_object.h"
+#include "engine/gpu/texture_formats.h"
 
 namespace {
 

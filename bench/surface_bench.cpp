@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "surface/control_point_grid.h"
-#include "engine/debug_output.h"
+#include "engine/core/debug_output.h"
 #include "surface/lattix_mesh_knots.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "engine/abort_exception.h"
-#include "engine/engine_errors.h"
+#include "engine/core/abort_exception.h"
+#include "engine/core/engine_errors.h"
 #include "plugin/plugin_errors.h"
 #include "plugin/return_message.h"
 

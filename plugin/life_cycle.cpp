@@ -13,7 +13,7 @@
 #include "plugin/suite_handler.h"
 #include "surface/sequence_data.h"
 
-#include "engine/render_thread.h"
+#include "engine/render/render_thread.h"
 
 namespace tavrel {
 

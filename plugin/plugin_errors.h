@@ -2,27 +2,8 @@
 // host error code or a return message.
 #pragma once
 
-#include <exception>
-#include <string>
-
+#include "engine/core/engine_errors.h"
 #include "hostapi/host_types.h"
-
-// Outside the namespace: these are the shell's own names, thrown by every
-// subsystem.
-class PluginError : public std::exception {
-public:
-    explicit PluginError(std::string message) : message_(std::move(message)) {}
-    const char* what() const noexcept override { return message_.c_str(); }
-
-private:
-    std::string message_;
-};
-
-class PluginOutOfMemoryError : public PluginError {
-public:
-    explicit PluginOutOfMemoryError(std::string message = "Out of memory.")
-        : PluginError(std::move(message)) {}
-};
 
 namespace tavrel {
 

@@ -10,9 +10,9 @@
 #include <iterator>
 
 #include "simhost/arb_client.h"
+#include "simhost/flat_grid.h"
 #include "simhost/host.h"
 #include "simhost/simhost_error.h"
-#include "surface/lx_persist.h"
 
 namespace {
 
@@ -145,14 +145,7 @@ int verb_grid(const Args& args) {
     } else if (columns != 0) {
         // The host hands the effect a flat grid of the asked size as if it
         // came from a project file.
-        if (columns < 1 || columns > 20 || rows < 1 || rows > 20)
-            throw simhost::SimhostError("columns and rows must be 1 to 20");
-        tavrel::ControlPointGrid g(columns, rows);
-        CLXPersist writer;
-        writer.set_grid(&g);
-        input.resize(size_t(writer.flat_size()));
-        writer.set_buffer(input.data(), int32_t(input.size()));
-        if (writer.write() != 0) throw simhost::SimhostError("cannot build the grid");
+        input = simhost::default_flat_grid(columns, rows);
     }
     simhost::ArbClient::Made value = input.empty() && load.empty()
                                          ? arb.make_new()

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "engine/matrix4d.h"
+#include "engine/core/matrix4d.h"
 #include "surface/control_point_grid.h"
 #include "surface/vector_ops.h"
 

@@ -2,7 +2,7 @@
 // tangent handles from the positions of its neighbours.
 #pragma once
 
-#include "engine/vec3.h"
+#include "engine/core/vec3.h"
 #include "surface/auto_tangent_settings.h"
 
 namespace tavrel {

@@ -1,12 +1,12 @@
 #include "surface/combine_poly_clipping_alpha.h"
 
-#include "engine/full_screen_quad.h"
-#include "engine/gl_errors.h"
-#include "engine/gl_state_guards.h"
-#include "engine/render_target.h"
-#include "engine/shader_preamble.h"
-#include "engine/texture_object.h"
-#include "engine/utility_programs.h"
+#include "engine/gpu/full_screen_quad.h"
+#include "engine/gl/gl_errors.h"
+#include "engine/gl/gl_state_guards.h"
+#include "engine/gpu/render_target.h"
+#include "engine/shaders/shader_preamble.h"
+#include "engine/gpu/texture_object.h"
+#include "engine/shaders/utility_programs.h"
 
 #define CHECK_GL() ::tavrel::check_gl_error("combine_poly_clipping_alpha", __LINE__)
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <memory>
 
-#include "engine/glsl_program.h"
+#include "engine/shaders/glsl_program.h"
 
 namespace tavrel {
 

@@ -4,11 +4,11 @@
 
 #include <stdexcept>
 
-#include "engine/gl_engine.h"
-#include "engine/gl_errors.h"
-#include "engine/gl_state_guards.h"
-#include "engine/render_target.h"
-#include "engine/shader_preamble.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/gl/gl_errors.h"
+#include "engine/gl/gl_state_guards.h"
+#include "engine/gpu/render_target.h"
+#include "engine/shaders/shader_preamble.h"
 #include "surface/lattix_mesh_knots.h"
 
 #define CHECK_GL() ::tavrel::check_gl_error("compute_nurbs_mesh_gpu", __LINE__)

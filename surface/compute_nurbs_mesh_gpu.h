@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/glsl_program.h"
-#include "engine/texture_object.h"
+#include "engine/shaders/glsl_program.h"
+#include "engine/gpu/texture_object.h"
 #include "surface/bspline_basis.h"
 
 namespace tavrel {

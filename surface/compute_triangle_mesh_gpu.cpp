@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <optional>
 
-#include "engine/engine_errors.h"
-#include "engine/buffer_requests.h"
-#include "engine/pbo.h"
-#include "engine/feedback_triangles.h"
-#include "engine/gl_engine.h"
-#include "engine/gl_errors.h"
-#include "engine/gl_state_guards.h"
-#include "engine/parameter_upload.h"
-#include "engine/random_number_generator.h"
-#include "engine/render_target.h"
-#include "engine/uniform_helpers.h"
-#include "engine/utility_programs.h"
+#include "engine/core/engine_errors.h"
+#include "engine/gpu/buffer_requests.h"
+#include "engine/gpu/pbo.h"
+#include "engine/gpu/feedback_triangles.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/gl/gl_errors.h"
+#include "engine/gl/gl_state_guards.h"
+#include "engine/shaders/parameter_upload.h"
+#include "engine/core/random_number_generator.h"
+#include "engine/gpu/render_target.h"
+#include "engine/shaders/uniform_helpers.h"
+#include "engine/shaders/utility_programs.h"
 #include "surface/tessellation_programs.h"
 
 #define CHECK_GL() ::tavrel::check_gl_error("compute_triangle_mesh_gpu", __LINE__)

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/noise_parameters.h"
+#include "engine/interfaces/noise_parameters.h"
 
 namespace tavrel {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "surface/control_point_grid.h"
-#include "engine/debug_output.h"
+#include "engine/core/debug_output.h"
 #include "surface/lattix_mesh_knots.h"
 #include "surface/levenberg_marquardt.h"
 #include "surface/vector_ops.h"

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/array_accessor.h"
+#include "engine/interfaces/array_accessor.h"
 
 namespace tavrel {
 

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/array_accessor.h"
-#include "engine/vec3.h"
+#include "engine/interfaces/array_accessor.h"
+#include "engine/core/vec3.h"
 #include "surface/host_buffer_accessor.h"
 
 namespace tavrel {

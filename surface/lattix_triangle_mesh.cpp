@@ -4,13 +4,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/abort.h"
-#include "engine/draw_triangle_array.h"
-#include "engine/pbo.h"
-#include "engine/gl_engine.h"
-#include "engine/node_factory.h"
-#include "engine/parent_node.h"
-#include "engine/render_target.h"
+#include "engine/interfaces/abort.h"
+#include "engine/gpu/draw_triangle_array.h"
+#include "engine/gpu/pbo.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/scene/node_factory.h"
+#include "engine/scene/parent_node.h"
+#include "engine/gpu/render_target.h"
 #include "surface/compute_nurbs_mesh_gpu.h"
 #include "surface/compute_triangle_mesh_gpu.h"
 #include "surface/lattix_mesh_knots.h"

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/scene_node.h"
-#include "engine/vec3.h"
+#include "engine/scene/scene_node.h"
+#include "engine/core/vec3.h"
 #include "surface/displacement_settings.h"
 #include "surface/tsize2d.h"
 

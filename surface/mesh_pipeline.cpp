@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "engine/gl_engine.h"
-#include "engine/texture_object.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/gpu/texture_object.h"
 #include "surface/combine_poly_clipping_alpha.h"
 #include "surface/compute_nurbs_mesh_gpu.h"
 #include "surface/compute_triangle_mesh_gpu.h"

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/array_accessor.h"
-#include "engine/deformation_collection.h"
-#include "engine/generator_instancing_params.h"
+#include "engine/interfaces/array_accessor.h"
+#include "engine/interfaces/deformation_collection.h"
+#include "engine/interfaces/generator_instancing_params.h"
 #include "surface/displacement_settings.h"
 
 namespace tavrel {

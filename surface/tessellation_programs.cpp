@@ -1,9 +1,9 @@
 #include "surface/tessellation_programs.h"
 
-#include "engine/abort.h"
-#include "engine/abort_exception.h"
-#include "engine/shader_preamble.h"
-#include "engine/transform_feedback.h"
+#include "engine/interfaces/abort.h"
+#include "engine/core/abort_exception.h"
+#include "engine/shaders/shader_preamble.h"
+#include "engine/shaders/transform_feedback.h"
 
 namespace tavrel {
 

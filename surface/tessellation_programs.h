@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/glsl_program.h"
+#include "engine/shaders/glsl_program.h"
 
 namespace tavrel {
 

@@ -2,7 +2,7 @@
 // vector type's own operations. Single precision throughout.
 #pragma once
 
-#include "engine/vec3.h"
+#include "engine/core/vec3.h"
 
 namespace tavrel {
 

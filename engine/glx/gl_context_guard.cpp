@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "engine/engine_errors.h"
+#include "engine/core/engine_errors.h"
 #include "engine/glx/x_error_trap.h"
 
 namespace tavrel {

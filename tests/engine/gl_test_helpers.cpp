@@ -4,9 +4,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/full_screen_quad.h"
-#include "engine/gl_errors.h"
-#include "engine/transform_feedback.h"
+#include "engine/gpu/full_screen_quad.h"
+#include "engine/gl/gl_errors.h"
+#include "engine/shaders/transform_feedback.h"
 
 namespace tavrel_test {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/debug_output.h"
+#include "engine/core/debug_output.h"
 
 namespace tavrel_test {
 

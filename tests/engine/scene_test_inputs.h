@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/light_collection.h"
-#include "engine/virtual_camera_parameters.h"
+#include "engine/interfaces/light_collection.h"
+#include "engine/interfaces/virtual_camera_parameters.h"
 
 namespace tavrel_test {
 

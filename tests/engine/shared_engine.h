@@ -10,8 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/gl_engine.h"
-#include "engine/render_thread.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/render/render_thread.h"
 
 namespace tavrel_test {
 

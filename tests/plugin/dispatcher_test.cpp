@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/abort_exception.h"
-#include "engine/engine_errors.h"
+#include "engine/core/abort_exception.h"
+#include "engine/core/engine_errors.h"
 #include "plugin/command_dispatcher.h"
 #include "plugin/plugin_errors.h"
 #include "simhost/host.h"

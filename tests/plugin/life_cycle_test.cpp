@@ -12,7 +12,7 @@
 #include "plugin/global_data.h"
 #include "plugin/life_cycle.h"
 #include "plugin/plugin_errors.h"
-#include "engine/render_thread.h"
+#include "engine/render/render_thread.h"
 #include "simhost/host.h"
 #include "surface/sequence_data.h"
 

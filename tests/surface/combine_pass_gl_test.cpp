@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/render_target.h"
+#include "engine/gpu/render_target.h"
 #include "surface/combine_poly_clipping_alpha.h"
 #include "tests/engine/shared_engine.h"
 #include "tests/surface/mesh_test_support.h"

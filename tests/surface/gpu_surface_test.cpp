@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "engine/gl_engine.h"
-#include "engine/gl_object_counter.h"
-#include "engine/render_target.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/core/gl_object_counter.h"
+#include "engine/gpu/render_target.h"
 #include "surface/combine_poly_clipping_alpha.h"
 #include "surface/compute_nurbs_mesh_gpu.h"
 #include "surface/compute_triangle_mesh_gpu.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "surface/control_point_grid.h"
-#include "engine/debug_output.h"
+#include "engine/core/debug_output.h"
 #include "surface/grid_refit.h"
 #include "surface/lattix_mesh_knots.h"
 

@@ -8,13 +8,13 @@
 #include <new>
 #include <vector>
 
-#include "engine/gl_object_counter.h"
-#include "engine/node_factory.h"
-#include "engine/projection_matrices.h"
-#include "engine/readback.h"
-#include "engine/render_target.h"
-#include "engine/scene_graph.h"
-#include "engine/standard_nodes.h"
+#include "engine/core/gl_object_counter.h"
+#include "engine/scene/node_factory.h"
+#include "engine/core/projection_matrices.h"
+#include "engine/gpu/readback.h"
+#include "engine/gpu/render_target.h"
+#include "engine/scene/scene_graph.h"
+#include "engine/scene/standard_nodes.h"
 #include "plugin/life_cycle.h"
 #include "surface/lattix_mesh_knots.h"
 #include "surface/mesh_pipeline.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <random>
 
-#include "engine/standard_nodes.h"
+#include "engine/scene/standard_nodes.h"
 #include "surface/host_buffer_accessor.h"
 #include "surface/mesh_pipeline.h"
 

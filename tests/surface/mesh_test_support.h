@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "engine/gl_engine.h"
-#include "engine/never_abort.h"
-#include "engine/parent_node.h"
-#include "engine/texture_object.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/interfaces/never_abort.h"
+#include "engine/scene/parent_node.h"
+#include "engine/gpu/texture_object.h"
 #include "surface/control_point_grid.h"
 #include "surface/lattix_triangle_mesh.h"
 #include "surface/render_input.h"

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/pbo.h"
-#include "engine/render_target.h"
-#include "engine/standard_nodes.h"
+#include "engine/gpu/pbo.h"
+#include "engine/gpu/render_target.h"
+#include "engine/scene/standard_nodes.h"
 #include "surface/combine_poly_clipping_alpha.h"
 #include "surface/compute_triangle_mesh_gpu.h"
 #include "tests/engine/shared_engine.h"

@@ -1,0 +1,272 @@
+// The one-slot mailbox between host threads and the rendering thread, and the
+// rendering thread's body. Written over the engine type so that the hand-off
+// can be exercised with an engine that needs no OpenGL; the product
+// instantiates it once, with GlEngine, behind RenderThread.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include <boost/function.hpp>
+#include <boost/thread/condition_variable.hpp>
+#include <boost/thread/lock_guard.hpp>
+#include <boost/thread/mutex.hpp>
+#include <boost/thread/thread.hpp>
+
+#include "engine/core/abort_exception.h"
+
+namespace tavrel {
+
+inline const char* const kEngineInitializationFailed = "Tavrel OpenGL Engine Initialization Failed.";
+// Stands in for an exception that has no text to show.
+inline const char* const kUnknownError = "Unknown Error";
+
+// Engine needs make_current() and restore() (noexcept); it is created, used
+// and destroyed on the rendering thread only.
+template <class Engine>
+class CommandHandOff {
+public:
+    using Command = boost::function<void(Engine&)>;
+    using Factory = boost::function<std::shared_ptr<Engine>()>;
+
+    // Starts the rendering thread, which creates the engine, and waits for it
+    // to report. Throws std::runtime_error "Tavrel OpenGL Engine
+    // Initialization Failed." when the engine could not be created; the
+    // engine's own text has gone to standard error then.
+    explicit CommandHandOff(Factory factory);
+    // Stops the thread; the engine is destroyed on it before the join returns.
+    ~CommandHandOff();
+
+    CommandHandOff(const CommandHandOff&) = delete;
+    CommandHandOff& operator=(const CommandHandOff&) = delete;
+
+    // Runs the command on the rendering thread and waits for it. A standard
+    // exception comes back as std::runtime_error with its text, an abort
+    // exception with a non-zero code as SimpleAbortException. Callers on
+    // several threads take turns; each gets its own command's outcome.
+    void execute(const Command& command);
+
+private:
+    // Library-wide, as there is one rendering thread per library.
+    struct Mailbox {
+        bool alive = false;  // a hand-off exists; guarded by start_mutex
+        bool started = false;
+        bool quit = false;
+        bool posted = false;
+        bool done = false;
+        std::uint32_t abort_code = 0;
+        boost::mutex start_mutex;
+        boost::condition_variable start_condition;
+        boost::mutex command_mutex;
+        boost::condition_variable command_condition;
+        boost::mutex done_mutex;
+        boost::condition_variable done_condition;
+        // Held from post until the outcome has been read, so that concurrent
+        // callers neither overwrite each other's command nor read each
+        // other's outcome.
+        boost::mutex execute_mutex;
+        Command command;
+        std::string error_text;
+    };
+
+    // The rendering thread's body.
+    struct RenderCommandRunner {
+        Factory factory;
+        void operator()();
+    };
+
+    static Mailbox& mailbox() {
+        static Mailbox box;
+        return box;
+    }
+
+    static std::string text_of(const std::exception& e) {
+        const char* text = e.what();
+        return (text == nullptr || *text == '\0') ? std::string(kUnknownError) : std::string(text);
+    }
+
+    static void release_slot();
+    bool wait_until_started();
+    static const std::string& post(const Command& command);
+    static bool wait_for_command();
+    static void run_command(Engine& engine);
+
+    boost::thread thread_;
+};
+
+template <class Engine>
+CommandHandOff<Engine>::CommandHandOff(Factory factory) {
+    Mailbox& box = mailbox();
+    {
+        boost::lock_guard<boost::mutex> lock(box.start_mutex);
+        if (box.alive) throw std::logic_error("a rendering thread is already running in this library");
+        box.alive = true;
+        box.started = false;
+        box.quit = false;
+    }
+    {
+        boost::lock_guard<boost::mutex> lock(box.command_mutex);
+        box.posted = false;
+    }
+    {
+        boost::lock_guard<boost::mutex> lock(box.done_mutex);
+        box.done = false;
+    }
+    bool running = false;
+    try {
+        thread_ = boost::thread(RenderCommandRunner{std::move(factory)});
+        running = wait_until_started();
+    } catch (...) {
+        release_slot();
+        throw;
+    }
+    if (!running) {
+        // The body ends right after reporting; joining rather than detaching
+        // keeps it from overlapping a later start.
+        thread_.join();
+        release_slot();
+        throw std::runtime_error(kEngineInitializationFailed);
+    }
+}
+
+template <class Engine>
+CommandHandOff<Engine>::~CommandHandOff() {
+    Mailbox& box = mailbox();
+    {
+        // Lets a command in flight finish and its caller read the outcome.
+        boost::lock_guard<boost::mutex> turn(box.execute_mutex);
+        boost::lock_guard<boost::mutex> lock(box.command_mutex);
+        box.quit = true;
+    }
+    box.command_condition.notify_all();
+    thread_.join();
+    release_slot();
+}
+
+template <class Engine>
+void CommandHandOff<Engine>::release_slot() {
+    Mailbox& box = mailbox();
+    boost::lock_guard<boost::mutex> lock(box.start_mutex);
+    box.alive = false;
+}
+
+template <class Engine>
+bool CommandHandOff<Engine>::wait_until_started() {
+    Mailbox& box = mailbox();
+    boost::unique_lock<boost::mutex> lock(box.start_mutex);
+    while (!box.started) box.start_condition.wait(lock);
+    return !box.quit;
+}
+
+template <class Engine>
+void CommandHandOff<Engine>::execute(const Command& command) {
+    Mailbox& box = mailbox();
+    std::string text;
+    std::uint32_t abort_code = 0;
+    {
+        boost::lock_guard<boost::mutex> turn(box.execute_mutex);
+        text = post(command);
+        abort_code = box.abort_code;
+    }
+    if (!text.empty()) throw std::runtime_error(text);
+    if (abort_code != 0) throw SimpleAbortException(abort_code);
+}
+
+template <class Engine>
+const std::string& CommandHandOff<Engine>::post(const Command& command) {
+    Mailbox& box = mailbox();
+    // Copied before taking the lock, so that a failing copy leaves nothing posted.
+    Command copy(command);
+    {
+        boost::lock_guard<boost::mutex> lock(box.command_mutex);
+        box.posted = true;
+        box.command.swap(copy);
+    }
+    box.command_condition.notify_all();
+    {
+        boost::unique_lock<boost::mutex> lock(box.done_mutex);
+        while (!box.done) box.done_condition.wait(lock);
+        box.done = false;
+    }
+    return box.error_text;
+}
+
+template <class Engine>
+bool CommandHandOff<Engine>::wait_for_command() {
+    Mailbox& box = mailbox();
+    boost::unique_lock<boost::mutex> lock(box.command_mutex);
+    while (!box.posted && !box.quit) box.command_condition.wait(lock);
+    box.posted = false;
+    box.error_text.clear();
+    box.abort_code = 0;
+    return box.quit;
+}
+
+template <class Engine>
+void CommandHandOff<Engine>::run_command(Engine& engine) {
+    Mailbox& box = mailbox();
+    try {
+        // An empty slot throws boost::bad_function_call, "call to empty
+        // boost::function", which is reported like any standard exception.
+        box.command(engine);
+    } catch (const std::exception& e) {
+        box.error_text = text_of(e);
+        std::cerr << box.error_text << std::endl;
+    } catch (const IAbortException& e) {
+        box.abort_code = e.code();
+    } catch (...) {
+        box.error_text = kUnknownError;
+        std::cerr << box.error_text << std::endl;
+    }
+    {
+        // The command and what it captured die here, on the rendering thread,
+        // before its caller wakes: GL owners must never be released elsewhere.
+        Command finished;
+        {
+            boost::lock_guard<boost::mutex> lock(box.command_mutex);
+            finished.swap(box.command);
+        }
+    }
+    {
+        boost::lock_guard<boost::mutex> lock(box.done_mutex);
+        box.done = true;
+    }
+    box.done_condition.notify_all();
+}
+
+template <class Engine>
+void CommandHandOff<Engine>::RenderCommandRunner::operator()() {
+    Mailbox& box = mailbox();
+    std::shared_ptr<Engine> engine;
+    try {
+        engine = factory();
+        // The context stays current for the whole command loop. Made current
+        // before reporting, so that a failure here is a start-up failure.
+        if (engine) engine->make_current();
+    } catch (const std::exception& e) {
+        std::cerr << text_of(e) << std::endl;
+        engine.reset();
+    } catch (...) {
+        std::cerr << kUnknownError << std::endl;
+        engine.reset();
+    }
+    {
+        boost::lock_guard<boost::mutex> lock(box.start_mutex);
+        box.started = true;
+        if (!engine) box.quit = true;
+    }
+    box.start_condition.notify_all();
+    if (!engine) return;
+
+    while (!wait_for_command()) run_command(*engine);
+
+    engine->restore();
+    engine.reset();
+}
+
+}  // namespace tavrel

@@ -1,0 +1,188 @@
+#include "engine/shaders/shader_chunks.h"
+
+namespace tavrel {
+
+const std::string& deformation_chunk() {
+    static const std::string text = R"glsl(
+uniform bool ApplyDeformation;
+uniform mat4 WorldToDeformationTransform;
+uniform mat4 DeformationToWorldTransform;
+uniform float Amplitude;
+uniform int DeformType;
+
+struct DeformationOutput {
+    vec4 eye_position;
+    vec4 world_position;
+    vec3 world_normal;
+    vec3 world_tangent;
+    vec3 world_binormal;
+};
+
+DeformationOutput Deform(vec4 local_vertex, vec3 local_normal, vec3 local_tangent, vec3 local_binormal,
+                         mat4 view_transform)
+{
+    DeformationOutput o;
+    o.world_position = gl_ModelViewMatrix * local_vertex;
+    o.world_normal = gl_NormalMatrix * local_normal;
+    o.world_tangent = gl_NormalMatrix * local_tangent;
+    o.world_binormal = gl_NormalMatrix * local_binormal;
+    o.eye_position = o.world_position * view_transform;
+    if (!ApplyDeformation)
+        return o;
+
+    // Box coordinates: the region spans -0.5 to 0.5 on each axis.
+    vec4 b = o.world_position * WorldToDeformationTransform;
+    mat3 R;
+    if (DeformType == 0) {
+        float angle = radians(clamp(b.x + 0.5, 0.0, 1.0) * Amplitude * 360.0);
+        float c = cos(angle);
+        float s = sin(angle);
+        R = mat3(1.0, 0.0, 0.0, 0.0, c, s, 0.0, -s, c);
+        b = vec4(R * b.xyz, 1.0);
+    } else {
+        float xs = clamp(b.x, -0.5, 0.5);
+        if (DeformType == 1) {
+            b.z -= Amplitude * (1.25 - 5.0 * xs * xs);
+        } else {
+            float a = Amplitude > 0.0 ? 100.0 : 3.6;
+            b.z *= Amplitude * (0.25 * a - a * xs * xs) + 1.0;
+        }
+        float r = atan(1.0, -10.0 * Amplitude * xs) - radians(90.0);
+        float c = cos(r);
+        float s = sin(r);
+        R = mat3(c, 0.0, s, 0.0, 1.0, 0.0, -s, 0.0, c);
+    }
+    o.world_normal = R * o.world_normal;
+    o.world_tangent = R * o.world_tangent;
+    o.world_binormal = R * o.world_binormal;
+    o.world_position = b * DeformationToWorldTransform;
+    o.eye_position = o.world_position * view_transform;
+    return o;
+}
+)glsl";
+    return text;
+}
+
+const std::string& blend_colors_chunk() {
+    static const std::string text = R"glsl(
+vec3 blend_cmp(vec3 a, vec3 b) { return max(sign(a - b), 0.0); }
+vec3 blend_burn(vec3 A, vec3 B) { return 1.0 - (1.0 - A) / max(B, EPSILON); }
+vec3 blend_dodge(vec3 A, vec3 B) { return A / max(1.0 - B, EPSILON); }
+vec3 blend_overlay(vec3 A, vec3 B)
+{
+    return mix(2.0 * A * B, 1.0 - 2.0 * (1.0 - A) * (1.0 - B), blend_cmp(A, vec3(0.5)));
+}
+vec3 blend_vivid(vec3 A, vec3 B)
+{
+    return mix(blend_burn(A, 2.0 * B), blend_dodge(A, 2.0 * (B - 0.5)), blend_cmp(B, vec3(0.5)));
+}
+vec3 blend_rgb_to_yuv(vec3 c)
+{
+    return vec3(dot(vec3(0.299, 0.587, 0.114), c), dot(vec3(-0.169, -0.331, 0.499), c),
+                dot(vec3(0.499, -0.418, -0.0813), c));
+}
+vec3 blend_yuv_to_rgb(vec3 c)
+{
+    return vec3(dot(vec3(1.0, 0.0, 1.402), c), dot(vec3(1.0, -0.344, -0.714), c),
+                dot(vec3(1.0, 1.772, 0.0), c));
+}
+vec2 blend_direction(vec2 chroma)
+{
+    float l = length(chroma);
+    return l > 0.0 ? chroma / l : vec2(0.0);
+}
+
+// A is the base colour, B the blend colour; the result replaces B.
+vec3 blendColors(vec3 A, vec3 B, int type)
+{
+    const vec3 luma = vec3(0.3, 0.59, 0.11);
+    const vec3 half3 = vec3(0.5);
+    if (type == 2) return min(A, B);
+    if (type == 3) return A * B;
+    if (type == 4) return blend_burn(A, B);
+    if (type == 5) return A + B - 1.0;
+    if (type == 6) return dot(B, luma) < dot(A, luma) ? B : A;
+    if (type == 8) return max(A, B);
+    if (type == 9) return 1.0 - (1.0 - A) * (1.0 - B);
+    if (type == 10) return blend_dodge(A, B);
+    if (type == 11) return A + B;
+    if (type == 12) return dot(B, luma) > dot(A, luma) ? B : A;
+    if (type == 14) return blend_overlay(A, B);
+    if (type == 15)
+        return mix(2.0 * A * B + A * A * (1.0 - 2.0 * B), sqrt(A) * (2.0 * B - 1.0) + 2.0 * A * (1.0 - B),
+                   blend_cmp(B, half3));
+    if (type == 16) return blend_overlay(B, A);
+    if (type == 17) return blend_vivid(A, B);
+    if (type == 18) return mix(A + 2.0 * B - 1.0, A + 2.0 * (B - 0.5), blend_cmp(B, half3));
+    if (type == 19) return mix(min(A, 2.0 * B), max(A, 2.0 * (B - 0.5)), blend_cmp(B, half3));
+    if (type == 20) return blend_cmp(blend_vivid(A, B), half3);
+    if (type == 22) return abs(A - B);
+    if (type == 23) return A + B - 2.0 * A * B;
+    if (type == 24) return A - B;
+    if (type == 25) return A / max(B, EPSILON);
+    if (type >= 27 && type <= 30) {
+        vec3 a = blend_rgb_to_yuv(A);
+        vec3 b = blend_rgb_to_yuv(B);
+        vec3 r;
+        if (type == 27) r = vec3(a.x, blend_direction(b.yz) * length(a.yz));
+        else if (type == 28) r = vec3(a.x, blend_direction(a.yz) * length(b.yz));
+        else if (type == 29) r = vec3(a.x, b.yz);
+        else r = vec3(b.x, a.yz);
+        return blend_yuv_to_rgb(r);
+    }
+    return B;
+}
+)glsl";
+    return text;
+}
+
+const std::string& fog_and_mist_chunk() {
+    static const std::string text = blend_colors_chunk() + R"glsl(
+uniform float FogIntensity;
+uniform int FogExponent;
+uniform vec3 FogColor;
+uniform float FogAlpha;
+uniform float FogNear;
+uniform float FogFar;
+uniform float FogPreserveAlpha;
+uniform int FogBlending;
+uniform float MistIntensity;
+uniform int MistExponent;
+uniform vec3 MistColor;
+uniform float MistAlpha;
+uniform vec3 MistNear;
+uniform vec3 MistFar;
+uniform float MistPreserveAlpha;
+uniform int MistBlending;
+
+// Falloff types 1 and 2 are powers, 3 and above a smooth step.
+float interpFog(float v, int type)
+{
+    float t = float(type);
+    return mix(pow(clamp(v, 0.0, 1.0), t), smoothstep(0.0, 1.0, v), max(sign(t - 2.0), 0.0));
+}
+
+vec4 ApplyFog(vec3 colour, float alpha, vec3 position)
+{
+    if (MistExponent > 0) {
+        vec3 d = MistNear - MistFar;
+        float l = length(d) + 0.001;
+        float f = dot(MistNear - position, d) / (l * l);
+        f = interpFog(f, MistExponent) * MistIntensity;
+        colour = mix(colour, blendColors(colour, MistColor, MistBlending), f * MistAlpha);
+        alpha = mix(alpha, mix(MistAlpha, MistAlpha * alpha, MistPreserveAlpha), f);
+    }
+    if (FogExponent > 0) {
+        float range = max(FogFar - FogNear, 1.0);
+        float f = (EyeZ - FogNear) / range;
+        f = interpFog(f, FogExponent) * FogIntensity;
+        colour = mix(colour, blendColors(colour, FogColor, FogBlending), f * FogAlpha);
+        alpha = mix(alpha, mix(FogAlpha, FogAlpha * alpha, FogPreserveAlpha), f);
+    }
+    return vec4(colour, alpha);
+}
+)glsl";
+    return text;
+}
+
+}  // namespace tavrel

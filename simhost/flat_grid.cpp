@@ -1,0 +1,74 @@
+#include "simhost/flat_grid.h"
+
+#include <cstring>
+
+#include "simhost/simhost_error.h"
+
+namespace simhost {
+
+namespace {
+
+struct Writer {
+    std::vector<uint8_t> bytes;
+
+    void u8(uint8_t v) { bytes.push_back(v); }
+    void u16(uint16_t v) {
+        u8(uint8_t(v));
+        u8(uint8_t(v >> 8));
+    }
+    void u32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) u8(uint8_t(v >> (8 * i)));
+    }
+    void f32(float v) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        u32(bits);
+    }
+    void signature() {
+        for (char c : {'K', 'Z', 'T', 'Q'}) u8(uint8_t(c));
+    }
+    void handle(bool active, float x, float y) {
+        u8(active ? 1 : 0);
+        u8(0);
+        f32(active ? x : 0.0f);
+        f32(active ? y : 0.0f);
+        f32(0.0f);
+    }
+};
+
+}  // namespace
+
+std::vector<uint8_t> default_flat_grid(int columns, int rows) {
+    if (columns < 1 || columns > 20 || rows < 1 || rows > 20)
+        throw SimhostError("columns and rows must be 1 to 20");
+    Writer w;
+    w.signature();
+    w.u16(1);
+    w.u16(0);
+    w.u32(uint32_t((columns + 1) * (rows + 1)));
+    w.u32(uint32_t(columns));
+    w.u32(uint32_t(rows));
+    const float hx = 2.0f / float(3 * columns);
+    const float hy = 2.0f / float(3 * rows);
+    // Positions accumulate step by step in single precision, as stored grids
+    // were made: a product would differ in the last bits.
+    const float step_x = 3.0f * hx, step_y = 3.0f * hy;
+    float y = -1.0f;
+    for (int r = 0; r <= rows; ++r) {
+        float x = -1.0f;
+        for (int c = 0; c <= columns; ++c) {
+            w.u8(0);
+            w.handle(true, x, y);
+            w.handle(c > 0, x - hx, y);
+            w.handle(c < columns, x + hx, y);
+            w.handle(r > 0, x, y - hy);
+            w.handle(r < rows, x, y + hy);
+            x += step_x;
+        }
+        y += step_y;
+    }
+    w.signature();
+    return w.bytes;
+}
+
+}  // namespace simhost

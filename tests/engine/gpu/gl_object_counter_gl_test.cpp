@@ -1,0 +1,53 @@
+// Runs last in its binary: it stops the shared engine and starts one of its
+// own, so that it sees everything an engine creates and deletes.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/gpu/accumulation_buffer.h"
+#include "engine/gpu/dual_peeling_render_buffers.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/core/gl_object_counter.h"
+#include "engine/gpu/render_target.h"
+#include "engine/render/render_thread.h"
+#include "tests/engine/shared_engine.h"
+
+namespace {
+
+TEST(GlObjectCounter, ZeroAfterTheEngineIsDestroyed) {
+    tavrel_test::stop_shared_render_thread();
+    ASSERT_EQ(tavrel::live_gl_objects(), 0) << tavrel::live_gl_objects_text();
+    const std::uint64_t violations_before = tavrel::gl_thread_violations();
+    {
+        tavrel::RenderThread thread;
+        std::int64_t started = 0, programs = 0, in_use = 0, kept = 0;
+        thread.execute([&](tavrel::GlEngine& engine) {
+            started = tavrel::live_gl_objects();
+            programs = tavrel::live_gl_objects(tavrel::GlObjectKind::program);
+            auto buffer = engine.request_render_buffer(8, 8, 4, 0);
+            auto target = engine.request_render_target(8, 8, 2, 1, true, 0, 1);
+            auto accumulation = engine.request_accumulation_buffer(8, 8);
+            auto peeling = engine.request_dual_peeling_buffers(8, 8, 2);
+            in_use = tavrel::live_gl_objects();
+            // Given back to the pools, not destroyed.
+            buffer.reset();
+            target.reset();
+            accumulation.reset();
+            peeling.reset();
+            kept = tavrel::live_gl_objects();
+        });
+        // 3 transform-feedback programs and 4 per kind.
+        EXPECT_EQ(programs, 15);
+        // The shadow map's framebuffer and texture besides the programs.
+        EXPECT_EQ(started, 17);
+        // Render buffer: framebuffer + 2; target: framebuffer + 2 textures;
+        // accumulation: framebuffer + texture + program; peeling: 2
+        // framebuffers + 7 textures.
+        EXPECT_EQ(in_use, started + 3 + 3 + 3 + 9);
+        EXPECT_EQ(kept, in_use);
+    }
+    EXPECT_EQ(tavrel::live_gl_objects(), 0) << tavrel::live_gl_objects_text();
+    EXPECT_EQ(tavrel::gl_thread_violations(), violations_before);
+}
+
+}  // namespace
