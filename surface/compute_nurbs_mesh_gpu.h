@@ -14,9 +14,8 @@
 namespace tavrel {
 
 class GlEngine;
-class RenderTarget;
-
 class LattixMeshKnots;
+class RenderTarget;
 
 // Which net points each sample sums: only its window in each direction (the
 // terms left out are exact zeros), or every net point, the plain sum that the
