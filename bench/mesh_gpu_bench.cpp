@@ -92,10 +92,10 @@ double steady_ms(Call&& call, int calls) {
     return total / calls;
 }
 
-// The floor under the evaluation: each sample fetches exactly what the
-// windowed sum fetches (its window of net points, two table values per
-// point and two per row) and writes three outputs, with no weighting and a
-// window start that is a mere scaling of the coordinate.
+// The floor under the evaluation: each sample reads its window once (the
+// net points, the two s tables once per column, the two t tables once per
+// row) and writes three outputs, with no weighting and a window start that
+// is a mere scaling of the coordinate.
 const char* const kBareWindowVertex = R"glsl(
 void main()
 {
@@ -117,14 +117,17 @@ void main()
     float t = gl_TexCoord[0].y;
     int first_s = int(s * float(OrderS - WindowS));
     int first_t = int(t * float(OrderT - WindowT));
-    vec3 sum = vec3(0.0);
     float w = 0.0;
+    for (int b = 0; b < WindowS; ++b) {
+        float u = (float(first_s + b) + 0.5) / float(OrderS);
+        w += texture2D(sweights, vec2(u, s)).r + texture2D(diff_sweights, vec2(u, s)).r;
+    }
+    vec3 sum = vec3(0.0);
     for (int a = 0; a < WindowT; ++a) {
         float v = (float(first_t + a) + 0.5) / float(OrderT);
         w += texture2D(tweights, vec2(v, t)).r + texture2D(diff_tweights, vec2(v, t)).r;
         for (int b = 0; b < WindowS; ++b) {
             float u = (float(first_s + b) + 0.5) / float(OrderS);
-            w += texture2D(sweights, vec2(u, s)).r + texture2D(diff_sweights, vec2(u, s)).r;
             sum += texture2D(control_points, vec2(u, v)).xyz;
         }
     }

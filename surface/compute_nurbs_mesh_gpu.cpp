@@ -56,6 +56,14 @@ void main()
     float t = gl_TexCoord[0].y;
     int first_s = window_start(s, OrderS, CellsS, WindowS, LeadS, LagS);
     int first_t = window_start(t, OrderT, CellsT, WindowT, LeadT, LagT);
+    // The s weights are the same on every row of the window: read once.
+    float ws[WindowS];
+    float dws[WindowS];
+    for (int b = 0; b < WindowS; ++b) {
+        float u = (float(first_s + b) + 0.5) / float(OrderS);
+        ws[b] = texture2D(sweights, vec2(u, s)).r;
+        dws[b] = texture2D(diff_sweights, vec2(u, s)).r;
+    }
     vec3 pos = vec3(0.0);
     vec3 dfds = vec3(0.0);
     vec3 dfdt = vec3(0.0);
@@ -65,12 +73,10 @@ void main()
         float dwt = texture2D(diff_tweights, vec2(v, t)).r;
         for (int b = 0; b < WindowS; ++b) {
             float u = (float(first_s + b) + 0.5) / float(OrderS);
-            float ws = texture2D(sweights, vec2(u, s)).r;
-            float dws = texture2D(diff_sweights, vec2(u, s)).r;
             vec3 P = texture2D(control_points, vec2(u, v)).xyz;
-            pos += ws * wt * P;
-            dfds += dws * wt * P;
-            dfdt += ws * dwt * P;
+            pos += ws[b] * wt * P;
+            dfds += dws[b] * wt * P;
+            dfdt += ws[b] * dwt * P;
         }
     }
     dfds *= subdivisions;
