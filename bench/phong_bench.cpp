@@ -227,19 +227,19 @@ void BM_BlinnPhongPass(benchmark::State& state) {
 
 BENCHMARK(BM_PhongPass)
     ->Args({1, 0})->Args({4, 0})->Args({16, 0})->Args({1, 1})->Args({4, 1})->Args({16, 1})
-    ->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BlinnPhongPass)->Arg(1)->Arg(4)->Arg(16)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlinnPhongPass)->Arg(1)->Arg(4)->Arg(16)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<tavrel_bench::RatioReporter::Ratio> ratios;
     for (const char* n : {"1", "4", "16"}) {
-        const std::string blinn = std::string("BM_BlinnPhongPass/") + n + "/iterations:3/real_time";
+        const std::string blinn = std::string("BM_BlinnPhongPass/") + n + "/iterations:2/real_time";
         ratios.push_back({std::string("Phong / Blinn-Phong, ") + n + " lights",
-                          std::string("BM_PhongPass/") + n + "/0/iterations:3/real_time", blinn});
+                          std::string("BM_PhongPass/") + n + "/0/iterations:2/real_time", blinn});
         ratios.push_back({std::string("Phong with shadows / Blinn-Phong, ") + n + " lights",
-                          std::string("BM_PhongPass/") + n + "/1/iterations:3/real_time", blinn});
+                          std::string("BM_PhongPass/") + n + "/1/iterations:2/real_time", blinn});
     }
     return tavrel_bench::run_with_ratios(argc, argv, ratios);
 }
