@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -192,7 +194,12 @@ TEST_F(LifeCycle, FreshInstanceState) {
     EXPECT_FALSE(s.knots);
     EXPECT_FALSE(s.surface_evaluator);
     EXPECT_FALSE(s.clipping_alpha);
+    EXPECT_FALSE(s.layer_texture);
     EXPECT_EQ(s.render_count, 0u);
+    // The instance's mesh is made with the record; nothing of it is on the
+    // graphics card yet.
+    ASSERT_TRUE(s.triangle_mesh);
+    EXPECT_EQ(s.triangle_mesh.use_count(), 1);
     EXPECT_EQ(call(PF_Cmd_SEQUENCE_SETDOWN).err, 0);
     EXPECT_EQ(call(PF_Cmd_GLOBAL_SETDOWN).err, 0);
 }
@@ -289,6 +296,30 @@ TEST_F(LifeCycle, SequenceSetupFailures) {
     host.in_data().global_data = global;
     EXPECT_EQ(call(PF_Cmd_SEQUENCE_SETDOWN).err, 0);
     EXPECT_EQ(call(PF_Cmd_GLOBAL_SETDOWN).err, 0);
+}
+
+TEST(InstanceMesh, OutOfMemoryWhenItCannotBeMade) {
+    struct Case {
+        const char* name;
+        tavrel::TriangleMeshMaker make;
+    };
+    const Case cases[] = {
+        {"no object", [] { return std::shared_ptr<tavrel::LattixTriangleMesh>(); }},
+        {"allocation fails", []() -> std::shared_ptr<tavrel::LattixTriangleMesh> { throw std::bad_alloc(); }},
+    };
+    for (const Case& c : cases) {
+        tavrel::SequenceData data;
+        try {
+            tavrel::attach_triangle_mesh(data, c.make);
+            ADD_FAILURE() << c.name << ": no exception";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "Out of memory.") << c.name;
+        }
+        EXPECT_FALSE(data.triangle_mesh) << c.name;
+    }
+    tavrel::SequenceData data;
+    tavrel::attach_triangle_mesh(data);
+    EXPECT_TRUE(data.triangle_mesh);
 }
 
 TEST(RenderSettingsClamp, SubdivisionsAndHeight) {

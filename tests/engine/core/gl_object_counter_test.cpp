@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
 #include <thread>
 
+#include "engine/core/debug_output.h"
 #include "engine/core/gl_object_counter.h"
+#include "engine/core/recycling_pool.h"
 
 namespace {
 
@@ -54,23 +58,59 @@ void create_on_another_thread() {
     other.join();
 }
 
+// Collects the debugger output while it lives.
+class CapturedDebugOutput {
+public:
+    CapturedDebugOutput()
+        : previous_(tavrel::set_debug_output_sink([this](const std::string& t) { text += t; })) {}
+    ~CapturedDebugOutput() { tavrel::set_debug_output_sink(previous_); }
+    std::string text;
+
+private:
+    tavrel::DebugOutputSink previous_;
+};
+
+// Caught, counted and reported in every build type: the fault shows up in
+// release builds, where an assertion would be compiled out.
 TEST(GlObjectCounter, OtherThreadsAreRefusedWhileOneIsClaimed) {
     tavrel::claim_gl_object_thread();
     const std::uint64_t before = tavrel::gl_thread_violations();
+    CapturedDebugOutput output;
     // The claiming thread itself is fine.
     tavrel::note_gl_created(GlObjectKind::buffer);
     tavrel::note_gl_deleted(GlObjectKind::buffer);
+    EXPECT_TRUE(tavrel::check_gl_object_thread("anything"));
     EXPECT_EQ(tavrel::gl_thread_violations(), before);
-#ifdef NDEBUG
+    EXPECT_EQ(output.text, "");
+
     create_on_another_thread();
     EXPECT_EQ(tavrel::gl_thread_violations(), before + 1);
+    EXPECT_EQ(output.text, "GL object created outside the rendering thread\n");
     tavrel::note_gl_deleted(GlObjectKind::buffer);
-#else
-    testing::FLAGS_gtest_death_test_style = "threadsafe";
-    EXPECT_DEATH(create_on_another_thread(), "outside the rendering thread");
-#endif
     tavrel::release_gl_object_thread();
     EXPECT_EQ(tavrel::live_gl_objects(), 0);
+}
+
+struct Pooled {
+    explicit Pooled(int) {}
+};
+
+TEST(GlObjectCounter, PooledObjectGivenBackOnAnotherThreadIsReported) {
+    tavrel::RecyclingPool<Pooled, int> pool(4, 4);
+    std::shared_ptr<Pooled> lent = pool.acquire(1);
+    tavrel::claim_gl_object_thread();
+    const std::uint64_t before = tavrel::gl_thread_violations();
+    CapturedDebugOutput output;
+    std::thread other([&lent] { lent.reset(); });
+    other.join();
+    EXPECT_EQ(tavrel::gl_thread_violations(), before + 1);
+    EXPECT_EQ(output.text, "pooled object given back outside the rendering thread\n");
+    // It still went back to its key rather than being destroyed there.
+    EXPECT_EQ(pool.free_count(1), 1u);
+    // Given back on the claimed thread: nothing to report.
+    pool.acquire(1).reset();
+    EXPECT_EQ(tavrel::gl_thread_violations(), before + 1);
+    tavrel::release_gl_object_thread();
 }
 
 }  // namespace
