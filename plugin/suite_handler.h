@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hostapi/host_effect.h"
+#include "hostapi/host_param_suites.h"
 #include "hostapi/host_world_suites.h"
 #include "plugin/plugin_errors.h"
 
@@ -58,6 +59,10 @@ public:
     const PF_AdvAppSuite2& adv_app_suite() { return adv_app_.get(); }
     const PF_WorldTransformSuite1& world_transform_suite() { return world_transform_.get(); }
     const PF_FillMatteSuite2& fill_matte_suite() { return fill_matte_.get(); }
+    const PF_ParamUtilsSuite1& param_utils_suite() { return param_utils_.get(); }
+    const AEGP_PFInterfaceSuite1& pf_interface_suite() { return pf_interface_.get(); }
+    const AEGP_StreamSuite1& stream_suite() { return stream_.get(); }
+    const AEGP_EffectSuite1& effect_suite() { return effect_.get(); }
 
 private:
     const SPBasicSuite* basic_;
@@ -69,6 +74,11 @@ private:
     SuiteHolder<PF_WorldTransformSuite1> world_transform_{basic_, kPFWorldTransformSuite,
                                                           kPFWorldTransformSuiteVersion1};
     SuiteHolder<PF_FillMatteSuite2> fill_matte_{basic_, kPFFillMatteSuite, kPFFillMatteSuiteVersion2};
+    SuiteHolder<PF_ParamUtilsSuite1> param_utils_{basic_, kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1};
+    SuiteHolder<AEGP_PFInterfaceSuite1> pf_interface_{basic_, kAEGPPFInterfaceSuite,
+                                                      kAEGPPFInterfaceSuiteVersion1};
+    SuiteHolder<AEGP_StreamSuite1> stream_{basic_, kAEGPStreamSuite, kAEGPStreamSuiteVersion1};
+    SuiteHolder<AEGP_EffectSuite1> effect_{basic_, kAEGPEffectSuite, kAEGPEffectSuiteVersion1};
 };
 
 }  // namespace tavrel

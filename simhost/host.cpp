@@ -170,6 +170,8 @@ Host::Host() {
     suites_.add(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1, &DrawbotRecorder::supplier_suite());
     suites_.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &DrawbotRecorder::surface_suite());
     suites_.add(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &DrawbotRecorder::path_suite());
+    ParamUIRecorder::add_suites(suites_);
+    EffectStreams::add_suites(suites_);
 
     in_data_.inter.add_param = add_param;
     in_data_.utils = &utils_;
@@ -240,6 +242,8 @@ void Host::check_after(PF_Cmd cmd) {
     for (const auto& s : drawbot_.unreleased()) violations_.push_back(where + "drawing object " + s);
     for (const auto& s : handles_.take_misuse()) violations_.push_back(where + s);
     for (const auto& s : handles_.locked()) violations_.push_back(where + s);
+    for (const auto& s : effect_streams_.take_outstanding()) violations_.push_back(where + s);
+    for (const auto& s : effect_streams_.take_misuse()) violations_.push_back(where + s);
     if (out_.data.global_data != nullptr && out_.data.global_data != in_data_.global_data)
         handles_.set_owner(out_.data.global_data, "global data");
     if (out_.data.sequence_data != nullptr && out_.data.sequence_data != in_data_.sequence_data)
