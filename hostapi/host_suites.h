@@ -79,9 +79,12 @@ typedef union AEGP_StreamVal {
     AEGP_ThreeDVal three_d;
     AEGP_ColorVal color;
 } AEGP_StreamVal;
+/* A value read from a stream; the host keeps a record of it until it is
+ * disposed, found again through host_ref. */
 typedef struct AEGP_StreamValue {
     AEGP_StreamRefH streamH;
     AEGP_StreamVal val;
+    void* host_ref;
 } AEGP_StreamValue;
 
 #define kAEGPPFInterfaceSuite "AEGP PF Interface Suite"

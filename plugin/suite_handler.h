@@ -4,6 +4,7 @@
 
 #include "hostapi/host_effect.h"
 #include "hostapi/host_param_suites.h"
+#include "hostapi/host_scene_suites.h"
 #include "hostapi/host_world_suites.h"
 #include "plugin/plugin_errors.h"
 
@@ -63,6 +64,12 @@ public:
     const AEGP_PFInterfaceSuite1& pf_interface_suite() { return pf_interface_.get(); }
     const AEGP_StreamSuite1& stream_suite() { return stream_.get(); }
     const AEGP_EffectSuite1& effect_suite() { return effect_.get(); }
+    // The scene: layers, compositions, items, footage and lights.
+    const AEGP_LayerSuite8& layer_suite() { return layer_.get(); }
+    const AEGP_CompSuite10& comp_suite() { return comp_.get(); }
+    const AEGP_ItemSuite9& item_suite() { return item_.get(); }
+    const AEGP_FootageSuite5& footage_suite() { return footage_.get(); }
+    const AEGP_LightSuite2& light_suite() { return light_.get(); }
 
 private:
     const SPBasicSuite* basic_;
@@ -79,6 +86,11 @@ private:
                                                       kAEGPPFInterfaceSuiteVersion1};
     SuiteHolder<AEGP_StreamSuite1> stream_{basic_, kAEGPStreamSuite, kAEGPStreamSuiteVersion1};
     SuiteHolder<AEGP_EffectSuite1> effect_{basic_, kAEGPEffectSuite, kAEGPEffectSuiteVersion1};
+    SuiteHolder<AEGP_LayerSuite8> layer_{basic_, kAEGPLayerSuite, kAEGPLayerSuiteVersion8};
+    SuiteHolder<AEGP_CompSuite10> comp_{basic_, kAEGPCompSuite, kAEGPCompSuiteVersion10};
+    SuiteHolder<AEGP_ItemSuite9> item_{basic_, kAEGPItemSuite, kAEGPItemSuiteVersion9};
+    SuiteHolder<AEGP_FootageSuite5> footage_{basic_, kAEGPFootageSuite, kAEGPFootageSuiteVersion5};
+    SuiteHolder<AEGP_LightSuite2> light_{basic_, kAEGPLightSuite, kAEGPLightSuiteVersion2};
 };
 
 }  // namespace tavrel

@@ -39,7 +39,10 @@ A_Err is_stream_timevarying(AEGP_StreamRefH stream, A_Boolean* varying) {
 // failed late would, so that the books stay balanced.
 A_Err dispose_stream(AEGP_StreamRefH stream) {
     Host& host = Host::current();
-    const A_Err err = host.effect_streams().dispose_stream(stream);
+    // Layer streams are the scene's to keep.
+    const A_Err err = host.streams().find(stream) != nullptr
+                          ? (host.streams().dispose_stream(stream) ? 0 : PF_Err_BAD_CALLBACK_PARAM)
+                          : host.effect_streams().dispose_stream(stream);
     if (err != 0) return err;
     return host.suites().fault("AEGP_DisposeStream");
 }
@@ -51,8 +54,11 @@ A_Err dispose_effect(AEGP_EffectRefH effect) {
     return host.suites().fault("AEGP_DisposeEffect");
 }
 
-const AEGP_PFInterfaceSuite1 kPFInterfaceSuite{nullptr, get_new_effect_for_effect, nullptr, nullptr};
-const AEGP_StreamSuite1 kStreamSuite{nullptr, get_new_effect_stream_by_index, nullptr, nullptr,
+const AEGP_PFInterfaceSuite1 kPFInterfaceSuite{scene_calls::get_effect_layer, get_new_effect_for_effect,
+                                               scene_calls::convert_effect_to_comp_time,
+                                               scene_calls::get_effect_camera};
+const AEGP_StreamSuite1 kStreamSuite{scene_calls::get_new_layer_stream, get_new_effect_stream_by_index,
+                                     scene_calls::get_new_stream_value, scene_calls::dispose_stream_value,
                                      dispose_stream, is_stream_timevarying, nullptr, nullptr};
 const AEGP_EffectSuite1 kEffectSuite{dispose_effect};
 

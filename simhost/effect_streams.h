@@ -19,10 +19,11 @@ class SuiteRegistry;
 
 class EffectStreams {
 public:
-    // Offers AEGP_GetNewEffectForEffect ("AEGP PF Interface Suite"),
-    // AEGP_GetNewEffectStreamByIndex, AEGP_IsStreamTimevarying and
-    // AEGP_DisposeStream ("AEGP Stream Suite"), AEGP_DisposeEffect ("AEGP
-    // Effect Suite"). Their other functions are left empty.
+    // Offers the "AEGP PF Interface Suite" and the "AEGP Stream Suite" with
+    // the scene's functions (scene_suites.h) besides its own:
+    // AEGP_GetNewEffectForEffect, AEGP_GetNewEffectStreamByIndex,
+    // AEGP_IsStreamTimevarying and AEGP_DisposeStream; and AEGP_DisposeEffect
+    // ("AEGP Effect Suite"). The expression functions are left empty.
     static void add_suites(SuiteRegistry& suites);
 
     // Whether parameter `index` is keyframed; none is while unset.

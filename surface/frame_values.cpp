@@ -8,6 +8,7 @@
 #include "engine/shaders/shader_parameters.h"
 #include "surface/auto_tangent_settings.h"
 #include "surface/control_point_grid.h"
+#include "surface/host_geometry.h"
 #include "surface/param_values.h"
 #include "surface/render_settings.h"
 #include "surface/sequence_data.h"
@@ -103,7 +104,7 @@ int32_t choice(PF_ParamDef* const params[], int index, int32_t count) {
 float percent(PF_ParamDef* const params[], int index) { return static_cast<float>(float_param(params, index) / 100.0); }
 
 bool usable_ratio(const PF_RationalScale& r) { return r.num != 0 && r.den != 0; }
-double ratio(const PF_RationalScale& r) { return static_cast<double>(r.num) / static_cast<double>(r.den); }
+double ratio(const PF_RationalScale& r) { return ratio_value(r.num, r.den); }
 
 Vec3d add(const Vec3d& a, const Vec3d& b) { return Vec3d(a.x + b.x, a.y + b.y, a.z + b.z); }
 Vec3d scaled(const Vec3d& v, double s) { return Vec3d(v.x * s, v.y * s, v.z * s); }
@@ -259,7 +260,7 @@ ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef*
     // Text and shape layers have their origin where the composition's is, so
     // a transform tied to them is measured from the frame's centre instead.
     double offset_x = 0.0, offset_y = 0.0;
-    if (checkbox_param(params, kTieToLayer) && (layer_kind == 3 || layer_kind == 4)) {
+    if (checkbox_param(params, kTieToLayer) && (layer_kind == kTextLayer || layer_kind == kShapeLayer)) {
         offset_x = rs.frame_origin[0] + (rs.frame_size.width / 2.0 - rs.comp_size[0] / 2.0);
         offset_y = rs.frame_origin[1] + (rs.frame_size.height / 2.0 - rs.comp_size[1] / 2.0);
     }
@@ -269,13 +270,11 @@ ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef*
                        angle_param(params, kRotationX + 2));
     t.anchor = Vec3d(fixed_param(params, kAnchorX) - offset_x, fixed_param(params, kAnchorX + 1) - offset_y,
                      fixed_param(params, kAnchorX + 2));
-    const double layer_aspect =
-        usable_ratio(in_data->pixel_aspect_ratio) ? ratio(in_data->pixel_aspect_ratio) : 1.0;
-    t.scale = Vec3d(float_param(params, kScaleX) / 100.0 * layer_aspect, float_param(params, kScaleY) / 100.0,
-                    float_param(params, kScaleZ) / 100.0);
+    t.scale = Vec3d(float_param(params, kScaleX) / 100.0 * layer_pixel_aspect(in_data),
+                    float_param(params, kScaleY) / 100.0, float_param(params, kScaleZ) / 100.0);
     t.orientation = Vec3d(0.0, 0.0, 0.0);
-    const double down_x = usable_ratio(in_data->downsample_x) ? ratio(in_data->downsample_x) : 1.0;
-    const double down_y = usable_ratio(in_data->downsample_y) ? ratio(in_data->downsample_y) : 1.0;
+    const double down_x = ratio(in_data->downsample_x);
+    const double down_y = ratio(in_data->downsample_y);
     t.position_2d[0] = float_param(params, kPosition2dX) * down_x;
     t.position_2d[1] = float_param(params, kPosition2dY) * down_y;
     t.anchor_2d[0] = float_param(params, kAnchor2dX) * down_x;

@@ -52,8 +52,9 @@ uint32_t environment_map_mode(int32_t choice);
 std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], TSize2D comp_size);
 
 // The layer's 3D transform for the camera. layer_kind is the kind of the
-// layer the effect is applied to (text 3 and shape 4 layers are centred
-// differently when "Tie to layer" is on); it is read only then.
+// layer the effect is applied to (effect_layer_kind: text and shape layers
+// are centred differently when "Tie to layer" is on). A zero denominator in
+// the host's ratios throws PFErrException 516.
 ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef* params[],
                                           const SequenceData& sequence_data, const IVirtualCameraParameters& camera,
                                           int layer_kind);
