@@ -1,7 +1,6 @@
 #include "surface/tessellation_programs.h"
 
 #include "engine/interfaces/abort.h"
-#include "engine/core/abort_exception.h"
 #include "engine/shaders/shader_chunks.h"
 #include "engine/shaders/shader_preamble.h"
 #include "engine/shaders/transform_feedback.h"
@@ -325,7 +324,7 @@ TessellationPrograms::TessellationPrograms(const IAbort& abort) {
     for (int k = 0; k < 4; ++k) {
         sets_[k] = build_set(steps[k].depth_class, steps[k].height_map);
         by_class_[k] = sets_[k];
-        if (abort.is_cancel_requested()) throw SimpleAbortException(kCancelledCode);
+        abort.report_progress(static_cast<unsigned>(k + 1), 4);
     }
 }
 
