@@ -11,9 +11,9 @@
 #include "engine/interfaces/array_accessor.h"
 #include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/generator_instancing_params.h"
+#include "engine/interfaces/displacement_settings.h"
 #include "engine/interfaces/light_collection.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
-#include "surface/displacement_settings.h"
 
 namespace tavrel {
 
