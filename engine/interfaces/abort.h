@@ -11,6 +11,8 @@ public:
     virtual bool is_aborted() const = 0;
     virtual bool is_cancel_requested() const = 0;
     virtual void progress_end() const = 0;
+    // Step i of n of a render made of several (views, passes) is done.
+    virtual void progress(int i, int n) const = 0;
 };
 
 }  // namespace tavrel
