@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "surface/displacement_settings.h"
+#include "engine/interfaces/displacement_settings.h"
 
 namespace tavrel {
 

@@ -9,7 +9,7 @@
 
 #include "engine/scene/scene_node.h"
 #include "engine/core/vec3.h"
-#include "surface/displacement_settings.h"
+#include "engine/interfaces/displacement_settings.h"
 #include "surface/tsize2d.h"
 
 namespace tavrel {

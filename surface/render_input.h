@@ -9,7 +9,7 @@
 #include "engine/interfaces/array_accessor.h"
 #include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/generator_instancing_params.h"
-#include "surface/displacement_settings.h"
+#include "engine/interfaces/displacement_settings.h"
 
 namespace tavrel {
 

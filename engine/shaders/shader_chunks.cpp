@@ -185,4 +185,160 @@ vec4 ApplyFog(vec3 colour, float alpha, vec3 position)
     return text;
 }
 
+const std::string& noise_chunk() {
+    static const std::string text = [] {
+        std::string groups;
+        for (const char* prefix : {"Disp", "Global", "Local"}) {
+            const std::string p = prefix;
+            groups += "uniform float " + p + "NoiseAmplitude;\nuniform float " + p + "NoiseFrequency;\n" +
+                      "uniform float " + p + "NoiseEvolution;\nuniform vec3 " + p + "NoiseAmplMult;\n" +
+                      "uniform vec3 " + p + "NoiseFreqMult;\nuniform vec3 " + p + "NoiseEvoMult;\n" +
+                      "uniform int " + p + "NoiseOctaves;\nuniform float " + p + "NoiseGain;\n" +
+                      "uniform float " + p + "NoiseLacunarity;\n";
+        }
+        return "\n" + groups + R"glsl(
+vec3 noise_mod289(vec3 x) { return x - floor(x * (1.0 / 289.0)) * 289.0; }
+vec2 noise_mod289(vec2 x) { return x - floor(x * (1.0 / 289.0)) * 289.0; }
+vec3 noise_permute(vec3 x) { return noise_mod289((x * 34.0 + 1.0) * x); }
+
+// Two-dimensional simplex noise, about -1 to 1.
+float noise2d(vec2 v)
+{
+    const vec4 C = vec4(0.211324865405187,    // (3 - sqrt(3)) / 6
+                        0.366025403784439,    // (sqrt(3) - 1) / 2
+                        -0.577350269189626,   // -1 + 2 C.x
+                        0.024390243902439);   // 1 / 41
+    vec2 i = floor(v + dot(v, C.yy));
+    vec2 x0 = v - i + dot(i, C.xx);
+    vec2 i1 = x0.x > x0.y ? vec2(1.0, 0.0) : vec2(0.0, 1.0);
+    vec4 x12 = x0.xyxy + C.xxzz;
+    x12.xy -= i1;
+    i = noise_mod289(i);
+    vec3 p = noise_permute(noise_permute(i.y + vec3(0.0, i1.y, 1.0)) + i.x + vec3(0.0, i1.x, 1.0));
+    vec3 m = max(0.5 - vec3(dot(x0, x0), dot(x12.xy, x12.xy), dot(x12.zw, x12.zw)), 0.0);
+    m = m * m;
+    m = m * m;
+    // 41 gradients on a line, mapped to a diamond.
+    vec3 x = 2.0 * fract(p * C.www) - 1.0;
+    vec3 h = abs(x) - 0.5;
+    vec3 ox = floor(x + 0.5);
+    vec3 a0 = x - ox;
+    m *= 1.79284291400159 - 0.85373472095314 * (a0 * a0 + h * h);
+    vec3 g;
+    g.x = a0.x * x0.x + h.x * x0.y;
+    g.yz = a0.yz * x12.xz + h.yz * x12.yw;
+    return 130.0 * dot(m, g);
+}
+
+float fbm2(vec2 p, float amplitude, float evolution, float frequency, int octaves, float lacunarity, float gain,
+           vec2 freqMult, vec2 evoMult)
+{
+    if (amplitude * float(octaves) * frequency == 0.0)
+        return 0.0;
+    p *= frequency * freqMult;
+    float sum = 0.0;
+    for (int i = 0; i < octaves; ++i) {
+        sum += amplitude * noise2d(p - evoMult * evolution * float(i + 1));
+        amplitude *= gain;
+        p *= lacunarity;
+    }
+    return sum;
+}
+)glsl";
+    }();
+    return text;
+}
+
+const std::string& displacement_noise_chunk() {
+    static const std::string text = noise_chunk() + R"glsl(
+uniform float DispNoiseStart;
+uniform float DispNoiseStartFade;
+uniform float DispNoiseStop;
+uniform float DispNoiseStopFade;
+uniform int DispNoiseMapChannel;
+uniform float disp_map_scale;
+uniform bool disp_map_premultiply;
+
+float get_disp_channel(vec4 raw, int channel)
+{
+    if (disp_map_premultiply)
+        raw.rgb *= raw.a;
+    float mean = (raw.r + raw.g + raw.b) / 3.0;
+    if (channel == 1) return raw.r;
+    if (channel == 2) return raw.g;
+    if (channel == 3) return raw.b;
+    if (channel == 4) return raw.a;
+    if (channel == 5) return mean;
+    if (channel == 6) return 1.0 - mean;
+    if (channel == 7) return 1.0 - raw.r;
+    if (channel == 8) return 1.0 - raw.g;
+    if (channel == 9) return 1.0 - raw.b;
+    if (channel == 10) return 1.0 - raw.a;
+    return 1.0;
+}
+
+float interpNoise(float beg, float end, float v, float range)
+{
+    return pow(smoothstep(beg, end, v), range * range);
+}
+
+float get_disp_height(vec4 raw, int channel, vec2 pos)
+{
+    float h = get_disp_channel(raw, channel);
+    float k = DispNoiseAmplitude * get_disp_channel(raw, DispNoiseMapChannel);
+    if (k * DispNoiseFrequency == 0.0)
+        return h;
+    bool single = DispNoiseStart <= DispNoiseStop;
+    bool in_band = single ? (h >= DispNoiseStart && h <= DispNoiseStop)
+                          : (h >= DispNoiseStart || h <= DispNoiseStop);
+    if (!in_band)
+        return h;
+    float w = 1.0;
+    if (single) {
+        float mid = 0.5 * (DispNoiseStart + DispNoiseStop);
+        if (DispNoiseStartFade > 0.0 && h <= mid)
+            w = interpNoise(DispNoiseStart, mid, h, DispNoiseStartFade);
+        else if (DispNoiseStopFade > 0.0)
+            w = interpNoise(DispNoiseStop, mid, h, DispNoiseStopFade);
+    } else {
+        if (DispNoiseStopFade > 0.0 && h <= DispNoiseStop)
+            w = interpNoise(DispNoiseStop, 0.0, h, DispNoiseStopFade);
+        else if (DispNoiseStartFade > 0.0 && h >= DispNoiseStart)
+            w = interpNoise(DispNoiseStart, 1.0, h, DispNoiseStartFade);
+    }
+    return h + fbm2(pos - 0.5, w * k, DispNoiseEvolution * DispNoiseEvoMult.z, DispNoiseFrequency / 10.0,
+                    DispNoiseOctaves, DispNoiseLacunarity, DispNoiseGain, DispNoiseFreqMult.xy,
+                    DispNoiseEvoMult.xy);
+}
+)glsl";
+    return text;
+}
+
+const std::string& vertex_displacement_chunk(bool with_map) {
+    static const std::string with = displacement_noise_chunk() + R"glsl(
+uniform sampler2D vheight_map;
+uniform float disp_map_bias;
+uniform int disp_map_channel;
+uniform float lod_bias;
+
+vec3 displace_vertex(vec3 position, vec3 N, vec2 st, int channel, out float hmap_alpha)
+{
+    vec4 texel = texture2DLod(vheight_map, st, lod_bias);
+    hmap_alpha = texel.a;
+    float h = get_disp_height(texel, channel, st) * disp_map_scale + disp_map_bias;
+    return position + h * normalize(N);
+}
+)glsl";
+    static const std::string without = R"glsl(
+uniform float disp_map_bias;
+
+vec3 displace_vertex(vec3 position, vec3 N, vec2 st, int channel, out float hmap_alpha)
+{
+    hmap_alpha = 1.0;
+    return position + disp_map_bias * normalize(N);
+}
+)glsl";
+    return with_map ? with : without;
+}
+
 }  // namespace tavrel

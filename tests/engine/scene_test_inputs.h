@@ -64,14 +64,43 @@ private:
     float colour_[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 };
 
+// A light of any type with every value settable; the matrices are given as
+// the transform and its inverse.
+class TestLight : public tavrel::ILight {
+public:
+    int light_type = tavrel::kPointLight;
+    tavrel::Matrix4d matrix, inverse;
+    float where[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    float specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    float ambient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    double outer = 30.0, inner = 20.0;
+    float density = 0.0f;
+    double diffusion = 0.0;
+
+    int type() const override { return light_type; }
+    const tavrel::Matrix4d* transform() const override { return &matrix; }
+    const tavrel::Matrix4d* inverse_transform() const override { return &inverse; }
+    const float* position() const override { return where; }
+    const float* specular_color() const override { return specular; }
+    const float* diffuse_color() const override { return diffuse; }
+    const float* ambient_color() const override { return ambient; }
+    double outer_cutoff_angle() const override { return outer; }
+    double inner_cutoff_angle() const override { return inner; }
+    float shadow_density() const override { return density; }
+    double shadow_diffusion() const override { return diffusion; }
+};
+
 class TestLights : public tavrel::ILightCollection {
 public:
-    std::vector<std::shared_ptr<TestSpotLight>> lights;
+    std::vector<std::shared_ptr<tavrel::ILight>> lights;
+    double grazing_angle = 0.0;
+    double min_distance = 0.0;
 
     uint64_t count() const override { return lights.size(); }
     const tavrel::ILight* light(uint64_t index) const override { return lights.at(index).get(); }
-    double min_light_grazing_angle() const override { return 0.0; }
-    double light_object_min_distance() const override { return 0.0; }
+    double min_light_grazing_angle() const override { return grazing_angle; }
+    double light_object_min_distance() const override { return min_distance; }
 };
 
 }  // namespace tavrel_test

@@ -1,5 +1,6 @@
 // How the height map moves the surface and where its alpha clips it. Copied
-// whole into each frame's input and into the triangle mesh's state.
+// whole into each frame's input and into the triangle mesh's state; the
+// surface evaluation and the shading read it.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,8 @@ struct DisplacementSettings {
     uint8_t clip = 0;
     uint8_t premultiply = 1;
     float scale = 0.0f;
+    // The shading reads it as the level-of-detail bias of its height-map
+    // reads.
     float bias = 0.0f;
     uint32_t unused = 0;
     float alpha_clip_threshold = 0.5f;

@@ -1,0 +1,516 @@
+#include "engine/shaders/phong_shader.h"
+
+#include <boost/algorithm/string/replace.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine/shaders/parameter_upload.h"
+#include "engine/shaders/shader_chunks.h"
+#include "engine/shaders/shader_preamble.h"
+#include "engine/shaders/uniform_helpers.h"
+
+namespace tavrel {
+
+namespace {
+
+const char* const kTexCoordUnchanged = R"glsl(
+vec4 transform_tex_coord(vec4 tex_coord_in, vec4 vertex_world_pos)
+{
+    return tex_coord_in;
+}
+)glsl";
+
+const char* const kTexCoordProjective = R"glsl(
+vec4 transform_tex_coord(vec4 tex_coord_in, vec4 vertex_world_pos)
+{
+    return gl_TextureMatrix[0] * vertex_world_pos;
+}
+)glsl";
+
+const char* const kTextureFetchPlain = "\n#define TEXFETCH(sampler, coord) texture2D(sampler, (coord).xy)\n";
+const char* const kTextureFetchProjective = "\n#define TEXFETCH(sampler, coord) texture2DProj(sampler, coord)\n";
+
+const char* const kNormalUnchanged = R"glsl(
+vec3 flip_normal(vec3 Nn, bool is_backface)
+{
+    return Nn;
+}
+)glsl";
+
+const char* const kNormalFlippedOnBackFaces = R"glsl(
+vec3 flip_normal(vec3 Nn, bool is_backface)
+{
+    return is_backface ? -Nn : Nn;
+}
+)glsl";
+
+const char* const kFragmentNormalUnchanged = R"glsl(
+vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
+{
+    return N;
+}
+)glsl";
+
+// Fourth-order central differences of the height along both texture axes.
+const char* const kFragmentNormalHeightMap = R"glsl(
+float height_map_height_at(vec2 st, int channel)
+{
+    return get_disp_height(texture2DLod(height_map, st, lod_bias), channel, st);
+}
+
+vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
+{
+    vec2 du = vec2(1.0 / height_map_width, 0.0);
+    vec2 dv = vec2(0.0, 1.0 / height_map_height);
+    float dhdu = disp_map_scale * height_map_width *
+                 (height_map_height_at(tex_coord + 2.0 * du, channel) / 12.0 -
+                  2.0 * height_map_height_at(tex_coord + du, channel) / 3.0 +
+                  2.0 * height_map_height_at(tex_coord - du, channel) / 3.0 -
+                  height_map_height_at(tex_coord - 2.0 * du, channel) / 12.0);
+    float dhdv = disp_map_scale * height_map_height *
+                 (height_map_height_at(tex_coord + 2.0 * dv, channel) / 12.0 -
+                  2.0 * height_map_height_at(tex_coord + dv, channel) / 3.0 +
+                  2.0 * height_map_height_at(tex_coord - dv, channel) / 3.0 -
+                  height_map_height_at(tex_coord - 2.0 * dv, channel) / 12.0);
+    return N + t * dhdu + b * dhdv;
+}
+)glsl";
+
+const char* const kDiffuseFront = R"glsl(
+vec4 get_diffuse_color(vec4 texcoord, bool is_backface)
+{
+    return INPUT_SWIZZLE_SCALE(TEXFETCH(ColorSampler, texcoord));
+}
+)glsl";
+
+const char* const kDiffuseBackFaceSampler = R"glsl(
+vec4 get_diffuse_color(vec4 texcoord, bool is_backface)
+{
+    if (is_backface)
+        return INPUT_SWIZZLE_SCALE(TEXFETCH(BackFaceColorSampler, texcoord));
+    return INPUT_SWIZZLE_SCALE(TEXFETCH(ColorSampler, texcoord));
+}
+)glsl";
+
+const char* const kDiffuseWhite = R"glsl(
+vec4 get_diffuse_color(vec4 texcoord, bool is_backface)
+{
+    return vec4(1.0, 1.0, 1.0, 1.0);
+}
+)glsl";
+
+const char* const kAlphaUnchanged = R"glsl(
+float update_alpha(float alpha_in, vec2 tex_coord, int do_mult_disp_map_alpha)
+{
+    return alpha_in;
+}
+)glsl";
+
+const char* const kAlphaHeightMap = R"glsl(
+float update_alpha(float alpha_in, vec2 tex_coord, int do_mult_disp_map_alpha)
+{
+    if (do_mult_disp_map_alpha != 0)
+        return texture2D(height_map, tex_coord).a * alpha_in;
+    return alpha_in;
+}
+)glsl";
+
+const char* const kVertexDeclarations = R"glsl(
+varying vec3 PositionInWorldRef;
+varying vec3 NormalInWorldRef;
+varying vec3 TangentInWorldRef;
+varying vec3 BinormalInWorldRef;
+varying float EyeZ;
+uniform mat4 ViewTransform;
+)glsl";
+
+const char* const kVertexMain = R"glsl(
+void main()
+{
+    // Texture coordinates 1 and 2 carry the tangent and the binormal.
+    DeformationOutput dfo = Deform(gl_Vertex, gl_Normal, gl_MultiTexCoord1.xyz, gl_MultiTexCoord2.xyz,
+                                   ViewTransform);
+    PositionInWorldRef = dfo.world_position.xyz;
+    NormalInWorldRef = dfo.world_normal;
+    TangentInWorldRef = dfo.world_tangent;
+    BinormalInWorldRef = dfo.world_binormal;
+    gl_TexCoord[0] = transform_tex_coord(gl_MultiTexCoord0, dfo.world_position);
+    gl_Position = gl_ProjectionMatrix * (vec4(dfo.world_position.xyz, 1.0) * ViewTransform);
+    EyeZ = length(dfo.eye_position.xyz);
+}
+)glsl";
+
+const char* const kColorSamplers = R"glsl(
+uniform sampler2D ColorSampler;
+uniform sampler2D BackFaceColorSampler;
+)glsl";
+
+// The reflection direction is turned by the user's offsets (x by the vertical
+// offset, y by the horizontal one) before the map is read.
+const char* const kEnvironment = R"glsl(
+uniform sampler2D EnvSampler;
+uniform samplerCube EnvCubeSampler;
+uniform int EnvMapMode;
+uniform float ReflectionOffsetX;
+uniform float ReflectionOffsetY;
+
+vec4 reflection_map_fetch(vec3 R)
+{
+    float cx = cos(ReflectionOffsetY), sx = sin(ReflectionOffsetY);
+    float cy = cos(ReflectionOffsetX), sy = sin(ReflectionOffsetX);
+    const float cz = 1.0;
+    const float sz = 0.0;
+    mat3 rotation = mat3(vec3(cy * cz, -cy * sz, sy),
+                         vec3(cx * sz + sx * sy * cz, cx * cz - sx * sy * sz, -sx * cy),
+                         vec3(sx * sz - cx * sy * cz, sx * cz + cx * sy * sz, cx * cy));
+    R = rotation * R;
+    vec4 texel;
+    if (EnvMapMode == 0) {
+        float m = 2.0 * sqrt(R.x * R.x + R.y * R.y + (1.0 - R.z) * (1.0 - R.z));
+        texel = texture2D(EnvSampler, vec2(R.x / m + 0.5, R.y / m + 0.5));
+    } else if (EnvMapMode == 1) {
+        texel = textureCube(EnvCubeSampler, R);
+    } else {
+        float u = mod(atan(R.z, R.x) * 0.1591549 + 0.75, 1.0);
+        float v = 1.0 - acos(clamp(R.y, -1.0, 1.0)) * 0.31831;
+        texel = texture2D(EnvSampler, vec2(u, v));
+    }
+    return INPUT_SWIZZLE_SCALE(texel);
+}
+)glsl";
+
+// What get_map_channel and the height-map chunks read.
+const char* const kHeightMapDeclarations = R"glsl(
+uniform sampler2D height_map;
+uniform float height_map_width;
+uniform float height_map_height;
+uniform int disp_map_channel;
+uniform float lod_bias;
+)glsl";
+
+const char* const kFragmentDeclarations = R"glsl(
+uniform float MetalCoefficient;
+uniform float Reflectivity;
+uniform int DisableAlphaDecal;
+uniform vec3 CameraPosition;
+uniform int SpecularMapChannel;
+uniform int ShininessMapChannel;
+uniform int MetalMapChannel;
+uniform int OpacityMapChannel;
+uniform int ReflectionMapChannel;
+uniform int ReflectionBlending;
+uniform float FresnelBias;
+uniform float FresnelScale;
+uniform float FresnelPower;
+uniform float FresnelDisplay;
+varying vec3 PositionInWorldRef;
+varying vec3 NormalInWorldRef;
+varying vec3 TangentInWorldRef;
+varying vec3 BinormalInWorldRef;
+varying float EyeZ;
+$light_uniform_parameters_declarations$
+$shadow_map_compute_light_visibility$
+uniform int disp_map_use_alpha_as_mask;
+
+// A hard-edged cone (equal cut-offs) has no band to smooth over.
+float spot_effect(int i, vec3 L)
+{
+    float outer = LightCosOuterCutOff[i];
+    float inner = LightCosInnerCutOff[i];
+    float d = dot(L, LightSpotDirection[i]);
+    if (abs(inner - outer) < 1e-6)
+        return step(outer, d);
+    return smoothstep(outer, inner, d);
+}
+)glsl";
+
+const char* const kLightingDeclarations = R"glsl(
+const int PointLight = 0;
+const int DirectionalLight = 1;
+const int SpotLight = 2;
+const int AmbientLight = 3;
+const int MaxLights = 16;
+const int MAX_SHADOW_CASTERS = $max_shadow_casters$;
+uniform int ActiveLightCount;
+uniform vec2 light_ndotl_scale_bias;
+uniform float LightTypes[MaxLights];
+uniform float LightShadowDensity[MaxLights];
+uniform float LightCosOuterCutOff[MaxLights];
+uniform float LightCosInnerCutOff[MaxLights];
+uniform vec3 LightAmbient[MaxLights];
+uniform vec3 LightDiffuse[MaxLights];
+uniform vec3 LightPosition[MaxLights];
+uniform vec3 LightSpotDirection[MaxLights];
+uniform vec3 LightSpecularColor[MaxLights];
+uniform int active_shadow_caster_count;
+uniform int shadow_caster_to_light_lut[MAX_SHADOW_CASTERS];
+uniform mat4 to_light_transform[MAX_SHADOW_CASTERS];
+uniform float shadow_caster_light_size_uv[MAX_SHADOW_CASTERS];
+float light_visibility[MaxLights];
+)glsl";
+
+// The Fresnel base is kept finite and non-negative (a scale of 0 or a bias
+// above the grazing term would divide by zero or raise a negative number),
+// and a zero base to the power 0 counts as 1.
+const char* const kShading = R"glsl(
+float get_map_channel(int channel)
+{
+    return get_disp_channel(texture2DLod(height_map, gl_TexCoord[0].st, lod_bias), channel);
+}
+
+float fresnel_factor(vec3 E, vec3 N)
+{
+    float s = FresnelScale;
+    if (abs(s) < 1e-6)
+        s = s < 0.0 ? -1e-6 : 1e-6;
+    float base = max((1.0 - abs(dot(E, N)) - FresnelBias) / s, 0.0);
+    float f = base > 0.0 ? pow(base, FresnelPower) : (FresnelPower > 0.0 ? 0.0 : 1.0);
+    return clamp(f, 0.0, 1.0);
+}
+
+vec4 shade_fragment()
+{
+    for (int i = 0; i < MaxLights; ++i)
+        light_visibility[i] = 1.0;
+    if (active_shadow_caster_count > 0)
+        compute_light_visibility();
+
+    vec3 position = PositionInWorldRef;
+    vec3 E = normalize(CameraPosition - position);
+    vec3 N = NormalInWorldRef;
+    vec3 T = TangentInWorldRef;
+    vec3 B = BinormalInWorldRef;
+    vec4 texcoord = gl_TexCoord[0];
+    vec2 st = texcoord.st;
+
+    float specular_factor = get_map_channel(SpecularMapChannel);
+    float shininess_factor = max(0.0001, get_map_channel(ShininessMapChannel));
+    float metal_factor = get_map_channel(MetalMapChannel);
+    float opacity_factor = get_map_channel(OpacityMapChannel);
+    float reflectivity_factor = get_map_channel(ReflectionMapChannel);
+
+    bool back_face = !gl_FrontFacing;
+    N = normalize(update_fragment_normal(N, T, B, st, disp_map_channel));
+    N = flip_normal(N, back_face);
+
+    vec3 R = reflect(-E, N);
+    float fresnel = fresnel_factor(E, N);
+    vec3 reflection = Reflectivity > 0.0 ? reflection_map_fetch(R).rgb : vec3(0.0);
+
+    vec4 decal = get_diffuse_color(texcoord, back_face);
+    vec3 surface = mix(decal.rgb, blendColors(decal.rgb, reflection, ReflectionBlending),
+                       Reflectivity * reflectivity_factor * fresnel);
+
+    vec3 colour = vec3(0.0);
+    for (int i = 0; i < MaxLights; ++i) {
+        if (i >= ActiveLightCount)
+            break;
+        int type = int(LightTypes[i]);
+        if (type == AmbientLight) {
+            colour += LightAmbient[i] * gl_FrontMaterial.ambient.rgb * surface;
+            continue;
+        }
+        vec3 L = normalize(LightPosition[i] - position);
+        float spot = 1.0;
+        if (type == SpotLight)
+            spot = spot_effect(i, L);
+        if (type == DirectionalLight)
+            L = LightSpotDirection[i];
+        float facing = light_ndotl_scale_bias.x * dot(N, L) + light_ndotl_scale_bias.y;
+        float NdotL = max(facing, 0.0);
+        vec3 diffuse = clamp(spot * LightDiffuse[i] * gl_FrontMaterial.diffuse.rgb * surface * NdotL, 0.0, 1.0);
+        vec3 specular_colour = gl_FrontMaterial.specular.rgb *
+                               mix(LightSpecularColor[i], LightSpecularColor[i] * surface,
+                                   MetalCoefficient * metal_factor);
+        vec3 Rr = normalize(-reflect(L, N));
+        vec3 specular = vec3(0.0);
+        if (facing >= 0.0)
+            specular = clamp(spot * specular_colour *
+                                 pow(max(dot(Rr, E), 0.0), gl_FrontMaterial.shininess / shininess_factor),
+                             0.0, 1.0);
+        colour += light_visibility[i] * (diffuse + specular * specular_factor);
+    }
+    colour = clamp(colour, 0.0, 1.0);
+
+    float alpha = gl_FrontMaterial.ambient.a;
+    if (DisableAlphaDecal == 0)
+        alpha *= update_alpha(decal.a, st, disp_map_use_alpha_as_mask);
+    return ApplyFog(colour, mix(mix(1.0, alpha, opacity_factor), 1.0, fresnel * FresnelDisplay), position);
+}
+)glsl";
+
+const char* const kFragmentMain = R"glsl(
+void main()
+{
+    vec4 c = shade_fragment();
+    gl_FragColor = OUTPUT_SWIZZLE_SCALE(vec4(c.a * c.rgb, c.a));
+}
+)glsl";
+
+const std::string& chunk_or(const std::optional<std::string>& chunk, const std::string& fallback) {
+    return chunk ? *chunk : fallback;
+}
+
+std::string lighting_declarations() {
+    std::string text = kLightingDeclarations;
+    boost::replace_all(text, "$max_shadow_casters$", std::to_string(kMaxShadowCasters));
+    return text;
+}
+
+// The texture units the program's samplers start on, each sampler type on a
+// unit of its own (a program whose samplers of two types share a unit
+// cannot draw).
+struct SamplerUnit {
+    const char* name;
+    int unit;
+};
+constexpr SamplerUnit kSamplerUnits[] = {
+    {"ColorSampler", 0}, {"BackFaceColorSampler", 1}, {"EnvSampler", 2},
+    {"height_map", 3},   {"stex", static_cast<int>(kShadowMapUnit)}, {"EnvCubeSampler", 8},
+};
+
+}  // namespace
+
+const std::string& phong_chunk(TexCoordTransform choice) {
+    static const std::string unchanged = kTexCoordUnchanged, projective = kTexCoordProjective;
+    return choice == TexCoordTransform::kProjective ? projective : unchanged;
+}
+
+const std::string& phong_chunk(TextureFetch choice) {
+    static const std::string plain = kTextureFetchPlain, projective = kTextureFetchProjective;
+    return choice == TextureFetch::kProjective ? projective : plain;
+}
+
+const std::string& phong_chunk(NormalFlip choice) {
+    static const std::string unchanged = kNormalUnchanged, flipped = kNormalFlippedOnBackFaces;
+    return choice == NormalFlip::kBackFaces ? flipped : unchanged;
+}
+
+const std::string& phong_chunk(FragmentNormal choice) {
+    static const std::string unchanged = kFragmentNormalUnchanged, height_map = kFragmentNormalHeightMap;
+    return choice == FragmentNormal::kHeightMap ? height_map : unchanged;
+}
+
+const std::string& phong_chunk(DiffuseColor choice) {
+    static const std::string front = kDiffuseFront, back = kDiffuseBackFaceSampler, white = kDiffuseWhite;
+    switch (choice) {
+        case DiffuseColor::kBackFaceSampler: return back;
+        case DiffuseColor::kWhite: return white;
+        default: return front;
+    }
+}
+
+const std::string& phong_chunk(AlphaUpdate choice) {
+    static const std::string unchanged = kAlphaUnchanged, height_map = kAlphaHeightMap;
+    return choice == AlphaUpdate::kHeightMapAlpha ? height_map : unchanged;
+}
+
+std::string phong_vertex_source(int kind, const PhongChunks& chunks) {
+    return shader_preamble(kind) + deformation_chunk() +
+           chunk_or(chunks.tex_coord_transform, phong_chunk(TexCoordTransform::kUnchanged)) +
+           chunk_or(chunks.texture_fetch, phong_chunk(TextureFetch::kPlain)) + kVertexDeclarations + noise_chunk() +
+           kVertexMain;
+}
+
+std::string phong_shading_source(int kind, const PhongChunks& chunks) {
+    // The height map's declarations and channel reads come before the
+    // chunks that may use them, so that every alternative compiles.
+    std::string text = shader_preamble(kind) + kColorSamplers + kEnvironment +
+                       chunk_or(chunks.texture_fetch, phong_chunk(TextureFetch::kPlain)) +
+                       chunk_or(chunks.normal_flip, phong_chunk(NormalFlip::kUnchanged)) +
+                       chunk_or(chunks.diffuse_color, phong_chunk(DiffuseColor::kFront)) +
+                       displacement_noise_chunk() + kHeightMapDeclarations +
+                       chunk_or(chunks.fragment_normal, phong_chunk(FragmentNormal::kUnchanged)) +
+                       chunk_or(chunks.alpha_update, phong_chunk(AlphaUpdate::kUnchanged)) + kFragmentDeclarations +
+                       fog_and_mist_chunk() + kShading;
+    boost::replace_all(text, "$light_uniform_parameters_declarations$", lighting_declarations());
+    boost::replace_all(text, "$shadow_map_compute_light_visibility$", shadow_lookup_chunk());
+    return text;
+}
+
+std::string phong_fragment_source(int kind, const PhongChunks& chunks) {
+    return phong_shading_source(kind, chunks) + kFragmentMain;
+}
+
+PhongShader::PhongShader(int kind, const PhongChunks& chunks)
+    : TexturingProgram(phong_vertex_source(kind, chunks), phong_fragment_source(kind, chunks)) {
+    for (const SamplerUnit& s : kSamplerUnits) set_uniform_int_if_present(*this, s.name, s.unit);
+}
+
+void PhongShader::upload_lights(TexturingProgram& program, const ILightCollection& lights,
+                                const IShadowUniforms* shadow_casters) {
+    const auto n = static_cast<int>(std::min<std::uint64_t>(max_light_count(), lights.count()));
+    set_uniform_int_if_present(program, "ActiveLightCount", n);
+
+    std::vector<float> types, densities, cos_outer, cos_inner;
+    std::vector<IParameter::Vec3> ambient, diffuse, position, spot_direction, specular;
+    const auto rgb = [](const float* c) { return IParameter::Vec3{c[0], c[1], c[2]}; };
+    const auto cos_degrees = [](double degrees) { return static_cast<float>(std::cos(degrees * M_PI / 180.0)); };
+    for (int i = 0; i < n; ++i) {
+        const ILight& light = *lights.light(static_cast<std::uint64_t>(i));
+        types.push_back(static_cast<float>(light.type()));
+        densities.push_back(light.shadow_density());
+        cos_outer.push_back(cos_degrees(light.outer_cutoff_angle()));
+        cos_inner.push_back(cos_degrees(light.inner_cutoff_angle()));
+        ambient.push_back(rgb(light.ambient_color()));
+        diffuse.push_back(rgb(light.diffuse_color()));
+        position.push_back(rgb(light.position()));
+        specular.push_back(rgb(light.specular_color()));
+        // The z axis of the light, towards it.
+        const Matrix4d& inverse = *light.inverse_transform();
+        spot_direction.push_back({static_cast<float>(inverse[8]), static_cast<float>(inverse[9]),
+                                  static_cast<float>(inverse[10])});
+    }
+    set_float_array_uniform_if_present(program, "LightTypes", types);
+    set_float_array_uniform_if_present(program, "LightShadowDensity", densities);
+    set_float_array_uniform_if_present(program, "LightCosOuterCutOff", cos_outer);
+    set_float_array_uniform_if_present(program, "LightCosInnerCutOff", cos_inner);
+    set_array_uniform_if_present(program, "LightAmbient", ambient);
+    set_array_uniform_if_present(program, "LightDiffuse", diffuse);
+    set_array_uniform_if_present(program, "LightPosition", position);
+    set_array_uniform_if_present(program, "LightSpotDirection", spot_direction);
+    set_array_uniform_if_present(program, "LightSpecularColor", specular);
+
+    // Light that grazes the surface more flatly than the minimum angle lights
+    // nothing; the rest is rescaled to full range.
+    const double s = std::sin(lights.min_light_grazing_angle() * M_PI / 180.0);
+    const double scale = 1.0 / (1.0 - s);
+    set_vec2_uniform_if_present(program, "light_ndotl_scale_bias", static_cast<float>(scale),
+                                static_cast<float>(1.0 - scale));
+
+    if (shadow_casters != nullptr)
+        shadow_casters->set_uniforms(program, true);
+    else
+        set_no_shadow_uniforms(program, true);
+}
+
+void PhongShader::upload_parameters(TexturingProgram& program, const ILightCollection& lights,
+                                    const IShadowUniforms* shadow_casters, const SurfaceOptions& options,
+                                    const IDeformationCollection& deformation,
+                                    const IShaderCollection& shader_parameters, const HeightMapSize& height_map,
+                                    const DisplacementSettings& displacement) {
+    upload_lights(program, lights, shadow_casters);
+    upload_deformation_parameters(deformation, program);
+    upload_material_parameters(shader_parameters, program);
+    set_uniform_float_if_present(program, "MetalCoefficient", options.metal_coefficient);
+    set_uniform_int_if_present(program, "DisableAlphaDecal", options.disable_alpha_decal != 0 ? 1 : 0);
+    set_uniform_float_if_present(program, "height_map_width", static_cast<float>(height_map.width));
+    set_uniform_float_if_present(program, "height_map_height", static_cast<float>(height_map.height));
+    set_uniform_float_if_present(program, "disp_map_scale", displacement.scale);
+    // The mesh is displaced already; the shading only differentiates.
+    set_uniform_float_if_present(program, "disp_map_bias", 0.0f);
+    set_uniform_int_if_present(program, "disp_map_premultiply", displacement.premultiply);
+    set_uniform_int_if_present(program, "disp_map_use_alpha_as_mask", displacement.use_alpha_as_mask != 0 ? 1 : 0);
+    set_uniform_float_if_present(program, "lod_bias", displacement.bias);
+    set_channel_selector_uniform(program, static_cast<int>(displacement.channel), "disp_map_channel");
+    set_noise_uniforms(program, displacement.noise, "Disp");
+    set_uniform_float_if_present(program, "DispNoiseStart", displacement.noise_start);
+    set_uniform_float_if_present(program, "DispNoiseStartFade", displacement.noise_start_fade);
+    set_uniform_float_if_present(program, "DispNoiseStop", displacement.noise_stop);
+    set_uniform_float_if_present(program, "DispNoiseStopFade", displacement.noise_stop_fade);
+    set_channel_selector_uniform(program, static_cast<int>(displacement.noise_channel), "DispNoiseMapChannel");
+}
+
+}  // namespace tavrel

@@ -1,0 +1,461 @@
+#include <gtest/gtest.h>
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/interfaces/no_deformation.h"
+#include "engine/shaders/parameter_upload.h"
+#include "engine/shaders/phong_shader.h"
+#include "engine/shaders/shader_chunks.h"
+#include "engine/shaders/shader_parameters.h"
+#include "engine/shaders/shader_preamble.h"
+#include "tests/engine/gl_test_helpers.h"
+#include "tests/engine/scene_test_inputs.h"
+#include "tests/engine/shared_engine.h"
+
+namespace {
+
+using tavrel_test::Rgba;
+using tavrel_test::run_on_engine;
+
+std::vector<float> read_floats(GLuint program, const std::string& name, int count) {
+    std::vector<float> values(16, 0.0f);
+    glGetUniformfv(program, glGetUniformLocation(program, name.c_str()), values.data());
+    values.resize(static_cast<std::size_t>(count));
+    return values;
+}
+
+int read_int(GLuint program, const std::string& name) {
+    GLint value = -1;
+    glGetUniformiv(program, glGetUniformLocation(program, name.c_str()), &value);
+    return value;
+}
+
+// The chunk choices the renderers make, and one that takes every other
+// alternative: each alternative of each role is in at least one.
+std::vector<std::pair<std::string, tavrel::PhongChunks>> chunk_choices() {
+    using namespace tavrel;
+    const auto make = [](TexCoordTransform t, TextureFetch f, NormalFlip n, FragmentNormal m, DiffuseColor d,
+                         AlphaUpdate a) {
+        return PhongChunks{phong_chunk(t), phong_chunk(f), phong_chunk(n), phong_chunk(m), phong_chunk(d),
+                           phong_chunk(a)};
+    };
+    return {
+        {"defaults", PhongChunks()},
+        {"front only, height-map normal and alpha",
+         make(TexCoordTransform::kUnchanged, TextureFetch::kPlain, NormalFlip::kUnchanged, FragmentNormal::kHeightMap,
+              DiffuseColor::kFront, AlphaUpdate::kHeightMapAlpha)},
+        {"projective, back-face sampler",
+         make(TexCoordTransform::kProjective, TextureFetch::kProjective, NormalFlip::kBackFaces,
+              FragmentNormal::kHeightMap, DiffuseColor::kBackFaceSampler, AlphaUpdate::kUnchanged)},
+        {"white", make(TexCoordTransform::kUnchanged, TextureFetch::kPlain, NormalFlip::kBackFaces,
+                       FragmentNormal::kUnchanged, DiffuseColor::kWhite, AlphaUpdate::kHeightMapAlpha)},
+    };
+}
+
+// "varying <type> <name>;" lines of a source.
+std::vector<std::string> varyings(const std::string& source) {
+    std::vector<std::string> names;
+    std::istringstream lines(source);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("varying ", 0) == 0) names.push_back(line.substr(line.find(' ', 8) + 1));
+    }
+    return names;
+}
+
+TEST(PhongShaderSources, PlaceholdersFilledExtensionsFirstVaryingsMatched) {
+    for (const auto& [name, chunks] : chunk_choices()) {
+        for (int kind = 0; kind < 3; ++kind) {
+            SCOPED_TRACE(name + " kind " + std::to_string(kind));
+            const std::string vertex = tavrel::phong_vertex_source(kind, chunks);
+            const std::string fragment = tavrel::phong_fragment_source(kind, chunks);
+            for (const std::string* source : {&vertex, &fragment}) {
+                EXPECT_EQ(source->find('$'), std::string::npos);
+                EXPECT_EQ(source->rfind(tavrel::shader_preamble(kind), 0), 0u);
+                // No directive but #define after the preamble.
+                const std::string rest = source->substr(tavrel::shader_preamble(kind).size());
+                EXPECT_EQ(rest.find("#extension"), std::string::npos);
+                EXPECT_EQ(rest.find("#version"), std::string::npos);
+            }
+            const auto written = varyings(vertex);
+            for (const std::string& v : varyings(fragment))
+                EXPECT_NE(std::find(written.begin(), written.end(), v), written.end()) << v;
+            EXPECT_NE(fragment.find("uniform sampler2DArrayShadow stex;"), std::string::npos);
+            EXPECT_NE(fragment.find("const int MAX_SHADOW_CASTERS = 12;"), std::string::npos);
+            EXPECT_NE(fragment.find("uniform mat4 to_light_transform[MAX_SHADOW_CASTERS];"), std::string::npos);
+        }
+    }
+}
+
+TEST(PhongShader, EveryChunkChoiceCompilesLinksAndValidatesPerKind) {
+    run_on_engine([](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        for (const auto& [name, chunks] : chunk_choices()) {
+            for (int kind = 0; kind < 3; ++kind) {
+                SCOPED_TRACE(name + " kind " + std::to_string(kind));
+                std::unique_ptr<tavrel::PhongShader> program;
+                ASSERT_NO_THROW(program = std::make_unique<tavrel::PhongShader>(kind, chunks));
+                EXPECT_TRUE(program->is_valid());
+                // The shadow sampler is on its own unit before the first draw.
+                EXPECT_EQ(read_int(program->program(), "stex"), 5);
+                EXPECT_EQ(read_int(program->program(), "height_map"), 3);
+                EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+            }
+        }
+    });
+}
+
+std::shared_ptr<tavrel_test::TestLight> light_of(int type) {
+    auto light = std::make_shared<tavrel_test::TestLight>();
+    light->light_type = type;
+    return light;
+}
+
+TEST(PhongShader, UploadsTheFirstSixteenLights) {
+    run_on_engine([](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        tavrel::PhongShader program(2);
+        const GLuint p = program.program();
+        tavrel_test::TestLights lights;
+        lights.grazing_angle = 30.0;
+        auto spot = light_of(tavrel::kSpotLight);
+        spot->outer = 60.0;
+        spot->inner = 0.0;
+        spot->density = 0.75f;
+        spot->inverse[8] = 0.25;
+        spot->inverse[9] = 0.5;
+        spot->inverse[10] = -1.0;
+        const float where[4] = {1, 2, 3, 1}, colour[4] = {0.1f, 0.2f, 0.3f, 1};
+        std::copy(where, where + 4, spot->where);
+        std::copy(colour, colour + 4, spot->ambient);
+        lights.lights.push_back(light_of(tavrel::kAmbientLight));
+        lights.lights.push_back(spot);
+        for (int i = 0; i < 15; ++i) lights.lights.push_back(light_of(tavrel::kParallelLight));
+        tavrel::PhongShader::upload_lights(program, lights, nullptr);
+        EXPECT_EQ(read_int(p, "ActiveLightCount"), 16);
+        EXPECT_EQ(read_floats(p, "LightTypes[0]", 1)[0], 3.0f);
+        EXPECT_EQ(read_floats(p, "LightTypes[1]", 1)[0], 2.0f);
+        EXPECT_EQ(read_floats(p, "LightTypes[15]", 1)[0], 1.0f);
+        EXPECT_EQ(read_floats(p, "LightShadowDensity[1]", 1)[0], 0.75f);
+        EXPECT_NEAR(read_floats(p, "LightCosOuterCutOff[1]", 1)[0], 0.5f, 1e-6);
+        EXPECT_NEAR(read_floats(p, "LightCosInnerCutOff[1]", 1)[0], 1.0f, 1e-6);
+        EXPECT_EQ(read_floats(p, "LightPosition[1]", 3), (std::vector<float>{1, 2, 3}));
+        EXPECT_EQ(read_floats(p, "LightAmbient[1]", 3), (std::vector<float>{0.1f, 0.2f, 0.3f}));
+        EXPECT_EQ(read_floats(p, "LightSpotDirection[1]", 3), (std::vector<float>{0.25f, 0.5f, -1.0f}));
+        // sin 30 = 0.5: N.L of 0.5 and below lights nothing.
+        const auto scale_bias = read_floats(p, "light_ndotl_scale_bias", 2);
+        EXPECT_NEAR(scale_bias[0], 2.0f, 1e-6);
+        EXPECT_NEAR(scale_bias[1], -1.0f, 1e-6);
+        EXPECT_EQ(read_int(p, "active_shadow_caster_count"), 0);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    });
+}
+
+// ---- Shader pieces on a 1 x 1 float target -------------------------------
+
+// Deform of one point given by uniform, with an identity model-view and view:
+// the region is the unit box about the origin.
+const char* const kDeformProbeMain = R"glsl(
+uniform vec4 probe;
+uniform vec3 probe_normal;
+varying vec3 deformed_position;
+varying vec3 deformed_normal;
+void main()
+{
+    DeformationOutput o = Deform(probe, probe_normal, vec3(1.0, 0.0, 0.0), vec3(0.0, 1.0, 0.0), mat4(1.0));
+    deformed_position = o.world_position.xyz;
+    deformed_normal = o.world_normal;
+    gl_Position = gl_Vertex;
+}
+)glsl";
+
+const char* const kDeformProbeFragment = R"glsl(
+uniform bool show_normal;
+varying vec3 deformed_position;
+varying vec3 deformed_normal;
+void main()
+{
+    gl_FragColor = vec4(show_normal ? deformed_normal : deformed_position, 1.0);
+}
+)glsl";
+
+Rgba draw_one_pixel(tavrel::GLSLProgram& program) {
+    tavrel_test::FloatFramebuffer target(1, 1);
+    program.bind();
+    tavrel_test::draw_full_screen_quad();
+    const Rgba pixel = target.read()[0];
+    glUseProgram(0);
+    return pixel;
+}
+
+TEST(DeformationChunk, TwistBendAndBulgeReferenceValues) {
+    struct Case {
+        std::string name;
+        int type;
+        float amplitude;
+        std::array<float, 3> point;
+        bool normal;
+        std::array<float, 3> expected;
+    };
+    // Bend at a face: no lowering, the normal turned about y by
+    // atan2(1, -10 a xs) - 90 degrees.
+    const double r = std::atan2(1.0, -10.0 * 0.1 * 0.5) - M_PI / 2.0;
+    const std::vector<Case> cases = {
+        {"twist +x face turned 90 degrees", 0, 0.25f, {0.5f, 0.3f, 0.0f}, false, {0.5f, 0.0f, 0.3f}},
+        {"twist -x face unturned", 0, 0.25f, {-0.5f, 0.3f, 0.0f}, false, {-0.5f, 0.3f, 0.0f}},
+        {"twist beyond the face as at the face", 0, 0.25f, {0.75f, 0.0f, 0.2f}, false, {0.75f, -0.2f, 0.0f}},
+        {"bend centre lowered", 1, 0.1f, {0.0f, 0.2f, 0.0f}, false, {0.0f, 0.2f, -0.125f}},
+        {"bend face not lowered", 1, 0.1f, {0.5f, 0.0f, 0.0f}, false, {0.5f, 0.0f, 0.0f}},
+        {"bend face normal turned", 1, 0.1f, {0.5f, 0.0f, 0.0f}, true,
+         {static_cast<float>(-std::sin(r)), 0.0f, static_cast<float>(std::cos(r))}},
+        {"bulge centre 13.5", 2, 0.5f, {0.0f, 0.0f, 0.1f}, false, {0.0f, 0.0f, 1.35f}},
+        {"bulge face 1", 2, 0.5f, {-0.5f, 0.0f, 0.1f}, false, {-0.5f, 0.0f, 0.1f}},
+    };
+    run_on_engine([&cases](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        tavrel::GLSLProgram program(tavrel::shader_preamble(2) + tavrel::deformation_chunk() + kDeformProbeMain,
+                                    tavrel::shader_preamble(2) + kDeformProbeFragment);
+        const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        program.get_parameter("ApplyDeformation")->set_int(1);
+        program.get_parameter("WorldToDeformationTransform")->set_matrix_f(identity);
+        program.get_parameter("DeformationToWorldTransform")->set_matrix_f(identity);
+        program.get_parameter("probe_normal")->set_vec3(0.0f, 0.0f, 1.0f);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            program.get_parameter("DeformType")->set_int(c.type);
+            program.get_parameter("Amplitude")->set_float(c.amplitude);
+            program.get_parameter("probe")->set_vec4(c.point[0], c.point[1], c.point[2], 1.0f);
+            program.get_parameter("show_normal")->set_int(c.normal ? 1 : 0);
+            const Rgba got = draw_one_pixel(program);
+            for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[static_cast<std::size_t>(i)], c.expected[static_cast<std::size_t>(i)], 1e-5) << i;
+        }
+    });
+}
+
+// The blending formulas, written from their definitions, per channel or on
+// the whole colour.
+using Rgb = std::array<double, 3>;
+
+Rgb blend_reference(const Rgb& A, const Rgb& B, int mode) {
+    const double eps = 1e-6;  // kind 2's EPSILON
+    const auto cmp = [](double a, double b) { return a > b ? 1.0 : 0.0; };
+    const auto mix = [](double a, double b, double t) { return a + (b - a) * t; };
+    const auto burn = [eps](double a, double b) { return 1.0 - (1.0 - a) / std::max(b, eps); };
+    const auto dodge = [eps](double a, double b) { return a / std::max(1.0 - b, eps); };
+    const auto overlay = [&](double a, double b) { return mix(2 * a * b, 1 - 2 * (1 - a) * (1 - b), cmp(a, 0.5)); };
+    const auto vivid = [&](double a, double b) { return mix(burn(a, 2 * b), dodge(a, 2 * (b - 0.5)), cmp(b, 0.5)); };
+    const auto luma = [](const Rgb& c) { return 0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2]; };
+    const auto yuv = [](const Rgb& c) {
+        return Rgb{0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2], -0.169 * c[0] - 0.331 * c[1] + 0.499 * c[2],
+                   0.499 * c[0] - 0.418 * c[1] - 0.0813 * c[2]};
+    };
+    const auto rgb = [](const Rgb& c) {
+        return Rgb{c[0] + 1.402 * c[2], c[0] - 0.344 * c[1] - 0.714 * c[2], c[0] + 1.772 * c[1]};
+    };
+    if (mode == 6) return luma(B) < luma(A) ? B : A;
+    if (mode == 12) return luma(B) > luma(A) ? B : A;
+    if (mode >= 27 && mode <= 30) {
+        const Rgb a = yuv(A), b = yuv(B);
+        const double la = std::hypot(a[1], a[2]), lb = std::hypot(b[1], b[2]);
+        switch (mode) {
+            case 27: return rgb({a[0], b[1] / lb * la, b[2] / lb * la});
+            case 28: return rgb({a[0], a[1] / la * lb, a[2] / la * lb});
+            case 29: return rgb({a[0], b[1], b[2]});
+            default: return rgb({b[0], a[1], a[2]});
+        }
+    }
+    Rgb out{};
+    for (int i = 0; i < 3; ++i) {
+        const double a = A[static_cast<std::size_t>(i)], b = B[static_cast<std::size_t>(i)];
+        double v = b;
+        switch (mode) {
+            case 2: v = std::min(a, b); break;
+            case 3: v = a * b; break;
+            case 4: v = burn(a, b); break;
+            case 5: v = a + b - 1; break;
+            case 8: v = std::max(a, b); break;
+            case 9: v = 1 - (1 - a) * (1 - b); break;
+            case 10: v = dodge(a, b); break;
+            case 11: v = a + b; break;
+            case 14: v = overlay(a, b); break;
+            case 15: v = mix(2 * a * b + a * a * (1 - 2 * b), std::sqrt(a) * (2 * b - 1) + 2 * a * (1 - b), cmp(b, 0.5)); break;
+            case 16: v = overlay(b, a); break;
+            case 17: v = vivid(a, b); break;
+            case 18: v = mix(a + 2 * b - 1, a + 2 * (b - 0.5), cmp(b, 0.5)); break;
+            case 19: v = mix(std::min(a, 2 * b), std::max(a, 2 * (b - 0.5)), cmp(b, 0.5)); break;
+            case 20: v = cmp(vivid(a, b), 0.5); break;
+            case 22: v = std::abs(a - b); break;
+            case 23: v = a + b - 2 * a * b; break;
+            case 24: v = a - b; break;
+            case 25: v = a / std::max(b, eps); break;
+            default: break;  // normal, the unused numbers and any other: the blend colour
+        }
+        out[static_cast<std::size_t>(i)] = v;
+    }
+    return out;
+}
+
+const char* const kBlendProbeFragment = R"glsl(
+uniform vec3 base;
+uniform vec3 blend;
+uniform int mode;
+void main()
+{
+    gl_FragColor = vec4(blendColors(base, blend, mode), 1.0);
+}
+)glsl";
+
+TEST(BlendColorsChunk, EveryModeMatchesItsFormula) {
+    const std::vector<std::pair<Rgb, Rgb>> pairs = {
+        {{0.2, 0.5, 0.8}, {0.7, 0.3, 0.55}},
+        {{0.9, 0.1, 0.4}, {0.25, 0.8, 0.65}},
+        {{0.6, 0.6, 0.3}, {0.45, 0.9, 0.15}},
+        {{0.35, 0.75, 0.05}, {0.95, 0.4, 0.65}},
+    };
+    run_on_engine([&pairs](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        tavrel::GLSLProgram program(tavrel::shader_preamble(2) + "void main() { gl_Position = gl_Vertex; }\n",
+                                    tavrel::shader_preamble(2) + tavrel::blend_colors_chunk() + kBlendProbeFragment);
+        for (int mode = 0; mode <= 31; ++mode) {
+            for (const auto& [A, B] : pairs) {
+                SCOPED_TRACE("mode " + std::to_string(mode));
+                program.get_parameter("base")->set_vec3(float(A[0]), float(A[1]), float(A[2]));
+                program.get_parameter("blend")->set_vec3(float(B[0]), float(B[1]), float(B[2]));
+                program.get_parameter("mode")->set_int(mode);
+                const Rgba got = draw_one_pixel(program);
+                const Rgb expected = blend_reference(A, B, mode);
+                for (int i = 0; i < 3; ++i)
+                    EXPECT_NEAR(got[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(i)], 1e-4) << i;
+            }
+        }
+    });
+}
+
+// ---- Lighting in closed form ---------------------------------------------
+
+// The quad lies in z = 0 facing +z; the camera looks down from +z, so at the
+// centre E = N = (0, 0, 1). White decal, a white height map (every map factor
+// 1), default material record (no fog, Fresnel parameters all 0).
+struct LightingCase {
+    std::string name;
+    std::function<void(tavrel_test::TestLights&)> lights;
+    float reflectivity;
+    Rgba expected;  // premultiplied, in kind 2's output order (a, r, g, b)
+};
+
+TEST(PhongShader, LightingInClosedForm) {
+    const auto directional = [](double x, double y, double z) {
+        auto light = light_of(tavrel::kParallelLight);
+        light->inverse[8] = x;
+        light->inverse[9] = y;
+        light->inverse[10] = z;
+        const float d[4] = {0.5f, 0.25f, 0.125f, 1.0f};
+        std::copy(d, d + 4, light->diffuse);
+        return light;
+    };
+    const double c = std::acos(0.75);
+    // At N.L = 0.75 the reflected ray meets the camera at cos 0.75: pow(0.75, 8).
+    const float graze_spec = static_cast<float>(std::pow(0.75, 8.0));
+    const std::vector<LightingCase> cases = {
+        // diffuse (0.5, 0.25, 0.125) x 0.8 plus full specular (0.2, 0.3, 0.4); alpha 0.5
+        {"directional along the normal",
+         [&](tavrel_test::TestLights& l) { l.lights.push_back(directional(0, 0, 1)); }, 0.0f,
+         {0.5f, 0.3f, 0.25f, 0.25f}},
+        {"ambient only",
+         [](tavrel_test::TestLights& l) {
+             auto a = light_of(tavrel::kAmbientLight);
+             const float v[4] = {0.5f, 1.0f, 0.25f, 1.0f};
+             std::copy(v, v + 4, a->ambient);
+             l.lights.push_back(a);
+         },
+         0.0f, {0.5f, 0.05f, 0.2f, 0.075f}},
+        {"no light", [](tavrel_test::TestLights&) {}, 0.0f, {0.5f, 0.0f, 0.0f, 0.0f}},
+        // N.L = 0.75 under a 30-degree grazing limit: diffuse x 0.5.
+        {"grazing limit rescales N.L",
+         [&](tavrel_test::TestLights& l) {
+             l.grazing_angle = 30.0;
+             l.lights.push_back(directional(std::sin(c), 0, std::cos(c)));
+         },
+         0.0f,
+         {0.5f, 0.5f * (0.2f + 0.2f * graze_spec), 0.5f * (0.1f + 0.3f * graze_spec),
+          0.5f * (0.05f + 0.4f * graze_spec)}},
+        // Equal cut-offs: a hard cone, lit inside, dark outside.
+        {"hard-edged spot, inside",
+         [](tavrel_test::TestLights& l) {
+             auto s = light_of(tavrel::kSpotLight);
+             s->where[2] = 5.0f;
+             s->inverse[10] = 1.0;
+             s->outer = s->inner = 30.0;
+             const float d[4] = {0.5f, 0.25f, 0.125f, 1.0f};
+             std::copy(d, d + 4, s->diffuse);
+             l.lights.push_back(s);
+         },
+         0.0f, {0.5f, 0.3f, 0.25f, 0.25f}},
+        {"hard-edged spot, outside",
+         [](tavrel_test::TestLights& l) {
+             auto s = light_of(tavrel::kSpotLight);
+             s->where[2] = 5.0f;
+             s->inverse[9] = 1.0;  // pointing along y, away from the centre
+             s->inverse[10] = 0.0;
+             s->outer = s->inner = 30.0;
+             l.lights.push_back(s);
+         },
+         0.0f, {0.5f, 0.0f, 0.0f, 0.0f}},
+        // Default Fresnel parameters: factor 1. The reflection (0.25) replaces
+        // half the white decal: 0.625 x 0.8 diffuse plus the specular
+        // (0.2, 0.3, 0.4); alpha mix(0.5, 1, 1 x 0.5).
+        {"reflection with the default Fresnel parameters",
+         [&](tavrel_test::TestLights& l) {
+             auto light = directional(0, 0, 1);
+             const float w[4] = {1, 1, 1, 1};
+             std::copy(w, w + 4, light->diffuse);
+             l.lights.push_back(light);
+         },
+         0.5f, {0.75f, 0.75f * 0.7f, 0.75f * 0.8f, 0.75f * 0.9f}},
+    };
+    run_on_engine([&cases](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        tavrel::PhongShader program(2, tavrel::PhongChunks{{}, {}, {}, {}, tavrel::phong_chunk(tavrel::DiffuseColor::kWhite), {}});
+        const GLuint white = tavrel_test::make_float_texture(1, 1, {{1, 1, 1, 1}});
+        const GLuint environment = tavrel_test::make_float_texture(1, 1, {{0.25f, 0.25f, 0.25f, 0.25f}});
+        program.bind_texture(GL_TEXTURE_2D, "height_map", white, 3);
+        program.bind_texture(GL_TEXTURE_2D, "EnvSampler", environment, 2);
+        program.get_parameter("EnvMapMode")->set_int(2);
+        const float ambient[4] = {0.2f, 0.4f, 0.6f, 0.5f}, diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f},
+                    specular[4] = {0.2f, 0.3f, 0.4f, 1.0f};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 8.0f);
+        const double view[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        const double inverse_view[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 10, 1};
+        tavrel::upload_view_parameters(program, view, inverse_view);
+        for (const LightingCase& lc : cases) {
+            SCOPED_TRACE(lc.name);
+            tavrel_test::TestLights lights;
+            lc.lights(lights);
+            tavrel::ShaderParameters material;
+            tavrel::PhongShader::upload_parameters(program, lights, nullptr, tavrel::SurfaceOptions(),
+                                                   tavrel::NoDeformation(), material, tavrel::HeightMapSize{1, 1},
+                                                   tavrel::DisplacementSettings());
+            program.get_parameter("Reflectivity")->set_float(lc.reflectivity);
+            program.get_parameter("FresnelDisplay")->set_float(lc.reflectivity > 0.0f ? 0.5f : 0.0f);
+            const Rgba got = draw_one_pixel(program);
+            for (float v : got) EXPECT_TRUE(std::isfinite(v));
+            EXPECT_TRUE(tavrel_test::near(got, lc.expected, 1e-3f))
+                << tavrel_test::to_string(got) << " expected " << tavrel_test::to_string(lc.expected);
+        }
+        glDeleteTextures(1, &white);
+        glDeleteTextures(1, &environment);
+    });
+}
+
+}  // namespace
