@@ -15,4 +15,13 @@ void frustum_matrix(double left, double right, double bottom, double top, double
 void ortho_matrix(double left, double right, double bottom, double top, double near_plane,
                   double far_plane, Matrix4d& m);
 
+// The matrix gluPerspective multiplies onto the identity: field of view in
+// degrees along y, aspect width / height. Where gluPerspective changes
+// nothing (near == far, a zero angle or aspect) this is the identity too.
+Matrix4d perspective_matrix(double fovy_degrees, double aspect, double near_plane, double far_plane);
+
+// The matrix gluLookAt multiplies onto the identity: the view from eye
+// towards target with up above. Computed in double precision.
+Matrix4d look_at_matrix(const Vec3d& eye, const Vec3d& target, const Vec3d& up);
+
 }  // namespace tavrel

@@ -98,6 +98,12 @@ public:
     // A pooled buffer of the descriptor's shape; nothing else is set up.
     std::shared_ptr<PBO> request_pbo(const PBODescriptor& descriptor);
 
+    // The renderer tree of the description, whose engine is set to this one;
+    // a reused tree is rebuilt for the description's exact view samples.
+    // Nothing else is set up. Throws GlEngineError for a tree that cannot be
+    // built. Defined with the renderers, which the pool only names.
+    std::shared_ptr<RendererAllocationProxy> request_renderer(const RendererDescription& description);
+
     // The accessor's image in a pooled texture, bound to the unit (a
     // GL_TEXTUREn enumerant): a 2-D texture, or with cube a cube map cut from
     // a horizontal cross. Filter and wrap mode as in texture_object.h.

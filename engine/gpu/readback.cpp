@@ -54,15 +54,17 @@ struct MappedBuffer {
 
 std::shared_ptr<I2dArrayAccessor> map_readback(const std::shared_ptr<PBO>& pbo, uint64_t width,
                                                uint64_t height, uint32_t kind) {
+    // The mapping refuses a kind it has no accessor for before the pixel
+    // size is asked for it; a refused mapping leaves the buffer unmapped.
+    std::shared_ptr<I1dArrayAccessor> elements = pbo->make_accessor(kind);
     const uint64_t row_bytes = supported_bpc(int(kind)) * width;
     // A buffer smaller than the image would let the reader run past the
-    // mapping.
+    // mapping (which goes with the accessor here).
     if (row_bytes * height > pbo->size()) {
         throw GlEngineError("read-back of " + std::to_string(width) + " x " +
                             std::to_string(height) + " pixels does not fit a buffer of " +
                             std::to_string(pbo->size()) + " bytes");
     }
-    std::shared_ptr<I1dArrayAccessor> elements = pbo->make_accessor(kind);
     try {
         auto mapped = std::make_shared<MappedBuffer>(MappedBuffer{pbo, std::move(elements)});
         std::shared_ptr<I1dArrayAccessor> kept(mapped, mapped->elements.get());

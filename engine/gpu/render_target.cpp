@@ -110,6 +110,9 @@ RenderTarget::RenderTarget(const RenderTargetDescriptor& descriptor) : descripto
         // A texture left bound while it is also being drawn into would make
         // a later sampling pass read and write the same image.
         if (!textures.empty()) textures.back()->unbind();
+        // Unit 0 active again, as texture creation leaves it.
+        glActiveTexture(GL_TEXTURE0);
+        TAVREL_CHECK_GL();
         check_framebuffer_status();
     } catch (...) {
         gl_delete_framebuffer(framebuffer_);

@@ -61,9 +61,14 @@ void TextureObjectBase::create(const std::function<void()>& set_up) {
         bind(GL_TEXTURE3);
         set_up();
         unbind();
+        // Fixed-function state set afterwards (texture environment, texture
+        // matrix) is meant for unit 0.
+        glActiveTexture(GL_TEXTURE0);
+        TAVREL_CHECK_GL();
     } catch (...) {
         try {
             unbind();
+            glActiveTexture(GL_TEXTURE0);
         } catch (const std::exception& e) {
             std::cerr << e.what() << std::endl;
         }

@@ -6,15 +6,17 @@
 
 namespace tavrel {
 
-void set_material(const IMaterial& material) {
+void set_material(const IMaterial& material) { set_material(material, __FILE__); }
+
+void set_material(const IMaterial& material, const char* error_source) {
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material.ambient());
-    TAVREL_CHECK_GL();
+    check_gl_error(error_source, __LINE__);
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material.diffuse());
-    TAVREL_CHECK_GL();
+    check_gl_error(error_source, __LINE__);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material.specular());
-    TAVREL_CHECK_GL();
+    check_gl_error(error_source, __LINE__);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material.shininess());
-    TAVREL_CHECK_GL();
+    check_gl_error(error_source, __LINE__);
 }
 
 }  // namespace tavrel

@@ -33,12 +33,9 @@ void WireframeNode::render() {
 MaterialNode::MaterialNode(std::shared_ptr<IMaterial> material) : material_(std::move(material)) {}
 
 void MaterialNode::render() {
-    try {
-        set_material(*material_);
-    } catch (const GlEngineError& error) {
-        // Name the node as well as the shared helper that found the error.
-        throw GlEngineError(std::string("material_node: ") + error.what());
-    }
+    // The error names the node, in the same "source: line text" form as
+    // every other node's.
+    set_material(*material_, "material_node");
     render_children();
 }
 

@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -249,6 +250,39 @@ TEST(RenderTargets, RequestsBindClearAndReuse) {
         glDisable(GL_DEPTH_TEST);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    });
+}
+
+// Texture creation works on unit 3 and hands unit 0 back, whichever unit was
+// active before: a plain texture, and a new render target's textures.
+TEST(RenderTargets, TextureCreationLeavesUnitZeroActive) {
+    run_on_engine([](tavrel::GlEngine& engine) {
+        struct Case {
+            const char* name;
+            std::function<std::shared_ptr<void>()> make;
+        };
+        tavrel::TextureDescription description;
+        description.target = GL_TEXTURE_2D;
+        description.format_kind = 2;
+        description.channel_layout = 2;
+        description.width = 4;
+        description.height = 4;
+        description.external_format = GL_RGBA;
+        description.pixel_type = GL_FLOAT;
+        const Case cases[] = {
+            {"texture object", [&] { return std::shared_ptr<void>(std::make_shared<tavrel::TextureObject>(description)); }},
+            {"render target", [&] { return std::shared_ptr<void>(engine.request_render_target(7, 3, 2, 1, false, 0, 1)); }},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            glActiveTexture(GL_TEXTURE5);
+            std::shared_ptr<void> made = c.make();
+            GLint active = 0;
+            glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+            EXPECT_EQ(active, GL_TEXTURE0);
+            EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        }
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     });
 }

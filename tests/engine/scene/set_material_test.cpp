@@ -4,10 +4,14 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <memory>
+#include <regex>
 #include <string>
+#include <utility>
 
 #include "engine/core/engine_errors.h"
 #include "engine/scene/set_material.h"
+#include "engine/scene/standard_nodes.h"
 #include "tests/engine/shared_engine.h"
 
 namespace {
@@ -63,6 +67,30 @@ TEST(SetMaterial, ShininessOutOfRangeIsAnEngineError) {
             EXPECT_NE(text.find("invalid value"), std::string::npos) << text;
         }
         EXPECT_EQ(material_colour(GL_FRONT, GL_DIFFUSE)[0], 0.25f);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    });
+}
+
+struct FixedMaterialNode : tavrel::MaterialNode {
+    explicit FixedMaterialNode(std::shared_ptr<tavrel::IMaterial> material)
+        : MaterialNode(std::move(material)) {}
+    std::string type_name() const override { return "FixedMaterialNode"; }
+};
+
+// The node's error names the node once, in the "source: line text" form of
+// every node's error, with no second location inside it.
+TEST(SetMaterial, MaterialNodeErrorNamesTheNodeOnce) {
+    tavrel_test::run_on_engine([](tavrel::GlEngine&) {
+        auto material = std::make_shared<FixedMaterial>();
+        material->shininess_ = 200.0f;
+        FixedMaterialNode node(material);
+        try {
+            node.render();
+            ADD_FAILURE() << "no exception";
+        } catch (const tavrel::GlEngineError& e) {
+            const std::string text = e.what();
+            EXPECT_TRUE(std::regex_match(text, std::regex("material_node: [0-9]+ invalid value"))) << text;
+        }
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     });
 }
