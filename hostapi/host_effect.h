@@ -215,10 +215,20 @@ typedef struct PF_UtilCallbacks {
     void (*host_unlock_handle)(PF_Handle handle);
     void (*host_dispose_handle)(PF_Handle handle);
     PF_ANSICallbacks ansi;
+    /* The world's pixels when it has that depth; otherwise 0 and a null
+     * pointer, so an effect learns a world's depth by asking. `reserved` is
+     * always null. */
+    PF_Err (*get_pixel_data8)(PF_EffectWorld* world, void* reserved, PF_Pixel8** pixels);
+    PF_Err (*get_pixel_data16)(PF_EffectWorld* world, void* reserved, PF_Pixel16** pixels);
 } PF_UtilCallbacks;
 
 typedef struct PF_InteractCallbacks {
     PF_Err (*add_param)(PF_ProgPtr effect_ref, int32_t index, PF_ParamDef* def);
+    /* A full definition holding the value at what_time; index 0 is the input
+     * layer. Every checkout is checked in exactly once. */
+    PF_Err (*checkout_param)(PF_ProgPtr effect_ref, int32_t index, int32_t what_time, int32_t time_step,
+                             uint32_t time_scale, PF_ParamDef* param);
+    PF_Err (*checkin_param)(PF_ProgPtr effect_ref, PF_ParamDef* param);
 } PF_InteractCallbacks;
 
 typedef struct PF_InData {

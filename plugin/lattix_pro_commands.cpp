@@ -3,6 +3,7 @@
 #include "plugin/effect_commands.h"
 #include "plugin/life_cycle.h"
 #include "plugin/lattix_pro_params.h"
+#include "plugin/smart_pre_render.h"
 
 namespace tavrel {
 
@@ -18,6 +19,7 @@ CommandDispatcher build_lattix_pro_commands() {
     d.add(PF_Cmd_SEQUENCE_SETDOWN, sequence_setdown);
     d.add(PF_Cmd_SEQUENCE_RESETUP, sequence_resetup);
     d.add(PF_Cmd_ARBITRARY_CALLBACK, arbitrary_callback);
+    d.add(PF_Cmd_SMART_PRE_RENDER, smart_pre_render);
     return d;
 }
 

@@ -22,6 +22,7 @@ enum LattixProParam : int32_t {
     kParamAutoTangentsEnable = 9,
     kParamManipulation = 18,
     kParamTieToLayer = 35,
+    kParamAmbient = 130,  // the first of the six material sliders
     kParamGridColor = 211,
     kParamGridAndControls = 216,
 };

@@ -160,6 +160,8 @@ Host::Host() {
     utils_.host_lock_handle = host_lock_handle;
     utils_.host_unlock_handle = host_unlock_handle;
     utils_.host_dispose_handle = host_dispose_handle;
+    utils_.get_pixel_data8 = Worlds::get_pixel_data8;
+    utils_.get_pixel_data16 = Worlds::get_pixel_data16;
 
     suites_.add(kPFANSISuite, kPFANSISuiteVersion1, &kAnsiSuite);
     suites_.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11, &kUtilitySuite);
@@ -170,8 +172,12 @@ Host::Host() {
     suites_.add(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1, &DrawbotRecorder::supplier_suite());
     suites_.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &DrawbotRecorder::surface_suite());
     suites_.add(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &DrawbotRecorder::path_suite());
+    add_scene_suites(suites_);
+    Worlds::add_suites(suites_);
 
     in_data_.inter.add_param = add_param;
+    in_data_.inter.checkout_param = RenderSession::checkout_param;
+    in_data_.inter.checkin_param = RenderSession::checkin_param;
     in_data_.utils = &utils_;
     in_data_.pica_basicP = &basic_;
     in_data_.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
@@ -240,6 +246,9 @@ void Host::check_after(PF_Cmd cmd) {
     for (const auto& s : drawbot_.unreleased()) violations_.push_back(where + "drawing object " + s);
     for (const auto& s : handles_.take_misuse()) violations_.push_back(where + s);
     for (const auto& s : handles_.locked()) violations_.push_back(where + s);
+    for (const auto& s : render_.end_of_command()) violations_.push_back(where + s);
+    for (const auto& s : streams_.undisposed()) violations_.push_back(where + s);
+    for (const auto& s : worlds_.undisposed()) violations_.push_back(where + s);
     if (out_.data.global_data != nullptr && out_.data.global_data != in_data_.global_data)
         handles_.set_owner(out_.data.global_data, "global data");
     if (out_.data.sequence_data != nullptr && out_.data.sequence_data != in_data_.sequence_data)

@@ -14,7 +14,11 @@
 #include "simhost/handle_heap.h"
 #include "simhost/param_store.h"
 #include "simhost/plugin_library.h"
+#include "simhost/render_session.h"
+#include "simhost/scene.h"
+#include "simhost/scene_suites.h"
 #include "simhost/suite_registry.h"
+#include "simhost/worlds.h"
 
 namespace simhost {
 
@@ -63,6 +67,12 @@ public:
     HandleHeap& handles() { return handles_; }
     // The parameters of the last parameter set-up.
     ParamStore& params() { return params_; }
+    // The composition the effect sits in, and what the effect holds of it.
+    Scene& scene() { return scene_; }
+    StreamBook& streams() { return streams_; }
+    Worlds& worlds() { return worlds_; }
+    // Render phases and parameter checkouts.
+    RenderSession& render() { return render_; }
 
     // A window context of the given kind (PF_Window_...).
     PF_ContextH context(int32_t window_type);
@@ -98,6 +108,10 @@ private:
     std::unique_ptr<PluginLibrary> plugin_;
     std::vector<std::string> violations_;
     ParamStore params_{[this](PF_Handle h) { handles_.dispose(h); }};
+    Scene scene_;
+    StreamBook streams_;
+    Worlds worlds_;
+    RenderSession render_{*this};
 };
 
 const char* command_name(PF_Cmd cmd);

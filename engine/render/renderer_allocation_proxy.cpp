@@ -8,6 +8,7 @@
 #include "engine/render/depth_renderer.h"
 #include "engine/render/hwaa_renderer.h"
 #include "engine/render/multi_view_integration_renderer.h"
+#include "engine/render/phong_renderer.h"
 #include "engine/render/single_view_integration_renderer.h"
 
 namespace tavrel {
@@ -36,7 +37,9 @@ std::shared_ptr<IRenderer> build_inner_renderer(const RendererDescription& descr
         throw GlEngineError("renderer description asks for " + std::to_string(int32_t(*description.peeling_layers)) +
                             " peeling layers: this engine has no dual depth peeling renderer");
     }
-    throw GlEngineError("renderer description asks for Phong shading: this engine has no Phong renderer");
+    return inside_hwaa(description,
+                       std::make_shared<PhongRenderer>(description.format_kind, description.shading_switch_a,
+                                                       description.shading_switch_b, description.render_mode));
 }
 
 std::shared_ptr<IRenderer> build_outer_renderer(std::shared_ptr<IRenderer> inner,

@@ -8,13 +8,13 @@
 #include <memory>
 
 #include "engine/interfaces/abort.h"
+#include "engine/interfaces/displacement_settings.h"
 #include "engine/interfaces/never_abort.h"
 #include "engine/interfaces/no_deformation.h"
 #include "engine/interfaces/no_shader.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/render/renderer.h"
 #include "engine/scene/scene_graph.h"
-#include "engine/interfaces/displacement_settings.h"
 #include "tests/engine/scene_test_inputs.h"
 
 namespace tavrel_test {

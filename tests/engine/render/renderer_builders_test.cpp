@@ -9,6 +9,7 @@
 
 #include "engine/core/engine_errors.h"
 #include "engine/render/multi_view_integration_renderer.h"
+#include "engine/render/phong_renderer.h"
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/render/single_view_integration_renderer.h"
 
@@ -100,6 +101,47 @@ TEST(RendererBuilders, OuterRendererViewSamples) {
     }
     const auto single = tavrel::build_outer_renderer(std::make_shared<Idle>(), with([](RendererDescription&) {}));
     EXPECT_NE(dynamic_cast<const tavrel::SingleViewIntegrationRenderer*>(single.get()), nullptr);
+}
+
+// The Phong program's chunks by switch A, switch B and render mode.
+TEST(RendererBuilders, PhongChunksBySwitchesAndRenderMode) {
+    using namespace tavrel;
+    struct Case {
+        bool a, b;
+        std::uint32_t mode;
+        AlphaUpdate alpha;
+        TexCoordTransform coordinates;
+        TextureFetch fetch;
+        NormalFlip flip;
+        DiffuseColor diffuse;
+    };
+    const Case cases[] = {
+        {false, false, 0, AlphaUpdate::kUnchanged, TexCoordTransform::kUnchanged, TextureFetch::kPlain,
+         NormalFlip::kBackFaces, DiffuseColor::kFront},
+        {true, false, 0, AlphaUpdate::kHeightMapAlpha, TexCoordTransform::kUnchanged, TextureFetch::kPlain,
+         NormalFlip::kBackFaces, DiffuseColor::kFront},
+        {false, false, 1, AlphaUpdate::kUnchanged, TexCoordTransform::kUnchanged, TextureFetch::kPlain,
+         NormalFlip::kBackFaces, DiffuseColor::kWhite},
+        {false, false, 2, AlphaUpdate::kUnchanged, TexCoordTransform::kUnchanged, TextureFetch::kPlain,
+         NormalFlip::kBackFaces, DiffuseColor::kBackFaceSampler},
+        {false, false, 3, AlphaUpdate::kUnchanged, TexCoordTransform::kUnchanged, TextureFetch::kPlain,
+         NormalFlip::kBackFaces, DiffuseColor::kFront},
+        {false, true, 2, AlphaUpdate::kUnchanged, TexCoordTransform::kProjective, TextureFetch::kProjective,
+         NormalFlip::kUnchanged, DiffuseColor::kFront},
+        {true, true, 1, AlphaUpdate::kHeightMapAlpha, TexCoordTransform::kProjective, TextureFetch::kProjective,
+         NormalFlip::kUnchanged, DiffuseColor::kFront},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("A ") + (c.a ? "on" : "off") + ", B " + (c.b ? "on" : "off") + ", mode " +
+                     std::to_string(c.mode));
+        const PhongChunks chunks = phong_renderer_chunks(c.a, c.b, c.mode);
+        EXPECT_EQ(chunks.alpha_update, phong_chunk(c.alpha));
+        EXPECT_EQ(chunks.tex_coord_transform, phong_chunk(c.coordinates));
+        EXPECT_EQ(chunks.texture_fetch, phong_chunk(c.fetch));
+        EXPECT_EQ(chunks.normal_flip, phong_chunk(c.flip));
+        EXPECT_EQ(chunks.diffuse_color, phong_chunk(c.diffuse));
+        EXPECT_EQ(chunks.fragment_normal, phong_chunk(FragmentNormal::kHeightMap));
+    }
 }
 
 }  // namespace

@@ -8,16 +8,20 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/core/projection_matrices.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/gpu/render_target.h"
+#include "engine/gpu/texture_object.h"
 #include "engine/render/copy_pass.h"
 #include "engine/render/depth_renderer.h"
 #include "engine/render/hwaa_renderer.h"
+#include "engine/render/phong_renderer.h"
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/render/single_view_integration_renderer.h"
 #include "engine/render/wireframe_cube.h"
@@ -258,6 +262,84 @@ TEST(DepthRenderer, CullingOfBackFaces) {
     });
 }
 
+// A float texture of one colour, given in host order (alpha first).
+std::shared_ptr<tavrel::TextureObject> plain_texture(const Rgba& host_colour) {
+    tavrel::TextureDescription description;
+    description.target = GL_TEXTURE_2D;
+    description.format_kind = 2;
+    description.channel_layout = 2;
+    description.width = 2;
+    description.height = 2;
+    description.external_format = GL_RGBA;
+    description.pixel_type = GL_FLOAT;
+    description.wrap_mode = 1;
+    auto texture = std::make_shared<tavrel::TextureObject>(description);
+    const std::vector<Rgba> texels(4, host_colour);
+    glBindTexture(GL_TEXTURE_2D, texture->gl_name());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 2, 2, GL_RGBA, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
+// The quad of the depth scene under the white material, with a grey 0.5 front
+// texture and a grey 0.25 back-face texture, lit by one parallel light of
+// diffuse colour 1 shining towards the camera and no specular colour: a
+// fragment shows its decal times N.L. The front-facing quad (z mirrored) has
+// its normal towards the camera; the back-facing one (x mirrored) has it
+// away, so two-sided shading turns it round. Render mode 1 shades white, 2
+// takes the back-face texture on back faces, 3 culls them.
+TEST(PhongRenderer, RenderModesOnFrontAndBackFaces) {
+    run_on_engine([](tavrel::GlEngine& engine) {
+        reset_state();
+        struct Case {
+            std::uint32_t render_mode;
+            bool back;
+            Rgba expected;
+        };
+        const Case cases[] = {
+            {0, false, {1, 0.5f, 0.5f, 0.5f}}, {0, true, {1, 0.5f, 0.5f, 0.5f}},
+            {1, false, {1, 1, 1, 1}},          {1, true, {1, 1, 1, 1}},
+            {2, false, {1, 0.5f, 0.5f, 0.5f}}, {2, true, {1, 0.25f, 0.25f, 0.25f}},
+            {3, false, {1, 0.5f, 0.5f, 0.5f}}, {3, true, {0, 0, 0, 0}},
+        };
+        const tavrel::TextureSet textures(plain_texture({1, 0.5f, 0.5f, 0.5f}), plain_texture({1, 0.25f, 0.25f, 0.25f}),
+                                          nullptr, 0.0f, 0);
+        std::map<std::uint32_t, std::unique_ptr<tavrel::PhongRenderer>> renderers;
+        for (const Case& c : cases) {
+            SCOPED_TRACE("render mode " + std::to_string(c.render_mode) + (c.back ? ", back face" : ", front face"));
+            DepthScene scene;
+            scene.arguments.scene = tavrel::SceneGraph();
+            tavrel::Matrix4d mirror;
+            mirror.scale(c.back ? -1 : 1, 1, c.back ? 1 : -1);
+            auto material = std::make_shared<tavrel::WhiteMaterialNode>();
+            auto placed = std::make_shared<tavrel::ModelingTransformationNode>(mirror);
+            placed->add_child(std::make_shared<tavrel::QuadNode>());
+            material->add_child(placed);
+            scene.arguments.scene.add_render_pass(tavrel::RenderPass(material, textures));
+            auto light = std::make_shared<tavrel_test::TestLight>();
+            light->light_type = tavrel::kParallelLight;
+            light->specular[0] = light->specular[1] = light->specular[2] = 0.0f;
+            scene.arguments.lights.lights.push_back(light);
+
+            std::unique_ptr<tavrel::PhongRenderer>& made = renderers[c.render_mode];
+            if (!made) made = std::make_unique<tavrel::PhongRenderer>(2, false, false, c.render_mode);
+            tavrel::PhongRenderer& renderer = *made;
+            EXPECT_EQ(renderer.cull(), c.render_mode == 3);
+            auto destination = engine.request_render_target(kSize, kSize, 1, 2, false, 0, 1);
+            fill(*destination, {0.3f, 0.3f, 0.3f, 0.3f});
+            scene.arguments.render(renderer, *destination);
+            const std::vector<Rgba> texels = read_rgba(*destination);
+            for (int row = 17; row < 47; ++row)
+                for (int column = 17; column < 47; ++column)
+                    ASSERT_TRUE(tavrel_test::near(texels[row * kSize + column], c.expected, 1e-4f))
+                        << "column " << column << " row " << row << ": "
+                        << tavrel_test::to_string(texels[row * kSize + column]);
+            EXPECT_EQ(texels[5 * kSize + 5], (Rgba{0, 0, 0, 0}));
+        }
+        reset_state();
+    });
+}
+
 // An abort seen before drawing, or by a wrapping renderer after its children
 // drew, leaves the destination as it was: nothing cleared, nothing resolved
 // or copied over it.
@@ -321,45 +403,69 @@ TEST(RendererChain, DepthOnlyTreeRendersTheCue) {
     });
 }
 
-// Depth only ignores the peeling layers; a reused tree keeps its inner
-// renderer and gets a new outer one.
+// The tree's shape by description: depth only (the peeling layers ignored)
+// or Phong shading, inside anti-aliasing with the description's samples,
+// inside one view. A released tree comes back for its key with its inner
+// renderer kept and a new outer one.
 TEST(RendererChain, PooledTreeShapeAndReuse) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        tavrel::RendererDescription description;
-        description.format_kind = 1;
-        description.depth_only = true;
-        description.peeling_layers = 3;
-        description.render_mode = 3;
-        description.antialiasing_samples = 2;
-        tavrel::RendererAllocationProxy* first = nullptr;
-        std::shared_ptr<tavrel::IRenderer> inner, outer;
-        {
-            auto proxy = engine.request_renderer(description);
-            first = proxy.get();
-            inner = proxy->inner_renderer();
-            outer = proxy->outer_renderer();
-            auto* hwaa = dynamic_cast<tavrel::HWAARenderer*>(inner.get());
-            ASSERT_NE(hwaa, nullptr);
-            EXPECT_EQ(hwaa->antialiasing_samples(), 2u);
-            ASSERT_EQ(hwaa->children().size(), 1u);
-            auto* depth = dynamic_cast<tavrel::DepthRenderer*>(hwaa->children()[0].get());
-            ASSERT_NE(depth, nullptr);
-            EXPECT_TRUE(depth->cull());
-            auto* single_view = dynamic_cast<tavrel::SingleViewIntegrationRenderer*>(outer.get());
+        struct Case {
+            const char* name;
+            bool depth_only;
+            std::optional<std::uint32_t> peeling_layers;
+            std::uint32_t render_mode;
+        };
+        const Case cases[] = {
+            {"depth only, peeling ignored", true, 3u, 3},
+            {"depth only, both sides", true, std::nullopt, 0},
+            {"Phong, culling", false, std::nullopt, 3},
+            {"Phong, both sides", false, std::nullopt, 1},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            tavrel::RendererDescription description;
+            description.format_kind = 1;
+            description.depth_only = c.depth_only;
+            description.peeling_layers = c.peeling_layers;
+            description.render_mode = c.render_mode;
+            description.antialiasing_samples = 2;
+            tavrel::RendererAllocationProxy* first = nullptr;
+            std::shared_ptr<tavrel::IRenderer> inner, outer;
+            {
+                auto proxy = engine.request_renderer(description);
+                first = proxy.get();
+                inner = proxy->inner_renderer();
+                outer = proxy->outer_renderer();
+                auto* hwaa = dynamic_cast<tavrel::HWAARenderer*>(inner.get());
+                ASSERT_NE(hwaa, nullptr);
+                EXPECT_EQ(hwaa->antialiasing_samples(), 2u);
+                ASSERT_EQ(hwaa->children().size(), 1u);
+                tavrel::IRenderer* shading = hwaa->children()[0].get();
+                if (c.depth_only) {
+                    auto* depth = dynamic_cast<tavrel::DepthRenderer*>(shading);
+                    ASSERT_NE(depth, nullptr);
+                    EXPECT_EQ(depth->cull(), c.render_mode == 3);
+                } else {
+                    auto* phong = dynamic_cast<tavrel::PhongRenderer*>(shading);
+                    ASSERT_NE(phong, nullptr);
+                    EXPECT_EQ(phong->cull(), c.render_mode == 3);
+                }
+                auto* single_view = dynamic_cast<tavrel::SingleViewIntegrationRenderer*>(outer.get());
+                ASSERT_NE(single_view, nullptr);
+                ASSERT_EQ(single_view->children().size(), 1u);
+                EXPECT_EQ(single_view->children()[0], inner);
+            }
+            tavrel::RendererDescription key = description;
+            key.engine = &engine;
+            EXPECT_EQ(engine.renderer_pool().free_count(key), 1u);
+            auto again = engine.request_renderer(description);
+            EXPECT_EQ(again.get(), first);
+            EXPECT_EQ(again->inner_renderer(), inner);
+            EXPECT_NE(again->outer_renderer(), outer) << "the outer renderer is rebuilt on reuse";
+            auto* single_view = dynamic_cast<tavrel::SingleViewIntegrationRenderer*>(again->outer_renderer().get());
             ASSERT_NE(single_view, nullptr);
-            ASSERT_EQ(single_view->children().size(), 1u);
-            EXPECT_EQ(single_view->children()[0], inner);
+            EXPECT_EQ(single_view->children().at(0), inner);
         }
-        tavrel::RendererDescription key = description;
-        key.engine = &engine;
-        EXPECT_EQ(engine.renderer_pool().free_count(key), 1u);
-        auto again = engine.request_renderer(description);
-        EXPECT_EQ(again.get(), first);
-        EXPECT_EQ(again->inner_renderer(), inner);
-        EXPECT_NE(again->outer_renderer(), outer) << "the outer renderer is rebuilt on reuse";
-        auto* single_view = dynamic_cast<tavrel::SingleViewIntegrationRenderer*>(again->outer_renderer().get());
-        ASSERT_NE(single_view, nullptr);
-        EXPECT_EQ(single_view->children().at(0), inner);
     });
 }
 

@@ -1,0 +1,84 @@
+#include "engine/render/phong_renderer.h"
+
+#include "engine/gl/gl_errors.h"
+#include "engine/gl/gl_state_guards.h"
+#include "engine/interfaces/abort.h"
+#include "engine/interfaces/virtual_camera_parameters.h"
+#include "engine/render/shading_pass.h"
+#include "engine/render/wireframe_cube.h"
+#include "engine/scene/scene_graph.h"
+#include "engine/shaders/utility_programs.h"
+
+namespace tavrel {
+
+namespace {
+
+constexpr const char* kErrorSource = "phong_renderer";
+
+DiffuseColor diffuse_for_render_mode(std::uint32_t render_mode) {
+    switch (render_mode) {
+        case 1: return DiffuseColor::kWhite;
+        case 2: return DiffuseColor::kBackFaceSampler;
+        default: return DiffuseColor::kFront;
+    }
+}
+
+}  // namespace
+
+PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t render_mode) {
+    PhongChunks chunks;
+    chunks.alpha_update = phong_chunk(switch_a ? AlphaUpdate::kHeightMapAlpha : AlphaUpdate::kUnchanged);
+    if (switch_b) {
+        chunks.tex_coord_transform = phong_chunk(TexCoordTransform::kProjective);
+        chunks.texture_fetch = phong_chunk(TextureFetch::kProjective);
+        chunks.normal_flip = phong_chunk(NormalFlip::kUnchanged);
+        chunks.diffuse_color = phong_chunk(DiffuseColor::kFront);
+    } else {
+        chunks.tex_coord_transform = phong_chunk(TexCoordTransform::kUnchanged);
+        chunks.texture_fetch = phong_chunk(TextureFetch::kPlain);
+        chunks.normal_flip = phong_chunk(NormalFlip::kBackFaces);
+        chunks.diffuse_color = phong_chunk(diffuse_for_render_mode(render_mode));
+    }
+    chunks.fragment_normal = phong_chunk(FragmentNormal::kHeightMap);
+    return chunks;
+}
+
+PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode)
+    : program_(std::make_shared<PhongShader>(static_cast<int>(format_kind),
+                                             phong_renderer_chunks(switch_a, switch_b, render_mode))),
+      flat_shading_(std::make_shared<VertexColorFlatShadingProgram>(static_cast<int>(format_kind))),
+      cull_(render_mode == 3) {}
+
+void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
+                           const std::shared_ptr<IVirtualCameraParameters>& camera, const ILightCollection& lights,
+                           const IShadowUniforms* shadow_casters, GLuint height_map, const SurfaceOptions& surface,
+                           const IDeformationCollection& deformation, const IShaderCollection& shader_parameters,
+                           const HeightMapSize& height_map_size, const DisplacementSettings& displacement,
+                           IRenderTarget& destination) {
+    if (abort.is_aborted()) return;
+    begin_shading_pass(destination, cull_, kErrorSource);
+
+    program_->bind();
+    check_gl_error(kErrorSource, __LINE__);
+    {
+        TextureBindingGuard height(*program_, GL_TEXTURE_2D, "height_map", height_map, 3);
+        TextureBindingGuard vertex_height(*program_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
+        PhongShader::upload_parameters(*program_, lights, shadow_casters, surface, deformation, shader_parameters,
+                                       height_map_size, displacement);
+        scene.render_with_textures(*program_, *camera);
+    }
+    program_->unbind();
+    check_gl_error(kErrorSource, __LINE__);
+
+    // The shadow-map array is not left bound for the passes that follow;
+    // unit 0 is active again, as everywhere between passes.
+    glActiveTexture(GL_TEXTURE0 + kShadowMapUnit);
+    check_gl_error(kErrorSource, __LINE__);
+    glBindTexture(GL_TEXTURE_2D_ARRAY_EXT, 0);
+    check_gl_error(kErrorSource, __LINE__);
+    glActiveTexture(GL_TEXTURE0);
+    check_gl_error(kErrorSource, __LINE__);
+    draw_wireframe_cube(deformation, *camera, *flat_shading_);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,49 @@
+// The shading renderer: the scene through the Phong program chosen by the
+// description, then the deformation region's outline.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/render/renderer.h"
+#include "engine/shaders/phong_shader.h"
+
+namespace tavrel {
+
+class VertexColorFlatShadingProgram;
+
+// The Phong program's chunks for a description's switches and render mode.
+// Switch A: the alpha update that multiplies by the height map's alpha, else
+// the unchanged one. Switch B: texture coordinates projected through texture
+// matrix 0 and fetched projectively, normals as they are and the front
+// texture on both sides; else plain coordinates and fetches, normals
+// reversed on back faces, and the diffuse colour by render mode (1 white,
+// 2 the back-face texture on back faces, any other the front texture). The
+// fragment normal always follows the height map.
+PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t render_mode);
+
+class PhongRenderer : public IRenderer {
+public:
+    // Compiles the Phong program of the chunks above and the flat-shading
+    // program of the pixel format kind. Render mode 3 culls back faces; any
+    // other mode draws both sides, lit on both.
+    PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode);
+
+    // Clears and draws into the destination; an aborted render leaves it as
+    // it was.
+    void render(SceneGraph& scene, const IAbort& abort, const std::shared_ptr<IVirtualCameraParameters>& camera,
+                const ILightCollection& lights, const IShadowUniforms* shadow_casters, GLuint height_map,
+                const SurfaceOptions& surface, const IDeformationCollection& deformation,
+                const IShaderCollection& shader_parameters, const HeightMapSize& height_map_size,
+                const DisplacementSettings& displacement, IRenderTarget& destination) override;
+
+    bool cull() const { return cull_; }
+    PhongShader& program() { return *program_; }
+
+private:
+    std::shared_ptr<PhongShader> program_;
+    std::shared_ptr<VertexColorFlatShadingProgram> flat_shading_;
+    bool cull_;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,20 @@
+// The pre-render phase: what the effect needs of its input layer and how
+// large its output is.
+#pragma once
+
+#include <cstdint>
+
+#include "hostapi/host_smart_render.h"
+
+namespace tavrel {
+
+// The handler; extra is the host's PF_PreRenderExtra.
+PF_Err smart_pre_render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
+                        void* extra);
+
+// Checks out the input layer over the request widened to the whole layer,
+// then states the output rectangles. Returns the checkout's result; a failed
+// checkout leaves the rectangles unset.
+PF_Err compute_pre_render_result(PF_InData* in_data, PF_PreRenderExtra* extra, int32_t layer_index);
+
+}  // namespace tavrel

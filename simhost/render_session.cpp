@@ -1,0 +1,205 @@
+#include "simhost/render_session.h"
+
+#include "simhost/host.h"
+
+namespace simhost {
+namespace {
+
+constexpr PF_Err kBadParam = PF_Err_BAD_CALLBACK_PARAM;
+
+int32_t scaled_up(int32_t size, PF_RationalScale s) {
+    if (s.den == 0 || s.num <= 0) return size;
+    return int32_t((int64_t(size) * s.num + s.den - 1) / s.den);
+}
+
+bool is_effect(PF_ProgPtr effect_ref) { return effect_ref == Host::current().in_data().effect_ref; }
+
+void default_paint(OwnedWorld& w) {
+    const int32_t width = w.world().width, height = w.world().height;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            w.set_channel(x, y, 0, 1.0);
+            w.set_channel(x, y, 1, width > 1 ? double(x) / (width - 1) : 0.0);
+            w.set_channel(x, y, 2, height > 1 ? double(y) / (height - 1) : 0.0);
+            w.set_channel(x, y, 3, double((x + y) & 1));
+        }
+}
+
+}  // namespace
+
+PF_PreRenderExtra* RenderSession::pre_render(const PF_LRect& request) {
+    PF_InData& in = host_.in_data();
+    const SceneItem* source = host_.scene().effect_layer().source;
+    const int32_t w = source ? source->width : host_.scene().comp_item().width;
+    const int32_t h = source ? source->height : host_.scene().comp_item().height;
+    in.width = scaled_up(w, in.downsample_x);
+    in.height = scaled_up(h, in.downsample_y);
+    pre_input_ = PF_PreRenderInput{};
+    pre_input_.output_request.rect = request;
+    pre_input_.output_request.channel_mask = PF_ChannelMask_ARGB;
+    pre_input_.bitdepth = int16_t(bpc);
+    pre_output_ = PF_PreRenderOutput{};
+    layer_request_.reset();
+    input_.reset();
+    output_.reset();
+    return &pre_extra_;
+}
+
+PF_SmartRenderExtra* RenderSession::render() {
+    render_input_.bitdepth = int16_t(bpc);
+    input_.reset();
+    output_.reset();
+    return &render_extra_;
+}
+
+std::unique_ptr<OwnedWorld> RenderSession::make_input(int32_t width, int32_t height) {
+    auto w = std::make_unique<OwnedWorld>(width, height, bpc);
+    (paint_input ? paint_input : default_paint)(*w);
+    return w;
+}
+
+PF_Err RenderSession::arb_call(PF_ArbParamsExtra& extra) {
+    PF_InData in = host_.in_data();
+    PF_OutData out{};
+    out.global_data = in.global_data;
+    out.sequence_data = in.sequence_data;
+    return host_.plugin().entry()(PF_Cmd_ARBITRARY_CALLBACK, &in, &out, nullptr, nullptr, &extra);
+}
+
+void RenderSession::close(OpenCheckout& c) {
+    if (c.arb_copy != nullptr) {
+        const PF_ParamDef& declared = host_.params().def(c.index);
+        PF_ArbParamsExtra e{};
+        e.which_function = PF_Arbitrary_DISPOSE_FUNC;
+        e.id = declared.u.arb_d.id;
+        e.u.dispose_func_params = {declared.u.arb_d.refconPV, c.arb_copy};
+        if (const PF_Err err = arb_call(e))
+            violations_.push_back("parameter " + std::to_string(c.index) + ": DISPOSE of its checkout copy gave " +
+                                  std::to_string(err));
+        c.arb_copy = nullptr;
+    }
+    c.layer.reset();
+}
+
+PF_Err RenderSession::checkout_param(PF_ProgPtr effect_ref, int32_t index, int32_t what_time, int32_t time_step,
+                                     uint32_t time_scale, PF_ParamDef* param) {
+    Host& host = Host::current();
+    RenderSession& s = host.render();
+    if (PF_Err e = host.suites().fault("checkout_param")) return e;
+    if (!is_effect(effect_ref) || param == nullptr || index < 0 || index >= host.params().count()) return kBadParam;
+    if (const auto f = s.fail_at_.find(index); f != s.fail_at_.end()) return f->second;
+    if (s.open_.count(param) != 0) {
+        s.violations_.push_back("parameter " + std::to_string(index) +
+                                " checked out into a definition that is still checked out");
+        return kBadParam;
+    }
+    OpenCheckout c{index, nullptr, nullptr};
+    const PF_ParamDef& declared = host.params().def(index);
+    *param = declared;
+    param->uu.change_flags = 0;
+    if (declared.param_type == PF_Param_LAYER) {
+        param->u.ld = PF_LayerDef{};
+        if (s.input_has_pixels && host.in_data().width > 0 && host.in_data().height > 0) {
+            c.layer = s.make_input(host.in_data().width, host.in_data().height);
+            param->u.ld = c.layer->world();
+        }
+    } else if (declared.param_type == PF_Param_ARBITRARY_DATA) {
+        // The effect gets a copy of its own making; the stored value stays
+        // the host's.
+        PF_Handle source = declared.u.arb_d.value ? declared.u.arb_d.value : declared.u.arb_d.dephault;
+        PF_ArbParamsExtra e{};
+        e.which_function = PF_Arbitrary_COPY_FUNC;
+        e.id = declared.u.arb_d.id;
+        e.u.copy_func_params = {declared.u.arb_d.refconPV, source, &c.arb_copy};
+        if (const PF_Err err = s.arb_call(e)) {
+            if (c.arb_copy) s.close(c);
+            return err;
+        }
+        if (c.arb_copy) host.handles().set_owner(c.arb_copy, "checkout copy");
+        param->u.arb_d.value = c.arb_copy;
+    }
+    s.log_.push_back({index, what_time, time_step, time_scale});
+    s.open_.emplace(param, std::move(c));
+    return 0;
+}
+
+PF_Err RenderSession::checkin_param(PF_ProgPtr effect_ref, PF_ParamDef* param) {
+    Host& host = Host::current();
+    RenderSession& s = host.render();
+    if (PF_Err e = host.suites().fault("checkin_param")) return e;
+    if (!is_effect(effect_ref)) return kBadParam;
+    const auto it = s.open_.find(param);
+    if (it == s.open_.end()) {
+        s.violations_.push_back("checkin of a definition that is not checked out");
+        return kBadParam;
+    }
+    s.close(it->second);
+    s.open_.erase(it);
+    ++s.checkins_;
+    return 0;
+}
+
+PF_Err RenderSession::checkout_layer(PF_ProgPtr effect_ref, int32_t index, int32_t checkout_id,
+                                     const PF_RenderRequest* request, int32_t, int32_t, uint32_t,
+                                     PF_CheckoutResult* result) {
+    Host& host = Host::current();
+    RenderSession& s = host.render();
+    if (PF_Err e = host.suites().fault("checkout_layer")) return e;
+    // The input layer is the only layer parameter this host renders.
+    if (!is_effect(effect_ref) || request == nullptr || result == nullptr || index != 0 || checkout_id != 0)
+        return kBadParam;
+    s.layer_request_ = *request;
+    *result = PF_CheckoutResult{request->rect, request->rect, host.in_data().width, host.in_data().height};
+    return 0;
+}
+
+PF_Err RenderSession::checkout_layer_pixels(PF_ProgPtr effect_ref, int32_t checkout_id, PF_EffectWorld** pixels) {
+    Host& host = Host::current();
+    RenderSession& s = host.render();
+    if (PF_Err e = host.suites().fault("checkout_layer_pixels")) return e;
+    if (!is_effect(effect_ref) || pixels == nullptr) return kBadParam;
+    *pixels = nullptr;
+    if (!s.layer_request_ || checkout_id != 0) {
+        s.violations_.push_back("layer pixels " + std::to_string(checkout_id) +
+                                " checked out without a pre-render checkout");
+        return kBadParam;
+    }
+    if (!s.input_has_pixels) return 0;
+    const PF_LRect r = s.layer_request_->rect;
+    if (r.right <= r.left || r.bottom <= r.top) return 0;
+    s.input_ = s.make_input(r.right - r.left, r.bottom - r.top);
+    s.input_->world().origin_x = r.left;
+    s.input_->world().origin_y = r.top;
+    *pixels = &s.input_->world();
+    return 0;
+}
+
+PF_Err RenderSession::checkout_output(PF_ProgPtr effect_ref, PF_EffectWorld** output) {
+    Host& host = Host::current();
+    RenderSession& s = host.render();
+    if (PF_Err e = host.suites().fault("checkout_output")) return e;
+    if (!is_effect(effect_ref) || output == nullptr) return kBadParam;
+    *output = nullptr;
+    const PF_LRect r = s.pre_output_.result_rect;
+    if (r.right <= r.left || r.bottom <= r.top) return kBadParam;
+    s.output_ = std::make_unique<OwnedWorld>(r.right - r.left, r.bottom - r.top, s.bpc);
+    s.output_->world().origin_x = r.left;
+    s.output_->world().origin_y = r.top;
+    *output = &s.output_->world();
+    return 0;
+}
+
+std::vector<std::string> RenderSession::end_of_command() {
+    std::vector<std::string> out;
+    out.swap(violations_);
+    for (auto& [def, c] : open_) {
+        out.push_back("parameter " + std::to_string(c.index) + " checked out and not checked in");
+        close(c);
+    }
+    open_.clear();
+    for (auto& v : violations_) out.push_back(v);
+    violations_.clear();
+    return out;
+}
+
+}  // namespace simhost

@@ -1,0 +1,112 @@
+// One frame's two render phases as the host drives them, and the parameter
+// checkouts of any command. The pre-render phase records the input request
+// the effect checks out and lets its result rectangles be read back; the
+// render phase hands out an input world sized by that request and an output
+// world sized by the result rectangle. A strict host refuses pixels that were
+// not asked for in the pre-render and reports checkouts left open at the end
+// of a command.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hostapi/host_smart_render.h"
+#include "simhost/worlds.h"
+
+namespace simhost {
+
+class Host;
+
+class RenderSession {
+public:
+    explicit RenderSession(Host& host) : host_(host) {}
+    RenderSession(const RenderSession&) = delete;
+    RenderSession& operator=(const RenderSession&) = delete;
+
+    // Depth of the input and output worlds: 8, 16 or 32.
+    int bpc = 8;
+    // False: the input layer has no pixels (its checkouts give a null world).
+    bool input_has_pixels = true;
+    // Paints each new input world; by default red runs 0..1 across, green
+    // 0..1 down, blue is a checkerboard and alpha is 1.
+    std::function<void(OwnedWorld&)> paint_input;
+
+    // Starts a frame: in_data's width and height become the effect layer's
+    // source size scaled by in_data's downsample factors (rounded up), and the
+    // returned block asks for `request`.
+    PF_PreRenderExtra* pre_render(const PF_LRect& request);
+    // The block of the render phase that follows.
+    PF_SmartRenderExtra* render();
+
+    // The request of the pre-render's checkout of layer 0, if any.
+    const std::optional<PF_RenderRequest>& layer_request() const { return layer_request_; }
+    const PF_PreRenderOutput& pre_render_output() const { return pre_output_; }
+    OwnedWorld* input_world() { return input_.get(); }
+    OwnedWorld* output_world() { return output_.get(); }
+
+    // Parameter checkouts.
+    struct Checkout {
+        int32_t index;
+        int32_t what_time, time_step;
+        uint32_t time_scale;
+    };
+    // Checkouts of parameter `index` fail with `code` from now on.
+    void fail_checkout_at(int32_t index, PF_Err code) { fail_at_[index] = code; }
+    const std::vector<Checkout>& checkout_log() const { return log_; }
+    size_t open_checkouts() const { return open_.size(); }
+    size_t checkins() const { return checkins_; }
+    void clear_log() {
+        log_.clear();
+        checkins_ = 0;
+    }
+
+    // What went wrong since the last call; checkouts still open are reported
+    // and closed, so that one fault is reported once.
+    std::vector<std::string> end_of_command();
+
+    // The callbacks the host hands to the effect.
+    static PF_Err checkout_param(PF_ProgPtr effect_ref, int32_t index, int32_t what_time, int32_t time_step,
+                                 uint32_t time_scale, PF_ParamDef* param);
+    static PF_Err checkin_param(PF_ProgPtr effect_ref, PF_ParamDef* param);
+    static PF_Err checkout_layer(PF_ProgPtr effect_ref, int32_t index, int32_t checkout_id,
+                                 const PF_RenderRequest* request, int32_t what_time, int32_t time_step,
+                                 uint32_t time_scale, PF_CheckoutResult* result);
+    static PF_Err checkout_layer_pixels(PF_ProgPtr effect_ref, int32_t checkout_id, PF_EffectWorld** pixels);
+    static PF_Err checkout_output(PF_ProgPtr effect_ref, PF_EffectWorld** output);
+
+private:
+    struct OpenCheckout {
+        int32_t index;
+        PF_Handle arb_copy;
+        std::unique_ptr<OwnedWorld> layer;
+    };
+    std::unique_ptr<OwnedWorld> make_input(int32_t width, int32_t height);
+    // The effect's own arbitrary-data callback, called from inside another
+    // command with its own out block.
+    PF_Err arb_call(PF_ArbParamsExtra& extra);
+    void close(OpenCheckout& c);
+
+    Host& host_;
+    PF_PreRenderInput pre_input_{};
+    PF_PreRenderOutput pre_output_{};
+    PF_PreRenderCallbacks pre_cb_{checkout_layer};
+    PF_PreRenderExtra pre_extra_{&pre_input_, &pre_output_, &pre_cb_};
+    PF_SmartRenderInput render_input_{};
+    PF_SmartRenderCallbacks render_cb_{checkout_layer_pixels, checkout_output};
+    PF_SmartRenderExtra render_extra_{&render_input_, &render_cb_};
+    std::optional<PF_RenderRequest> layer_request_;
+    std::unique_ptr<OwnedWorld> input_, output_;
+
+    std::map<PF_ParamDef*, OpenCheckout> open_;
+    std::map<int32_t, PF_Err> fail_at_;
+    std::vector<Checkout> log_;
+    size_t checkins_ = 0;
+    std::vector<std::string> violations_;
+};
+
+}  // namespace simhost

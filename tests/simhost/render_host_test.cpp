@@ -1,0 +1,94 @@
+// The simulated host's own strictness in the scene, world and render
+// services: what it reports when an effect leaves something behind, and the
+// answers an effect relies on.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hostapi/host_world_suites.h"
+#include "simhost/host.h"
+
+namespace {
+
+using simhost::Host;
+
+bool reported(const Host& host, const std::string& part) {
+    for (const auto& v : host.violations())
+        if (v.find(part) != std::string::npos) return true;
+    return false;
+}
+
+template <class Suite>
+const Suite& suite(Host& host, const char* name, int32_t version) {
+    const void* p = nullptr;
+    EXPECT_EQ(host.in_data().pica_basicP->AcquireSuite(name, version, &p), 0);
+    host.in_data().pica_basicP->ReleaseSuite(name, version);
+    return *static_cast<const Suite*>(p);
+}
+
+TEST(RenderHost, LeftoversAreReportedAtTheEndOfTheCommand) {
+    Host host;
+    host.scene().add_camera();
+    const auto& streams = suite<AEGP_StreamSuite5>(host, kAEGPStreamSuite, kAEGPStreamSuiteVersion5);
+    const auto& worlds = suite<AEGP_WorldSuite3>(host, kAEGPWorldSuite, kAEGPWorldSuiteVersion3);
+    host.call_with([&](PF_InData* in, PF_OutData*) {
+        AEGP_StreamRefH s = nullptr;
+        EXPECT_EQ(streams.AEGP_GetNewLayerStream(1, host.scene().handle(host.scene().layer(1)),
+                                                 AEGP_LayerStream_ZOOM, &s), 0);
+        AEGP_StreamValue v{};
+        const A_Time t{0, 30};
+        EXPECT_EQ(streams.AEGP_GetNewStreamValue(1, s, AEGP_LTimeMode_CompTime, &t, 0, &v), 0);
+        EXPECT_EQ(v.val.one_d, 1000.0);
+        AEGP_WorldH w = nullptr;
+        EXPECT_EQ(worlds.AEGP_New(1, AEGP_WorldType_16, 3, 2, &w), 0);
+        PF_ParamDef def{};
+        host.params().begin();
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, 0, 0, 1, 30, &def), 0);
+        PF_EffectWorld* pixels = nullptr;
+        PF_SmartRenderExtra* extra = host.render().render();
+        EXPECT_EQ(extra->cb->checkout_layer_pixels(in->effect_ref, 0, &pixels), PF_Err_BAD_CALLBACK_PARAM);
+        // Unknown handles are refused.
+        EXPECT_EQ(streams.AEGP_DisposeStream(reinterpret_cast<AEGP_StreamRefH>(uintptr_t(999))),
+                  PF_Err_BAD_CALLBACK_PARAM);
+        return PF_Err(0);
+    });
+    EXPECT_TRUE(reported(host, "(camera, stream 11) not disposed"));
+    EXPECT_TRUE(reported(host, "value of stream"));
+    EXPECT_TRUE(reported(host, "AEGP world #1 (3 x 2, 16 bpc) not disposed"));
+    EXPECT_TRUE(reported(host, "parameter 0 checked out and not checked in"));
+    EXPECT_TRUE(reported(host, "layer pixels 0 checked out without a pre-render checkout"));
+}
+
+TEST(RenderHost, PixelCallbacksAnswerOnlyForTheirDepth) {
+    Host host;
+    for (const int bpc : {8, 16, 32}) {
+        simhost::OwnedWorld w(2, 2, bpc);
+        PF_Pixel8* p8 = reinterpret_cast<PF_Pixel8*>(1);
+        PF_Pixel16* p16 = reinterpret_cast<PF_Pixel16*>(1);
+        EXPECT_EQ(host.in_data().utils->get_pixel_data8(&w.world(), nullptr, &p8), 0);
+        EXPECT_EQ(host.in_data().utils->get_pixel_data16(&w.world(), nullptr, &p16), 0);
+        EXPECT_EQ(p8 != nullptr, bpc == 8) << bpc;
+        EXPECT_EQ(p16 != nullptr, bpc == 16) << bpc;
+    }
+}
+
+TEST(RenderHost, CopyTakesTheDepthOfTheDestinationAndBlurIsABox) {
+    Host host;
+    const auto& transform = suite<PF_WorldTransformSuite1>(host, kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
+    const auto& worlds = suite<AEGP_WorldSuite3>(host, kAEGPWorldSuite, kAEGPWorldSuiteVersion3);
+    simhost::OwnedWorld src(4, 1, 32), dst(2, 1, 32);
+    for (int x = 0; x < 4; ++x) src.set_channel(x, 0, 1, x * 0.25);
+    PF_EffectWorld flagless = src.world();
+    flagless.world_flags = 0;
+    EXPECT_EQ(transform.copy(host.in_data().effect_ref, &flagless, &dst.world(), nullptr, nullptr), 0);
+    EXPECT_EQ(dst.channel(0, 0, 1), 0.0);
+    EXPECT_EQ(dst.channel(1, 0, 1), 0.5);  // every second source pixel, read as float
+    simhost::OwnedWorld row(5, 1, 8);
+    row.set_channel(2, 0, 3, 1.0);
+    EXPECT_EQ(worlds.AEGP_FastBlur(1.2, 0, 1, &row.world()), 0);
+    for (int x = 0; x < 5; ++x) EXPECT_NEAR(row.channel(x, 0, 3), x >= 1 && x <= 3 ? 1.0 / 3.0 : 0.0, 0.003) << x;
+    EXPECT_EQ(host.worlds().blur_radii, std::vector<double>{1.2});
+}
+
+}  // namespace
