@@ -45,12 +45,14 @@ void main()
         return;
     }
     gl_FragData[0].xy = vec2(-MAX_DEPTH);
+    if (z != nearest && z != farthest) return;
+    // One call site: the shading is inlined wherever it is called, and two
+    // copies of it take llvmpipe's compiler minutes.
+    vec4 c = shade_fragment();
     if (z == nearest) {
-        vec4 c = shade_fragment();
         gl_FragData[1].xyz += c.rgb * c.a * alpha_multiplier;
         gl_FragData[1].w = 1.0 - alpha_multiplier * (1.0 - c.a);
-    } else if (z == farthest) {
-        vec4 c = shade_fragment();
+    } else {
         gl_FragData[2] += vec4(c.rgb * c.a, c.a);
     }
 }

@@ -6,6 +6,7 @@
 #include "engine/core/engine_errors.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/render/depth_renderer.h"
+#include "engine/render/dual_peeling_oit_renderer.h"
 #include "engine/render/hwaa_renderer.h"
 #include "engine/render/multi_view_integration_renderer.h"
 #include "engine/render/phong_renderer.h"
@@ -34,8 +35,9 @@ std::shared_ptr<IRenderer> build_inner_renderer(const RendererDescription& descr
                            std::make_shared<DepthRenderer>(description.format_kind, description.render_mode == 3));
     }
     if (description.peeling_layers) {
-        throw GlEngineError("renderer description asks for " + std::to_string(int32_t(*description.peeling_layers)) +
-                            " peeling layers: this engine has no dual depth peeling renderer");
+        return std::make_shared<DualPeelingOITRendererAdaptor>(
+            description.format_kind, description.shading_switch_a, description.shading_switch_b,
+            description.render_mode, *description.peeling_layers, description.engine);
     }
     return inside_hwaa(description,
                        std::make_shared<PhongRenderer>(description.format_kind, description.shading_switch_a,
