@@ -33,20 +33,6 @@ using tavrel::GlEngine;
 
 constexpr int kSize = 64;
 
-class PassCounter : public tavrel::IAbort {
-public:
-    mutable int passes = 0;
-    mutable int asked = 0;
-    void progress_begin() const override { ++passes; }
-    bool is_aborted() const override {
-        ++asked;
-        return false;
-    }
-    bool is_cancel_requested() const override { return false; }
-    void progress_end() const override {}
-    void progress(int, int) const override {}
-};
-
 std::vector<Rgba> read_rgba(const tavrel::RenderTarget& target) {
     std::vector<Rgba> texels(static_cast<std::size_t>(target.width() * target.height()));
     glBindTexture(GL_TEXTURE_2D, target.textures.at(0)->gl_name());
@@ -172,11 +158,11 @@ TEST(DualPeeling, PassesByLayerCount) {
             std::vector<Quad> quads;
             if (!c.empty) quads = {{placement(20, 0.5), {0.5f, 1, 0, 0}}, {placement(-20, -0.5), {0.5f, 0, 0, 1}}};
             set_scene(arguments, quads);
-            auto counter = std::make_shared<PassCounter>();
+            auto counter = std::make_shared<RecordingAbort>();
             arguments.abort = counter;
             tavrel::DualPeelingOITRendererAdaptor peeling(2, false, false, 0, c.layers, &engine);
             const std::vector<Rgba> image = render_peeled(engine, arguments, peeling);
-            EXPECT_EQ(counter->passes, c.passes);
+            EXPECT_EQ(counter->begun, c.passes);
             EXPECT_EQ(counter->asked, 0);
             if (c.empty) {
                 for (const Rgba& p : image) ASSERT_EQ(p, (Rgba{0, 0, 0, 0}));
@@ -314,6 +300,8 @@ TEST(DualPeeling, EvictedTreeLeavesNoGlObjects) {
             EXPECT_EQ(tavrel::live_gl_objects(tavrel::GlObjectKind::query), queries + 1);
             EXPECT_EQ(tavrel::live_gl_objects(tavrel::GlObjectKind::display_list), lists + 1);
         }
+        // The programs of the other kinds build too (8- and 16-bit outputs).
+        for (std::uint32_t kind : {0u, 1u}) tavrel::DualPeelingOITRenderer(kind, true, true, 3);
         engine.release_free_pooled_objects();
         EXPECT_EQ(tavrel::live_gl_objects(tavrel::GlObjectKind::query), queries);
         EXPECT_EQ(tavrel::live_gl_objects(tavrel::GlObjectKind::display_list), lists);
