@@ -38,7 +38,6 @@ public:
                 const DisplacementSettings& displacement, IRenderTarget& destination) override;
 
     bool cull() const { return cull_; }
-    PhongShader& program() { return *program_; }
 
 private:
     std::shared_ptr<PhongShader> program_;

@@ -45,6 +45,11 @@ std::shared_ptr<ITextureObject> texture_of_argb8(GlEngine& engine, std::vector<s
     return upload(engine, pixels, width, height);
 }
 
+std::shared_ptr<ITextureObject> texture_of_argb16(GlEngine& engine, std::vector<std::uint16_t> pixels,
+                                                  std::uint64_t width, std::uint64_t height) {
+    return upload(engine, pixels, width, height);
+}
+
 std::shared_ptr<ITextureObject> texture_of_argb_float(GlEngine& engine, std::vector<float> pixels,
                                                       std::uint64_t width, std::uint64_t height) {
     return upload(engine, pixels, width, height);

@@ -25,6 +25,9 @@ tavrel::ControlPointGrid random_grid(int columns, int rows, unsigned seed);
 // An 8-bit host image of ARGB pixels (alpha first) as a pooled texture.
 std::shared_ptr<tavrel::ITextureObject> texture_of_argb8(tavrel::GlEngine& engine, std::vector<std::uint8_t> pixels,
                                                          std::uint64_t width, std::uint64_t height);
+// The same for 16-bit ARGB pixels (the host's range 0..32768).
+std::shared_ptr<tavrel::ITextureObject> texture_of_argb16(tavrel::GlEngine& engine, std::vector<std::uint16_t> pixels,
+                                                          std::uint64_t width, std::uint64_t height);
 // The same for 32-bit float ARGB pixels.
 std::shared_ptr<tavrel::ITextureObject> texture_of_argb_float(tavrel::GlEngine& engine, std::vector<float> pixels,
                                                               std::uint64_t width, std::uint64_t height);

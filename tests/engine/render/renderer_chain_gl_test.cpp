@@ -172,7 +172,7 @@ struct DepthScene {
     static constexpr double kDistance = 2.0;
     RenderArguments arguments;
 
-    explicit DepthScene(bool flipped = false, double focus = std::sqrt(6.0)) {
+    explicit DepthScene(double focus = std::sqrt(6.0)) {
         arguments.camera->projection.set_identity();
         tavrel::frustum_matrix(-1, 1, -1, 1, 1, 10, arguments.camera->projection);
         arguments.camera->view.set_identity();
@@ -181,12 +181,8 @@ struct DepthScene {
         arguments.camera->inverse_view.translate(0, 0, kDistance);
         arguments.camera->focus = focus;
         arguments.camera->frame_width = arguments.camera->frame_height = kSize;
-        tavrel::Matrix4d mirror;
-        mirror.set_identity();
-        if (flipped) mirror.scale(-1, 1, 1);
-        auto root = std::make_shared<tavrel::ModelingTransformationNode>(mirror);
-        root->add_child(std::make_shared<tavrel::QuadNode>());
-        arguments.scene.add_render_pass(tavrel::RenderPass(root, tavrel::TextureSet()));
+        arguments.scene.add_render_pass(
+            tavrel::RenderPass(std::make_shared<tavrel::QuadNode>(), tavrel::TextureSet()));
     }
 };
 
@@ -212,51 +208,34 @@ void expect_depth_image(const std::vector<Rgba>& texels, float cue, float tolera
 }
 
 // 0.5 where the eye distance equals the focus distance; 0.75 at twice that
-// focus; none (black, opaque) at half of it.
+// focus; none (black, opaque) at half of it. Also through the whole pooled
+// depth-only tree: anti-aliasing, the view target and its copy.
 TEST(DepthRenderer, CueAgainstTheFocusDistance) {
     run_on_engine([](tavrel::GlEngine& engine) {
         reset_state();
         struct Case {
             double focus;
             float cue;
+            bool pooled_tree;
         };
         const double eye_distance = std::sqrt(6.0);
-        const Case cases[] = {{eye_distance, 0.5f}, {2 * eye_distance, 0.75f}, {eye_distance / 2, 0.0f}};
-        tavrel::DepthRenderer renderer(2, false);
+        const Case cases[] = {{eye_distance, 0.5f, false},
+                              {2 * eye_distance, 0.75f, false},
+                              {eye_distance / 2, 0.0f, false},
+                              {eye_distance, 0.5f, true}};
+        tavrel::DepthRenderer depth(2, false);
+        tavrel::RendererDescription description;
+        description.format_kind = 2;
+        description.depth_only = true;
+        description.antialiasing_samples = 4;
         for (const Case& c : cases) {
-            SCOPED_TRACE("focus " + std::to_string(c.focus));
-            DepthScene scene(false, c.focus);
+            SCOPED_TRACE("focus " + std::to_string(c.focus) + (c.pooled_tree ? ", pooled tree" : ""));
+            DepthScene scene(c.focus);
             auto destination = engine.request_render_target(kSize, kSize, 1, 2, false, 0, 1);
             fill(*destination, {0.3f, 0.3f, 0.3f, 0.3f});
-            scene.arguments.render(renderer, *destination);
+            if (c.pooled_tree) scene.arguments.render(*engine.request_renderer(description), *destination);
+            else scene.arguments.render(depth, *destination);
             expect_depth_image(read_rgba(*destination), c.cue, 1e-4f);
-        }
-        reset_state();
-    });
-}
-
-// Render mode 3 culls back faces; any other mode draws both sides. The
-// mirrored quad turns its back to the camera.
-TEST(DepthRenderer, CullingOfBackFaces) {
-    run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
-        struct Case {
-            bool cull;
-            bool flipped;
-            bool drawn;
-        };
-        const Case cases[] = {{false, false, true}, {false, true, true}, {true, false, true}, {true, true, false}};
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.cull ? "culling" : "two-sided") + (c.flipped ? ", back face" : ", front face"));
-            DepthScene scene(c.flipped);
-            auto destination = engine.request_render_target(kSize, kSize, 1, 2, true, 0, 1);
-            tavrel::DepthRenderer renderer(2, c.cull);
-            EXPECT_EQ(renderer.cull(), c.cull);
-            scene.arguments.render(renderer, *destination);
-            const Rgba centre = read_rgba(*destination)[32 * kSize + 32];
-            EXPECT_EQ(centre[0], c.drawn ? 1.0f : 0.0f);
-            EXPECT_EQ(glIsEnabled(GL_CULL_FACE), c.cull ? GL_TRUE : GL_FALSE);
-            EXPECT_EQ(glIsEnabled(GL_VERTEX_PROGRAM_TWO_SIDE), c.cull ? GL_FALSE : GL_TRUE);
         }
         reset_state();
     });
@@ -380,25 +359,6 @@ TEST(RendererChain, AbortLeavesTheDestinationUntouched) {
             scene.arguments.render(*c.renderer, *destination);
             for (const Rgba& texel : read_rgba(*destination)) ASSERT_EQ(texel, marker);
         }
-        reset_state();
-    });
-}
-
-// The whole tree from the engine's pool: the depth cue reaches the
-// destination through multisampling, the view target and the copy.
-TEST(RendererChain, DepthOnlyTreeRendersTheCue) {
-    run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
-        tavrel::RendererDescription description;
-        description.format_kind = 2;
-        description.depth_only = true;
-        description.antialiasing_samples = 4;
-        auto renderer = engine.request_renderer(description);
-        DepthScene scene;
-        auto destination = engine.request_render_target(kSize, kSize, 1, 2, false, 0, 1);
-        fill(*destination, {0.3f, 0.3f, 0.3f, 0.3f});
-        scene.arguments.render(*renderer, *destination);
-        expect_depth_image(read_rgba(*destination), 0.5f, 1e-4f);
         reset_state();
     });
 }
