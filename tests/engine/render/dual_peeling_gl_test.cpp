@@ -33,34 +33,6 @@ using tavrel::GlEngine;
 
 constexpr int kSize = 64;
 
-std::vector<Rgba> read_rgba(const tavrel::RenderTarget& target) {
-    std::vector<Rgba> texels(static_cast<std::size_t>(target.width() * target.height()));
-    glBindTexture(GL_TEXTURE_2D, target.textures.at(0)->gl_name());
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    return texels;
-}
-
-// A 2 x 2 float texture of one colour in host order (alpha first).
-std::shared_ptr<tavrel::TextureObject> plain_texture(const Rgba& host_colour) {
-    tavrel::TextureDescription description;
-    description.target = GL_TEXTURE_2D;
-    description.format_kind = 2;
-    description.channel_layout = 2;
-    description.width = 2;
-    description.height = 2;
-    description.external_format = GL_RGBA;
-    description.pixel_type = GL_FLOAT;
-    description.wrap_mode = 1;
-    auto texture = std::make_shared<tavrel::TextureObject>(description);
-    const std::vector<Rgba> texels(4, host_colour);
-    glBindTexture(GL_TEXTURE_2D, texture->gl_name());
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 2, 2, GL_RGBA, GL_FLOAT, texels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return texture;
-}
-
 struct Quad {
     tavrel::Matrix4d placement;
     Rgba texture;  // host order

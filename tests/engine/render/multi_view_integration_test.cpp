@@ -92,16 +92,6 @@ void draw_edge(double edge_x, const tavrel::IVirtualCameraParameters& camera) {
     glRectd(-8.0, -8.0, edge_x, kSize + 8.0);
 }
 
-std::vector<Rgba> read_target(IRenderTarget& target) {
-    std::vector<Rgba> pixels(std::size_t(target.width() * target.height()));
-    glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, target.gl_name());
-    glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
-    glReadPixels(0, 0, GLsizei(target.width()), GLsizei(target.height()), GL_RGBA, GL_FLOAT, pixels.data());
-    glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, 0);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    return pixels;
-}
-
 ViewSampleSet samples(std::size_t count, bool lens) {
     ViewSampleSet set;
     (lens ? tavrel::dof_view_samples : tavrel::aa_view_samples)(count, set);
@@ -152,7 +142,7 @@ TEST(MultiViewIntegration, OffsetsWeightsAndSteps) {
             }
             EXPECT_EQ(abort->steps, steps);
             EXPECT_EQ(camera->sub_x + camera->sub_y + camera->lens_x + camera->lens_y, 0.0);
-            for (const Rgba& p : read_target(*destination))
+            for (const Rgba& p : read_rgba(*destination))
                 ASSERT_TRUE(near(p, c.average, 1e-6f)) << to_string(p);
         }
     });
@@ -172,7 +162,7 @@ TEST(MultiViewIntegration, AbortSeenFirstLeavesTheDestination) {
         args.render(multi, *destination);
         EXPECT_TRUE(child->offsets.empty());
         EXPECT_TRUE(abort->steps.empty());
-        for (const Rgba& p : read_target(*destination))
+        for (const Rgba& p : read_rgba(*destination))
             ASSERT_TRUE(near(p, {0.5f, 0.25f, 0.125f, 0.75f}, 0.0f)) << to_string(p);
     });
     EXPECT_THROW(tavrel::MultiViewIntegrationRenderer(ViewSampleSet(), nullptr), std::invalid_argument);
@@ -195,12 +185,14 @@ TEST(MultiViewIntegration, JitteredEdgeCoverageInQuarters) {
         auto destination = engine.request_render_target(kSize, kSize, 1, 2, true, 0, 1);
         args.render(multi, *destination);
 
-        const std::vector<Rgba> pixels = read_target(*destination);
+        const std::vector<Rgba> pixels = read_rgba(*destination);
         for (int x = 0; x < kSize; ++x) {
             int covering = 0;
             for (double dx : {-0.208147, 0.203849, -0.292626, 0.296924}) covering += x + 0.5 < 32.25 + dx;
             const Rgba wanted = covering == 0 ? Rgba{0, 0, 0, 0} : Rgba{covering / 4.0f, 0.8f, 0.6f, 0.4f};
-            if (x == 32) EXPECT_EQ(covering, 1);
+            if (x == 32) {
+                EXPECT_EQ(covering, 1);
+            }
             for (int y = 0; y < kSize; ++y)
                 ASSERT_TRUE(near(pixels[std::size_t(y * kSize + x)], wanted, 1e-5f)) << x << "," << y;
         }
@@ -229,7 +221,7 @@ TEST(MultiViewIntegration, UnblurredLensViewsEqualASingleView) {
         EXPECT_EQ(abort->steps, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
         auto many = engine.request_render_target(kSize, kSize, 1, 2, true, 0, 1);
         args.render(multi, *many);
-        const std::vector<Rgba> a = read_target(*one), b = read_target(*many);
+        const std::vector<Rgba> a = read_rgba(*one), b = read_rgba(*many);
         for (std::size_t i = 0; i < a.size(); ++i) ASSERT_TRUE(near(a[i], b[i], 1e-6f)) << i;
     });
 }
