@@ -307,6 +307,11 @@ typedef struct PF_EventExtra {
     int32_t evt_out_flags;
 } PF_EventExtra;
 
+/* The extra block of PF_Cmd_USER_CHANGED_PARAM. */
+typedef struct PF_UserChangedParamExtra {
+    int32_t param_index;
+} PF_UserChangedParamExtra;
+
 /* Arbitrary-data parameters: the callback selectors and their argument
  * blocks. Each block starts with the parameter's refcon. */
 enum {

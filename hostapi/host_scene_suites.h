@@ -4,18 +4,15 @@
 #ifndef TAVREL_HOSTAPI_HOST_SCENE_SUITES_H
 #define TAVREL_HOSTAPI_HOST_SCENE_SUITES_H
 
-#include "hostapi/host_types.h"
+#include "hostapi/host_suites.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-typedef struct AEGP_LayerOpaque* AEGP_LayerH;
 typedef struct AEGP_CompOpaque* AEGP_CompH;
 typedef struct AEGP_ItemOpaque* AEGP_ItemH;
 typedef struct AEGP_FootageOpaque* AEGP_FootageH;
-typedef struct AEGP_EffectRefOpaque* AEGP_EffectRefH;
-typedef struct AEGP_StreamRefOpaque* AEGP_StreamRefH;
 
 /* Layer object types: light is fixed by the protocol, the others are ours. */
 enum {
@@ -58,7 +55,7 @@ typedef uint32_t AEGP_FootageSignature;
     ((AEGP_FootageSignature)(((uint32_t)(a) << 24) | ((uint32_t)(b) << 16) | ((uint32_t)(c) << 8) | (uint32_t)(d)))
 #define AEGP_FootageSignature_SOLID AEGP_FOOTAGE_SIGNATURE('S', 'o', 'l', 'i')
 
-/* Layer stream numbers: fixed by the protocol. */
+/* Layer stream numbers (AEGP_LayerStream): fixed by the protocol. */
 enum {
     AEGP_LayerStream_ANCHORPOINT = 0,
     AEGP_LayerStream_POSITION = 1,
@@ -77,42 +74,7 @@ enum {
     AEGP_LayerStream_SHADOW_DIFFUSION = 21,
     AEGP_LayerStream_CASTS_SHADOWS = 28
 };
-typedef int32_t AEGP_LayerStream;
 
-/* Time modes of a stream read: ours. */
-enum { AEGP_LTimeMode_LayerTime = 0, AEGP_LTimeMode_CompTime = 1 };
-typedef int32_t AEGP_LTimeMode;
-
-typedef struct AEGP_TwoDVal { double x, y; } AEGP_TwoDVal;
-typedef struct AEGP_ThreeDVal { double x, y, z; } AEGP_ThreeDVal;
-typedef struct AEGP_ColorVal { double alphaF, redF, greenF, blueF; } AEGP_ColorVal;
-
-typedef union AEGP_StreamVal {
-    double one_d;
-    AEGP_TwoDVal two_d;
-    AEGP_ThreeDVal three_d;
-    AEGP_ColorVal color;
-} AEGP_StreamVal;
-
-/* A value read from a stream; the host keeps a record of it until it is
- * disposed, found again through host_ref. */
-typedef struct AEGP_StreamValue {
-    AEGP_StreamRefH streamH;
-    AEGP_StreamVal val;
-    void* host_ref;
-} AEGP_StreamValue;
-
-#define kAEGPPFInterfaceSuite "AEGP PF Interface Suite"
-#define kAEGPPFInterfaceSuiteVersion1 1 /* ours */
-typedef struct AEGP_PFInterfaceSuite1 {
-    A_Err (*AEGP_GetEffectLayer)(PF_ProgPtr effect_ref, AEGP_LayerH* layer);
-    A_Err (*AEGP_GetNewEffectForEffect)(AEGP_PluginID plugin_id, PF_ProgPtr effect_ref,
-                                        AEGP_EffectRefH* effect);
-    A_Err (*AEGP_ConvertEffectToCompTime)(PF_ProgPtr effect_ref, int32_t what_time, uint32_t time_scale,
-                                          A_Time* comp_time);
-    /* The camera is null when the composition has none. */
-    A_Err (*AEGP_GetEffectCamera)(PF_ProgPtr effect_ref, const A_Time* comp_time, AEGP_LayerH* camera);
-} AEGP_PFInterfaceSuite1;
 
 #define kAEGPLayerSuite "AEGP Layer Suite"
 #define kAEGPLayerSuiteVersion8 8 /* ours */
@@ -159,22 +121,6 @@ typedef struct AEGP_CameraSuite2 {
 typedef struct AEGP_LightSuite2 {
     A_Err (*AEGP_GetLightType)(AEGP_LayerH light, AEGP_LightType* type);
 } AEGP_LightSuite2;
-
-#define kAEGPStreamSuite "AEGP Stream Suite"
-#define kAEGPStreamSuiteVersion5 5 /* ours */
-typedef struct AEGP_StreamSuite5 {
-    A_Err (*AEGP_GetNewLayerStream)(AEGP_PluginID plugin_id, AEGP_LayerH layer, AEGP_LayerStream which,
-                                    AEGP_StreamRefH* stream);
-    A_Err (*AEGP_GetNewEffectStreamByIndex)(AEGP_PluginID plugin_id, AEGP_EffectRefH effect, A_long index,
-                                            AEGP_StreamRefH* stream);
-    A_Err (*AEGP_GetNewStreamValue)(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, AEGP_LTimeMode time_mode,
-                                    const A_Time* time, A_Boolean pre_expression, AEGP_StreamValue* value);
-    A_Err (*AEGP_DisposeStreamValue)(AEGP_StreamValue* value);
-    A_Err (*AEGP_DisposeStream)(AEGP_StreamRefH stream);
-    A_Err (*AEGP_IsStreamTimevarying)(AEGP_StreamRefH stream, A_Boolean* varying);
-    A_Err (*AEGP_SetExpressionState)(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, A_Boolean on);
-    A_Err (*AEGP_SetExpression)(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, const char* text);
-} AEGP_StreamSuite5;
 
 #ifdef __cplusplus
 }

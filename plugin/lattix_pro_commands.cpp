@@ -3,6 +3,7 @@
 #include "plugin/effect_commands.h"
 #include "plugin/life_cycle.h"
 #include "plugin/lattix_pro_params.h"
+#include "plugin/param_reactions.h"
 #include "plugin/smart_pre_render.h"
 
 namespace tavrel {
@@ -19,6 +20,8 @@ CommandDispatcher build_lattix_pro_commands() {
     d.add(PF_Cmd_SEQUENCE_SETDOWN, sequence_setdown);
     d.add(PF_Cmd_SEQUENCE_RESETUP, sequence_resetup);
     d.add(PF_Cmd_ARBITRARY_CALLBACK, arbitrary_callback);
+    d.add(PF_Cmd_USER_CHANGED_PARAM, user_changed_param);
+    d.add(PF_Cmd_UPDATE_PARAMS_UI, update_param_ui);
     d.add(PF_Cmd_SMART_PRE_RENDER, smart_pre_render);
     return d;
 }

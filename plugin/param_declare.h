@@ -14,10 +14,18 @@
 
 namespace tavrel {
 
-// Whole numbers and decimals in the host's 16.16 fixed point.
-constexpr PF_Fixed to_fixed(double v) {
-    return PF_Fixed(v * 65536.0 + (v < 0 ? -0.5 : 0.5));
+// v in the host's 16.16 fixed point, rounded half away from zero and held
+// to the 32-bit range; NaN gives 0.
+constexpr PF_Fixed float_to_fixed(double v) {
+    const double scaled = v * 65536.0 + (v < 0 ? -0.5 : 0.5);
+    if (!(scaled == scaled)) return 0;
+    if (scaled >= 2147483647.0) return INT32_MAX;
+    if (scaled <= -2147483648.0) return INT32_MIN;
+    return PF_Fixed(scaled);
 }
+
+// Whole numbers and decimals in the host's 16.16 fixed point.
+constexpr PF_Fixed to_fixed(double v) { return float_to_fixed(v); }
 
 // Declares one fixed-point slider; every value is 16.16. Throws
 // PFErrException when the host refuses the declaration.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hostapi/host_effect.h"
+#include "hostapi/host_param_suites.h"
 #include "hostapi/host_scene_suites.h"
 #include "hostapi/host_world_suites.h"
 #include "plugin/plugin_errors.h"
@@ -59,15 +60,16 @@ public:
     const PF_AdvAppSuite2& adv_app_suite() { return adv_app_.get(); }
     const PF_WorldTransformSuite1& world_transform_suite() { return world_transform_.get(); }
     const PF_FillMatteSuite2& fill_matte_suite() { return fill_matte_.get(); }
-    // The scene: the effect's layer and camera, layers, comps, items,
-    // footage, lights and streams.
+    const PF_ParamUtilsSuite1& param_utils_suite() { return param_utils_.get(); }
     const AEGP_PFInterfaceSuite1& pf_interface_suite() { return pf_interface_.get(); }
+    const AEGP_StreamSuite1& stream_suite() { return stream_.get(); }
+    const AEGP_EffectSuite1& effect_suite() { return effect_.get(); }
+    // The scene: layers, compositions, items, footage and lights.
     const AEGP_LayerSuite8& layer_suite() { return layer_.get(); }
     const AEGP_CompSuite10& comp_suite() { return comp_.get(); }
     const AEGP_ItemSuite9& item_suite() { return item_.get(); }
     const AEGP_FootageSuite5& footage_suite() { return footage_.get(); }
     const AEGP_LightSuite2& light_suite() { return light_.get(); }
-    const AEGP_StreamSuite5& stream_suite() { return stream_.get(); }
 
 private:
     const SPBasicSuite* basic_;
@@ -79,13 +81,16 @@ private:
     SuiteHolder<PF_WorldTransformSuite1> world_transform_{basic_, kPFWorldTransformSuite,
                                                           kPFWorldTransformSuiteVersion1};
     SuiteHolder<PF_FillMatteSuite2> fill_matte_{basic_, kPFFillMatteSuite, kPFFillMatteSuiteVersion2};
-    SuiteHolder<AEGP_PFInterfaceSuite1> pf_interface_{basic_, kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1};
+    SuiteHolder<PF_ParamUtilsSuite1> param_utils_{basic_, kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1};
+    SuiteHolder<AEGP_PFInterfaceSuite1> pf_interface_{basic_, kAEGPPFInterfaceSuite,
+                                                      kAEGPPFInterfaceSuiteVersion1};
+    SuiteHolder<AEGP_StreamSuite1> stream_{basic_, kAEGPStreamSuite, kAEGPStreamSuiteVersion1};
+    SuiteHolder<AEGP_EffectSuite1> effect_{basic_, kAEGPEffectSuite, kAEGPEffectSuiteVersion1};
     SuiteHolder<AEGP_LayerSuite8> layer_{basic_, kAEGPLayerSuite, kAEGPLayerSuiteVersion8};
     SuiteHolder<AEGP_CompSuite10> comp_{basic_, kAEGPCompSuite, kAEGPCompSuiteVersion10};
     SuiteHolder<AEGP_ItemSuite9> item_{basic_, kAEGPItemSuite, kAEGPItemSuiteVersion9};
     SuiteHolder<AEGP_FootageSuite5> footage_{basic_, kAEGPFootageSuite, kAEGPFootageSuiteVersion5};
     SuiteHolder<AEGP_LightSuite2> light_{basic_, kAEGPLightSuite, kAEGPLightSuiteVersion2};
-    SuiteHolder<AEGP_StreamSuite5> stream_{basic_, kAEGPStreamSuite, kAEGPStreamSuiteVersion5};
 };
 
 }  // namespace tavrel

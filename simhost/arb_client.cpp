@@ -11,8 +11,25 @@ namespace {
 constexpr int32_t kGridParamId = 1234;
 }  // namespace
 
+const PF_ParamDef* ArbClient::declared() const {
+    for (int32_t i = 1; i < host_.params().count(); ++i) {
+        const PF_ParamDef& d = host_.params().at(i).def;
+        if (d.param_type == PF_Param_ARBITRARY_DATA) return &d;
+    }
+    return nullptr;
+}
+
+void* ArbClient::refcon() const {
+    if (refcon_set_) return refcon_;
+    const PF_ParamDef* d = declared();
+    return d != nullptr ? d->u.arb_d.refconPV : refcon_;
+}
+
 CallResult ArbClient::run(PF_ArbParamsExtra& extra) {
-    extra.id = kGridParamId;
+    const PF_ParamDef* d = declared();
+    extra.id = d != nullptr ? d->u.arb_d.id : kGridParamId;
+    // Every argument block starts with the refcon.
+    extra.u.new_func_params.refconPV = refcon();
     return host_.call(PF_Cmd_ARBITRARY_CALLBACK, nullptr, nullptr, &extra);
 }
 
@@ -24,7 +41,7 @@ ArbClient::Made ArbClient::make_new() {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_NEW_FUNC;
     Made m;
-    e.u.new_func_params = {refcon_, &m.handle};
+    e.u.new_func_params = {nullptr, &m.handle};
     m.call = run(e);
     adopt(m.handle);
     return m;
@@ -33,7 +50,7 @@ ArbClient::Made ArbClient::make_new() {
 CallResult ArbClient::dispose(PF_Handle h) {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_DISPOSE_FUNC;
-    e.u.dispose_func_params = {refcon_, h};
+    e.u.dispose_func_params = {nullptr, h};
     return run(e);
 }
 
@@ -41,7 +58,7 @@ ArbClient::Made ArbClient::copy(PF_Handle source) {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_COPY_FUNC;
     Made m;
-    e.u.copy_func_params = {refcon_, source, &m.handle};
+    e.u.copy_func_params = {nullptr, source, &m.handle};
     m.call = run(e);
     adopt(m.handle);
     return m;
@@ -50,14 +67,14 @@ ArbClient::Made ArbClient::copy(PF_Handle source) {
 CallResult ArbClient::flat_size(PF_Handle h, A_u_long* size) {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_FLAT_SIZE_FUNC;
-    e.u.flat_size_func_params = {refcon_, h, size};
+    e.u.flat_size_func_params = {nullptr, h, size};
     return run(e);
 }
 
 CallResult ArbClient::flatten(PF_Handle h, void* buffer, A_u_long size) {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_FLATTEN_FUNC;
-    e.u.flatten_func_params = {refcon_, h, size, buffer};
+    e.u.flatten_func_params = {nullptr, h, size, buffer};
     return run(e);
 }
 
@@ -65,7 +82,7 @@ ArbClient::Made ArbClient::unflatten(const void* bytes, A_u_long size) {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_UNFLATTEN_FUNC;
     Made m;
-    e.u.unflatten_func_params = {refcon_, size, bytes, &m.handle};
+    e.u.unflatten_func_params = {nullptr, size, bytes, &m.handle};
     m.call = run(e);
     adopt(m.handle);
     return m;
@@ -75,7 +92,7 @@ ArbClient::Made ArbClient::interpolate(PF_Handle left, PF_Handle right, double t
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_INTERP_FUNC;
     Made m;
-    e.u.interp_func_params = {refcon_, left, right, t, &m.handle};
+    e.u.interp_func_params = {nullptr, left, right, t, &m.handle};
     m.call = run(e);
     adopt(m.handle);
     return m;
@@ -84,28 +101,27 @@ ArbClient::Made ArbClient::interpolate(PF_Handle left, PF_Handle right, double t
 CallResult ArbClient::compare(PF_Handle a, PF_Handle b, PF_ArbCompareResult* result) {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_COMPARE_FUNC;
-    e.u.compare_func_params = {refcon_, a, b, result};
+    e.u.compare_func_params = {nullptr, a, b, result};
     return run(e);
 }
 
 CallResult ArbClient::print_size(A_u_long* size) {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_PRINT_SIZE_FUNC;
-    e.u.print_size_func_params = {refcon_, nullptr, 0, size};
+    e.u.print_size_func_params = {nullptr, nullptr, 0, size};
     return run(e);
 }
 
 CallResult ArbClient::print(char* buffer, A_u_long size) {
     PF_ArbParamsExtra e{};
     e.which_function = PF_Arbitrary_PRINT_FUNC;
-    e.u.print_func_params = {refcon_, nullptr, 0, size, buffer};
+    e.u.print_func_params = {nullptr, nullptr, 0, size, buffer};
     return run(e);
 }
 
 CallResult ArbClient::bare(PF_FunctionSelector selector) {
     PF_ArbParamsExtra e{};
     e.which_function = selector;
-    e.u.new_func_params.refconPV = refcon_;
     return run(e);
 }
 

@@ -16,8 +16,15 @@ public:
     // The refcon the grid parameter is declared with.
     static void* grid_refcon() { return reinterpret_cast<void*>(uintptr_t(0xdeadbeef)); }
 
-    explicit ArbClient(Host& host, void* refcon = grid_refcon()) : host_(host), refcon_(refcon) {}
-    void set_refcon(void* refcon) { refcon_ = refcon; }
+    // Sends the refcon and id the effect declared for its arbitrary-data
+    // parameter once it has declared one, grid_refcon() and 1234 before.
+    explicit ArbClient(Host& host) : host_(host) {}
+    ArbClient(Host& host, void* refcon) : host_(host), refcon_(refcon), refcon_set_(true) {}
+    // From now on every call sends this refcon, declared or not.
+    void set_refcon(void* refcon) {
+        refcon_ = refcon;
+        refcon_set_ = true;
+    }
 
     // A command's result and the handle it handed back in its out-argument
     // (owned by the host from then on, also after a failure).
@@ -46,9 +53,13 @@ public:
 private:
     CallResult run(PF_ArbParamsExtra& extra);
     void adopt(PF_Handle h);
+    // The declared parameter's definition, if there is one.
+    const PF_ParamDef* declared() const;
+    void* refcon() const;
 
     Host& host_;
-    void* refcon_;
+    void* refcon_ = grid_refcon();
+    bool refcon_set_ = false;
 };
 
 }  // namespace simhost

@@ -172,6 +172,8 @@ Host::Host() {
     suites_.add(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1, &DrawbotRecorder::supplier_suite());
     suites_.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &DrawbotRecorder::surface_suite());
     suites_.add(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &DrawbotRecorder::path_suite());
+    ParamUIRecorder::add_suites(suites_);
+    EffectStreams::add_suites(suites_);
     add_scene_suites(suites_);
     Worlds::add_suites(suites_);
 
@@ -246,6 +248,8 @@ void Host::check_after(PF_Cmd cmd) {
     for (const auto& s : drawbot_.unreleased()) violations_.push_back(where + "drawing object " + s);
     for (const auto& s : handles_.take_misuse()) violations_.push_back(where + s);
     for (const auto& s : handles_.locked()) violations_.push_back(where + s);
+    for (const auto& s : effect_streams_.take_outstanding()) violations_.push_back(where + s);
+    for (const auto& s : effect_streams_.take_misuse()) violations_.push_back(where + s);
     for (const auto& s : render_.end_of_command()) violations_.push_back(where + s);
     for (const auto& s : streams_.undisposed()) violations_.push_back(where + s);
     for (const auto& s : worlds_.undisposed()) violations_.push_back(where + s);

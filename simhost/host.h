@@ -11,8 +11,10 @@
 
 #include "hostapi/host_effect.h"
 #include "simhost/drawbot_recorder.h"
+#include "simhost/effect_streams.h"
 #include "simhost/handle_heap.h"
 #include "simhost/param_store.h"
+#include "simhost/param_utils.h"
 #include "simhost/plugin_library.h"
 #include "simhost/render_session.h"
 #include "simhost/scene.h"
@@ -67,6 +69,10 @@ public:
     HandleHeap& handles() { return handles_; }
     // The parameters of the last parameter set-up.
     ParamStore& params() { return params_; }
+    // The interface updates the effect made.
+    ParamUIRecorder& param_ui() { return param_ui_; }
+    // Effect references and effect streams handed out.
+    EffectStreams& effect_streams() { return effect_streams_; }
     // The composition the effect sits in, and what the effect holds of it.
     Scene& scene() { return scene_; }
     StreamBook& streams() { return streams_; }
@@ -99,6 +105,8 @@ private:
 
     SuiteRegistry suites_;
     DrawbotRecorder drawbot_;
+    ParamUIRecorder param_ui_;
+    EffectStreams effect_streams_;
     HandleHeap handles_;
     SPBasicSuite basic_{};
     PF_UtilCallbacks utils_{};

@@ -10,9 +10,11 @@
 #include <iterator>
 
 #include "simhost/arb_client.h"
+#include "simhost/effect_instance.h"
 #include "simhost/flat_grid.h"
 #include "simhost/host.h"
 #include "simhost/simhost_error.h"
+#include "simhost/user_edits.h"
 
 namespace {
 
@@ -27,8 +29,13 @@ void usage() {
                  "  params PLUGIN.so  the declared parameters, one line each from index 1:\n"
                  "                    index, name, type, disk id, flags, settings (tab-separated)\n"
                  "  grid  PLUGIN.so [--columns C --rows R] [--load F.kztq] [--save F.kztq]\n"
+                 "                 [--set NAME=VALUE]...\n"
                  "                    the grid value: columns, rows, then per point its flag and\n"
-                 "                    five handles (active selected x y z); saved flattened\n");
+                 "                    five handles (active selected x y z); saved flattened.\n"
+                 "                    Each --set is a user's edit of an instance on a 640 x 480\n"
+                 "                    layer (NAME a parameter's name or index); then the\n"
+                 "                    parameters whose values changed and the interface updates\n"
+                 "                    the edits made follow the grid\n");
 }
 
 // A strict host fails the run when the effect broke a rule, even if the
@@ -117,10 +124,95 @@ void print_grid(const std::vector<uint8_t>& flat) {
     }
 }
 
+// The layer an edited instance is applied to.
+constexpr int32_t kLayerWidth = 640;
+constexpr int32_t kLayerHeight = 480;
+
+void require_call(const simhost::CallResult& r, const char* what) {
+    if (r.err != 0 || !r.message.empty())
+        throw simhost::SimhostError(std::string(what) + " failed with error " + std::to_string(r.err) +
+                                    (r.message.empty() ? "" : ": " + r.message));
+}
+
+// Sets up the effect and an instance whose grid is `value` (taken over),
+// makes the edits as a user would, and prints the grid, the parameters whose
+// values the edits changed and the interface updates they caused.
+void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::string>& edits,
+               std::vector<uint8_t>* flat) {
+    host.in_data().width = kLayerWidth;
+    host.in_data().height = kLayerHeight;
+    simhost::ArbClient arb(host);
+    const simhost::CallResult global = host.call(PF_Cmd_GLOBAL_SETUP);
+    if (global.err != 0) {
+        arb.dispose(value);
+        require_call(global, "GLOBAL_SETUP");
+    }
+    // Editing needs no rendering, so an engine that could not start is only
+    // reported.
+    if (!global.message.empty()) std::fprintf(stderr, "simhost: GLOBAL_SETUP reported: %s\n", global.message.c_str());
+    // The global state (with its rendering thread) goes before the library
+    // does, also when an edit is refused.
+    struct GlobalSetDown {
+        simhost::Host& host;
+        bool done = false;
+        void now() {
+            done = true;
+            require_call(host.call(PF_Cmd_GLOBAL_SETDOWN), "GLOBAL_SETDOWN");
+        }
+        ~GlobalSetDown() {
+            if (!done) host.call(PF_Cmd_GLOBAL_SETDOWN);
+        }
+    } global_set_down{host};
+    const simhost::CallResult params = host.call(PF_Cmd_PARAMS_SETUP);
+    if (params.err != 0 || !params.message.empty()) arb.dispose(value);
+    require_call(params, "PARAMS_SETUP");
+    int32_t grid_index = 0;
+    for (int32_t i = 1; i < host.params().count() && grid_index == 0; ++i)
+        if (host.params().at(i).def.param_type == PF_Param_ARBITRARY_DATA) grid_index = i;
+    {
+        simhost::EffectInstance instance(host, value);
+        std::vector<simhost::UserEdit> parsed;
+        for (const auto& e : edits) parsed.push_back(simhost::parse_user_edit(host.params(), e));
+        require_call(instance.set_up(), "SEQUENCE_SETUP");
+
+        simhost::ParamValues& values = instance.values();
+        std::vector<simhost::ParamValue> before;
+        for (int32_t i = 0; i < values.count(); ++i)
+            before.push_back(i == grid_index ? simhost::ParamValue{} : values.stored(i));
+        const simhost::ArbClient::Made grid_before = arb.copy(values.stored(grid_index).arb);
+        require_call(grid_before.call, "COPY");
+        host.param_ui().clear();
+
+        for (const auto& e : parsed) require_call(instance.edit(e.index, e.value), "the edit");
+
+        *flat = arb.save(values.stored(grid_index).arb);
+        print_grid(*flat);
+        std::printf("layer %d x %d\n", kLayerWidth, kLayerHeight);
+        PF_ArbCompareResult same = PF_ArbCompare_EQUAL;
+        const simhost::CallResult compared = arb.compare(grid_before.handle, values.stored(grid_index).arb, &same);
+        arb.dispose(grid_before.handle);
+        require_call(compared, "COMPARE");
+        for (int32_t i = 1; i < values.count(); ++i) {
+            const PF_ParamDef& d = host.params().at(i).def;
+            const bool changed = i == grid_index ? same != PF_ArbCompare_EQUAL
+                                                 : !simhost::same_value(d.param_type, before[size_t(i)], values.stored(i));
+            if (!changed) continue;
+            const std::string text = simhost::format_param_value(host.params(), i, values.stored(i));
+            std::printf("changed\t%d\t%s%s%s\n", i, d.name, text.empty() ? "" : "\t", text.c_str());
+        }
+        for (const auto& u : host.param_ui().updates())
+            std::printf("ui\t%d\t%s\tui_flags 0x%x\tflags 0x%x\n", u.index, host.params().at(u.index).def.name,
+                        unsigned(u.ui_flags), unsigned(u.flags));
+        require_call(instance.set_down(), "SEQUENCE_SETDOWN");
+    }
+    global_set_down.now();
+}
+
 int verb_grid(const Args& args) {
     if (args.empty()) throw simhost::SimhostError("grid takes a plug-in path");
     int columns = 0, rows = 0;
     std::string load, save;
+    std::vector<std::string> edits;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
@@ -129,6 +221,7 @@ int verb_grid(const Args& args) {
         else if (a == "--rows") rows = std::stoi(v);
         else if (a == "--load") load = v;
         else if (a == "--save") save = v;
+        else if (a == "--set") edits.push_back(v);
         else throw simhost::SimhostError("unknown option " + a);
     }
     if ((columns != 0) != (rows != 0)) throw simhost::SimhostError("--columns and --rows go together");
@@ -162,9 +255,15 @@ int verb_grid(const Args& args) {
             std::fprintf(stderr, "simhost: %s reported: %s\n", what, value.call.message.c_str());
         if (value.call.message == "Invalid parameter file.") status = 1;
     }
-    if (status == 0) {
+    if (status == 0 && !edits.empty()) {
+        PF_Handle h = value.handle;
+        value.handle = nullptr;
+        run_edits(host, h, edits, &flat);
+    } else if (status == 0) {
         flat = arb.save(value.handle);
         print_grid(flat);
+    }
+    if (status == 0) {
         if (!save.empty()) {
             std::ofstream f(save, std::ios::binary);
             f.write(reinterpret_cast<const char*>(flat.data()), std::streamsize(flat.size()));

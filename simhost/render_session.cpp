@@ -1,6 +1,7 @@
 #include "simhost/render_session.h"
 
 #include "simhost/host.h"
+#include "simhost/simhost_error.h"
 
 namespace simhost {
 namespace {
@@ -59,11 +60,19 @@ std::unique_ptr<OwnedWorld> RenderSession::make_input(int32_t width, int32_t hei
 }
 
 PF_Err RenderSession::arb_call(PF_ArbParamsExtra& extra) {
+    PF_EntryPointFunc entry = nullptr;
+    try {
+        entry = host_.plugin().entry();
+    } catch (const SimhostError& e) {
+        // Never let the host's own failure travel back through the effect.
+        violations_.push_back(std::string("arbitrary data without an effect to handle it: ") + e.what());
+        return kBadParam;
+    }
     PF_InData in = host_.in_data();
     PF_OutData out{};
     out.global_data = in.global_data;
     out.sequence_data = in.sequence_data;
-    return host_.plugin().entry()(PF_Cmd_ARBITRARY_CALLBACK, &in, &out, nullptr, nullptr, &extra);
+    return entry(PF_Cmd_ARBITRARY_CALLBACK, &in, &out, nullptr, nullptr, &extra);
 }
 
 void RenderSession::close(OpenCheckout& c) {

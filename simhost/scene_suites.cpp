@@ -13,33 +13,6 @@ double seconds(const A_Time& t) { return t.scale == 0 ? 0.0 : double(t.value) / 
 
 bool is_effect(PF_ProgPtr effect_ref) { return effect_ref == Host::current().in_data().effect_ref; }
 
-A_Err get_effect_layer(PF_ProgPtr effect_ref, AEGP_LayerH* layer) {
-    Host& host = Host::current();
-    if (A_Err e = host.suites().fault("AEGP_GetEffectLayer")) return e;
-    if (!is_effect(effect_ref) || layer == nullptr) return kBadParam;
-    *layer = host.scene().handle(host.scene().effect_layer());
-    return 0;
-}
-
-A_Err convert_effect_to_comp_time(PF_ProgPtr effect_ref, int32_t what_time, uint32_t time_scale,
-                                  A_Time* comp_time) {
-    Host& host = Host::current();
-    if (A_Err e = host.suites().fault("AEGP_ConvertEffectToCompTime")) return e;
-    if (!is_effect(effect_ref) || comp_time == nullptr || time_scale == 0) return kBadParam;
-    comp_time->value = what_time + int32_t(std::lround(host.scene().in_point * double(time_scale)));
-    comp_time->scale = time_scale;
-    return 0;
-}
-
-A_Err get_effect_camera(PF_ProgPtr effect_ref, const A_Time* comp_time, AEGP_LayerH* camera) {
-    Host& host = Host::current();
-    if (A_Err e = host.suites().fault("AEGP_GetEffectCamera")) return e;
-    if (!is_effect(effect_ref) || comp_time == nullptr || camera == nullptr) return kBadParam;
-    SceneLayer* c = host.scene().active_camera();
-    *camera = c ? host.scene().handle(*c) : nullptr;
-    return 0;
-}
-
 SceneLayer* layer_of(AEGP_LayerH layer) { return Host::current().scene().find(layer); }
 
 A_Err get_layer_parent_comp(AEGP_LayerH layer, AEGP_CompH* comp) {
@@ -179,7 +152,44 @@ A_Err get_light_type(AEGP_LayerH layer, AEGP_LightType* type) {
     return 0;
 }
 
-A_Err get_new_layer_stream(AEGP_PluginID, AEGP_LayerH layer, AEGP_LayerStream which, AEGP_StreamRefH* stream) {
+const AEGP_LayerSuite8 kLayerSuite{get_layer_parent_comp, get_layer_to_world_xform, get_layer_object_type,
+                                   is_layer_video_really_on, get_layer_source_item};
+const AEGP_CompSuite10 kCompSuite{get_item_from_comp, get_comp_num_layers, get_comp_layer_by_index};
+const AEGP_ItemSuite9 kItemSuite{get_item_dimensions, get_item_pixel_aspect_ratio, get_item_type};
+const AEGP_FootageSuite5 kFootageSuite{get_main_footage_from_item, get_footage_signature};
+const AEGP_CameraSuite2 kCameraSuite{get_camera_type};
+const AEGP_LightSuite2 kLightSuite{get_light_type};
+
+}  // namespace
+
+A_Err scene_calls::get_effect_layer(PF_ProgPtr effect_ref, AEGP_LayerH* layer) {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_GetEffectLayer")) return e;
+    if (!is_effect(effect_ref) || layer == nullptr) return kBadParam;
+    *layer = host.scene().handle(host.scene().effect_layer());
+    return 0;
+}
+
+A_Err scene_calls::convert_effect_to_comp_time(PF_ProgPtr effect_ref, A_long what_time, A_u_long time_scale,
+                                  A_Time* comp_time) {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_ConvertEffectToCompTime")) return e;
+    if (!is_effect(effect_ref) || comp_time == nullptr || time_scale == 0) return kBadParam;
+    comp_time->value = what_time + int32_t(std::lround(host.scene().in_point * double(time_scale)));
+    comp_time->scale = time_scale;
+    return 0;
+}
+
+A_Err scene_calls::get_effect_camera(PF_ProgPtr effect_ref, const A_Time* comp_time, AEGP_LayerH* camera) {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_GetEffectCamera")) return e;
+    if (!is_effect(effect_ref) || comp_time == nullptr || camera == nullptr) return kBadParam;
+    SceneLayer* c = host.scene().active_camera();
+    *camera = c ? host.scene().handle(*c) : nullptr;
+    return 0;
+}
+
+A_Err scene_calls::get_new_layer_stream(AEGP_PluginID, AEGP_LayerH layer, AEGP_LayerStream which, AEGP_StreamRefH* stream) {
     Host& host = Host::current();
     if (A_Err e = host.suites().fault("AEGP_GetNewLayerStream")) return e;
     SceneLayer* l = layer_of(layer);
@@ -188,7 +198,7 @@ A_Err get_new_layer_stream(AEGP_PluginID, AEGP_LayerH layer, AEGP_LayerStream wh
     return 0;
 }
 
-A_Err get_new_stream_value(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode time_mode, const A_Time* time,
+A_Err scene_calls::get_new_stream_value(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode time_mode, const A_Time* time,
                            A_Boolean, AEGP_StreamValue* value) {
     Host& host = Host::current();
     if (A_Err e = host.suites().fault("AEGP_GetNewStreamValue")) return e;
@@ -205,7 +215,7 @@ A_Err get_new_stream_value(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode
     return 0;
 }
 
-A_Err dispose_stream_value(AEGP_StreamValue* value) {
+A_Err scene_calls::dispose_stream_value(AEGP_StreamValue* value) {
     Host& host = Host::current();
     if (A_Err e = host.suites().fault("AEGP_DisposeStreamValue")) return e;
     if (value == nullptr || !host.streams().dispose_value(value->host_ref)) return kBadParam;
@@ -213,44 +223,20 @@ A_Err dispose_stream_value(AEGP_StreamValue* value) {
     return 0;
 }
 
-A_Err dispose_stream(AEGP_StreamRefH stream) {
-    Host& host = Host::current();
-    if (A_Err e = host.suites().fault("AEGP_DisposeStream")) return e;
-    return host.streams().dispose_stream(stream) ? 0 : kBadParam;
-}
-
-// Functions of these suites that other parts of the host provide stay null
-// here.
-const AEGP_PFInterfaceSuite1 kPFInterfaceSuite{get_effect_layer, nullptr, convert_effect_to_comp_time,
-                                               get_effect_camera};
-const AEGP_LayerSuite8 kLayerSuite{get_layer_parent_comp, get_layer_to_world_xform, get_layer_object_type,
-                                   is_layer_video_really_on, get_layer_source_item};
-const AEGP_CompSuite10 kCompSuite{get_item_from_comp, get_comp_num_layers, get_comp_layer_by_index};
-const AEGP_ItemSuite9 kItemSuite{get_item_dimensions, get_item_pixel_aspect_ratio, get_item_type};
-const AEGP_FootageSuite5 kFootageSuite{get_main_footage_from_item, get_footage_signature};
-const AEGP_CameraSuite2 kCameraSuite{get_camera_type};
-const AEGP_LightSuite2 kLightSuite{get_light_type};
-const AEGP_StreamSuite5 kStreamSuite{get_new_layer_stream, nullptr, get_new_stream_value, dispose_stream_value,
-                                     dispose_stream, nullptr, nullptr, nullptr};
-
-}  // namespace
-
 void add_scene_suites(SuiteRegistry& registry) {
-    registry.add(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1, &kPFInterfaceSuite);
     registry.add(kAEGPLayerSuite, kAEGPLayerSuiteVersion8, &kLayerSuite);
     registry.add(kAEGPCompSuite, kAEGPCompSuiteVersion10, &kCompSuite);
     registry.add(kAEGPItemSuite, kAEGPItemSuiteVersion9, &kItemSuite);
     registry.add(kAEGPFootageSuite, kAEGPFootageSuiteVersion5, &kFootageSuite);
     registry.add(kAEGPCameraSuite, kAEGPCameraSuiteVersion2, &kCameraSuite);
     registry.add(kAEGPLightSuite, kAEGPLightSuiteVersion2, &kLightSuite);
-    registry.add(kAEGPStreamSuite, kAEGPStreamSuiteVersion5, &kStreamSuite);
 }
 
 AEGP_StreamRefH StreamBook::open_stream(SceneLayer* layer, AEGP_LayerStream which) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const uintptr_t id = ++serial_;
+    const uintptr_t id = (++serial_ << 4) | 1;
     streams_[id] = {layer, which};
-    names_[id] = "stream #" + std::to_string(id) + " (" + layer->name + ", stream " + std::to_string(which) + ")";
+    names_[id] = "stream #" + std::to_string(serial_) + " (" + layer->name + ", stream " + std::to_string(which) + ")";
     return reinterpret_cast<AEGP_StreamRefH>(id);
 }
 
@@ -267,7 +253,7 @@ bool StreamBook::dispose_stream(AEGP_StreamRefH stream) {
 
 void* StreamBook::open_value(AEGP_StreamRefH stream) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const uintptr_t id = ++serial_;
+    const uintptr_t id = (++serial_ << 4) | 1;
     values_[id] = reinterpret_cast<uintptr_t>(stream);
     return reinterpret_cast<void*>(id);
 }

@@ -16,9 +16,28 @@
 
 namespace simhost {
 
+// The "AEGP Layer", "Comp", "Item", "Footage", "Camera" and "Light"
+// suites.
 void add_scene_suites(SuiteRegistry& registry);
 
-// The streams and stream values handed out and not yet disposed.
+// The scene's functions of the "AEGP PF Interface Suite" and the "AEGP
+// Stream Suite"; those two suites are put together with the effect's own
+// streams (effect_streams.cpp).
+namespace scene_calls {
+A_Err get_effect_layer(PF_ProgPtr effect_ref, AEGP_LayerH* layer);
+A_Err convert_effect_to_comp_time(PF_ProgPtr effect_ref, A_long what_time, A_u_long time_scale,
+                                  A_Time* comp_time);
+A_Err get_effect_camera(PF_ProgPtr effect_ref, const A_Time* comp_time, AEGP_LayerH* camera);
+A_Err get_new_layer_stream(AEGP_PluginID plugin_id, AEGP_LayerH layer, AEGP_LayerStream which,
+                           AEGP_StreamRefH* stream);
+A_Err get_new_stream_value(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, AEGP_LTimeMode time_mode,
+                           const A_Time* time, A_Boolean pre_expression, AEGP_StreamValue* value);
+A_Err dispose_stream_value(AEGP_StreamValue* value);
+}  // namespace scene_calls
+
+// The layer streams and stream values handed out and not yet disposed.
+// Their references have the low bit set, so they never meet the effect
+// streams' references.
 class StreamBook {
 public:
     struct Stream {

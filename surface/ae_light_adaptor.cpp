@@ -28,10 +28,10 @@ Light::Light(HostSuites& suites, AEGP_PluginID plugin_id, AEGP_LayerH layer, con
     light_type = uint32_t(type);
     auto read = [&](AEGP_LayerStream which) { return read_layer_stream(suites, plugin_id, layer, which, comp_time); };
     const AEGP_ColorVal c = read(AEGP_LayerStream_COLOR).color;
-    color[0] = c.alphaF;
-    color[1] = c.redF;
-    color[2] = c.greenF;
-    color[3] = c.blueF;
+    color[0] = c.alpha;
+    color[1] = c.red;
+    color[2] = c.green;
+    color[3] = c.blue;
     intensity = read(AEGP_LayerStream_INTENSITY).one_d;
     shadow_diffusion = read(AEGP_LayerStream_SHADOW_DIFFUSION).one_d;
     shadow_darkness = read(AEGP_LayerStream_SHADOW_DARKNESS).one_d * 0.01;

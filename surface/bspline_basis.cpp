@@ -1,5 +1,6 @@
 #include "surface/bspline_basis.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace tavrel {
@@ -92,6 +93,53 @@ void basis_derivative_table(int n, const std::vector<float>& table, std::vector<
             out[static_cast<std::size_t>(k) * n + i] = d;
         }
     }
+}
+
+int SampleWindow::start(int row) const {
+    const int r = std::clamp(row - lag, 0, samples);
+    const int cell = std::min(r * cells() / samples, cells() - 1);
+    return std::clamp(3 * cell - lead, 0, points - size);
+}
+
+SampleWindow sample_window(int n, const std::vector<float>& weights, const std::vector<float>& derivatives) {
+    if (n < 4 || (n - 1) % 3 != 0) throw std::invalid_argument("control points are not a whole number of cells");
+    if (weights.empty() || weights.size() % n != 0 || derivatives.size() != weights.size())
+        throw std::invalid_argument("basis tables are not whole rows of the control points");
+    const int rows = static_cast<int>(weights.size() / n);
+    if (rows < 2) throw std::invalid_argument("basis table needs at least one sample step");
+
+    // First and last point with a non-zero entry in either table, per row; a
+    // row without any (lo > hi) constrains nothing.
+    std::vector<int> lo(rows, n), hi(rows, -1);
+    for (int k = 0; k < rows; ++k) {
+        for (int i = 0; i < n; ++i) {
+            const std::size_t e = static_cast<std::size_t>(k) * n + i;
+            if (weights[e] != 0.0f || derivatives[e] != 0.0f) {
+                lo[k] = std::min(lo[k], i);
+                hi[k] = std::max(hi[k], i);
+            }
+        }
+    }
+    SampleWindow w;
+    w.points = n;
+    w.samples = rows - 1;
+    auto holds_every_row = [&]() {
+        for (int k = 0; k < rows; ++k) {
+            if (lo[k] > hi[k]) continue;
+            const int first = w.start(k);
+            if (lo[k] < first || hi[k] >= first + w.size) return false;
+        }
+        return true;
+    };
+    // The derivative stencils reach three rows, so a lag beyond 3 never helps.
+    for (w.size = 1; w.size < n; ++w.size)
+        for (w.lag = 0; w.lag <= 3; ++w.lag)
+            for (w.lead = 0; w.lead <= w.size; ++w.lead)
+                if (holds_every_row()) return w;
+    w.size = n;
+    w.lead = 0;
+    w.lag = 0;
+    return w;
 }
 
 }  // namespace tavrel

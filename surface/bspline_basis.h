@@ -30,4 +30,28 @@ void bspline_basis_table(int n, const std::vector<double>& knots, int samples,
 // differences, one-sided near the first and last rows.
 void basis_derivative_table(int n, const std::vector<float>& table, std::vector<float>& out);
 
+// The run of control points that one sample can weigh in one direction. A
+// cubic sample weighs the four points of its cell, but the derivative of a
+// table row is a difference over up to three rows either side, which reach
+// into the neighbouring cells. The window of sample k (table row k) is
+// anchored at the first point of the cell of row k - lag and starts `lead`
+// points before it, clamped so that it stays inside the n points; every point
+// outside it has a weight and a derivative weight of exactly 0 in row k.
+struct SampleWindow {
+    int points = 0;   // n
+    int samples = 0;  // S: the tables have S + 1 rows
+    int size = 0;
+    int lead = 0;
+    int lag = 0;
+
+    int cells() const { return (points - 1) / 3; }
+    // The first point of the window of table row `row` (0..S).
+    int start(int row) const;
+};
+
+// The smallest window that holds every non-zero entry of every row of both
+// tables (n points a row, S + 1 rows each). A direction too short to gain
+// anything gets the window of all n points.
+SampleWindow sample_window(int n, const std::vector<float>& weights, const std::vector<float>& derivatives);
+
 }  // namespace tavrel

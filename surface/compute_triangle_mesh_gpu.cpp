@@ -1,6 +1,7 @@
 #include "surface/compute_triangle_mesh_gpu.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "engine/core/engine_errors.h"
 #include "engine/gpu/buffer_requests.h"
@@ -24,6 +25,26 @@ namespace {
 
 constexpr uint64_t kIntermediateTriangleBytes = 36;  // three (s, t, code) vertices
 constexpr uint64_t kPlacedVertexBytes = 56;          // 14 floats
+
+// Most triangles a program emits for one input triangle, from what each
+// emits: all three edges cut give a strip of three and one of one, the clip
+// one strip of four vertices, the walls a strip of four on each edge.
+constexpr uint64_t kMostSubdividedPerTriangle = 4;
+constexpr uint64_t kMostClippedPerTriangle = 2;
+constexpr uint64_t kMostWallsPerTriangle = 6;
+
+// The most triangles the last level can hold for these settings: a
+// refinement pass at most quadruples a level and the clip at most doubles
+// it, and no level outgrows the intermediate buffers.
+uint64_t most_last_level_triangles(bool adaptive, bool clipped, uint32_t max_passes, uint32_t n,
+                                   uint64_t capacity) {
+    const uint64_t grid = 2ull * n * n;
+    if (!adaptive) return clipped ? std::min(grid * kMostClippedPerTriangle, capacity) : grid;
+    uint64_t level = std::min(grid * kMostSubdividedPerTriangle, capacity);
+    for (uint32_t pass = 1; pass < max_passes && level < capacity; ++pass)
+        level = std::min(level * kMostSubdividedPerTriangle, capacity);
+    return std::min(level * kMostClippedPerTriangle, capacity);
+}
 
 // Writes the table into a pooled buffer of exactly its size.
 std::shared_ptr<PBO> fill_buffer(std::shared_ptr<PBO> buffer, const void* data, uint64_t bytes) {
@@ -138,7 +159,10 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
         set_uniform_float_if_present(program, "distance_threshold", distance_threshold);
     };
 
-    RecursiveTopologyFeedbackTriangles levels(engine, capacity * kIntermediateTriangleBytes);
+    const bool clipped_grid = !adaptive && height_map != nullptr && settings.clip != 0;
+    // The uniform grid without clipping takes its cached capture: no levels.
+    std::optional<RecursiveTopologyFeedbackTriangles> levels;
+    if (adaptive || clipped_grid) levels.emplace(engine, capacity * kIntermediateTriangleBytes);
     glActiveTexture(GL_TEXTURE0);
     CHECK_GL();
     for (int k = 0; k < 3; ++k) {
@@ -157,12 +181,12 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
     std::shared_ptr<PBO> last;
     GLuint last_count = 0;
     if (!adaptive) {
-        if (height_map != nullptr && settings.clip != 0) {
+        if (clipped_grid) {
             IntegerStateGuard scope(*set.clip);
             bind(*set.clip);
-            levels.capture_first_level(*vertex_buffer_, *index_buffer_);
-            result.capacity_reached |= levels.capacity_reached();
-            last = levels.current_buffer(last_count);
+            levels->capture_first_level(*vertex_buffer_, *index_buffer_);
+            result.capacity_reached |= levels->capacity_reached();
+            last = levels->current_buffer(last_count);
         } else {
             if (!uniform_capture_) {
                 // One triangle of room beyond the 2 n^2 the grid has, so that
@@ -183,28 +207,37 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
     } else {
         IntegerStateGuard scope(*set.subdivision);
         bind(*set.subdivision);
-        levels.capture_first_level(*vertex_buffer_, *index_buffer_);
-        result.capacity_reached |= levels.capacity_reached();
+        levels->capture_first_level(*vertex_buffer_, *index_buffer_);
+        result.capacity_reached |= levels->capacity_reached();
         GLuint count = 0;
-        levels.current_buffer(count);
+        levels->current_buffer(count);
         if (max_passes >= 2) {
             // A pass at most quadruples the count: stop before one could overflow.
             while (count < capacity / 4) {
-                levels.capture_next_level(2);
-                result.capacity_reached |= levels.capacity_reached();
-                levels.current_buffer(count);
+                levels->capture_next_level(2);
+                result.capacity_reached |= levels->capacity_reached();
+                levels->current_buffer(count);
                 ++result.completed_passes;
                 if (result.completed_passes >= max_passes) break;
             }
         }
         IntegerStateGuard clip_scope(*set.clip);
         bind(*set.clip);
-        levels.capture_next_level(2);
-        result.capacity_reached |= levels.capacity_reached();
-        last = levels.current_buffer(last_count);
+        levels->capture_next_level(2);
+        result.capacity_reached |= levels->capacity_reached();
+        last = levels->current_buffer(last_count);
     }
 
-    SinglePassFeedbackTriangles placed(engine, limits_.vertex_bytes);
+    // The placed capture is sized from what these settings can produce, one
+    // triangle of room beyond it so that an exact fit is not mistaken for a
+    // full buffer, and never beyond the vertex limit: at n = 100 a uniform
+    // grid needs 3.4 MB where the limit is 256 MiB, which costs about 100 ms
+    // to allocate on a software driver.
+    const uint64_t front = most_last_level_triangles(adaptive, clipped_grid, max_passes, n, capacity);
+    const uint64_t placed_triangles =
+        extrude ? 2 * front + std::min<uint64_t>(front * kMostWallsPerTriangle, capacity) : front;
+    SinglePassFeedbackTriangles placed(
+        engine, std::min(limits_.vertex_bytes, (placed_triangles + 1) * 3 * kPlacedVertexBytes));
     if (!extrude) {
         IntegerStateGuard scope(*set.placing);
         bind(*set.placing);

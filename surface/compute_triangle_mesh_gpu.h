@@ -30,7 +30,8 @@ void make_triangle_indices(std::vector<uint32_t>& out, uint32_t w, uint32_t h);
 // generator, so every call gives the same grid. Appends to out.
 void make_jittered_samples(uint32_t w, uint32_t h, std::vector<float>& out);
 
-// Buffer sizes of the captures, in triangles of 36 bytes and in bytes.
+// Buffer sizes of the captures, in triangles of 36 bytes and in bytes. The
+// placed capture takes what the settings can produce, vertex_bytes at most.
 struct CaptureLimits {
     uint32_t triangles = 1597830;
     uint64_t vertex_bytes = 268435456;

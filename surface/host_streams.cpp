@@ -7,7 +7,7 @@ namespace {
 // unwinding cannot be reported through the failure already on its way.
 class StreamGuard {
 public:
-    StreamGuard(const AEGP_StreamSuite5& suite, AEGP_StreamRefH stream) : suite_(suite), stream_(stream) {}
+    StreamGuard(const AEGP_StreamSuite1& suite, AEGP_StreamRefH stream) : suite_(suite), stream_(stream) {}
     StreamGuard(const StreamGuard&) = delete;
     StreamGuard& operator=(const StreamGuard&) = delete;
     ~StreamGuard() {
@@ -20,7 +20,7 @@ public:
     }
 
 private:
-    const AEGP_StreamSuite5& suite_;
+    const AEGP_StreamSuite1& suite_;
     AEGP_StreamRefH stream_;
 };
 
@@ -28,7 +28,7 @@ private:
 
 AEGP_StreamVal read_layer_stream(HostSuites& suites, AEGP_PluginID plugin_id, AEGP_LayerH layer,
                                  AEGP_LayerStream which, const A_Time& comp_time) {
-    const AEGP_StreamSuite5& s = suites.stream_suite();
+    const AEGP_StreamSuite1& s = suites.stream_suite();
     AEGP_StreamRefH stream = nullptr;
     check_pf_err(s.AEGP_GetNewLayerStream(plugin_id, layer, which, &stream));
     StreamGuard guard(s, stream);

@@ -126,6 +126,12 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
         kept_t_knots_ = knots_->t_knots();
     }
 
+    // The last frame's node gives its captured triangles back to the pool
+    // first, so that this frame's capture reuses that buffer instead of
+    // making a second one while the old node still holds the first. A caller
+    // that still holds the old node keeps its buffer: the pool only takes a
+    // buffer back from its last owner.
+    node_.reset();
     const TriangulationResult result =
         triangulation.run(engine, *evaluation_, frame.height_map, frame.settings, frame.adaptive, frame.max_passes,
                           frame.distance_threshold, frame.extrude);

@@ -44,6 +44,8 @@ public:
     };
 
     // Once per frame on the rendering thread. Returns the completed passes.
+    // Lets go of the last node before triangulating: its buffer is reused
+    // unless the caller still holds that node.
     uint32_t update(GlEngine& engine, ISGNode& parent, const IAbort& abort, ComputeNURBSMeshGPU& evaluation,
                     ComputeTriangleMeshGPU& triangulation, const Update& frame);
 

@@ -40,19 +40,7 @@ bool build_mesh_pipeline(GlEngine& engine, RenderInput& input, LattixTriangleMes
         auto programs = std::make_shared<TessellationPrograms>(abort);
         data.triangulator = std::make_shared<ComputeTriangleMeshGPU>(engine, programs, static_cast<uint32_t>(n));
         data.knots = std::make_shared<LattixMeshKnots>(data.grid, n);
-        const BasisBuffers tables = data.knots->basis_buffers();
-        auto upload = [&](const std::shared_ptr<HostBuffer2dArrayAccessor<float>>& table) {
-            // Nearest filtering: each table row is one sample, read at its centre.
-            return engine.texture_from_accessor(table, GL_TEXTURE0, 0, 1, false);
-        };
-        std::shared_ptr<ITextureObject> s_weights = upload(tables.s_weights);
-        std::shared_ptr<ITextureObject> t_weights = upload(tables.t_weights);
-        std::shared_ptr<ITextureObject> s_derivatives = upload(tables.s_weight_derivatives);
-        std::shared_ptr<ITextureObject> t_derivatives = upload(tables.t_weight_derivatives);
-        s_weights->unbind();
-        data.surface_evaluator = std::make_shared<ComputeNURBSMeshGPU>(
-            data.knots->net_width(), data.knots->net_height(), static_cast<uint32_t>(n), s_weights, t_weights,
-            s_derivatives, t_derivatives);
+        data.surface_evaluator = make_surface_evaluator(engine, *data.knots, NetSummation::sample_window);
     }
     data.knots->set_control_net(data.grid);
     copy_render_settings(input);

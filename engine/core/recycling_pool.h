@@ -99,6 +99,7 @@ public:
             ReuseStep()(*owner, key);
         } else {
             owner = std::make_shared<T>(key);
+            ++created_;
         }
         T* object = owner.get();
         return std::shared_ptr<T>(object,
@@ -134,6 +135,10 @@ public:
         free_stacks_.clear();
     }
 
+    // Objects constructed over the pool's life; a reuse does not count. Shows
+    // whether a steady frame found everything it needed in the pool.
+    std::uint64_t created_count() const { return created_; }
+
     // The key of the latest acquire, while the pool still holds it.
     std::optional<K> last_used() const {
         if (!last_used_) return std::nullopt;
@@ -160,6 +165,7 @@ private:
     std::optional<typename Map::iterator> last_used_;
     uint32_t max_keys_;
     uint32_t max_free_per_key_;
+    std::uint64_t created_ = 0;
 };
 
 }  // namespace tavrel

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "no_display.h"
 #include "plugin/data_locks.h"
 #include "plugin/global_data.h"
 #include "plugin/life_cycle.h"
@@ -79,25 +80,6 @@ TEST_F(LifeCycle, GlobalSetupStartsTheEngineAndWritesThePreference) {
     EXPECT_EQ(host.in_data().global_data, nullptr);
     EXPECT_EQ(host.handles().live_count(), 0u);
 }
-
-// Points the hidden window at a display that does not exist, for one scope.
-class NoDisplay {
-public:
-    NoDisplay() {
-        const char* d = std::getenv("DISPLAY");
-        if (d != nullptr) saved_ = d;
-        setenv("DISPLAY", ":7391", 1);
-    }
-    ~NoDisplay() {
-        if (saved_.empty())
-            unsetenv("DISPLAY");
-        else
-            setenv("DISPLAY", saved_.c_str(), 1);
-    }
-
-private:
-    std::string saved_;
-};
 
 TEST_F(LifeCycle, EngineThatFailsToStartLeavesAValidRecordAndSetDownsSucceed) {
     simhost::CallResult r;

@@ -30,7 +30,7 @@ const Suite& suite(Host& host, const char* name, int32_t version) {
 TEST(RenderHost, LeftoversAreReportedAtTheEndOfTheCommand) {
     Host host;
     host.scene().add_camera();
-    const auto& streams = suite<AEGP_StreamSuite5>(host, kAEGPStreamSuite, kAEGPStreamSuiteVersion5);
+    const auto& streams = suite<AEGP_StreamSuite1>(host, kAEGPStreamSuite, kAEGPStreamSuiteVersion1);
     const auto& worlds = suite<AEGP_WorldSuite3>(host, kAEGPWorldSuite, kAEGPWorldSuiteVersion3);
     host.call_with([&](PF_InData* in, PF_OutData*) {
         AEGP_StreamRefH s = nullptr;
@@ -58,6 +58,21 @@ TEST(RenderHost, LeftoversAreReportedAtTheEndOfTheCommand) {
     EXPECT_TRUE(reported(host, "AEGP world #1 (3 x 2, 16 bpc) not disposed"));
     EXPECT_TRUE(reported(host, "parameter 0 checked out and not checked in"));
     EXPECT_TRUE(reported(host, "layer pixels 0 checked out without a pre-render checkout"));
+}
+
+TEST(RenderHost, ArbitraryDataWithoutAnEffectIsRefusedNotThrown) {
+    Host host;
+    PF_ParamDef grid{};
+    grid.param_type = PF_Param_ARBITRARY_DATA;
+    grid.u.arb_d.id = 1234;
+    host.params().add(-1, &grid);
+    host.call_with([&](PF_InData* in, PF_OutData*) {
+        PF_ParamDef def{};
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, 1, 0, 1, 30, &def), PF_Err_BAD_CALLBACK_PARAM);
+        return PF_Err(0);
+    });
+    EXPECT_TRUE(reported(host, "arbitrary data without an effect to handle it"));
+    EXPECT_EQ(host.render().open_checkouts(), 0u);
 }
 
 TEST(RenderHost, PixelCallbacksAnswerOnlyForTheirDepth) {

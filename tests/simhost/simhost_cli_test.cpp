@@ -7,7 +7,9 @@
 #include <iterator>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -91,6 +93,84 @@ TEST(SimhostCli, BadInputGetsAClearErrorAndNonZeroExit) {
         EXPECT_EQ(r.err, c.error) << c.args;
         EXPECT_EQ(r.out, "") << c.args;
     }
+}
+
+// Lines of out that start with prefix.
+std::vector<std::string> lines_starting(const std::string& out, const std::string& prefix) {
+    std::vector<std::string> found;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(prefix, 0) == 0) found.push_back(line);
+    return found;
+}
+
+TEST(SimhostCli, GridEditsPrintTheGridTheChangesAndTheInterfaceUpdates) {
+    const CliRun rows = run_simhost("grid " + kPlugin + " --set Rows=3");
+    ASSERT_EQ(rows.status, 0) << rows.err;
+    EXPECT_EQ(rows.out.rfind("columns 2\nrows 3\n", 0), 0u) << rows.out;
+    EXPECT_EQ(lines_starting(rows.out, "3 2: ").size(), 1u);
+    EXPECT_NE(rows.out.find("\nlayer 640 x 480\n"), std::string::npos);
+    const auto changed = lines_starting(rows.out, "changed\t");
+    // Rows, the grid and the 36 sliders of 4 rows by 3 columns of points.
+    ASSERT_EQ(changed.size(), 38u);
+    EXPECT_EQ(changed[0], "changed\t3\tRows\t3");
+    EXPECT_EQ(changed[1], "changed\t5\tMesh Distortion");
+    EXPECT_EQ(changed[2], "changed\t44\tR1-P1 Position X\t-320");
+    EXPECT_EQ(changed[3], "changed\t45\tR1-P1 Position Y\t-240");
+    EXPECT_EQ(changed.back().rfind("changed\t103\tR4-P3 Position Z\t", 0), 0u);
+    const auto ui = lines_starting(rows.out, "ui\t");
+    ASSERT_EQ(ui.size(), 80u);
+    EXPECT_EQ(ui[0], "ui\t10\tTangent Tension\tui_flags 0x20\tflags 0x20");
+    EXPECT_EQ(ui[5], "ui\t44\tR1-P1 Position X\tui_flags 0x0\tflags 0x60");
+    EXPECT_EQ(ui[79], "ui\t126\tR5-P5 Position Z\tui_flags 0x20\tflags 0x60");
+
+    const CliRun point = run_simhost("grid " + kPlugin + " --set 'R2-P2 Position Y=100'");
+    ASSERT_EQ(point.status, 0) << point.err;
+    // Only y of point (1, 1) moves, with its handles: 200 / 480 grid units.
+    EXPECT_EQ(lines_starting(point.out, "1 1: ")[0],
+              "1 1: 0 | 1 0 0 0.416666657 0 | 1 0 -0.333333343 0.416666657 0 | "
+              "1 0 0.333333343 0.416666657 0 | 1 0 0 0.0833333135 0 | 1 0 0 0.75 0");
+    EXPECT_EQ(lines_starting(point.out, "0 0: ")[0], lines_starting(run_simhost("grid " + kPlugin).out, "0 0: ")[0]);
+    EXPECT_EQ(lines_starting(point.out, "changed\t65\t")[0], "changed\t65\tR2-P2 Position Y\t100");
+}
+
+TEST(SimhostCli, GridEditsThatCannotBeMadeAreRefused) {
+    struct Case {
+        std::string edit;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"Position X=3", "simhost: \"Position X\" names parameters 22, 36; give its index instead\n"},
+        {"Rows Count=3", "simhost: no parameter named \"Rows Count\"\n"},
+        {"Rows=25", "simhost: Rows: \"25\" is not a valid value (1..20)\n"},
+        {"Rows=three", "simhost: Rows: \"three\" is not a valid value (1..20)\n"},
+        {"Enable=2", "simhost: Enable: \"2\" is not a valid value (0 or 1)\n"},
+        {"Manipulation=W only",
+         "simhost: Manipulation: \"W only\" is not a valid value (1..4, \"X,Y,Z\", \"X only\", \"Y only\", \"Z only\")\n"},
+        {"Grid Color=1,2,256", "simhost: Grid Color: \"1,2,256\" is not a valid value (R,G,B each 0..255)\n"},
+        {"R1-P1 Position X=-5001", "simhost: R1-P1 Position X: \"-5001\" is not a valid value (-5000..5000)\n"},
+        {"5=1", "simhost: parameter 5 (PF_Param_ARBITRARY_DATA) takes no typed value\n"},
+        {"999=1", "simhost: no parameter with index 999 (1..275)\n"},
+        {"Rows", "simhost: an edit is NAME=VALUE, not \"Rows\"\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = run_simhost("grid " + kPlugin + " --set '" + c.edit + "'");
+        EXPECT_EQ(r.status, 1) << c.edit;
+        EXPECT_EQ(r.out, "") << c.edit;
+        // The refusal is the last word; what the effect reported before it
+        // (an engine without a display) may precede it.
+        ASSERT_GE(r.err.size(), c.error.size()) << c.edit;
+        EXPECT_EQ(r.err.substr(r.err.size() - c.error.size()), c.error) << c.edit;
+    }
+    // Popups by name and by number, fixed sliders in their units, colours.
+    const CliRun ok = run_simhost("grid " + kPlugin +
+                                  " --set 'Manipulation=Y only' --set 'Tangent Alignment=1' --set 22=12.5"
+                                  " --set 'Grid Color=1,2,3' --set 'Tie to layer=0'");
+    ASSERT_EQ(ok.status, 0) << ok.err;
+    for (const char* line : {"changed\t18\tManipulation\t3 (Y only)", "changed\t19\tTangent Alignment\t1 (Off)",
+                             "changed\t22\tPosition X\t12.5", "changed\t35\tTie to layer\t0",
+                             "changed\t211\tGrid Color\t1,2,3"})
+        EXPECT_EQ(lines_starting(ok.out, line).size(), 1u) << line;
 }
 
 TEST(SimhostCli, UnknownVerbIsAUsageError) {

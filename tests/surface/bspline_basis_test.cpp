@@ -12,6 +12,8 @@ using tavrel::basis_derivative_table;
 using tavrel::bspline_basis;
 using tavrel::bspline_basis_table;
 using tavrel::clamped_knot_vector;
+using tavrel::sample_window;
+using tavrel::SampleWindow;
 
 // With triple interior knots the cubic basis is, cell by cell, the Bernstein
 // basis of the local parameter: function 3c + m is B_m on cell c.
@@ -174,6 +176,59 @@ TEST(BasisTable, RefusesBadArguments) {
     const std::vector<double> knots = clamped_knot_vector(2);
     EXPECT_THROW(bspline_basis_table(7, knots, 0, out), std::invalid_argument);
     EXPECT_THROW(bspline_basis_table(8, knots, 10, out), std::invalid_argument);  // knots too short
+}
+
+TEST(SampleWindow, HoldsEveryNonZeroWeightOfEveryRow) {
+    // Expected sizes: a sample's derivative row reaches two rows either side
+    // (three at the ends); with at least four rows a cell those rows span two
+    // cells, 7 points. With exactly four rows a cell, the rows on the cell
+    // boundaries land on either side of the knot by rounding, so the window
+    // reaches one cell further: 10. Nets of one cell, or whose tables are too
+    // short for the central stencil, gain nothing and keep the whole net.
+    struct Case {
+        int cells, samples, size;
+    };
+    const Case cases[] = {{20, 600, 7}, {20, 100, 7}, {20, 80, 10}, {3, 16, 7}, {1, 16, 4}, {2, 3, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cells << " cells, " << c.samples << " samples");
+        const int n = 3 * c.cells + 1;
+        std::vector<float> weights, derivatives;
+        bspline_basis_table(n, clamped_knot_vector(c.cells), c.samples, weights);
+        basis_derivative_table(n, weights, derivatives);
+        const SampleWindow w = sample_window(n, weights, derivatives);
+        EXPECT_EQ(w.points, n);
+        EXPECT_EQ(w.samples, c.samples);
+        EXPECT_EQ(w.size, c.size);
+        int left_edge = 0, right_edge = 0;
+        for (int k = 0; k <= c.samples; ++k) {
+            const int first = w.start(k);
+            ASSERT_GE(first, 0) << k;
+            ASSERT_LE(first + w.size, n) << k;
+            left_edge += first == 0;
+            right_edge += first + w.size == n;
+            for (int i = 0; i < n; ++i) {
+                const std::size_t e = std::size_t(k) * n + i;
+                if (weights[e] != 0.0f || derivatives[e] != 0.0f) {
+                    EXPECT_GE(i, first) << "row " << k;
+                    EXPECT_LT(i, first + w.size) << "row " << k;
+                }
+            }
+        }
+        // The first and last rows reach the net's ends.
+        EXPECT_GT(left_edge, 0);
+        EXPECT_GT(right_edge, 0);
+    }
+}
+
+TEST(SampleWindow, RefusesTablesThatAreNotWholeRows) {
+    std::vector<float> weights, derivatives;
+    bspline_basis_table(7, clamped_knot_vector(2), 10, weights);
+    basis_derivative_table(7, weights, derivatives);
+    EXPECT_THROW(sample_window(6, weights, derivatives), std::invalid_argument);  // not 3 cells + 1
+    EXPECT_THROW(sample_window(10, weights, derivatives), std::invalid_argument);
+    derivatives.pop_back();
+    EXPECT_THROW(sample_window(7, weights, derivatives), std::invalid_argument);
+    EXPECT_THROW(sample_window(7, {}, {}), std::invalid_argument);
 }
 
 }  // namespace

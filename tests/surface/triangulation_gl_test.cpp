@@ -2,6 +2,7 @@
 // the three parts of an extruded surface, and a capture that runs out of room.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -168,6 +169,87 @@ TEST(Triangulation, ACaptureThatFillsItsBufferIsReported) {
             // What fitted is kept; the full count only when nothing overflowed.
             EXPECT_EQ(instance.mesh->triangle_count() == 200u, !c.reached);
             EXPECT_GT(instance.mesh->triangle_count(), 0u);
+        }
+    });
+}
+
+// The placed capture holds what the settings can produce and one triangle
+// more: the uniform grid's 2 n^2; a refinement pass at most quadruples a
+// level and the clip at most doubles it; extruded, the back repeats the
+// front and the walls add at most six per front triangle. Never more than
+// the 256 MiB vertex limit.
+TEST(Triangulation, PlacedCaptureIsSizedFromTheSettings) {
+    struct Case {
+        const char* name;
+        bool adaptive;
+        std::uint32_t max_passes;
+        bool extrude;
+        std::uint64_t triangles;  // room before the spare one
+    };
+    const std::uint64_t grid = 2 * 10 * 10;
+    const Case cases[] = {
+        {"uniform", false, 1, false, grid},
+        {"adaptive, one pass", true, 1, false, grid * 4 * 2},
+        {"adaptive, two passes", true, 2, false, grid * 16 * 2},
+        {"adaptive, ten passes: the level capacity, over the limit", true, 10, false, 1597830},
+        {"uniform, extruded", false, 1, true, 2 * grid + 6 * grid},
+    };
+    run_on_engine([&](GlEngine& engine) {
+        MeshInstance instance(ControlPointGrid(2, 2), 10);
+        instance.setup(engine);
+        LattixTriangleMesh::Update u;
+        u.frame_size = TSize2D{64, 64};
+        u.adaptive = false;
+        instance.update(engine, u);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            const TriangulationResult r = instance.data->triangulator->run(
+                engine, *instance.mesh->evaluation(), nullptr, DisplacementSettings(), c.adaptive, c.max_passes,
+                100.0f, c.extrude);
+            EXPECT_EQ(r.vertices->size(), std::min<std::uint64_t>((c.triangles + 1) * 3 * 56, 268435456));
+            EXPECT_FALSE(r.capacity_reached);
+        }
+    });
+}
+
+// Each frame's node holds its captured triangles until the next frame's
+// update replaces it. The update hands the old buffer back before it
+// captures, so from the second frame on nothing is made: the pool counts
+// every buffer it creates. A caller still holding the old node keeps its
+// buffer intact, and that frame makes one.
+TEST(Triangulation, SteadyFramesMakeNoCaptureBuffer) {
+    struct Case {
+        const char* name;
+        bool adaptive;
+    };
+    const Case cases[] = {{"uniform", false}, {"adaptive", true}};
+    run_on_engine([&](GlEngine& engine) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            MeshInstance instance(tavrel_test::random_grid(4, 4, 9), 12);
+            instance.setup(engine);
+            LattixTriangleMesh::Update u;
+            u.frame_size = TSize2D{64, 64};
+            u.adaptive = c.adaptive;
+            u.max_passes = 2;
+            instance.update(engine, u);
+            const std::uint32_t triangles = instance.mesh->triangle_count();
+            const std::uint64_t made = engine.pbo_pool().created_count();
+            for (int frame = 2; frame <= 3; ++frame) {
+                instance.update(engine, u);
+                EXPECT_EQ(engine.pbo_pool().created_count(), made) << "frame " << frame;
+                EXPECT_EQ(instance.mesh->triangle_count(), triangles);
+            }
+
+            // The caller keeps frame 3's scene while frame 4 is made.
+            PureParent kept;
+            instance.update(engine, u, &kept);
+            const std::uint64_t before = engine.pbo_pool().created_count();
+            instance.update(engine, u);
+            EXPECT_EQ(engine.pbo_pool().created_count(), before + 1);
+            kept.render();
+            EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+            EXPECT_EQ(kept.primitive_count(), triangles);
         }
     });
 }

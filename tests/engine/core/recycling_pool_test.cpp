@@ -155,7 +155,9 @@ TEST_F(RecyclingPoolTest, ReusesLastInFirstOut) {
     EXPECT_EQ(second->serial, sb);
     EXPECT_EQ(third->serial, sa);
     EXPECT_EQ(counts.constructed, 3);
+    EXPECT_EQ(pool.created_count(), 3u);  // the reuses made nothing
     EXPECT_EQ(pool.acquire(5)->serial, 4);  // the stack was empty
+    EXPECT_EQ(pool.created_count(), 4u);
 }
 
 TEST_F(RecyclingPoolTest, ObjectOutlivesItsRemovedKey) {
@@ -235,6 +237,8 @@ TEST_F(RecyclingPoolTest, FailedConstructionLeavesTheEmptyKey) {
     // Nothing of the failed attempt is left alive; the pool goes on working.
     EXPECT_EQ(counts.alive.size(), 1u);
     EXPECT_EQ(pool.acquire(1)->key, 1);
+    // Only the object that was made counts as created.
+    EXPECT_EQ(pool.created_count(), 1u);
 }
 
 TEST_F(RecyclingPoolTest, WeakReferenceDoesNotKeepAnOrphanedStack) {
