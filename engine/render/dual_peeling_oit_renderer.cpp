@@ -152,6 +152,10 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
                                     const HeightMapSize& height_map_size, const DisplacementSettings& displacement,
                                     DualPeelingRenderBuffers& buffers, IRenderTarget& destination,
                                     std::uint32_t layers) {
+    // The attribute stack restores the draw buffers into the framebuffer
+    // bound when it pops, which is the destination: so it is bound when the
+    // state is saved too.
+    destination.bind();
     AttribGuard attributes;
     const DualPeelingKey& key = buffers.key();
     glViewport(0, 0, static_cast<GLsizei>(key.width), static_cast<GLsizei>(key.height));
