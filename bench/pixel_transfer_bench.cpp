@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/gpu/pbo.h"
 #include "engine/gpu/readback.h"
@@ -33,12 +34,7 @@ namespace {
 
 constexpr uint64_t kWidth = 1920, kHeight = 1080;
 
-std::unique_ptr<tavrel::RenderThread> g_render_thread;
-
-tavrel::RenderThread& render_thread() {
-    if (!g_render_thread) g_render_thread.reset(new tavrel::RenderThread);
-    return *g_render_thread;
-}
+using tavrel_bench::render_thread;
 
 class Image : public tavrel::I2dArrayAccessor {
 public:
@@ -166,47 +162,22 @@ BENCHMARK(BM_ReadPixelsToPBOAndMap)->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit
 BENCHMARK(BM_ReadPixelsToClientMemory)->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RowCopy)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// Prints the table as usual, then each path's time over its floor's.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const char* kinds[] = {"8-bit", "16-bit", "float"};
-        for (int kind = 0; kind < 3; ++kind) {
-            const std::string k = "/" + std::to_string(kind) + "/real_time";
-            ratio(std::string("upload ") + kinds[kind] + " / memcpy", "BM_TextureFromAccessor" + k,
-                  "BM_MemcpyOfTheImage" + k);
-            ratio(std::string("upload ") + kinds[kind] + " / glTexSubImage2D from client memory",
-                  "BM_TextureFromAccessor" + k, "BM_TexSubImageFromClientMemory" + k);
-            ratio(std::string("read-back ") + kinds[kind] + " / glReadPixels into client memory",
-                  "BM_ReadPixelsToPBOAndMap" + k, "BM_ReadPixelsToClientMemory" + k);
-        }
-        ratio("row copy speed-up, one thread / parallel", "BM_RowCopy/0/real_time", "BM_RowCopy/1/real_time");
-    }
-
-private:
-    void ratio(const std::string& what, const std::string& a, const std::string& b) {
-        if (!times_.count(a) || !times_.count(b)) return;
-        std::printf("%-60s %6.2f\n", what.c_str(), times_[a] / times_[b]);
-    }
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 
-// The engine goes before static destruction begins, as in the tests.
+// Each path's time over its floor's.
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    g_render_thread.reset();
-    benchmark::Shutdown();
-    return 0;
+    std::vector<tavrel_bench::RatioReporter::Ratio> ratios;
+    const char* kinds[] = {"8-bit", "16-bit", "float"};
+    for (int kind = 0; kind < 3; ++kind) {
+        const std::string k = "/" + std::to_string(kind) + "/real_time";
+        ratios.push_back({std::string("upload ") + kinds[kind] + " / memcpy", "BM_TextureFromAccessor" + k,
+                          "BM_MemcpyOfTheImage" + k});
+        ratios.push_back({std::string("upload ") + kinds[kind] + " / glTexSubImage2D from client memory",
+                          "BM_TextureFromAccessor" + k, "BM_TexSubImageFromClientMemory" + k});
+        ratios.push_back({std::string("read-back ") + kinds[kind] + " / glReadPixels into client memory",
+                          "BM_ReadPixelsToPBOAndMap" + k, "BM_ReadPixelsToClientMemory" + k});
+    }
+    ratios.push_back(
+        {"row copy speed-up, one thread / parallel", "BM_RowCopy/0/real_time", "BM_RowCopy/1/real_time"});
+    return tavrel_bench::run_with_ratios(argc, argv, ratios);
 }

@@ -11,6 +11,7 @@
 #include "plugin/host_handle_lock.h"
 #include "plugin/plugin_errors.h"
 #include "plugin/suite_handler.h"
+#include "surface/lattix_triangle_mesh.h"
 #include "surface/sequence_data.h"
 
 #include "engine/render/render_thread.h"
@@ -95,6 +96,8 @@ PF_Err setup_sequence(PF_InData* in_data, PF_OutData* out_data) {
     if (lock.data() == nullptr) throw PFErrException(PF_Err_INTERNAL_STRUCT_DAMAGED);
     auto* data = new (lock.data()) SequenceData();
     mark(g_live_sequences, static_cast<const SequenceData*>(data), true);
+    // The record stays constructed (and set down normally) when this fails.
+    attach_triangle_mesh(*data);
     return PF_Err_NONE;
 }
 
@@ -108,6 +111,17 @@ RenderThread& require_render_thread(GlobalData& global) {
 void reset_render_thread(GlobalData& global) { global.render_thread.reset(); }
 
 bool is_live_sequence_data(const SequenceData* data) { return is_live(g_live_sequences, data); }
+
+void attach_triangle_mesh(SequenceData& data, const TriangleMeshMaker& make) {
+    std::shared_ptr<LattixTriangleMesh> mesh;
+    try {
+        mesh = make ? make() : std::make_shared<LattixTriangleMesh>();
+    } catch (const std::bad_alloc&) {
+        mesh.reset();
+    }
+    if (!mesh) throw std::runtime_error(kOutOfMemory);
+    data.triangle_mesh = std::move(mesh);
+}
 
 void LXGlobalGLCleanUp::destroy() const {
     // The magic goes first, so that a lock of the dead record fails.

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "hostapi/host_effect.h"
 
@@ -10,6 +12,7 @@ namespace tavrel {
 
 struct SequenceData;
 class GlEngine;
+class LattixTriangleMesh;
 
 inline constexpr const char kEffectName[] = "Tavrel Lattix Pro";
 inline constexpr const char kMPCompatibilitySection[] = "EffectsCompatability -- Effect MP Compatible 6";
@@ -41,6 +44,17 @@ struct LXGlobalGLCleanUp {
     void operator()(GlEngine&) const { destroy(); }
     void destroy() const;
 };
+
+inline constexpr const char kOutOfMemory[] = "Out of memory.";
+
+// Makes an instance's triangle mesh; the sequence set-up uses the plain
+// constructor (an empty maker).
+using TriangleMeshMaker = std::function<std::shared_ptr<LattixTriangleMesh>()>;
+
+// Stores a new triangle mesh in the record. A maker that gives nothing or
+// runs out of memory throws std::runtime_error "Out of memory." and leaves
+// the record's mesh slot as it was.
+void attach_triangle_mesh(SequenceData& data, const TriangleMeshMaker& make = TriangleMeshMaker());
 
 // Sequence records constructed by this library and not yet destroyed.
 bool is_live_sequence_data(const SequenceData* data);

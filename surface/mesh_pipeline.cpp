@@ -49,6 +49,30 @@ bool build_mesh_pipeline(GlEngine& engine, RenderInput& input, LattixTriangleMes
     return rebuild;
 }
 
+NoiseParameters noise_parameters(const RenderSettings& rs) {
+    NoiseParameters noise;
+    noise.amplitude = rs.noise_amplitude;
+    noise.evolution = rs.noise_evolution;
+    noise.frequency = rs.noise_frequency;
+    noise.octaves = rs.noise_sources;
+    // Each source's amplitude is the previous one's times the amplitude
+    // multiplier, its frequency the previous one's times the frequency
+    // multiplier.
+    noise.gain = rs.noise_amplitude_multiplier;
+    noise.lacunarity = rs.noise_frequency_multiplier;
+    for (float& m : noise.amplitude_multipliers) m = 1.0f;
+    // The noise is two-dimensional: the third components only keep the
+    // vectors whole.
+    noise.frequency_multipliers[0] = rs.noise_x_frequency;
+    noise.frequency_multipliers[1] = rs.noise_y_frequency;
+    noise.frequency_multipliers[2] = 1.0f;
+    // Evolution moves the noise along its direction at its speed.
+    noise.evolution_multipliers[0] = rs.noise_direction[0] * rs.noise_speed;
+    noise.evolution_multipliers[1] = rs.noise_direction[1] * rs.noise_speed;
+    noise.evolution_multipliers[2] = 0.0f;
+    return noise;
+}
+
 void copy_render_settings(RenderInput& input) {
     const RenderSettings& rs = input.sequence_data->render_settings;
     input.render_mode = rs.render_mode;
@@ -57,12 +81,11 @@ void copy_render_settings(RenderInput& input) {
     d.clip = rs.polygonal_alpha_clip;
     d.premultiply = rs.premultiply;
     d.scale = static_cast<float>(rs.displacement_height);
-    d.bias = 0.0f;
+    // The second effect's extrusion thickness lifts the whole surface off its
+    // base; the first effect keeps it at 0.
+    d.bias = rs.thickness;
     d.alpha_clip_threshold = rs.alpha_level;
-    d.noise.amplitude = rs.noise_amplitude;
-    d.noise.evolution = rs.noise_evolution;
-    d.noise.frequency = rs.noise_frequency;
-    d.noise.octaves = rs.noise_sources;
+    d.noise = noise_parameters(rs);
     d.noise_channel = static_cast<uint32_t>(rs.noise_channel);
     if (rs.has_displacement != 0) {
         d.channel = static_cast<uint32_t>(rs.displacement_channel);

@@ -6,12 +6,15 @@
 
 #include <memory>
 
+#include "engine/interfaces/noise_parameters.h"
+
 namespace tavrel {
 
 class GlEngine;
 class IAbort;
 class LattixTriangleMesh;
 struct RenderInput;
+struct RenderSettings;
 
 // Steps up to the refill of the net and the hand-over to the triangle mesh.
 // Returns whether the pipeline was rebuilt.
@@ -19,6 +22,10 @@ bool build_mesh_pipeline(GlEngine& engine, RenderInput& input, LattixTriangleMes
 
 // Copies the frame's render settings into the input.
 void copy_render_settings(RenderInput& input);
+
+// The displacement noise of the settings as the shaders' noise record takes
+// it: every value of the noise rows.
+NoiseParameters noise_parameters(const RenderSettings& settings);
 
 struct SetupInputFct {
     std::shared_ptr<RenderInput> input;

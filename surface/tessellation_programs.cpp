@@ -1,7 +1,7 @@
 #include "surface/tessellation_programs.h"
 
 #include "engine/interfaces/abort.h"
-#include "engine/core/abort_exception.h"
+#include "engine/shaders/shader_chunks.h"
 #include "engine/shaders/shader_preamble.h"
 #include "engine/shaders/transform_feedback.h"
 
@@ -12,48 +12,30 @@ namespace {
 const char* const kWhiteFragment = "void main()\n{\n    gl_FragColor = vec4(1.0,1.0,1.0,1.0);\n}\n";
 
 // The height map is the combine pass's output: already RGBA in the shaders'
-// range, so it is read without the input swizzle. Channel codes: 1 red,
-// 2 green, 3 blue, 4 alpha, 5 luminance.
-const char* const kVertexDisplacement = R"glsl(
-uniform sampler2D vheight_map;
-uniform float lod_bias;
-uniform int disp_map_channel;
-uniform float disp_map_scale;
-uniform float disp_map_bias;
+// range, so it is read without the input swizzle. The shared displacement
+// chunk does the reading; these entry points keep the evaluation's own
+// argument order.
+const char* const kDisplacementEntryPoints = R"glsl(
 float hmap_alpha;
 
-float select_height(vec4 c, int channel)
+vec3 displace_vertex(vec2 st, vec3 position, vec3 normal)
 {
-    if (channel == 1) return c.r;
-    if (channel == 2) return c.g;
-    if (channel == 3) return c.b;
-    if (channel == 4) return c.a;
-    if (channel == 5) return dot(c.rgb, vec3(0.299, 0.587, 0.114));
-    return 0.0;
+    return displace_vertex(position, normal, st, disp_map_channel, hmap_alpha);
 }
 
 float get_disp_height(vec2 st, float lod, int channel)
 {
-    return select_height(texture2DLod(vheight_map, st, lod), channel);
-}
-
-vec3 displace_vertex(vec2 st, vec3 position, vec3 normal)
-{
-    vec4 c = texture2DLod(vheight_map, st, lod_bias);
-    hmap_alpha = c.a;
-    float height = select_height(c, disp_map_channel) * disp_map_scale + disp_map_bias;
-    return position + height * normalize(normal);
+    return get_disp_height(texture2DLod(vheight_map, st, lod), channel, st);
 }
 )glsl";
 
-const char* const kDisplaceVertex = R"glsl(
-uniform float disp_map_bias;
+// Without a map the channel is not read.
+const char* const kDisplaceVertexEntryPoint = R"glsl(
 float hmap_alpha;
 
 vec3 displace_vertex(vec2 st, vec3 position, vec3 normal)
 {
-    hmap_alpha = 1.0;
-    return position + disp_map_bias * normalize(normal);
+    return displace_vertex(position, normal, st, 0, hmap_alpha);
 }
 )glsl";
 
@@ -210,13 +192,12 @@ vec3 evaluate_nurbs(vec2 st, out vec3 normal, out vec3 tangent, out vec3 binorma
 const char* const kNormalFromAlphaWithHeightMap = R"glsl(
 uniform float height_map_width;
 uniform float height_map_height;
-uniform int disp_map_premultiply;
 
 vec3 normal_from_alpha(vec3 n, vec3 t, vec3 b, vec2 st)
 {
     float du = 1.0 / height_map_width;
     float dv = 1.0 / height_map_height;
-    int channel = disp_map_premultiply != 0 ? disp_map_channel : 4;
+    int channel = disp_map_premultiply ? disp_map_channel : 4;
     float dadu = height_map_width * (1.0 / 12.0 * get_disp_height(st + vec2(2.0 * du, 0.0), 0.0, channel)
         - 2.0 / 3.0 * get_disp_height(st + vec2(du, 0.0), 0.0, channel)
         + 2.0 / 3.0 * get_disp_height(st - vec2(du, 0.0), 0.0, channel)
@@ -291,7 +272,9 @@ void main()
 }
 )glsl";
 
-std::string displacement_chunk(bool height_map) { return height_map ? kVertexDisplacement : kDisplaceVertex; }
+std::string displacement_chunk(bool height_map) {
+    return vertex_displacement_chunk(height_map) + (height_map ? kDisplacementEntryPoints : kDisplaceVertexEntryPoint);
+}
 
 TessellationProgramSet build_set(int depth_class, bool height_map) {
     const std::string parameter_vertex = parameter_domain_vertex_source(depth_class, height_map);
@@ -341,7 +324,7 @@ TessellationPrograms::TessellationPrograms(const IAbort& abort) {
     for (int k = 0; k < 4; ++k) {
         sets_[k] = build_set(steps[k].depth_class, steps[k].height_map);
         by_class_[k] = sets_[k];
-        if (abort.is_cancel_requested()) throw SimpleAbortException(kCancelledCode);
+        abort.report_progress(static_cast<unsigned>(k + 1), 4);
     }
 }
 

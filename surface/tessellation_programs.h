@@ -31,9 +31,8 @@ class TessellationPrograms {
 public:
     static constexpr int kWithoutHeightMap = 3;
 
-    // Builds the four sets in order; after each one asks the abort object
-    // whether the user cancelled, and throws SimpleAbortException when so
-    // (the pipeline then stays incomplete and is rebuilt on the next frame).
+    // Builds the four sets in order and reports each as a step of four to
+    // the abort object; a report never ends the set-up.
     explicit TessellationPrograms(const IAbort& abort);
     virtual ~TessellationPrograms();
 
@@ -51,8 +50,5 @@ std::string parameter_domain_vertex_source(int depth_class, bool height_map);
 std::string subdivision_geometry_source(int depth_class, bool height_map);
 std::string clip_geometry_source(int depth_class);
 std::string placing_vertex_source(int depth_class, bool height_map, bool alpha_normals);
-
-// The code that aborts the set-up when the user cancelled.
-constexpr unsigned kCancelledCode = 1;
 
 }  // namespace tavrel

@@ -2,9 +2,11 @@
 
 #include <array>
 #include <atomic>
-#include <cassert>
 #include <mutex>
+#include <string>
 #include <thread>
+
+#include "engine/core/debug_output.h"
 
 namespace tavrel {
 
@@ -20,20 +22,6 @@ std::atomic<std::uint64_t> thread_violations{0};
 std::mutex owner_mutex;
 bool owner_claimed = false;
 std::thread::id owner_thread;
-
-void check_thread() {
-    bool wrong_thread = false;
-    {
-        std::lock_guard<std::mutex> lock(owner_mutex);
-        wrong_thread = owner_claimed && std::this_thread::get_id() != owner_thread;
-    }
-    if (wrong_thread) {
-        ++thread_violations;
-        // A GL object made or released off the rendering thread belongs to no
-        // current context there: the name is lost or, worse, someone else's.
-        assert(!"GL object created or deleted outside the rendering thread");
-    }
-}
 
 }  // namespace
 
@@ -85,13 +73,33 @@ void release_gl_object_thread() {
 
 std::uint64_t gl_thread_violations() { return thread_violations.load(); }
 
+bool check_gl_object_thread(const char* what) noexcept {
+    bool wrong_thread = false;
+    {
+        std::lock_guard<std::mutex> lock(owner_mutex);
+        wrong_thread = owner_claimed && std::this_thread::get_id() != owner_thread;
+    }
+    if (!wrong_thread) return true;
+    // A GL object made or released off the rendering thread belongs to no
+    // current context there: the name is lost or, worse, someone else's. A
+    // pooled object given back there races with the pool's own thread. The
+    // check runs in every build, since release builds are where it happens.
+    ++thread_violations;
+    try {
+        debug_print_line(std::string(what) + " outside the rendering thread");
+    } catch (...) {
+        // The count above still records it.
+    }
+    return false;
+}
+
 void note_gl_created(GlObjectKind kind, std::int64_t n) {
-    check_thread();
+    check_gl_object_thread("GL object created");
     live_counts()[static_cast<int>(kind)] += n;
 }
 
 void note_gl_deleted(GlObjectKind kind, std::int64_t n) {
-    check_thread();
+    check_gl_object_thread("GL object deleted");
     live_counts()[static_cast<int>(kind)] -= n;
 }
 

@@ -40,8 +40,14 @@ void claim_gl_object_thread();
 void release_gl_object_thread();
 
 // Times an object was made or released on a thread other than the claimed one
-// while a thread was claimed. Debug builds assert instead of counting on.
+// while a thread was claimed, in every build type.
 std::uint64_t gl_thread_violations();
+
+// True on the claimed thread or while none is claimed. Otherwise counts a
+// violation, writes "<what> outside the rendering thread" as a line on the
+// debugger output and returns false. For the places that release GL or
+// pooled objects, which run inside destructors and cannot throw.
+bool check_gl_object_thread(const char* what) noexcept;
 
 // Records n objects made or released (names of 0 are not objects and are
 // skipped by the wrappers of gl_objects.h before calling these).

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/core/gl_object_counter.h"
+
 namespace tavrel {
 
 // Last in, first out: the object given back last is handed out first, so the
@@ -54,6 +56,10 @@ public:
     // control block does (a weak pointer could keep that alive), so an
     // orphaned stack is destroyed together with the last object given back.
     void operator()(T*) noexcept {
+        // Given back on another thread, the object still goes to its stack:
+        // destroying it there instead would release its GL names off the
+        // context too. The check makes the fault visible in every build.
+        check_gl_object_thread("pooled object given back");
         std::shared_ptr<FreeStack<T>> stack = std::move(stack_);
         if (stack && stack->size() < max_free_per_key_) {
             stack->push_back(std::move(owner_));

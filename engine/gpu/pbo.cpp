@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "engine/core/engine_errors.h"
+#include "engine/core/gl_object_counter.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_objects.h"
@@ -11,6 +12,9 @@
 namespace tavrel {
 
 void gl_unmap_deleter::operator()(const void*) const noexcept {
+    // Off the rendering thread no context is current: the call would go
+    // nowhere, and the report is all that can be done.
+    if (!check_gl_object_thread("mapped pixel buffer released")) return;
     glBindBuffer(target, name);
     if (glUnmapBuffer(target) == GL_FALSE) {
         // The driver lost the buffer's contents while it was mapped (a mode

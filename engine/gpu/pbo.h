@@ -23,6 +23,7 @@ public:
 
 // Unmaps a buffer when the last owner of its mapping lets go. Reports GL
 // errors instead of throwing: it runs inside a shared pointer's release.
+// Off the rendering thread it only reports that it was called there.
 struct gl_unmap_deleter {
     GLuint name;
     GLenum target;

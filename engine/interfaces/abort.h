@@ -11,8 +11,12 @@ public:
     virtual bool is_aborted() const = 0;
     virtual bool is_cancel_requested() const = 0;
     virtual void progress_end() const = 0;
-    // Step i of n of a render made of several (views, passes) is done.
-    virtual void progress(int i, int n) const = 0;
+    // Step `step` of `steps` of a long set-up is done. A report only: it
+    // never stops the work, which only is_aborted does where a render asks.
+    virtual void report_progress(unsigned step, unsigned steps) const {
+        static_cast<void>(step);
+        static_cast<void>(steps);
+    }
 };
 
 }  // namespace tavrel

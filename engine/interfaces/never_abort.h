@@ -11,7 +11,6 @@ public:
     bool is_aborted() const override { return false; }
     bool is_cancel_requested() const override { return false; }
     void progress_end() const override {}
-    void progress(int, int) const override {}
 };
 
 }  // namespace tavrel

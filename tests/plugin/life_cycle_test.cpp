@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -174,7 +176,12 @@ TEST_F(LifeCycle, FreshInstanceState) {
     EXPECT_FALSE(s.knots);
     EXPECT_FALSE(s.surface_evaluator);
     EXPECT_FALSE(s.clipping_alpha);
+    EXPECT_FALSE(s.layer_texture);
     EXPECT_EQ(s.render_count, 0u);
+    // The instance's mesh is made with the record; nothing of it is on the
+    // graphics card yet.
+    ASSERT_TRUE(s.triangle_mesh);
+    EXPECT_EQ(s.triangle_mesh.use_count(), 1);
     EXPECT_EQ(call(PF_Cmd_SEQUENCE_SETDOWN).err, 0);
     EXPECT_EQ(call(PF_Cmd_GLOBAL_SETDOWN).err, 0);
 }
@@ -271,6 +278,21 @@ TEST_F(LifeCycle, SequenceSetupFailures) {
     host.in_data().global_data = global;
     EXPECT_EQ(call(PF_Cmd_SEQUENCE_SETDOWN).err, 0);
     EXPECT_EQ(call(PF_Cmd_GLOBAL_SETDOWN).err, 0);
+}
+
+TEST(InstanceMesh, OutOfMemoryWhenItCannotBeMade) {
+    using Mesh = std::shared_ptr<tavrel::LattixTriangleMesh>;
+    for (const tavrel::TriangleMeshMaker& make :
+         {tavrel::TriangleMeshMaker([] { return Mesh(); }), tavrel::TriangleMeshMaker([]() -> Mesh { throw std::bad_alloc(); })}) {
+        tavrel::SequenceData data;
+        try {
+            tavrel::attach_triangle_mesh(data, make);
+            ADD_FAILURE() << "no exception";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "Out of memory.");
+        }
+        EXPECT_FALSE(data.triangle_mesh);
+    }
 }
 
 TEST(RenderSettingsClamp, SubdivisionsAndHeight) {

@@ -20,6 +20,7 @@
 #include "surface/lattix_mesh_knots.h"
 #include "surface/lattix_triangle_mesh.h"
 #include "surface/sequence_data.h"
+#include "surface/tessellation_programs.h"
 
 namespace {
 
@@ -84,6 +85,28 @@ TEST(GpuSurface, EvaluationTexturesAgreeWithTheCpuSurface) {
                         largest, largest_derivative);
         });
     }
+}
+
+// Asks to cancel at every turn and records the progress reports.
+class CancellingAbort : public IAbort {
+public:
+    mutable std::vector<std::pair<unsigned, unsigned>> reports;
+    void progress_begin() const override {}
+    bool is_aborted() const override { return true; }
+    bool is_cancel_requested() const override { return true; }
+    void progress_end() const override {}
+    void report_progress(unsigned step, unsigned steps) const override { reports.emplace_back(step, steps); }
+};
+
+// The set-up reports its four steps and is never stopped by them.
+TEST(GpuSurface, TessellationSetUpReportsProgressAndRunsToItsEnd) {
+    run_on_engine([](GlEngine&) {
+        const CancellingAbort abort;
+        std::unique_ptr<TessellationPrograms> programs;
+        ASSERT_NO_THROW(programs = std::make_unique<TessellationPrograms>(abort));
+        EXPECT_EQ(abort.reports, (std::vector<std::pair<unsigned, unsigned>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+        for (int k = 0; k < 4; ++k) EXPECT_TRUE(programs->set(k).placing) << k;
+    });
 }
 
 // Summing only each sample's window leaves out exact zeros and keeps the

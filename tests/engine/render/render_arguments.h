@@ -28,7 +28,6 @@ public:
     bool is_aborted() const override { return true; }
     bool is_cancel_requested() const override { return true; }
     void progress_end() const override {}
-    void progress(int, int) const override {}
 };
 
 // Records the passes begun, the questions asked and the steps reported;
@@ -45,7 +44,9 @@ public:
     }
     bool is_cancel_requested() const override { return aborted; }
     void progress_end() const override {}
-    void progress(int i, int n) const override { steps.emplace_back(i, n); }
+    void report_progress(unsigned step, unsigned steps_in_all) const override {
+        steps.emplace_back(int(step), int(steps_in_all));
+    }
 };
 
 struct RenderArguments {

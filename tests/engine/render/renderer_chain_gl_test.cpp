@@ -99,7 +99,6 @@ public:
     bool is_aborted() const override { return ++asked_ > answers_; }
     bool is_cancel_requested() const override { return false; }
     void progress_end() const override {}
-    void progress(int, int) const override {}
 
 private:
     int answers_;

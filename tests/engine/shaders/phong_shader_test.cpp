@@ -159,6 +159,50 @@ TEST(PhongShader, UploadsTheFirstSixteenLights) {
     });
 }
 
+TEST(PhongShader, UploadsSurfaceOptionsHeightMapAndDisplacement) {
+    run_on_engine([](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        using namespace tavrel;
+        PhongShader program(2, PhongChunks{{}, {}, {}, phong_chunk(FragmentNormal::kHeightMap), {},
+                                           phong_chunk(AlphaUpdate::kHeightMapAlpha)});
+        const GLuint p = program.program();
+        SurfaceOptions options;
+        options.metal_coefficient = 0.75f;
+        options.disable_alpha_decal = 7;
+        DisplacementSettings d;
+        d.channel = 0;  // the mean of red, green and blue
+        d.use_alpha_as_mask = 2;
+        d.premultiply = 0;
+        d.scale = 3.5f;
+        d.bias = -1.25f;
+        d.noise.amplitude = 0.5f;
+        d.noise.octaves = 3;
+        d.noise_start = 0.125f;
+        d.noise_start_fade = 0.25f;
+        d.noise_stop = 0.875f;
+        d.noise_stop_fade = 0.0625f;
+        d.noise_channel = 2;
+        ShaderParameters material;
+        tavrel_test::TestLights lights;
+        PhongShader::upload_parameters(program, lights, nullptr, options, NoDeformation(), material,
+                                       HeightMapSize{640, -3}, d);
+        const std::vector<std::pair<std::string, float>> floats = {
+            {"MetalCoefficient", 0.75f}, {"height_map_width", 640.0f}, {"height_map_height", -3.0f},
+            {"disp_map_scale", 3.5f},    {"lod_bias", -1.25f},         {"DispNoiseAmplitude", 0.5f},
+            {"DispNoiseStart", 0.125f},  {"DispNoiseStartFade", 0.25f}, {"DispNoiseStop", 0.875f},
+            {"DispNoiseStopFade", 0.0625f},
+        };
+        for (const auto& [name, value] : floats) EXPECT_EQ(read_floats(p, name, 1)[0], value) << name;
+        const std::vector<std::pair<std::string, int>> ints = {
+            {"DisableAlphaDecal", 1}, {"disp_map_use_alpha_as_mask", 1}, {"disp_map_premultiply", 0},
+            {"disp_map_channel", 5},  {"DispNoiseMapChannel", 2},       {"DispNoiseOctaves", 3},
+            {"ActiveLightCount", 0},  {"active_shadow_caster_count", 0},
+        };
+        for (const auto& [name, value] : ints) EXPECT_EQ(read_int(p, name), value) << name;
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    });
+}
+
 // ---- Shader pieces on a 1 x 1 float target -------------------------------
 
 // Deform of one point given by uniform, with an identity model-view and view:
@@ -339,6 +383,45 @@ TEST(BlendColorsChunk, EveryModeMatchesItsFormula) {
     });
 }
 
+const char* const kChannelProbeFragment = R"glsl(
+uniform vec4 raw;
+uniform int channel;
+void main()
+{
+    gl_FragColor = vec4(get_disp_channel(raw, channel), get_disp_height(raw, channel, vec2(0.3, 0.7)), 0.0, 1.0);
+}
+)glsl";
+
+// Channel codes of (0.3, 0.6, 0.9, 0.5) as stored and premultiplied; with
+// the noise amplitude 0 the height is the channel.
+TEST(DisplacementNoiseChunk, ChannelCodes) {
+    struct Case {
+        int channel;
+        bool premultiply;
+        float expected;
+    };
+    const std::vector<Case> cases = {
+        {1, false, 0.3f},  {2, false, 0.6f},  {3, false, 0.9f}, {4, false, 0.5f}, {5, false, 0.6f},
+        {6, false, 0.4f},  {7, false, 0.7f},  {8, false, 0.4f}, {9, false, 0.1f}, {10, false, 0.5f},
+        {11, false, 1.0f}, {0, false, 1.0f},  {1, true, 0.15f}, {5, true, 0.3f},  {4, true, 0.5f},
+    };
+    run_on_engine([&cases](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        tavrel::GLSLProgram program(tavrel::shader_preamble(2) + "void main() { gl_Position = gl_Vertex; }\n",
+                                    tavrel::shader_preamble(2) + tavrel::displacement_noise_chunk() +
+                                        kChannelProbeFragment);
+        program.get_parameter("raw")->set_vec4(0.3f, 0.6f, 0.9f, 0.5f);
+        for (const Case& c : cases) {
+            SCOPED_TRACE("channel " + std::to_string(c.channel) + (c.premultiply ? " premultiplied" : ""));
+            program.get_parameter("channel")->set_int(c.channel);
+            program.get_parameter("disp_map_premultiply")->set_int(c.premultiply ? 1 : 0);
+            const Rgba got = draw_one_pixel(program);
+            EXPECT_NEAR(got[0], c.expected, 1e-6);
+            EXPECT_NEAR(got[1], c.expected, 1e-6);
+        }
+    });
+}
+
 // ---- Lighting in closed form ---------------------------------------------
 
 // The quad lies in z = 0 facing +z; the camera looks down from +z, so at the
@@ -455,6 +538,56 @@ TEST(PhongShader, LightingInClosedForm) {
         }
         glDeleteTextures(1, &white);
         glDeleteTextures(1, &environment);
+    });
+}
+
+}  // namespace
+
+namespace {
+
+// A height ramp of 1/9 per texel along s over 9 texels: the fourth-order
+// difference gives a slope of -1 per unit of s (times the width and the
+// scale of 1), so the normal (0, 0, 1) with tangent (1, 0, 0) becomes
+// (-1, 0, 1) / sqrt 2: fully lit by a light from that direction (a tilt the
+// other way would leave it dark).
+TEST(PhongShader, HeightMapNormalTiltsBySlope) {
+    run_on_engine([](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        using namespace tavrel;
+        PhongShader program(2, PhongChunks{{}, {}, {}, phong_chunk(FragmentNormal::kHeightMap),
+                                           phong_chunk(DiffuseColor::kWhite), {}});
+        std::vector<Rgba> ramp;
+        for (int i = 0; i < 9; ++i) ramp.push_back({static_cast<float>(i) / 9.0f, 0.0f, 0.0f, 1.0f});
+        const GLuint height = tavrel_test::make_float_texture(9, 1, ramp);
+        program.bind_texture(GL_TEXTURE_2D, "height_map", height, 3);
+        const float white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, white);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+        tavrel_test::TestLights lights;
+        auto light = std::make_shared<tavrel_test::TestLight>();
+        light->light_type = kParallelLight;
+        light->inverse[8] = -std::sqrt(0.5);
+        light->inverse[10] = std::sqrt(0.5);
+        lights.lights.push_back(light);
+        DisplacementSettings d;
+        d.channel = 1;  // red
+        d.premultiply = 0;
+        d.scale = 1.0f;
+        ShaderParameters material;
+        PhongShader::upload_parameters(program, lights, nullptr, SurfaceOptions(), NoDeformation(), material,
+                                       HeightMapSize{9, 1}, d);
+        const double view[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        const double inverse_view[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 10, 1};
+        upload_view_parameters(program, view, inverse_view);
+        glNormal3f(0.0f, 0.0f, 1.0f);
+        glMultiTexCoord3f(GL_TEXTURE1, 1.0f, 0.0f, 0.0f);
+        glMultiTexCoord3f(GL_TEXTURE2, 0.0f, 1.0f, 0.0f);
+        const Rgba got = draw_one_pixel(program);
+        glMultiTexCoord3f(GL_TEXTURE1, 0.0f, 0.0f, 0.0f);
+        glMultiTexCoord3f(GL_TEXTURE2, 0.0f, 0.0f, 0.0f);
+        EXPECT_TRUE(tavrel_test::near(got, {1.0f, 1.0f, 1.0f, 1.0f}, 1e-3f)) << tavrel_test::to_string(got);
+        glDeleteTextures(1, &height);
     });
 }
 
