@@ -1,31 +1,25 @@
-// A frame of about 200,000 triangles at 1920 x 1080 through the engine's
-// renderer chain (the pooled tree from request_renderer: Phong shading of four
-// point lights inside 4-sample anti-aliasing, one view, copied into the
-// destination) against a bare program drawing the same vertex buffer with the
-// same four lights into a 4-sample buffer and resolving it; and the
-// acquisition of a renderer tree, built cold against handed out by the pool.
-// The tree's inner renderer alone is timed too, to tell the chain's own cost
-// (view target and copy) from the shading program's.
-// Each frame ends with glFinish. The ratio is taken between the medians of
-// interleaved repetitions, so that a busy spell of the machine falls on both.
-#include <benchmark/benchmark.h>
-
+// A frame of the shared 200k-triangle mesh at 1920 x 1080 through the
+// engine's renderer chain (the pooled tree from request_renderer: Phong
+// shading of four point lights inside 4-sample anti-aliasing, one view,
+// copied into the destination) against a bare program drawing the same
+// triangles with the same four lights into a 4-sample buffer and resolving
+// it. The tree's inner renderer is timed alone too, to tell the chain's own
+// cost (view target and copy) from the shading program's. Then the
+// acquisition of a tree: built anew (programs compiled and linked; the
+// driver's shader cache may be warm) against handed out by the pool.
+// llvmpipe is slow: each frame benchmark runs two frames, each ended with
+// glFinish.
+// Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/renderer_chain_bench
 #include <GL/glew.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <iostream>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/core/debug_output.h"
 #include "engine/core/projection_matrices.h"
-#include "engine/gpu/buffer_requests.h"
-#include "engine/gpu/draw_triangle_array.h"
-#include "engine/gpu/gl_engine.h"
 #include "engine/gpu/render_target.h"
 #include "engine/gpu/texture_object.h"
 #include "engine/interfaces/displacement_settings.h"
@@ -33,63 +27,17 @@
 #include "engine/interfaces/no_deformation.h"
 #include "engine/interfaces/no_shader.h"
 #include "engine/interfaces/surface_options.h"
-#include "engine/render/render_thread.h"
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/scene/node_factory.h"
 #include "engine/scene/scene_graph.h"
-#include "engine/scene/standard_nodes.h"
 #include "engine/shaders/glsl_program.h"
 #include "tests/engine/scene_test_inputs.h"
 
 namespace {
 
+using tavrel_bench::render_thread;
+
 constexpr std::uint32_t kWidth = 1920, kHeight = 1080;
-constexpr int kColumns = 317, kRows = 316;  // 200,344 triangles
-constexpr double kDistance = 10.0;
-
-std::unique_ptr<tavrel::RenderThread> g_render_thread;
-
-tavrel::RenderThread& render_thread() {
-    if (!g_render_thread) g_render_thread.reset(new tavrel::RenderThread);
-    return *g_render_thread;
-}
-
-// A gently waved sheet filling the view at the camera's distance, as
-// interleaved triangle records.
-std::vector<float> sheet_records() {
-    std::vector<float> records;
-    records.reserve(std::size_t(kColumns) * kRows * 6 * 14);
-    auto vertex = [&](int i, int j) {
-        const float u = float(i) / kColumns, v = float(j) / kRows;
-        const float x = -9.0f + 18.0f * u, y = -5.2f + 10.4f * v;
-        const float z = 0.3f * std::sin(3.0f * x) * std::cos(2.0f * y);
-        const float dzdx = 0.9f * std::cos(3.0f * x) * std::cos(2.0f * y);
-        const float dzdy = -0.6f * std::sin(3.0f * x) * std::sin(2.0f * y);
-        const float n = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0f);
-        const float values[14] = {x, y, z, u, v, -dzdx / n, -dzdy / n, 1.0f / n, 1, 0, dzdx, 0, 1, dzdy};
-        records.insert(records.end(), values, values + 14);
-    };
-    for (int j = 0; j < kRows; ++j)
-        for (int i = 0; i < kColumns; ++i) {
-            vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1);
-            vertex(i, j), vertex(i + 1, j + 1), vertex(i, j + 1);
-        }
-    return records;
-}
-
-class TriangleBufferNode : public tavrel::PureParent {
-public:
-    TriangleBufferNode(std::shared_ptr<tavrel::PBO> buffer, std::uint32_t triangles)
-        : buffer_(std::move(buffer)), triangles_(triangles) {}
-    void render() override {
-        tavrel::draw_triangle_array(*buffer_, triangles_);
-        render_children();
-    }
-
-private:
-    std::shared_ptr<tavrel::PBO> buffer_;
-    std::uint32_t triangles_;
-};
 
 const char* const kBareVertex = R"glsl(
 varying vec3 position;
@@ -125,26 +73,20 @@ void main()
 }
 )glsl";
 
-const float kLightPositions[4][3] = {{-6, 3, 8}, {6, 3, 8}, {-6, -3, 8}, {6, -3, 8}};
+// On the mesh's front side (-z), around the view axis.
+const float kLightPositions[4][3] = {{-8, 5, -15}, {8, 5, -15}, {-8, -5, -15}, {8, -5, -15}};
+const tavrel::Vec3d kEye{0, 0, -25};
 
-// Everything both frames share, made once on the rendering thread.
+// What a frame draws, made on the rendering thread before the timing.
 struct Frame {
-    std::shared_ptr<tavrel::PBO> buffer;
-    std::uint32_t triangles = 0;
+    std::shared_ptr<tavrel::PBO> mesh;
     std::shared_ptr<tavrel::TextureObject> texture;
     std::shared_ptr<tavrel_test::TestCamera> camera = std::make_shared<tavrel_test::TestCamera>();
     std::shared_ptr<tavrel_test::TestLights> lights = std::make_shared<tavrel_test::TestLights>();
     tavrel::SceneGraph scene;
     std::unique_ptr<tavrel::GLSLProgram> bare;
 
-    explicit Frame(tavrel::GlEngine& engine) {
-        const std::vector<float> records = sheet_records();
-        triangles = std::uint32_t(records.size() / 42);
-        buffer = tavrel::request_vertex_buffer(engine, records.size() / 14, tavrel::kTriangleVertexBytes);
-        buffer->bind();
-        glBufferSubData(buffer->target(), 0, GLsizeiptr(records.size() * sizeof(float)), records.data());
-        glBindBuffer(buffer->target(), 0);
-
+    explicit Frame(tavrel::GlEngine& engine) : mesh(tavrel_bench::make_wave_mesh(engine)) {
         tavrel::TextureDescription description;
         description.target = GL_TEXTURE_2D;
         description.format_kind = 2;
@@ -161,11 +103,9 @@ struct Frame {
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 256, GL_RGBA, GL_FLOAT, texels.data());
         glBindTexture(GL_TEXTURE_2D, 0);
 
-        camera->projection.set_identity();
-        const double aspect = double(kWidth) / kHeight;
-        tavrel::frustum_matrix(-0.5 * aspect, 0.5 * aspect, -0.5, 0.5, 1.0, 100.0, camera->projection);
-        camera->view.translate(0, 0, -kDistance);
-        camera->inverse_view.translate(0, 0, kDistance);
+        camera->view = tavrel::look_at_matrix(kEye, {0, 0, 0}, {0, -1, 0});
+        tavrel::invert_matrix(camera->view, camera->inverse_view);
+        camera->projection = tavrel::perspective_matrix(45.0, double(kWidth) / kHeight, 1.0, 100.0);
         camera->frame_width = kWidth;
         camera->frame_height = kHeight;
         for (const auto& p : kLightPositions) {
@@ -176,7 +116,7 @@ struct Frame {
             lights->lights.push_back(light);
         }
         auto root = tavrel::create_node("white");
-        root->add_child(std::make_shared<TriangleBufferNode>(buffer, triangles));
+        root->add_child(std::make_shared<tavrel_bench::MeshNode>(mesh));
         scene.add_render_pass(tavrel::RenderPass(root, tavrel::TextureSet(texture, nullptr, nullptr, 0.0f, 0)));
         scene.set_lights(lights);
 
@@ -184,17 +124,10 @@ struct Frame {
         bare->bind();
         glUniform1i(glGetUniformLocation(bare->program(), "colour"), 0);
         glUniform3fv(glGetUniformLocation(bare->program(), "light_position"), 4, &kLightPositions[0][0]);
-        glUniform3f(glGetUniformLocation(bare->program(), "camera"), 0.0f, 0.0f, float(kDistance));
+        glUniform3f(glGetUniformLocation(bare->program(), "camera"), float(kEye.x), float(kEye.y), float(kEye.z));
         glUseProgram(0);
     }
 };
-
-std::unique_ptr<Frame> g_frame;
-
-Frame& frame(tavrel::GlEngine& engine) {
-    if (!g_frame) g_frame = std::make_unique<Frame>(engine);
-    return *g_frame;
-}
 
 tavrel::RendererDescription phong_description() {
     tavrel::RendererDescription description;
@@ -203,9 +136,11 @@ tavrel::RendererDescription phong_description() {
     return description;
 }
 
+// range(0): 0 the whole tree, 1 its inner renderer straight into the target.
 void BM_RendererChainFrame(benchmark::State& state) {
+    const bool inner_only = state.range(0) == 1;
     render_thread().execute([&](tavrel::GlEngine& engine) {
-        Frame& f = frame(engine);
+        Frame f(engine);
         const tavrel::NeverAbort abort;
         const tavrel::NoDeformation deformation;
         const tavrel::NoShader shader_parameters;
@@ -213,42 +148,24 @@ void BM_RendererChainFrame(benchmark::State& state) {
         const tavrel::HeightMapSize height_map_size;
         const tavrel::DisplacementSettings displacement;
         const std::shared_ptr<tavrel::IVirtualCameraParameters> camera = f.camera;
-        for (auto _ : state) {
-            auto renderer = engine.request_renderer(phong_description());
+        const auto render = [&] {
+            auto tree = engine.request_renderer(phong_description());
+            tavrel::IRenderer& renderer = inner_only ? *tree->inner_renderer() : *tree;
             auto target = engine.request_render_target(kWidth, kHeight, 1, 2, false, 0, 1);
-            renderer->render(f.scene, abort, camera, *f.lights, nullptr, 0, surface, deformation, shader_parameters,
-                             height_map_size, displacement, *target);
+            renderer.render(f.scene, abort, camera, *f.lights, nullptr, 0, surface, deformation, shader_parameters,
+                            height_map_size, displacement, *target);
             glFinish();
-        }
-        state.counters["triangles"] = f.triangles;
+        };
+        render();  // the first draw compiles the programs' code
+        for (auto _ : state) render();
     });
+    state.counters["triangles"] = tavrel_bench::kMeshTriangles;
 }
 
-// The same tree's inner renderer alone (Phong inside anti-aliasing, drawn
-// straight into the target): what the view target and its copy add.
-void BM_InnerRendererFrame(benchmark::State& state) {
-    render_thread().execute([&](tavrel::GlEngine& engine) {
-        Frame& f = frame(engine);
-        const tavrel::NeverAbort abort;
-        const tavrel::NoDeformation deformation;
-        const tavrel::NoShader shader_parameters;
-        const tavrel::SurfaceOptions surface;
-        const tavrel::HeightMapSize height_map_size;
-        const tavrel::DisplacementSettings displacement;
-        const std::shared_ptr<tavrel::IVirtualCameraParameters> camera = f.camera;
-        for (auto _ : state) {
-            auto renderer = engine.request_renderer(phong_description());
-            auto target = engine.request_render_target(kWidth, kHeight, 1, 2, false, 0, 1);
-            renderer->inner_renderer()->render(f.scene, abort, camera, *f.lights, nullptr, 0, surface, deformation,
-                                               shader_parameters, height_map_size, displacement, *target);
-            glFinish();
-        }
-    });
-}
 void BM_BareProgramFrame(benchmark::State& state) {
     render_thread().execute([&](tavrel::GlEngine& engine) {
-        Frame& f = frame(engine);
-        for (auto _ : state) {
+        Frame f(engine);
+        const auto render = [&] {
             auto buffer = engine.request_render_buffer(kWidth, kHeight, 4, 2);
             auto target = engine.request_render_target(kWidth, kHeight, 1, 2, false, 0, 1);
             buffer->bind();
@@ -259,24 +176,26 @@ void BM_BareProgramFrame(benchmark::State& state) {
             f.bare->bind();
             glActiveTexture(GL_TEXTURE0);
             glBindTexture(GL_TEXTURE_2D, f.texture->gl_name());
-            tavrel::draw_triangle_array(*f.buffer, f.triangles);
+            tavrel::draw_triangle_array(*f.mesh, tavrel_bench::kMeshTriangles);
             glBindTexture(GL_TEXTURE_2D, 0);
             glUseProgram(0);
             tavrel::fast_blit(*buffer, *target);
             glFinish();
-        }
+        };
+        render();
+        for (auto _ : state) render();
         glLoadIdentity();
-        state.counters["triangles"] = f.triangles;
     });
+    state.counters["triangles"] = tavrel_bench::kMeshTriangles;
 }
 
-// Cold: the pool holds no free tree, so the Phong and flat-shading programs
-// are compiled and linked; pooled: the tree given back last is handed out.
+// range(0): 0 built anew (the pool holds no free tree), 1 from the pool.
+// Both in microseconds, so that their ratio compares like with like.
 void BM_RendererAcquisition(benchmark::State& state) {
-    const bool cold = state.range(0) == 0;
+    const bool anew = state.range(0) == 0;
     render_thread().execute([&](tavrel::GlEngine& engine) {
         for (auto _ : state) {
-            if (cold) {
+            if (anew) {
                 state.PauseTiming();
                 engine.renderer_pool().release_free();
                 state.ResumeTiming();
@@ -285,57 +204,26 @@ void BM_RendererAcquisition(benchmark::State& state) {
             benchmark::DoNotOptimize(renderer.get());
         }
     });
-    state.SetLabel(cold ? "cold" : "pooled");
 }
 
-BENCHMARK(BM_RendererChainFrame)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
-BENCHMARK(BM_InnerRendererFrame)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
-BENCHMARK(BM_BareProgramFrame)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
-BENCHMARK(BM_RendererAcquisition)->Arg(0)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RendererAcquisition)->Arg(1)->Iterations(50)->Unit(benchmark::kMicrosecond)->UseRealTime();
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) times[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
-        }
-    }
-    double median(const std::string& name) {
-        std::vector<double>& v = times[name];
-        if (v.empty()) return 0.0;
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    }
-    std::map<std::string, std::vector<double>> times;
-};
+BENCHMARK(BM_RendererChainFrame)->Arg(0)->Arg(1)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareProgramFrame)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RendererAcquisition)->Arg(0)->Iterations(3)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RendererAcquisition)->Arg(1)->Iterations(50)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> args(argv, argv + argc);
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    int count = static_cast<int>(args.size());
     // Compile progress would drown the report.
     tavrel::set_debug_output_sink([](const std::string&) {});
-    benchmark::Initialize(&count, args.data());
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double chain = reporter.median("BM_RendererChainFrame");
-    const double inner = reporter.median("BM_InnerRendererFrame");
-    const double bare = reporter.median("BM_BareProgramFrame");
-    if (chain > 0 && inner > 0 && bare > 0) {
-        std::cout << "median of interleaved repetitions: renderer chain " << chain << " ms, its inner renderer "
-                  << inner << " ms, bare program " << bare << " ms; chain / bare " << chain / bare
-                  << ", chain / inner " << chain / inner << std::endl;
-    }
-    // The engine and its objects go on the rendering thread.
-    if (g_render_thread) {
-        g_render_thread->execute([](tavrel::GlEngine&) { g_frame.reset(); });
-        g_render_thread.reset();
-    }
-    benchmark::Shutdown();
-    return 0;
+    const std::string bare = "BM_BareProgramFrame/iterations:2/real_time";
+    const int code = tavrel_bench::run_with_ratios(
+        argc, argv,
+        {{"renderer chain / bare program", "BM_RendererChainFrame/0/iterations:2/real_time", bare},
+         {"inner renderer / bare program", "BM_RendererChainFrame/1/iterations:2/real_time", bare},
+         {"renderer chain / its inner renderer", "BM_RendererChainFrame/0/iterations:2/real_time",
+          "BM_RendererChainFrame/1/iterations:2/real_time"},
+         {"acquisition built anew / pooled", "BM_RendererAcquisition/0/iterations:3/real_time",
+          "BM_RendererAcquisition/1/iterations:50/real_time"}});
+    return code;
 }
