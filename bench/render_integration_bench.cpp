@@ -10,8 +10,7 @@
 #include <GL/glew.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <map>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,24 +24,17 @@
 #include "engine/interfaces/no_deformation.h"
 #include "engine/interfaces/no_shader.h"
 #include "engine/interfaces/surface_options.h"
-#include "engine/render/render_thread.h"
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/scene/scene_graph.h"
 #include "engine/scene/standard_nodes.h"
 #include "tests/engine/scene_test_inputs.h"
+#include "bench/bench_support.h"
 
 namespace {
 
 constexpr uint32_t kWidth = 1920, kHeight = 1080;
 
-std::unique_ptr<tavrel::RenderThread> g_render_thread;
-// Peel passes of one render by layer count, for the time per pass.
-std::map<int, int64_t> g_peel_passes;
-
-tavrel::RenderThread& render_thread() {
-    if (!g_render_thread) g_render_thread.reset(new tavrel::RenderThread);
-    return *g_render_thread;
-}
+using tavrel_bench::render_thread;
 
 // Counts the peel passes.
 class PassCount : public tavrel::IAbort {
@@ -170,6 +162,7 @@ void BM_SingleViews(benchmark::State& state) {
 void BM_Peeling(benchmark::State& state) {
     const auto layers = int(state.range(0));
     int64_t passes = 0;
+    double seconds = 0.0;
     render_thread().execute([&](tavrel::GlEngine& engine) {
         Scene scene(layers);
         tavrel::RendererDescription description = phong_description();
@@ -179,13 +172,15 @@ void BM_Peeling(benchmark::State& state) {
         PassCount count;
         scene.render(*proxy, count, *destination);
         passes = count.passes;
+        const auto start = std::chrono::steady_clock::now();
         for (auto _ : state) {
             scene.render(*proxy, count, *destination);
             glFinish();
         }
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     });
     state.counters["peel_passes"] = double(passes);
-    g_peel_passes[layers] = passes;
+    state.counters["ms_per_pass"] = 1000.0 * seconds / double(state.iterations() * passes);
 }
 
 void BM_OpaquePhong(benchmark::State& state) {
@@ -210,49 +205,20 @@ BENCHMARK(BM_SingleViews)->Arg(66)->UseRealTime()->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_Peeling)->Arg(3)->Arg(11)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_OpaquePhong)->Arg(3)->Arg(11)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        for (const char* views : {"4", "16", "66"}) {
-            const std::string suffix = std::string("/") + views;
-            ratio(std::string(views) + " sub-pixel views / as many single views",
-                  "BM_SubpixelViews" + suffix + "/iterations:" + (suffix == "/66" ? "1" : "3") + "/real_time",
-                  "BM_SingleViews" + suffix + "/iterations:" + (suffix == "/66" ? "1" : "3") + "/real_time");
-        }
-        for (int layers : {3, 11}) {
-            const std::string peeling = "BM_Peeling/" + std::to_string(layers) + "/iterations:1/real_time";
-            ratio("peeling " + std::to_string(layers) + " layers / one opaque Phong pass", peeling,
-                  "BM_OpaquePhong/" + std::to_string(layers) + "/iterations:1/real_time");
-            if (times_.count(peeling) && g_peel_passes[layers] > 0)
-                std::printf("%-60s %6.1f ms\n", ("peeling " + std::to_string(layers) + " layers, per peel pass").c_str(),
-                            times_[peeling] / double(g_peel_passes[layers]));
-        }
-    }
-
-private:
-    void ratio(const std::string& what, const std::string& a, const std::string& b) {
-        if (!times_.count(a) || !times_.count(b)) return;
-        std::printf("%-60s %6.2f\n", what.c_str(), times_[a] / times_[b]);
-    }
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 
-// The engine goes before static destruction begins, as in the tests.
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    g_render_thread.reset();
-    benchmark::Shutdown();
-    return 0;
+    using R = tavrel_bench::RatioReporter::Ratio;
+    return tavrel_bench::run_with_ratios(
+        argc, argv,
+        {R{"4 sub-pixel views / as many single views", "BM_SubpixelViews/4/iterations:3/real_time",
+           "BM_SingleViews/4/iterations:3/real_time"},
+         R{"16 sub-pixel views / as many single views", "BM_SubpixelViews/16/iterations:3/real_time",
+           "BM_SingleViews/16/iterations:3/real_time"},
+         R{"66 sub-pixel views / as many single views", "BM_SubpixelViews/66/iterations:1/real_time",
+           "BM_SingleViews/66/iterations:1/real_time"},
+         R{"peeling 3 layers / one opaque Phong pass", "BM_Peeling/3/iterations:1/real_time",
+           "BM_OpaquePhong/3/iterations:1/real_time"},
+         R{"peeling 11 layers / one opaque Phong pass", "BM_Peeling/11/iterations:1/real_time",
+           "BM_OpaquePhong/11/iterations:1/real_time"}});
 }
