@@ -6,7 +6,9 @@
 #include "engine/core/engine_errors.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/render/depth_renderer.h"
+#include "engine/render/dual_peeling_oit_renderer.h"
 #include "engine/render/hwaa_renderer.h"
+#include "engine/render/multi_view_integration_renderer.h"
 #include "engine/render/phong_renderer.h"
 #include "engine/render/single_view_integration_renderer.h"
 
@@ -33,8 +35,9 @@ std::shared_ptr<IRenderer> build_inner_renderer(const RendererDescription& descr
                            std::make_shared<DepthRenderer>(description.format_kind, description.render_mode == 3));
     }
     if (description.peeling_layers) {
-        throw GlEngineError("renderer description asks for " + std::to_string(int32_t(*description.peeling_layers)) +
-                            " peeling layers: this engine has no dual depth peeling renderer");
+        return std::make_shared<DualPeelingOITRendererAdaptor>(
+            description.format_kind, description.shading_switch_a, description.shading_switch_b,
+            description.render_mode, *description.peeling_layers, description.engine);
     }
     return inside_hwaa(description,
                        std::make_shared<PhongRenderer>(description.format_kind, description.shading_switch_a,
@@ -44,12 +47,17 @@ std::shared_ptr<IRenderer> build_inner_renderer(const RendererDescription& descr
 std::shared_ptr<IRenderer> build_outer_renderer(std::shared_ptr<IRenderer> inner,
                                                 const RendererDescription& description) {
     require_engine(description);
+    std::shared_ptr<CompositeRenderer> outer;
     if (description.has_view_samples()) {
-        throw GlEngineError("renderer description asks for " + std::to_string(description.lens_samples) +
-                            " lens and " + std::to_string(description.subpixel_samples) +
-                            " sub-pixel view samples: this engine has no multi-view integration renderer");
+        // One render never mixes the kinds: lens samples win. Counts above
+        // the largest jitter table are cut to it.
+        ViewSampleSet samples;
+        if (description.lens_samples != 0) dof_view_samples(description.lens_samples, samples);
+        else aa_view_samples(description.subpixel_samples, samples);
+        outer = std::make_shared<MultiViewIntegrationRenderer>(samples, description.engine);
+    } else {
+        outer = std::make_shared<SingleViewIntegrationRenderer>(description.engine);
     }
-    auto outer = std::make_shared<SingleViewIntegrationRenderer>(description.engine);
     outer->add_child(std::move(inner));
     return outer;
 }

@@ -19,8 +19,9 @@ namespace tavrel {
 std::shared_ptr<IRenderer> build_inner_renderer(const RendererDescription& description);
 
 // One view when the description has no view samples, else one view per
-// sample (lens samples when there are any, else sub-pixel samples); the
-// inner renderer is its only child. Throws GlEngineError as above.
+// sample (lens samples when there are any, else sub-pixel samples, at most
+// max_view_samples); the inner renderer is its only child. Throws
+// GlEngineError as above.
 std::shared_ptr<IRenderer> build_outer_renderer(std::shared_ptr<IRenderer> inner,
                                                 const RendererDescription& description);
 

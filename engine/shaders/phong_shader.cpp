@@ -436,7 +436,11 @@ std::string phong_fragment_source(int kind, const PhongChunks& chunks) {
 
 PhongShader::PhongShader(int kind, const PhongChunks& chunks)
     : TexturingProgram(phong_vertex_source(kind, chunks), phong_fragment_source(kind, chunks)) {
-    for (const SamplerUnit& s : kSamplerUnits) set_uniform_int_if_present(*this, s.name, s.unit);
+    set_phong_sampler_units(*this);
+}
+
+void set_phong_sampler_units(IProgram& program) {
+    for (const SamplerUnit& s : kSamplerUnits) set_uniform_int_if_present(program, s.name, s.unit);
 }
 
 void PhongShader::upload_lights(TexturingProgram& program, const ILightCollection& lights,

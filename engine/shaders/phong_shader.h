@@ -61,6 +61,11 @@ std::string phong_fragment_source(int kind, const PhongChunks& chunks);
 // programs that shade as this one does but write their own outputs.
 std::string phong_shading_source(int kind, const PhongChunks& chunks);
 
+// Points each sampler of the shading source that the program has at the unit
+// the Phong program uses for it (see PhongShader), for programs built on
+// that source.
+void set_phong_sampler_units(IProgram& program);
+
 class PhongShader : public TexturingProgram {
 public:
     // Compiles and links (GlEngineError on failure, as for every program)

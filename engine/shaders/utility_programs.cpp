@@ -208,6 +208,8 @@ DepthOnlyProgram::DepthOnlyProgram(int kind)
 
 ViewDepthProgram::ViewDepthProgram(int kind) : TexturingProgram(kViewDepthVertex, view_depth_fragment(kind)) {}
 
+std::string flat_shading_vertex_source(int kind) { return flat_shading_vertex(kind); }
+
 VertexColorFlatShadingProgram::VertexColorFlatShadingProgram(int kind)
     : GLSLProgram(flat_shading_vertex(kind), flat_shading_fragment(kind)) {}
 

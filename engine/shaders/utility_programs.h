@@ -35,6 +35,9 @@ public:
     explicit VertexColorFlatShadingProgram(int kind);
 };
 
+// Its vertex stage, for programs that draw the same geometry another way.
+std::string flat_shading_vertex_source(int kind);
+
 // Copies "tex_src" at texture coordinate 0. The plain variant copies texels
 // as they are; the converting one reads the host's channel order of the kind,
 // un-premultiplies (texels with alpha below EPSILON become transparent

@@ -1,10 +1,14 @@
 #include "tests/engine/gl_test_helpers.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <sstream>
 #include <stdexcept>
 
 #include "engine/gpu/full_screen_quad.h"
+#include "engine/gpu/render_target.h"
+#include "engine/gpu/texture_object.h"
 #include "engine/gl/gl_errors.h"
 #include "engine/shaders/transform_feedback.h"
 
@@ -121,6 +125,33 @@ std::string to_string(const Rgba& c) {
     std::ostringstream s;
     s << "(" << c[0] << ", " << c[1] << ", " << c[2] << ", " << c[3] << ")";
     return s.str();
+}
+
+std::vector<Rgba> read_rgba(const tavrel::RenderTarget& target) {
+    std::vector<Rgba> texels(static_cast<std::size_t>(target.width() * target.height()));
+    glBindTexture(GL_TEXTURE_2D, target.textures.at(0)->gl_name());
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    return texels;
+}
+
+std::shared_ptr<tavrel::TextureObject> plain_texture(const Rgba& host_colour) {
+    tavrel::TextureDescription description;
+    description.target = GL_TEXTURE_2D;
+    description.format_kind = 2;
+    description.channel_layout = 2;
+    description.width = 2;
+    description.height = 2;
+    description.external_format = GL_RGBA;
+    description.pixel_type = GL_FLOAT;
+    description.wrap_mode = 1;
+    auto texture = std::make_shared<tavrel::TextureObject>(description);
+    const std::vector<Rgba> texels(4, host_colour);
+    glBindTexture(GL_TEXTURE_2D, texture->gl_name());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 2, 2, GL_RGBA, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
 }
 
 }  // namespace tavrel_test

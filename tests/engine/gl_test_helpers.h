@@ -6,10 +6,16 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/core/debug_output.h"
+
+namespace tavrel {
+class RenderTarget;
+class TextureObject;
+}  // namespace tavrel
 
 namespace tavrel_test {
 
@@ -56,6 +62,12 @@ void draw_full_screen_quad();
 // the captured floats and the primitives written.
 std::vector<float> capture_triangles(const std::vector<float>& vertices, int max_vertices_out,
                                      GLuint* primitives_written);
+
+// The first texture of a render target, as float RGBA.
+std::vector<Rgba> read_rgba(const tavrel::RenderTarget& target);
+
+// A 2 x 2 float texture of one colour, given in host order (alpha first).
+std::shared_ptr<tavrel::TextureObject> plain_texture(const Rgba& host_colour);
 
 bool near(const Rgba& a, const Rgba& b, float tolerance);
 std::string to_string(const Rgba& c);

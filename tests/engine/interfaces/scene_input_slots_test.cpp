@@ -108,7 +108,8 @@ TEST(SceneInputSlots, MaterialGeneratorDeformationAbort) {
                   TAVREL_SLOT(D, display_region)},
                  true);
     expect_slots({TAVREL_SLOT(IAbort, progress_begin), TAVREL_SLOT(IAbort, is_aborted),
-                  TAVREL_SLOT(IAbort, is_cancel_requested), TAVREL_SLOT(IAbort, progress_end)},
+                  TAVREL_SLOT(IAbort, is_cancel_requested), TAVREL_SLOT(IAbort, progress_end),
+                  TAVREL_SLOT(IAbort, report_progress)},
                  true);
     EXPECT_TRUE(std::has_virtual_destructor_v<IShaderCollection>);
     EXPECT_TRUE(std::is_polymorphic_v<IShaderCollection>);

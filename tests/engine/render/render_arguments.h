@@ -6,6 +6,8 @@
 #include <GL/glew.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/displacement_settings.h"
@@ -26,6 +28,25 @@ public:
     bool is_aborted() const override { return true; }
     bool is_cancel_requested() const override { return true; }
     void progress_end() const override {}
+};
+
+// Records the passes begun, the questions asked and the steps reported;
+// aborted when told.
+class RecordingAbort : public tavrel::IAbort {
+public:
+    bool aborted = false;
+    mutable int begun = 0, asked = 0;
+    mutable std::vector<std::pair<int, int>> steps;
+    void progress_begin() const override { ++begun; }
+    bool is_aborted() const override {
+        ++asked;
+        return aborted;
+    }
+    bool is_cancel_requested() const override { return aborted; }
+    void progress_end() const override {}
+    void report_progress(unsigned step, unsigned steps_in_all) const override {
+        steps.emplace_back(int(step), int(steps_in_all));
+    }
 };
 
 struct RenderArguments {

@@ -4,11 +4,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/core/engine_errors.h"
+#include "engine/render/multi_view_integration_renderer.h"
 #include "engine/render/phong_renderer.h"
 #include "engine/render/renderer_allocation_proxy.h"
+#include "engine/render/single_view_integration_renderer.h"
 
 namespace {
 
@@ -33,19 +36,11 @@ TEST(RendererBuilders, RefusalsNameWhatIsMissing) {
         std::string text;
     };
     const Case cases[] = {
-        {"peeling", with([](D& d) { d.peeling_layers = 3; }), false,
-         "renderer description asks for 3 peeling layers: this engine has no dual depth peeling renderer"},
-        {"peeling until nothing is left", with([](D& d) { d.peeling_layers = UINT32_MAX; }), false,
-         "renderer description asks for -1 peeling layers: this engine has no dual depth peeling renderer"},
-        {"sub-pixel samples", with([](D& d) { d.subpixel_samples = 4; }), true,
-         "renderer description asks for 0 lens and 4 sub-pixel view samples: this engine has no multi-view "
-         "integration renderer"},
-        {"lens samples", with([](D& d) { d.lens_samples = 2; d.depth_only = true; }), true,
-         "renderer description asks for 2 lens and 0 sub-pixel view samples: this engine has no multi-view "
-         "integration renderer"},
         {"no engine, inner", with([](D& d) { d.engine = nullptr; d.depth_only = true; }), false,
          "renderer description without an engine"},
         {"no engine, outer", with([](D& d) { d.engine = nullptr; }), true, "renderer description without an engine"},
+        {"no engine, peeling", with([](D& d) { d.engine = nullptr; d.peeling_layers = 3; }), false,
+         "renderer description without an engine"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -57,6 +52,53 @@ TEST(RendererBuilders, RefusalsNameWhatIsMissing) {
             EXPECT_EQ(std::string(e.what()), c.text);
         }
     }
+}
+
+// Any view samples make the outer renderer integrate several views: lens
+// samples when there are any, else sub-pixel samples, never more than the
+// largest jitter table. Building it touches no GL.
+TEST(RendererBuilders, OuterRendererViewSamples) {
+    struct Idle : tavrel::IRenderer {
+        void render(tavrel::SceneGraph&, const tavrel::IAbort&,
+                    const std::shared_ptr<tavrel::IVirtualCameraParameters>&, const tavrel::ILightCollection&,
+                    const tavrel::IShadowUniforms*, GLuint, const tavrel::SurfaceOptions&,
+                    const tavrel::IDeformationCollection&, const tavrel::IShaderCollection&,
+                    const tavrel::HeightMapSize&, const tavrel::DisplacementSettings&,
+                    tavrel::IRenderTarget&) override {}
+    };
+    struct Case {
+        uint32_t lens, subpixel;
+        std::size_t views;
+        bool lens_kind;
+        float first_x;  // of the table, not of the sorted views
+    };
+    const Case cases[] = {
+        {0, 1, 1, false, 0.246490f},  {0, 4, 4, false, -0.208147f}, {0, 5, 5, false, -0.334818f},
+        {2, 4, 2, true, 0.246490f},   {3, 0, 3, true, -0.373411f},  {0, 67, 66, false, 0.266377f},
+        {1000, 2, 66, true, 0.266377f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.lens) + " lens, " + std::to_string(c.subpixel) + " sub-pixel");
+        const RendererDescription d = with([&](RendererDescription& d) {
+            d.lens_samples = c.lens;
+            d.subpixel_samples = c.subpixel;
+        });
+        auto inner = std::make_shared<Idle>();
+        const auto outer = tavrel::build_outer_renderer(inner, d);
+        const auto* multi = dynamic_cast<const tavrel::MultiViewIntegrationRenderer*>(outer.get());
+        ASSERT_NE(multi, nullptr);
+        ASSERT_EQ(multi->samples().size(), c.views);
+        ASSERT_EQ(multi->children().size(), 1u);
+        EXPECT_EQ(multi->children()[0], inner);
+        bool has_first = false;
+        for (const tavrel::ViewSample& v : multi->samples()) {
+            EXPECT_EQ(v.kind, c.lens_kind);
+            has_first = has_first || v.x == c.first_x;
+        }
+        EXPECT_TRUE(has_first);
+    }
+    const auto single = tavrel::build_outer_renderer(std::make_shared<Idle>(), with([](RendererDescription&) {}));
+    EXPECT_NE(dynamic_cast<const tavrel::SingleViewIntegrationRenderer*>(single.get()), nullptr);
 }
 
 // The Phong program's chunks by switch A, switch B and render mode.

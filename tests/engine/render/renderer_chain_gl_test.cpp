@@ -34,19 +34,12 @@
 namespace {
 
 using tavrel_test::RenderArguments;
+using tavrel_test::plain_texture;
+using tavrel_test::read_rgba;
 using tavrel_test::Rgba;
 using tavrel_test::run_on_engine;
 
 constexpr int kSize = 64;
-
-std::vector<Rgba> read_rgba(const tavrel::RenderTarget& target) {
-    std::vector<Rgba> texels(static_cast<std::size_t>(target.width() * target.height()));
-    glBindTexture(GL_TEXTURE_2D, target.textures.at(0)->gl_name());
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    return texels;
-}
 
 void fill(tavrel::IRenderTarget& target, const Rgba& colour) {
     target.bind();
@@ -238,25 +231,6 @@ TEST(DepthRenderer, CueAgainstTheFocusDistance) {
         }
         reset_state();
     });
-}
-
-// A float texture of one colour, given in host order (alpha first).
-std::shared_ptr<tavrel::TextureObject> plain_texture(const Rgba& host_colour) {
-    tavrel::TextureDescription description;
-    description.target = GL_TEXTURE_2D;
-    description.format_kind = 2;
-    description.channel_layout = 2;
-    description.width = 2;
-    description.height = 2;
-    description.external_format = GL_RGBA;
-    description.pixel_type = GL_FLOAT;
-    description.wrap_mode = 1;
-    auto texture = std::make_shared<tavrel::TextureObject>(description);
-    const std::vector<Rgba> texels(4, host_colour);
-    glBindTexture(GL_TEXTURE_2D, texture->gl_name());
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 2, 2, GL_RGBA, GL_FLOAT, texels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return texture;
 }
 
 // The quad of the depth scene under the white material, with a grey 0.5 front
