@@ -44,6 +44,7 @@ public:
     bool is_aborted() const override { return false; }
     bool is_cancel_requested() const override { return false; }
     void progress_end() const override {}
+    void progress(unsigned, unsigned) const override {}
 };
 
 // `layers` full-screen quads one behind the other, each translucent (alpha

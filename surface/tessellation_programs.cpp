@@ -324,7 +324,7 @@ TessellationPrograms::TessellationPrograms(const IAbort& abort) {
     for (int k = 0; k < 4; ++k) {
         sets_[k] = build_set(steps[k].depth_class, steps[k].height_map);
         by_class_[k] = sets_[k];
-        abort.report_progress(static_cast<unsigned>(k + 1), 4);
+        abort.progress(static_cast<unsigned>(k + 1), 4);
     }
 }
 

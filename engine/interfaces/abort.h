@@ -11,12 +11,10 @@ public:
     virtual bool is_aborted() const = 0;
     virtual bool is_cancel_requested() const = 0;
     virtual void progress_end() const = 0;
-    // Step `step` of `steps` of a long set-up is done. A report only: it
-    // never stops the work, which only is_aborted does where a render asks.
-    virtual void report_progress(unsigned step, unsigned steps) const {
-        static_cast<void>(step);
-        static_cast<void>(steps);
-    }
+    // Step i of n of a long set-up or render (views, passes) is done. A
+    // report only: it never stops the work, which only is_aborted does where
+    // a render asks.
+    virtual void progress(unsigned i, unsigned n) const = 0;
 };
 
 }  // namespace tavrel

@@ -45,7 +45,7 @@ void MultiViewIntegrationRenderer::render(SceneGraph& scene, const IAbort& abort
                                   shader_parameters, height_map_size, displacement, destination);
         destination.accept(view_image);
         accumulate_view(*accumulation, *view_image.result(), weight);
-        abort.report_progress(static_cast<unsigned>(i), static_cast<unsigned>(count + 1));
+        abort.progress(static_cast<unsigned>(i), static_cast<unsigned>(count + 1));
     }
     if (abort.is_aborted()) return;
     copy_pass(*accumulation->target, destination, engine_->copy_program(static_cast<int>(destination.format())));

@@ -20,13 +20,13 @@ void SingleViewIntegrationRenderer::render(SceneGraph& scene, const IAbort& abor
     // The pooled target is not cleared, so copying it after an abort would
     // put whatever an earlier render left there into the destination.
     if (abort.is_aborted()) return;
-    abort.report_progress(1, 2);
+    abort.progress(1, 2);
     std::shared_ptr<RenderTarget> view = engine_->request_render_target(
         static_cast<std::uint32_t>(destination.width()), static_cast<std::uint32_t>(destination.height()), 1,
         destination.format(), false, 0, 1);
     CompositeRenderer::render(scene, abort, camera, lights, shadow_casters, height_map, surface, deformation,
                               shader_parameters, height_map_size, displacement, *view);
-    abort.report_progress(2, 2);
+    abort.progress(2, 2);
     if (abort.is_aborted()) return;
     copy_pass(*view, destination, engine_->copy_program(static_cast<int>(destination.format())));
 }

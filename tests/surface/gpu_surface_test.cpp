@@ -95,7 +95,7 @@ public:
     bool is_aborted() const override { return true; }
     bool is_cancel_requested() const override { return true; }
     void progress_end() const override {}
-    void report_progress(unsigned step, unsigned steps) const override { reports.emplace_back(step, steps); }
+    void progress(unsigned step, unsigned steps) const override { reports.emplace_back(step, steps); }
 };
 
 // The set-up reports its four steps and is never stopped by them.

@@ -64,7 +64,7 @@ TEST(NullInputs, NeverAbort) {
         abort.progress_begin();
         EXPECT_FALSE(abort.is_aborted());
         EXPECT_FALSE(abort.is_cancel_requested());
-        abort.report_progress(unsigned(step + 1), 3);
+        abort.progress(unsigned(step + 1), 3);
         EXPECT_FALSE(abort.is_aborted());
         abort.progress_end();
     }

@@ -109,7 +109,7 @@ TEST(SceneInputSlots, MaterialGeneratorDeformationAbort) {
                  true);
     expect_slots({TAVREL_SLOT(IAbort, progress_begin), TAVREL_SLOT(IAbort, is_aborted),
                   TAVREL_SLOT(IAbort, is_cancel_requested), TAVREL_SLOT(IAbort, progress_end),
-                  TAVREL_SLOT(IAbort, report_progress)},
+                  TAVREL_SLOT(IAbort, progress)},
                  true);
     EXPECT_TRUE(std::has_virtual_destructor_v<IShaderCollection>);
     EXPECT_TRUE(std::is_polymorphic_v<IShaderCollection>);

@@ -28,6 +28,7 @@ public:
     bool is_aborted() const override { return true; }
     bool is_cancel_requested() const override { return true; }
     void progress_end() const override {}
+    void progress(unsigned, unsigned) const override {}
 };
 
 // Records the passes begun, the questions asked and the steps reported;
@@ -44,7 +45,7 @@ public:
     }
     bool is_cancel_requested() const override { return aborted; }
     void progress_end() const override {}
-    void report_progress(unsigned step, unsigned steps_in_all) const override {
+    void progress(unsigned step, unsigned steps_in_all) const override {
         steps.emplace_back(int(step), int(steps_in_all));
     }
 };

@@ -99,6 +99,7 @@ public:
     bool is_aborted() const override { return ++asked_ > answers_; }
     bool is_cancel_requested() const override { return false; }
     void progress_end() const override {}
+    void progress(unsigned, unsigned) const override {}
 
 private:
     int answers_;

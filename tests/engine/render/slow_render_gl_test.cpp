@@ -29,7 +29,7 @@ public:
     bool is_aborted() const override { return false; }
     bool is_cancel_requested() const override { return false; }
     void progress_end() const override {}
-    void report_progress(unsigned i, unsigned n) const override { steps.emplace_back(int(i), int(n)); }
+    void progress(unsigned i, unsigned n) const override { steps.emplace_back(int(i), int(n)); }
 };
 
 TEST(SlowRender, SixtySixViewsFromSixtySevenSamples) {
