@@ -1,0 +1,350 @@
+#include "simhost/scene_file.h"
+
+#include <cmath>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "simhost/simhost_error.h"
+
+namespace simhost {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr double kPi = 3.14159265358979323846;
+
+[[noreturn]] void refuse(const std::string& path, const std::string& problem) {
+    throw SimhostError("scene: " + (path.empty() ? problem : path + ": " + problem));
+}
+
+std::string child(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
+std::string item(const std::string& path, size_t i) { return path + "[" + std::to_string(i) + "]"; }
+
+// Refuses a non-object and any key outside `known`.
+void expect_keys(const Json& j, const std::string& path, std::initializer_list<const char*> known) {
+    if (!j.is_object()) refuse(path, "expected an object");
+    for (auto it = j.begin(); it != j.end(); ++it) {
+        bool found = false;
+        for (const char* k : known) found = found || it.key() == k;
+        if (!found) refuse(child(path, it.key()), "unknown key");
+    }
+}
+
+double number(const Json& j, const std::string& path) {
+    if (!j.is_number()) refuse(path, "expected a number");
+    return j.get<double>();
+}
+
+double number_in(const Json& j, const std::string& path, double min, double max) {
+    const double v = number(j, path);
+    if (v < min || v > max) {
+        std::ostringstream out;
+        out << "expected a number from " << min << " to " << max;
+        refuse(path, out.str());
+    }
+    return v;
+}
+
+int32_t positive_whole(const Json& j, const std::string& path) {
+    if (!j.is_number_integer() || j.get<int64_t>() < 1 || j.get<int64_t>() > 30000)
+        refuse(path, "expected a whole number from 1 to 30000");
+    return int32_t(j.get<int64_t>());
+}
+
+bool boolean(const Json& j, const std::string& path) {
+    if (!j.is_boolean()) refuse(path, "expected true or false");
+    return j.get<bool>();
+}
+
+std::string text(const Json& j, const std::string& path) {
+    if (!j.is_string()) refuse(path, "expected a string");
+    return j.get<std::string>();
+}
+
+// [x, y] or [x, y, z]; a missing z is `z`.
+AEGP_ThreeDVal point(const Json& j, const std::string& path, double z = 0.0) {
+    if (!j.is_array() || j.size() < 2 || j.size() > 3) refuse(path, "expected [x, y] or [x, y, z]");
+    AEGP_ThreeDVal p{number(j[0], item(path, 0)), number(j[1], item(path, 1)), z};
+    if (j.size() == 3) p.z = number(j[2], item(path, 2));
+    return p;
+}
+
+// A value as a user would type it: text as is, numbers in their shortest
+// form, true and false as 1 and 0.
+std::string typed_value(const Json& j, const std::string& path) {
+    if (j.is_string()) return j.get<std::string>();
+    if (j.is_boolean()) return j.get<bool>() ? "1" : "0";
+    if (j.is_number()) return j.dump();
+    refuse(path, "expected a number, a string or true or false");
+}
+
+A_Matrix4 multiply(const A_Matrix4& a, const A_Matrix4& b) {
+    A_Matrix4 m{};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            for (int k = 0; k < 4; ++k) m.mat[r][c] += a.mat[r][k] * b.mat[k][c];
+    return m;
+}
+
+// A rotation of row vectors by `degrees` about axis 0 (x), 1 (y) or 2 (z).
+A_Matrix4 rotation(int axis, double degrees) {
+    const double a = degrees * kPi / 180.0, c = std::cos(a), s = std::sin(a);
+    const int i = (axis + 1) % 3, k = (axis + 2) % 3;
+    A_Matrix4 m = identity_matrix();
+    m.mat[i][i] = c;
+    m.mat[i][k] = s;
+    m.mat[k][i] = -s;
+    m.mat[k][k] = c;
+    return m;
+}
+
+A_Matrix4 orientation_matrix(const AEGP_ThreeDVal& o) {
+    return multiply(multiply(rotation(0, o.x), rotation(1, o.y)), rotation(2, o.z));
+}
+
+AEGP_ThreeDVal normalized(double x, double y, double z) {
+    const double n = std::sqrt(x * x + y * y + z * z);
+    return {x / n, y / n, z / n};
+}
+
+AEGP_ThreeDVal cross(const AEGP_ThreeDVal& a, const AEGP_ThreeDVal& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+void load_camera(const Json& j, Scene& scene) {
+    const std::string path = "camera";
+    expect_keys(j, path, {"type", "position", "point_of_interest", "orientation", "zoom", "focus_distance",
+                          "aperture", "blur_level", "depth_of_field"});
+    AEGP_CameraType type = AEGP_CameraType_PERSPECTIVE;
+    if (j.contains("type")) {
+        const std::string t = text(j["type"], child(path, "type"));
+        if (t == "orthographic") type = AEGP_CameraType_ORTHOGRAPHIC;
+        else if (t != "perspective") refuse(child(path, "type"), "expected \"perspective\" or \"orthographic\"");
+    }
+    SceneLayer& cam = scene.add_camera(type);
+    const SceneItem& comp = scene.comp_item();
+    const double zoom = j.contains("zoom") ? number_in(j["zoom"], child(path, "zoom"), 1e-3, 1e6) : 1000.0;
+    // Without a position the camera stands where the comp's default camera
+    // does: centred, `zoom` in front of the comp.
+    AEGP_ThreeDVal position{comp.width / 2.0, comp.height / 2.0, -zoom};
+    AEGP_ThreeDVal poi{comp.width / 2.0, comp.height / 2.0, 0.0};
+    AEGP_ThreeDVal orientation{0, 0, 0};
+    if (j.contains("position")) position = point(j["position"], child(path, "position"));
+    if (j.contains("point_of_interest")) poi = point(j["point_of_interest"], child(path, "point_of_interest"));
+    if (j.contains("orientation")) orientation = point(j["orientation"], child(path, "orientation"));
+    cam.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
+    cam.streams[AEGP_LayerStream_ZOOM].set(one_d(zoom));
+    if (j.contains("focus_distance"))
+        cam.streams[AEGP_LayerStream_FOCUS_DISTANCE].set(
+            one_d(number_in(j["focus_distance"], child(path, "focus_distance"), 0.0, 1e9)));
+    if (j.contains("aperture"))
+        cam.streams[AEGP_LayerStream_APERTURE].set(one_d(number_in(j["aperture"], child(path, "aperture"), 0.0, 1e9)));
+    if (j.contains("blur_level"))
+        cam.streams[AEGP_LayerStream_BLUR_LEVEL].set(
+            one_d(number_in(j["blur_level"], child(path, "blur_level"), 0.0, 1e9)));
+    if (j.contains("depth_of_field"))
+        cam.streams[AEGP_LayerStream_DEPTH_OF_FIELD].set(
+            one_d(boolean(j["depth_of_field"], child(path, "depth_of_field")) ? 1.0 : 0.0));
+    cam.to_world.set(aimed_matrix(position, poi, orientation));
+}
+
+void load_light(const Json& j, const std::string& path, Scene& scene) {
+    expect_keys(j, path, {"type", "position", "point_of_interest", "color", "intensity", "cone_angle",
+                          "cone_feather", "casts_shadows", "shadow_darkness", "shadow_diffusion", "visible"});
+    if (!j.contains("type")) refuse(child(path, "type"), "missing");
+    const std::string t = text(j["type"], child(path, "type"));
+    AEGP_LightType type;
+    if (t == "parallel") type = AEGP_LightType_PARALLEL;
+    else if (t == "spot") type = AEGP_LightType_SPOT;
+    else if (t == "point") type = AEGP_LightType_POINT;
+    else if (t == "ambient") type = AEGP_LightType_AMBIENT;
+    else refuse(child(path, "type"), "expected \"parallel\", \"spot\", \"point\" or \"ambient\"");
+    SceneLayer& light = scene.add_light(type);
+    const SceneItem& comp = scene.comp_item();
+    AEGP_ThreeDVal position{comp.width / 2.0, comp.height / 2.0, -1000.0};
+    AEGP_ThreeDVal poi{comp.width / 2.0, comp.height / 2.0, 0.0};
+    if (j.contains("position")) position = point(j["position"], child(path, "position"));
+    if (j.contains("point_of_interest")) poi = point(j["point_of_interest"], child(path, "point_of_interest"));
+    light.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
+    light.to_world.set(aimed_matrix(position, poi, {0, 0, 0}));
+    if (j.contains("color")) {
+        const Json& c = j["color"];
+        const std::string cp = child(path, "color");
+        if (!c.is_array() || c.size() != 3) refuse(cp, "expected [r, g, b]");
+        light.streams[AEGP_LayerStream_COLOR].set(color(1.0, number_in(c[0], item(cp, 0), 0.0, 1.0),
+                                                        number_in(c[1], item(cp, 1), 0.0, 1.0),
+                                                        number_in(c[2], item(cp, 2), 0.0, 1.0)));
+    }
+    const struct {
+        const char* key;
+        AEGP_LayerStream stream;
+        double min, max;
+    } numbers[] = {{"intensity", AEGP_LayerStream_INTENSITY, -1e6, 1e6},
+                   {"cone_angle", AEGP_LayerStream_CONE_ANGLE, 0.0, 180.0},
+                   {"cone_feather", AEGP_LayerStream_CONE_FEATHER, 0.0, 100.0},
+                   {"shadow_darkness", AEGP_LayerStream_SHADOW_DARKNESS, 0.0, 100.0},
+                   {"shadow_diffusion", AEGP_LayerStream_SHADOW_DIFFUSION, 0.0, 1e6}};
+    for (const auto& n : numbers)
+        if (j.contains(n.key))
+            light.streams[n.stream].set(one_d(number_in(j[n.key], child(path, n.key), n.min, n.max)));
+    if (j.contains("casts_shadows"))
+        light.streams[AEGP_LayerStream_CASTS_SHADOWS].set(
+            one_d(boolean(j["casts_shadows"], child(path, "casts_shadows")) ? 1.0 : 0.0));
+    if (j.contains("visible")) light.video_on = boolean(j["visible"], child(path, "visible"));
+}
+
+// An image layer's placement; returns its image path.
+std::string load_image_layer(const Json& j, const std::string& path, SceneLayer& layer, double* in_point) {
+    if (in_point != nullptr)
+        expect_keys(j, path, {"image", "position", "anchor", "scale", "orientation", "in_point"});
+    else
+        expect_keys(j, path, {"image", "position", "anchor", "scale", "orientation"});
+    std::string image;
+    if (j.contains("image")) image = text(j["image"], child(path, "image"));
+    AEGP_ThreeDVal anchor{0, 0, 0}, position{0, 0, 0}, scale{100, 100, 100}, orientation{0, 0, 0};
+    if (j.contains("anchor")) anchor = point(j["anchor"], child(path, "anchor"));
+    if (j.contains("position")) position = point(j["position"], child(path, "position"));
+    if (j.contains("scale")) scale = point(j["scale"], child(path, "scale"), 100.0);
+    if (j.contains("orientation")) orientation = point(j["orientation"], child(path, "orientation"));
+    if (in_point != nullptr && j.contains("in_point")) *in_point = number(j["in_point"], child(path, "in_point"));
+    layer.streams[AEGP_LayerStream_ANCHORPOINT].set(three_d(anchor.x, anchor.y, anchor.z));
+    layer.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
+    layer.streams[AEGP_LayerStream_SCALE].set(three_d(scale.x, scale.y, scale.z));
+    layer.to_world.set(layer_matrix(anchor, scale, orientation, position));
+    return image;
+}
+
+}  // namespace
+
+A_Matrix4 aimed_matrix(const AEGP_ThreeDVal& position, const AEGP_ThreeDVal& point_of_interest,
+                       const AEGP_ThreeDVal& orientation) {
+    A_Matrix4 aim = identity_matrix();
+    const double dx = point_of_interest.x - position.x, dy = point_of_interest.y - position.y,
+                 dz = point_of_interest.z - position.z;
+    if (dx != 0.0 || dy != 0.0 || dz != 0.0) {
+        const AEGP_ThreeDVal z = normalized(dx, dy, dz);
+        // The world's y runs down the comp; looking straight along it, the
+        // layer's x stays the world's.
+        AEGP_ThreeDVal x = cross({0, 1, 0}, z);
+        x = (x.x == 0.0 && x.y == 0.0 && x.z == 0.0) ? AEGP_ThreeDVal{1, 0, 0} : normalized(x.x, x.y, x.z);
+        const AEGP_ThreeDVal y = cross(z, x);
+        const AEGP_ThreeDVal rows[3] = {x, y, z};
+        for (int r = 0; r < 3; ++r) {
+            aim.mat[r][0] = rows[r].x;
+            aim.mat[r][1] = rows[r].y;
+            aim.mat[r][2] = rows[r].z;
+        }
+    }
+    return multiply(multiply(orientation_matrix(orientation), aim),
+                    translation_matrix(position.x, position.y, position.z));
+}
+
+A_Matrix4 layer_matrix(const AEGP_ThreeDVal& anchor, const AEGP_ThreeDVal& scale, const AEGP_ThreeDVal& orientation,
+                       const AEGP_ThreeDVal& position) {
+    A_Matrix4 s = identity_matrix();
+    s.mat[0][0] = scale.x / 100.0;
+    s.mat[1][1] = scale.y / 100.0;
+    s.mat[2][2] = scale.z / 100.0;
+    return multiply(multiply(multiply(translation_matrix(-anchor.x, -anchor.y, -anchor.z), s),
+                             orientation_matrix(orientation)),
+                    translation_matrix(position.x, position.y, position.z));
+}
+
+SceneFile load_scene(const std::string& json_text, Scene& scene) {
+    Json root;
+    try {
+        root = Json::parse(json_text);
+    } catch (const Json::parse_error& e) {
+        refuse("", std::string("not JSON: ") + e.what());
+    }
+    expect_keys(root, "", {"comp", "time", "downsample", "camera", "lights", "layer", "layers", "params", "keyframes"});
+    SceneFile file;
+    if (root.contains("comp")) {
+        const Json& c = root["comp"];
+        expect_keys(c, "comp", {"width", "height", "pixel_aspect", "duration"});
+        SceneItem& comp = scene.comp_item();
+        int32_t w = comp.width, h = comp.height;
+        if (c.contains("width")) w = positive_whole(c["width"], "comp.width");
+        if (c.contains("height")) h = positive_whole(c["height"], "comp.height");
+        A_Ratio aspect = comp.pixel_aspect;
+        if (c.contains("pixel_aspect")) {
+            // Kept as a ratio over 10000, enough for the common aspects.
+            const double a = number_in(c["pixel_aspect"], "comp.pixel_aspect", 0.01, 100.0);
+            aspect = A_Ratio{int32_t(std::lround(a * 10000.0)), 10000};
+        }
+        scene.set_comp(w, h, aspect);
+        if (c.contains("duration")) file.duration = number_in(c["duration"], "comp.duration", 0.0, 1e6);
+    }
+    if (root.contains("time")) file.time = number(root["time"], "time");
+    if (root.contains("downsample")) {
+        const Json& d = root["downsample"];
+        if (!d.is_array() || d.size() != 2) refuse("downsample", "expected [x, y]");
+        file.downsample_x = positive_whole(d[0], "downsample[0]");
+        file.downsample_y = positive_whole(d[1], "downsample[1]");
+    }
+    if (root.contains("layer"))
+        file.effect_image = load_image_layer(root["layer"], "layer", scene.effect_layer(), &scene.in_point);
+    if (root.contains("layers")) {
+        const Json& ls = root["layers"];
+        if (!ls.is_array()) refuse("layers", "expected an array");
+        for (size_t i = 0; i < ls.size(); ++i) {
+            SceneLayer& l = scene.add_layer(AEGP_ObjectType_AV);
+            file.layer_indices.push_back(scene.layer_count() - 1);
+            file.layer_images.push_back(load_image_layer(ls[i], item("layers", i), l, nullptr));
+        }
+    }
+    if (root.contains("camera")) load_camera(root["camera"], scene);
+    if (root.contains("lights")) {
+        const Json& ls = root["lights"];
+        if (!ls.is_array()) refuse("lights", "expected an array");
+        for (size_t i = 0; i < ls.size(); ++i) load_light(ls[i], item("lights", i), scene);
+    }
+    if (root.contains("params")) {
+        const Json& p = root["params"];
+        if (!p.is_object()) refuse("params", "expected an object");
+        for (auto it = p.begin(); it != p.end(); ++it)
+            file.params.push_back({it.key(), typed_value(it.value(), child("params", it.key()))});
+    }
+    if (root.contains("keyframes")) {
+        const Json& k = root["keyframes"];
+        if (!k.is_object()) refuse("keyframes", "expected an object");
+        for (auto it = k.begin(); it != k.end(); ++it) {
+            const std::string path = child("keyframes", it.key());
+            if (!it.value().is_array()) refuse(path, "expected an array of [time, VALUE]");
+            for (size_t i = 0; i < it.value().size(); ++i) {
+                const Json& key = it.value()[i];
+                if (!key.is_array() || key.size() != 2) refuse(item(path, i), "expected [time, VALUE]");
+                file.keyframes.push_back(
+                    {it.key(), number(key[0], item(item(path, i), 0)), typed_value(key[1], item(item(path, i), 1))});
+            }
+        }
+    }
+    return file;
+}
+
+SceneFile load_scene_file(const std::string& path, Scene& scene) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw SimhostError("scene: cannot read " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) throw SimhostError("scene: cannot read " + path);
+    return load_scene(text.str(), scene);
+}
+
+std::vector<UserEdit> scene_param_edits(const SceneFile& file, const ParamStore& params) {
+    std::vector<UserEdit> edits;
+    for (const SceneParam& p : file.params) edits.push_back(parse_user_edit(params, p.name + "=" + p.value));
+    return edits;
+}
+
+std::vector<std::pair<double, UserEdit>> scene_keyframe_edits(const SceneFile& file, const ParamStore& params) {
+    std::vector<std::pair<double, UserEdit>> edits;
+    for (const SceneKeyframe& k : file.keyframes)
+        edits.emplace_back(k.time, parse_user_edit(params, k.name + "=" + k.value));
+    return edits;
+}
+
+}  // namespace simhost

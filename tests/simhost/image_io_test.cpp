@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfInputFile.h>
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "simhost/image_io.h"
+#include "simhost/simhost_error.h"
+
+namespace {
+
+using simhost::OwnedWorld;
+
+std::string temp_path(const std::string& name) {
+    return testing::TempDir() + "image_io_" + std::to_string(::getpid()) + "_" + name;
+}
+
+// A 3 x 2 image whose every channel differs, with the extremes and a
+// translucent pixel, at the world's own depth.
+void fill_small(OwnedWorld& image, int bpc) {
+    const double top = bpc == 16 ? 32768.0 : 255.0;
+    int n = 0;
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < 3; ++x)
+            for (int c = 0; c < 4; ++c, ++n) {
+                double v = bpc == 32 ? 0.1 + n * 0.037 : std::fmod(n * (bpc == 16 ? 1409.0 : 37.0) + 3, top + 1) / top;
+                if (n == 0) v = 0.0;
+                if (n == 1) v = 1.0;
+                if (bpc == 32 && n == 2) v = 2.5;  // float carries values above white
+                image.set_channel(x, y, c, v);
+            }
+}
+
+TEST(ImageIo, PngRoundTripsExactly) {
+    for (int bpc : {8, 16}) {
+        OwnedWorld image(3, 2, bpc);
+        fill_small(image, bpc);
+        const std::string path = temp_path("rt" + std::to_string(bpc) + ".png");
+        simhost::write_png(path, image);
+        const auto back = simhost::read_png(path, bpc);
+        ASSERT_EQ(back->world().width, 3);
+        ASSERT_EQ(back->world().height, 2);
+        for (int32_t y = 0; y < 2; ++y)
+            for (int32_t x = 0; x < 3; ++x)
+                for (int c = 0; c < 4; ++c)
+                    EXPECT_EQ(back->channel(x, y, c), image.channel(x, y, c))
+                        << bpc << " bits " << x << "," << y << " c" << c;
+        std::remove(path.c_str());
+    }
+}
+
+// The header's depth and colour type, and every 16-bit host value 0..32768
+// (in steps of 128) spread to 0..65535 in the file.
+TEST(ImageIo, SixteenBitPngSpansTheFileRange) {
+    OwnedWorld image(257, 1, 16);
+    for (int32_t x = 0; x < 257; ++x) {
+        for (int c = 1; c < 4; ++c) image.set_channel(x, 0, c, (x * 128) / 32768.0);
+        image.set_channel(x, 0, 0, 1.0);  // opaque, so no reader unpremultiplies
+    }
+    const std::string path = temp_path("range.png");
+    simhost::write_png(path, image);
+    std::ifstream f(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 26u);
+    EXPECT_EQ(bytes[24], 16);  // bit depth
+    EXPECT_EQ(bytes[25], 6);   // RGBA
+    // Decoded by libpng's own reader: opaque samples come back as stored.
+    png_image decoded{};
+    decoded.version = PNG_IMAGE_VERSION;
+    ASSERT_NE(png_image_begin_read_from_file(&decoded, path.c_str()), 0) << decoded.message;
+    decoded.format = PNG_FORMAT_LINEAR_RGB_ALPHA;
+    std::vector<uint16_t> samples(257 * 4);
+    ASSERT_NE(png_image_finish_read(&decoded, nullptr, samples.data(), 0, nullptr), 0) << decoded.message;
+    for (int32_t x = 0; x < 257; ++x)
+        EXPECT_EQ(samples[size_t(x) * 4], uint16_t(std::lround(x * 128 * 65535.0 / 32768.0))) << x;
+    const auto back = simhost::read_png(path, 16);
+    for (int32_t x = 0; x < 257; ++x) EXPECT_EQ(back->channel(x, 0, 1), image.channel(x, 0, 1)) << x;
+    // Read into 8 bits, 32768 is full white.
+    EXPECT_EQ(simhost::read_png(path, 8)->channel(256, 0, 1), 1.0);
+    std::remove(path.c_str());
+}
+
+TEST(ImageIo, ExrHoldsTheFloatsInRgbaChannels) {
+    OwnedWorld image(3, 2, 32);
+    fill_small(image, 32);
+    const std::string path = temp_path("rt.exr");
+    simhost::write_exr(path, image);
+    Imf::InputFile in(path.c_str());
+    const Imath::Box2i window = in.header().dataWindow();
+    ASSERT_EQ(window.max.x - window.min.x + 1, 3);
+    ASSERT_EQ(window.max.y - window.min.y + 1, 2);
+    std::vector<float> rgba(3 * 2 * 4);
+    Imf::FrameBuffer frame;
+    const char* names[4] = {"R", "G", "B", "A"};
+    for (int i = 0; i < 4; ++i)
+        frame.insert(names[i], Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(rgba.data() + i), 4 * sizeof(float),
+                                          3 * 4 * sizeof(float)));
+    in.setFrameBuffer(frame);
+    in.readPixels(window.min.y, window.max.y);
+    const int host_channel[4] = {1, 2, 3, 0};
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < 3; ++x)
+            for (int i = 0; i < 4; ++i)
+                EXPECT_EQ(rgba[size_t((y * 3 + x) * 4 + i)], float(image.channel(x, y, host_channel[i])))
+                    << x << "," << y << " " << names[i];
+    std::remove(path.c_str());
+}
+
+TEST(ImageIo, DepthsAndFilesRefused) {
+    OwnedWorld deep(2, 2, 32), shallow(2, 2, 8);
+    const std::string png = temp_path("bad.png");
+    EXPECT_THROW(simhost::write_png(png, deep), simhost::SimhostError);
+    EXPECT_THROW(simhost::write_exr(temp_path("bad.exr"), shallow), simhost::SimhostError);
+    EXPECT_THROW(simhost::write_png("/nonexistent/dir/x.png", shallow), simhost::SimhostError);
+    {
+        std::ofstream f(png, std::ios::binary);
+        f << "\x89PNG\r\n\x1a\n truncated";
+    }
+    try {
+        simhost::read_png(png, 8);
+        ADD_FAILURE() << "a truncated PNG was read";
+    } catch (const simhost::SimhostError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(png + ": cannot be read", 0), 0u) << e.what();
+    }
+    {
+        std::ofstream f(png, std::ios::binary);
+        f << "GIF89a....";
+    }
+    try {
+        simhost::read_png(png, 8);
+        ADD_FAILURE();
+    } catch (const simhost::SimhostError& e) {
+        EXPECT_EQ(std::string(e.what()), png + ": not a PNG file");
+    }
+    std::remove(png.c_str());
+}
+
+TEST(ImageIo, TestPatternIsOpaqueAndAsymmetric) {
+    for (int bpc : {8, 16, 32}) {
+        const auto p = simhost::test_pattern(64, 36, bpc);
+        const auto& w = p->world();
+        ASSERT_EQ(w.width, 64);
+        ASSERT_EQ(w.height, 36);
+        bool h_mirror = true, v_mirror = true, half_turn = true;
+        for (int32_t y = 0; y < 36; ++y)
+            for (int32_t x = 0; x < 64; ++x) {
+                ASSERT_EQ(p->channel(x, y, 0), 1.0) << x << "," << y;
+                for (int c = 1; c < 4; ++c) {
+                    const double v = p->channel(x, y, c);
+                    h_mirror = h_mirror && v == p->channel(63 - x, y, c);
+                    v_mirror = v_mirror && v == p->channel(x, 35 - y, c);
+                    half_turn = half_turn && v == p->channel(63 - x, 35 - y, c);
+                }
+            }
+        EXPECT_FALSE(h_mirror) << bpc;
+        EXPECT_FALSE(v_mirror) << bpc;
+        EXPECT_FALSE(half_turn) << bpc;
+    }
+    EXPECT_EQ(simhost::test_pattern()->world().width, 640);
+    EXPECT_EQ(simhost::test_pattern()->world().height, 360);
+}
+
+}  // namespace
