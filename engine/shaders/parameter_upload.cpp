@@ -103,4 +103,19 @@ void upload_view_parameters(IProgram& program, const double* view, const double*
     set_vec3_if_present(program, "CameraPosition", camera);
 }
 
+void upload_displacement_parameters(const DisplacementSettings& displacement, IProgram& program) {
+    set_uniform_float_if_present(program, "disp_map_scale", displacement.scale);
+    set_uniform_float_if_present(program, "disp_map_bias", 0.0f);
+    set_uniform_int_if_present(program, "disp_map_premultiply", displacement.premultiply);
+    set_uniform_int_if_present(program, "disp_map_use_alpha_as_mask", displacement.use_alpha_as_mask != 0 ? 1 : 0);
+    set_uniform_float_if_present(program, "lod_bias", displacement.bias);
+    set_channel_selector_uniform(program, static_cast<int>(displacement.channel), "disp_map_channel");
+    set_noise_uniforms(program, displacement.noise, "Disp");
+    set_uniform_float_if_present(program, "DispNoiseStart", displacement.noise_start);
+    set_uniform_float_if_present(program, "DispNoiseStartFade", displacement.noise_start_fade);
+    set_uniform_float_if_present(program, "DispNoiseStop", displacement.noise_stop);
+    set_uniform_float_if_present(program, "DispNoiseStopFade", displacement.noise_stop_fade);
+    set_channel_selector_uniform(program, static_cast<int>(displacement.noise_channel), "DispNoiseMapChannel");
+}
+
 }  // namespace tavrel

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/interfaces/deformation_collection.h"
+#include "engine/interfaces/displacement_settings.h"
 #include "engine/interfaces/noise_parameters.h"
 #include "engine/shaders/program.h"
 #include "engine/interfaces/shader_collection.h"
@@ -26,6 +27,11 @@ void upload_material_parameters(const IShaderCollection& shader_parameters, IPro
 // scaled by the region's size and moved to its position),
 // "WorldToDeformationTransform" (its inverse), "Amplitude", "DeformType".
 void upload_deformation_parameters(const IDeformationCollection& deformation, IProgram& program);
+
+// The height map's scale, channel, mask and noise as the shading and peeling
+// programs read them. The mesh is displaced already, so the programs only
+// differentiate the map: its bias is always 0.
+void upload_displacement_parameters(const DisplacementSettings& displacement, IProgram& program);
 
 // "ViewTransform" = the view matrix, "CameraPosition" = the translation of
 // the inverse view matrix. 16 doubles each, translation at 12 to 14.
