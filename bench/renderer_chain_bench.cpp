@@ -40,7 +40,6 @@ using tavrel_bench::render_thread;
 
 constexpr std::uint32_t kWidth = 1920, kHeight = 1080;
 
-using tavrel_bench::kEye;
 using tavrel_bench::kLightPositions;
 
 // What a frame draws, made on the rendering thread before the timing: the
