@@ -13,10 +13,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/core/gl_object_counter.h"
 #include "engine/gpu/render_target.h"
+#include "engine/gpu/texture_description.h"
 #include "engine/interfaces/default_material.h"
 #include "engine/render/render_thread.h"
 #include "engine/render/renderer_allocation_proxy.h"
@@ -244,6 +246,32 @@ TEST(MainRender, RendererKeyAndLayerWrapFollowTheBackFaceFlagAndTheBackside) {
     frame.data().render_settings.render_mode = 2;
     key = renderer_key_of_frame(frame, 0);
     EXPECT_TRUE(key.depth_only);
+}
+
+// The reflection layer becomes a cube map, cut from its cross, exactly for
+// the cubic mapping; the other mappings sample it as it is.
+TEST(MainRender, OnlyTheCubicMappingUploadsTheReflectionAsACubeMap) {
+    Frame frame;
+    frame.render(0);  // the surface's first evaluation uploads a texture of its own
+    std::vector<std::uint8_t> cross(32u * 24 * 4, 128);
+    frame.values.reflection = view_of(cross, 32, 24);
+    frame.values.reflectivity = 0.5f;
+    const std::pair<std::uint32_t, GLenum> mappings[] = {
+        {0, GL_TEXTURE_2D}, {1, GL_TEXTURE_CUBE_MAP}, {2, GL_TEXTURE_2D}};
+    for (const auto& [mapping, target] : mappings) {
+        SCOPED_TRACE("mapping " + std::to_string(mapping));
+        frame.values.environment_map_mode = mapping;
+        renderer_key_of_frame(frame, 0);
+        run_on_engine([&](GlEngine& engine) {
+            // The reflection is the frame's last upload.
+            const std::optional<TextureDescription> last = engine.texture_pool().last_used();
+            ASSERT_TRUE(last.has_value());
+            EXPECT_EQ(last->target, std::uint32_t(target));
+            if (target == GL_TEXTURE_2D) {
+                EXPECT_EQ(last->width, 32u);
+            }
+        });
+    }
 }
 
 // The read-back image holds a pooled pixel buffer for the host thread; once
