@@ -252,9 +252,6 @@ typedef struct PF_InData {
     int32_t quality;
 } PF_InData;
 
-// in_data->quality.
-enum { PF_Quality_LO = 0, PF_Quality_HI = 1 };
-
 enum { PF_MAX_EFFECT_MSG_LEN = 255 };
 
 typedef struct PF_OutData {
