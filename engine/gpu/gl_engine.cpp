@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <iostream>
+#include <new>
 
 #include "engine/gpu/accumulation_buffer.h"
 #include "engine/gpu/dual_peeling_render_buffers.h"
@@ -31,7 +32,7 @@ std::size_t kind_index(int kind) {
 
 }  // namespace
 
-GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
+GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()), scheduler_(tbb::attach{}) {
     // The members own what each step built, so a failure in a later step
     // unwinds the earlier ones in reverse order.
     task_arena_.reset(new tbb::task_arena(tbb::task_arena::automatic));
@@ -123,6 +124,12 @@ GlEngine::~GlEngine() {
     context_guard_.reset();
     task_arena_->terminate();
     task_arena_.reset();
+    // The library that holds the engine may be unloaded as soon as the
+    // engine is gone, and with it the threading runtime when nothing else in
+    // the process uses it; its worker threads would then wake up in unmapped
+    // code. Wait for them to end. When another user in the process keeps
+    // the runtime busy they cannot end, and need not: it stays loaded.
+    tbb::finalize(scheduler_, std::nothrow);
 }
 
 void GlEngine::make_current() { context_guard_->make_current(); }
