@@ -233,6 +233,10 @@ void Host::load(const std::string& plugin_path) {
     plugin_ = std::make_unique<PluginLibrary>(plugin_path);
 }
 
+void Host::load_linked(const std::string& plugin_path, PF_EntryPointFunc entry) {
+    plugin_ = std::make_unique<PluginLibrary>(plugin_path, entry);
+}
+
 void Host::unload() {
     plugin_.reset();
     // The declared defaults are the host's own; they go with the effect.

@@ -51,6 +51,9 @@ public:
     static Host& current();
 
     void load(const std::string& plugin_path);
+    // The effect of the file, entered through an entry point linked into
+    // this program (see PluginLibrary).
+    void load_linked(const std::string& plugin_path, PF_EntryPointFunc entry);
     // Unloads the plug-in and records every handle still alive as a leak:
     // the effect disposes its global and sequence handles at set-down, and
     // the host disposes its arbitrary-data values through the effect.

@@ -22,10 +22,10 @@
 #include "engine/scene/node_factory.h"
 #include "engine/scene/standard_nodes.h"
 #include "plugin/plugin_errors.h"
-#include "simhost/host.h"
 #include "surface/ae_camera_adaptor.h"
 #include "tests/engine/render/render_arguments.h"
 #include "tests/engine/shared_engine.h"
+#include "tests/surface/layer_image_support.h"
 #include "tests/surface/mesh_test_support.h"
 
 namespace {
@@ -33,49 +33,6 @@ namespace {
 using namespace tavrel;
 
 constexpr int kWidth = 64, kHeight = 48;
-
-// The composition's camera when it has none: at (w/2, h/2, -(w/2)/0.36)
-// looking at the comp, as the host reports it.
-std::shared_ptr<AECameraAdaptor> default_camera() {
-    simhost::Host host;
-    host.scene().set_comp(kWidth, kHeight);
-    std::unique_ptr<AECameraWrapper> wrapper;
-    const PF_Err err = host.call_with([&](PF_InData* in, PF_OutData*) -> PF_Err {
-                               wrapper = std::make_unique<AECameraWrapper>(in, 7);
-                               return PF_Err_NONE;
-                           })
-                           .err;
-    EXPECT_EQ(err, PF_Err_NONE);
-    return std::make_shared<AECameraAdaptor>(*wrapper);
-}
-
-// Host ARGB pixels, rows top first: red rises to the right, green to the
-// bottom, blue is an 8-pixel checker, alpha 1; no two rows or columns alike,
-// so a flip or a shift shows.
-std::vector<double> host_image() {
-    std::vector<double> argb(std::size_t(kWidth) * kHeight * 4);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            double* p = &argb[(std::size_t(y) * kWidth + x) * 4];
-            p[0] = 1.0;
-            p[1] = (x + 0.5) / kWidth;
-            p[2] = (y + 0.5) / kHeight;
-            p[3] = ((x / 8 + y / 8) % 2) ? 0.9 : 0.1;
-        }
-    return argb;
-}
-
-// Pixels whose 3 x 3 neighbourhood crosses a checker edge: multisampling and
-// filtering may blend them.
-bool on_colour_edge(int x, int y) {
-    for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx) {
-            const int xx = std::min(std::max(x + dx, 0), kWidth - 1);
-            const int yy = std::min(std::max(y + dy, 0), kHeight - 1);
-            if ((xx / 8 + yy / 8) % 2 != (x / 8 + y / 8) % 2) return true;
-        }
-    return false;
-}
 
 struct KindCase {
     std::uint32_t kind;
@@ -93,9 +50,9 @@ struct TreeCase {
 };
 
 TEST(RenderChain, DefaultCameraReproducesTheLayerUpright) {
-    const std::shared_ptr<AECameraAdaptor> camera = default_camera();
+    const std::shared_ptr<AECameraAdaptor> camera = tavrel_test::default_camera(kWidth, kHeight);
     ASSERT_EQ(camera->render_size().width, kWidth);
-    const std::vector<double> image = host_image();
+    const std::vector<double> image = tavrel_test::host_image(kWidth, kHeight);
     const KindCase cases[] = {{0, 255.0, 2.0}, {1, 32768.0, 32.0}, {2, 1.0, 1e-3}};
     const TreeCase trees[] = {{"single view", 0, std::nullopt},
                               {"four sub-pixel views", 4, std::nullopt},
@@ -171,7 +128,7 @@ TEST(RenderChain, DefaultCameraReproducesTheLayerUpright) {
                     // Jittered views shift the layer's own border by part of
                     // a pixel, so its outermost pixels are partly covered.
                     const bool border = x == 0 || y == 0 || x == kWidth - 1 || y == kHeight - 1;
-                    if (on_colour_edge(x, y) || (tree.subpixel_samples != 0 && border)) continue;
+                    if (tavrel_test::on_colour_edge(x, y, kWidth, kHeight) || (tree.subpixel_samples != 0 && border)) continue;
                     ++compared;
                     for (int k = 0; k < 4; ++k) {
                         const std::size_t i = (std::size_t(y) * kWidth + x) * 4 + k;
