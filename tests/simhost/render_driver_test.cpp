@@ -220,6 +220,27 @@ TEST(RenderDriver, SeveralFramesOfOneInstance) {
     for (const auto& v : d.finish()) ADD_FAILURE() << v;
 }
 
+// Three point lights casting shadows need 18 shadow sources: the first frame
+// is refused with the effect's warning and draws nothing, the next renders.
+TEST(RenderDriver, TooManyShadowSourcesWarnOnceThenTheNextFrameRenders) {
+    const std::string scene = testing::TempDir() + "shadows_" + std::to_string(getpid()) + ".json";
+    std::ofstream(scene) << R"({"comp": {"width": 64, "height": 36}, "lights": [
+        {"type": "point", "position": [0, 0, -100]}, {"type": "point", "position": [64, 0, -100]},
+        {"type": "point", "position": [0, 36, -100]}]})";
+    RenderSetup s = small_setup();
+    s.scene = scene;
+    RenderDriver d(s);
+    const simhost::RenderedFrame warned = d.render(8);
+    EXPECT_EQ(warned.result.err, 0);
+    EXPECT_EQ(warned.result.message.rfind("Warning:Too many shadow sources.\n", 0), 0u) << warned.result.message;
+    EXPECT_TRUE(warned.info_lines.empty());
+    for (const auto& v : warned.violations) ADD_FAILURE() << v;
+    const simhost::RenderedFrame next = d.render(8);
+    expect_clean(next);
+    EXPECT_EQ(next.info_lines.size(), 1u);
+    for (const auto& v : d.finish()) ADD_FAILURE() << v;
+}
+
 TEST(RenderDriver, ExampleSceneLoadsAndRenders) {
     RenderSetup s;
     s.plugin = kPlugin;
@@ -282,8 +303,14 @@ TEST(RenderVerb, WritesTheFrameInTheFormatOfItsDepth) {
             EXPECT_EQ(image->world().width, 64);
             EXPECT_EQ(image->world().height, 36);
         }
-        for (const char* end : {" K triangles\n", " completed iterations\n"})
-            if (!r.out.empty()) EXPECT_NE(r.out.find(end), std::string::npos) << r.out;
+        // "12.34 K triangles" and "N completed iterations".
+        const size_t k = r.out.find(" K triangles\n");
+        ASSERT_NE(k, std::string::npos) << r.out;
+        EXPECT_GE(k, 4u);
+        EXPECT_EQ(r.out[k - 3], '.') << r.out;
+        EXPECT_EQ(r.out.substr(k + 13).find(" completed iterations\n"),
+                  r.out.substr(k + 13).find_first_not_of("0123456789")) << r.out;
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
     }
 }
 
