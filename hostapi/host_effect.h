@@ -231,6 +231,9 @@ typedef struct PF_InteractCallbacks {
     PF_Err (*checkin_param)(PF_ProgPtr effect_ref, PF_ParamDef* param);
 } PF_InteractCallbacks;
 
+/* in_data->quality: ours. */
+enum { PF_Quality_LO = 0, PF_Quality_HI = 1 };
+
 typedef struct PF_InData {
     PF_InteractCallbacks inter;
     PF_UtilCallbacks* utils;

@@ -5,6 +5,7 @@
 #include "plugin/lattix_pro_params.h"
 #include "plugin/param_reactions.h"
 #include "plugin/smart_pre_render.h"
+#include "plugin/smart_render.h"
 
 namespace tavrel {
 
@@ -23,6 +24,7 @@ CommandDispatcher build_lattix_pro_commands() {
     d.add(PF_Cmd_USER_CHANGED_PARAM, user_changed_param);
     d.add(PF_Cmd_UPDATE_PARAMS_UI, update_param_ui);
     d.add(PF_Cmd_SMART_PRE_RENDER, smart_pre_render);
+    d.add(PF_Cmd_SMART_RENDER, smart_render);
     return d;
 }
 

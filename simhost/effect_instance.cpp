@@ -5,12 +5,6 @@
 namespace simhost {
 namespace {
 
-void require(const CallResult& r, const char* what) {
-    if (r.err != 0 || !r.message.empty())
-        throw SimhostError(std::string(what) + " failed with error " + std::to_string(r.err) +
-                           (r.message.empty() ? "" : ": " + r.message));
-}
-
 CallResult first_failure(const CallResult& a, const CallResult& b) {
     return a.err != 0 || !a.message.empty() ? a : b;
 }
@@ -24,12 +18,13 @@ EffectInstance::EffectInstance(Host& host, PF_Handle arb_value)
               {[this](PF_Handle h) { return copy_arb(h); },
                [this](PF_Handle l, PF_Handle r, double t) {
                    const ArbClient::Made m = arb_.interpolate(l, r, t);
-                   require(m.call, "INTERP");
+                   require_success(m.call, "INTERP");
                    return m.handle;
                },
-               [this](PF_Handle h) { require(arb_.dispose(h), "DISPOSE"); }}) {
+               [this](PF_Handle h) { require_success(arb_.dispose(h), "DISPOSE"); }}) {
     values_.reset(arb_value);
     host_.effect_streams().set_time_varying([this](int32_t i) { return values_.keyframed(i); });
+    host_.render().set_values(&values_);
 }
 
 EffectInstance::~EffectInstance() {
@@ -38,12 +33,13 @@ EffectInstance::~EffectInstance() {
     } catch (...) {
     }
     host_.effect_streams().set_time_varying({});
+    host_.render().set_values(nullptr);
     values_.clear();
 }
 
 PF_Handle EffectInstance::copy_arb(PF_Handle h) {
     const ArbClient::Made m = arb_.copy(h);
-    require(m.call, "COPY");
+    require_success(m.call, "COPY");
     return m.handle;
 }
 

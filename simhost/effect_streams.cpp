@@ -54,15 +54,43 @@ A_Err dispose_effect(AEGP_EffectRefH effect) {
     return host.suites().fault("AEGP_DisposeEffect");
 }
 
+bool registered(const Host& host, AEGP_PluginID id) { return id >= 1 && id < host.next_plugin_id; }
+
+// The name the trace gives an open stream of either kind; empty for a
+// stream that is not open.
+std::string stream_name(Host& host, AEGP_StreamRefH stream) {
+    if (const StreamBook::Stream* s = host.streams().find(stream))
+        return s->layer->name + " stream " + std::to_string(s->which);
+    return host.effect_streams().describe(stream);
+}
+
+A_Err set_expression_state(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, A_Boolean enabled) {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_SetExpressionState")) return e;
+    const std::string name = stream_name(host, stream);
+    if (name.empty() || !registered(host, plugin_id)) return PF_Err_BAD_CALLBACK_PARAM;
+    host.trace().add(std::string("expression ") + (enabled ? "on " : "off ") + name);
+    return 0;
+}
+
+A_Err set_expression(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, const char* expression) {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_SetExpression")) return e;
+    const std::string name = stream_name(host, stream);
+    if (name.empty() || !registered(host, plugin_id) || expression == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+    host.effect_streams().expressions.push_back({name, expression});
+    host.trace().add("expression " + name + " " + HostTrace::quoted(expression));
+    return 0;
+}
+
 const AEGP_PFInterfaceSuite1 kPFInterfaceSuite{scene_calls::get_effect_layer, get_new_effect_for_effect,
                                                scene_calls::convert_effect_to_comp_time,
                                                scene_calls::get_effect_camera};
 const AEGP_StreamSuite1 kStreamSuite{scene_calls::get_new_layer_stream, get_new_effect_stream_by_index,
                                      scene_calls::get_new_stream_value, scene_calls::dispose_stream_value,
-                                     dispose_stream, is_stream_timevarying, nullptr, nullptr};
+                                     dispose_stream, is_stream_timevarying, set_expression_state,
+                                     set_expression};
 const AEGP_EffectSuite1 kEffectSuite{dispose_effect};
-
-bool registered(const Host& host, AEGP_PluginID id) { return id >= 1 && id < host.next_plugin_id; }
 
 }  // namespace
 
@@ -116,6 +144,11 @@ A_Err EffectStreams::dispose_effect(AEGP_EffectRefH effect) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     return 0;
+}
+
+std::string EffectStreams::describe(AEGP_StreamRefH stream) const {
+    const auto it = streams_.find(serial_of(stream));
+    return it == streams_.end() ? std::string() : "parameter " + std::to_string(it->second);
 }
 
 std::vector<std::string> EffectStreams::take_outstanding() {

@@ -22,8 +22,8 @@ public:
     // Offers the "AEGP PF Interface Suite" and the "AEGP Stream Suite" with
     // the scene's functions (scene_suites.h) besides its own:
     // AEGP_GetNewEffectForEffect, AEGP_GetNewEffectStreamByIndex,
-    // AEGP_IsStreamTimevarying and AEGP_DisposeStream; and AEGP_DisposeEffect
-    // ("AEGP Effect Suite"). The expression functions are left empty.
+    // AEGP_IsStreamTimevarying, AEGP_DisposeStream and the expression
+    // functions; and AEGP_DisposeEffect ("AEGP Effect Suite").
     static void add_suites(SuiteRegistry& suites);
 
     // Whether parameter `index` is keyframed; none is while unset.
@@ -35,6 +35,15 @@ public:
     A_Err is_time_varying(AEGP_StreamRefH stream, A_Boolean* varying);
     A_Err dispose_stream(AEGP_StreamRefH stream);
     A_Err dispose_effect(AEGP_EffectRefH effect);
+    // "parameter INDEX" for an open effect stream; empty for another.
+    std::string describe(AEGP_StreamRefH stream) const;
+
+    // Expressions written, in order, on effect and layer streams.
+    struct Expression {
+        std::string stream;  // as describe() and the trace name it
+        std::string text;
+    };
+    std::vector<Expression> expressions;
 
     // "effect reference #N not disposed" and likewise for streams; each
     // is reported once and then forgotten.

@@ -68,8 +68,19 @@ A_Err register_with_aegp(AEGP_GlobalRefcon, const char* name, AEGP_PluginID* id)
     return 0;
 }
 
-A_Err start_undo_group(const char*) { return Host::current().suites().fault("AEGP_StartUndoGroup"); }
-A_Err end_undo_group() { return Host::current().suites().fault("AEGP_EndUndoGroup"); }
+A_Err start_undo_group(const char* name) {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_StartUndoGroup")) return e;
+    host.trace().add("undo group " + HostTrace::quoted(name ? name : ""));
+    return 0;
+}
+
+A_Err end_undo_group() {
+    Host& host = Host::current();
+    if (A_Err e = host.suites().fault("AEGP_EndUndoGroup")) return e;
+    host.trace().add("undo group end");
+    return 0;
+}
 
 int g_application_blob;
 
@@ -122,6 +133,12 @@ const PF_AdvAppSuite2 kAdvAppSuite{info_draw_text};
 const PF_EffectCustomUISuite1 kCustomUISuite{get_drawing_reference};
 
 }  // namespace
+
+void require_success(const CallResult& r, const std::string& what) {
+    if (r.err != 0 || !r.message.empty())
+        throw SimhostError(what + " failed with error " + std::to_string(r.err) +
+                           (r.message.empty() ? "" : ": " + r.message));
+}
 
 const char* command_name(PF_Cmd cmd) {
     switch (cmd) {
@@ -210,6 +227,10 @@ void Host::load(const std::string& plugin_path) {
     plugin_ = std::make_unique<PluginLibrary>(plugin_path);
 }
 
+void Host::load_linked(const std::string& plugin_path, PF_EntryPointFunc entry) {
+    plugin_ = std::make_unique<PluginLibrary>(plugin_path, entry);
+}
+
 void Host::unload() {
     plugin_.reset();
     // The declared defaults are the host's own; they go with the effect.
@@ -278,7 +299,21 @@ CallResult Host::call(PF_Cmd cmd, PF_ParamDef* params[], PF_LayerDef* output, vo
     }
     result.message.assign(out_.data.return_msg,
                           strnlen(out_.data.return_msg, sizeof(out_.data.return_msg)));
+    trace_command(cmd, extra, result);
     return result;
+}
+
+void Host::trace_command(PF_Cmd cmd, const void* extra, const CallResult& result) {
+    if (!trace_.on()) return;
+    static const char* const kSelectors[] = {"NEW",    "DISPOSE", "COPY",       "FLAT_SIZE", "FLATTEN", "UNFLATTEN",
+                                             "INTERP", "COMPARE", "PRINT_SIZE", "PRINT",     "SCAN"};
+    std::string name = command_name(cmd);
+    if (cmd == PF_Cmd_ARBITRARY_CALLBACK && extra != nullptr) {
+        const PF_FunctionSelector f = static_cast<const PF_ArbParamsExtra*>(extra)->which_function;
+        name += std::string(" ") + (f >= 0 && f <= 10 ? kSelectors[f] : std::to_string(f).c_str());
+    }
+    trace_.add("command " + name + " -> " + std::to_string(result.err) +
+               (result.message.empty() ? "" : " " + HostTrace::quoted(result.message)));
 }
 
 CallResult Host::call_with(const std::function<PF_Err(PF_InData*, PF_OutData*)>& fn) {

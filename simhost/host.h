@@ -13,6 +13,7 @@
 #include "simhost/drawbot_recorder.h"
 #include "simhost/effect_streams.h"
 #include "simhost/handle_heap.h"
+#include "simhost/host_trace.h"
 #include "simhost/param_store.h"
 #include "simhost/param_utils.h"
 #include "simhost/plugin_library.h"
@@ -28,6 +29,10 @@ struct CallResult {
     PF_Err err = 0;
     std::string message;  // return_msg as the effect left it
 };
+
+// SimhostError "WHAT failed with error N: MESSAGE" unless the command
+// returned 0 and no message.
+void require_success(const CallResult& r, const std::string& what);
 
 struct Preference {
     std::string section;
@@ -46,11 +51,15 @@ public:
     static Host& current();
 
     void load(const std::string& plugin_path);
+    // The effect of the file, entered through an entry point linked into
+    // this program (see PluginLibrary).
+    void load_linked(const std::string& plugin_path, PF_EntryPointFunc entry);
     // Unloads the plug-in and records every handle still alive as a leak:
     // the effect disposes its global and sequence handles at set-down, and
     // the host disposes its arbitrary-data values through the effect.
     void unload();
     PluginLibrary& plugin();
+    bool loaded() const { return plugin_ != nullptr; }
 
     // Calls the entry point with the presets and checks of a strict host.
     CallResult call(PF_Cmd cmd, PF_ParamDef* params[] = nullptr, PF_LayerDef* output = nullptr,
@@ -79,6 +88,11 @@ public:
     Worlds& worlds() { return worlds_; }
     // Render phases and parameter checkouts.
     RenderSession& render() { return render_; }
+    // The host-call log; off until switched on.
+    HostTrace& trace() { return trace_; }
+    // Logs a command that returned: its name (with the selector of an
+    // arbitrary-data callback), result and message.
+    void trace_command(PF_Cmd cmd, const void* extra, const CallResult& result);
 
     // A window context of the given kind (PF_Window_...).
     PF_ContextH context(int32_t window_type);
@@ -86,6 +100,8 @@ public:
     // Everything a strict host found wrong so far, in order.
     const std::vector<std::string>& violations() const { return violations_; }
     void clear_violations() { violations_.clear(); }
+    // A fault the caller found, reported with the host's own.
+    void add_violation(const std::string& v) { violations_.push_back(v); }
 
     // Host-side records.
     std::vector<std::string> registrations;
@@ -115,6 +131,7 @@ private:
     PF_ContextOpaque contexts_[3]{};
     std::unique_ptr<PluginLibrary> plugin_;
     std::vector<std::string> violations_;
+    HostTrace trace_;
     ParamStore params_{[this](PF_Handle h) { handles_.dispose(h); }};
     Scene scene_;
     StreamBook streams_;

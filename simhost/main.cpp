@@ -13,6 +13,8 @@
 #include "simhost/effect_instance.h"
 #include "simhost/flat_grid.h"
 #include "simhost/host.h"
+#include "simhost/image_io.h"
+#include "simhost/render_driver.h"
 #include "simhost/simhost_error.h"
 #include "simhost/user_edits.h"
 
@@ -35,7 +37,16 @@ void usage() {
                  "                    Each --set is a user's edit of an instance on a 640 x 480\n"
                  "                    layer (NAME a parameter's name or index); then the\n"
                  "                    parameters whose values changed and the interface updates\n"
-                 "                    the edits made follow the grid\n");
+                 "                    the edits made follow the grid\n"
+                 "  render PLUGIN.so [--input IMG] --output IMG [--bpc 8|16|32] [--size WxH]\n"
+                 "                   [--set NAME=VALUE]... [--grid F.kztq] [--scene SCENE.json] [--trace]\n"
+                 "                    renders one frame of an instance: the effect's layer is\n"
+                 "                    --input (a PNG), the scene's layer image or a test pattern\n"
+                 "                    of --size (640x360); the output is a PNG at 8 or 16 bits\n"
+                 "                    (the default 8) or an EXR at 32. The --set edits follow\n"
+                 "                    the scene's values, the grid comes last. Prints the\n"
+                 "                    effect's two information lines; --trace logs the host\n"
+                 "                    calls to standard error\n");
 }
 
 // A strict host fails the run when the effect broke a rule, even if the
@@ -128,12 +139,6 @@ void print_grid(const std::vector<uint8_t>& flat) {
 constexpr int32_t kLayerWidth = 640;
 constexpr int32_t kLayerHeight = 480;
 
-void require_call(const simhost::CallResult& r, const char* what) {
-    if (r.err != 0 || !r.message.empty())
-        throw simhost::SimhostError(std::string(what) + " failed with error " + std::to_string(r.err) +
-                                    (r.message.empty() ? "" : ": " + r.message));
-}
-
 // Sets up the effect and an instance whose grid is `value` (taken over),
 // makes the edits as a user would, and prints the grid, the parameters whose
 // values the edits changed and the interface updates they caused.
@@ -145,7 +150,7 @@ void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::stri
     const simhost::CallResult global = host.call(PF_Cmd_GLOBAL_SETUP);
     if (global.err != 0) {
         arb.dispose(value);
-        require_call(global, "GLOBAL_SETUP");
+        simhost::require_success(global, "GLOBAL_SETUP");
     }
     // Editing needs no rendering, so an engine that could not start is only
     // reported.
@@ -157,7 +162,7 @@ void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::stri
         bool done = false;
         void now() {
             done = true;
-            require_call(host.call(PF_Cmd_GLOBAL_SETDOWN), "GLOBAL_SETDOWN");
+            simhost::require_success(host.call(PF_Cmd_GLOBAL_SETDOWN), "GLOBAL_SETDOWN");
         }
         ~GlobalSetDown() {
             if (!done) host.call(PF_Cmd_GLOBAL_SETDOWN);
@@ -165,7 +170,7 @@ void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::stri
     } global_set_down{host};
     const simhost::CallResult params = host.call(PF_Cmd_PARAMS_SETUP);
     if (params.err != 0 || !params.message.empty()) arb.dispose(value);
-    require_call(params, "PARAMS_SETUP");
+    simhost::require_success(params, "PARAMS_SETUP");
     int32_t grid_index = 0;
     for (int32_t i = 1; i < host.params().count() && grid_index == 0; ++i)
         if (host.params().at(i).def.param_type == PF_Param_ARBITRARY_DATA) grid_index = i;
@@ -173,17 +178,17 @@ void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::stri
         simhost::EffectInstance instance(host, value);
         std::vector<simhost::UserEdit> parsed;
         for (const auto& e : edits) parsed.push_back(simhost::parse_user_edit(host.params(), e));
-        require_call(instance.set_up(), "SEQUENCE_SETUP");
+        simhost::require_success(instance.set_up(), "SEQUENCE_SETUP");
 
         simhost::ParamValues& values = instance.values();
         std::vector<simhost::ParamValue> before;
         for (int32_t i = 0; i < values.count(); ++i)
             before.push_back(i == grid_index ? simhost::ParamValue{} : values.stored(i));
         const simhost::ArbClient::Made grid_before = arb.copy(values.stored(grid_index).arb);
-        require_call(grid_before.call, "COPY");
+        simhost::require_success(grid_before.call, "COPY");
         host.param_ui().clear();
 
-        for (const auto& e : parsed) require_call(instance.edit(e.index, e.value), "the edit");
+        for (const auto& e : parsed) simhost::require_success(instance.edit(e.index, e.value), "the edit");
 
         *flat = arb.save(values.stored(grid_index).arb);
         print_grid(*flat);
@@ -191,7 +196,7 @@ void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::stri
         PF_ArbCompareResult same = PF_ArbCompare_EQUAL;
         const simhost::CallResult compared = arb.compare(grid_before.handle, values.stored(grid_index).arb, &same);
         arb.dispose(grid_before.handle);
-        require_call(compared, "COMPARE");
+        simhost::require_success(compared, "COMPARE");
         for (int32_t i = 1; i < values.count(); ++i) {
             const PF_ParamDef& d = host.params().at(i).def;
             const bool changed = i == grid_index ? same != PF_ArbCompare_EQUAL
@@ -203,7 +208,7 @@ void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::stri
         for (const auto& u : host.param_ui().updates())
             std::printf("ui\t%d\t%s\tui_flags 0x%x\tflags 0x%x\n", u.index, host.params().at(u.index).def.name,
                         unsigned(u.ui_flags), unsigned(u.flags));
-        require_call(instance.set_down(), "SEQUENCE_SETDOWN");
+        simhost::require_success(instance.set_down(), "SEQUENCE_SETDOWN");
     }
     global_set_down.now();
 }
@@ -276,6 +281,97 @@ int verb_grid(const Args& args) {
     return status != 0 ? status : checks;
 }
 
+// "640x360" and the like.
+void parse_size(const std::string& text, int32_t* width, int32_t* height) {
+    const size_t x = text.find('x');
+    const auto whole = [&](const std::string& part, int32_t* out) {
+        if (part.empty() || part.size() > 5 || part.find_first_not_of("0123456789") != std::string::npos) return false;
+        *out = std::stoi(part);
+        return *out >= 2 && *out <= 30000;
+    };
+    if (x == std::string::npos || !whole(text.substr(0, x), width) || !whole(text.substr(x + 1), height))
+        throw simhost::SimhostError("--size is WxH, each from 2 to 30000, not \"" + text + "\"");
+}
+
+bool ends_with(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+int verb_render(const Args& args) {
+    if (args.empty()) throw simhost::SimhostError("render takes a plug-in path");
+    simhost::RenderSetup setup;
+    setup.plugin = args[0];
+    std::string output;
+    int bpc = 8;
+    bool trace = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--trace") {
+            trace = true;
+            continue;
+        }
+        if (a != "--input" && a != "--output" && a != "--bpc" && a != "--size" && a != "--set" && a != "--grid" &&
+            a != "--scene")
+            throw simhost::SimhostError("unknown option " + a);
+        if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
+        const std::string& v = args[++i];
+        if (a == "--input") setup.input = v;
+        else if (a == "--output") output = v;
+        else if (a == "--bpc") {
+            if (v != "8" && v != "16" && v != "32") throw simhost::SimhostError("--bpc is 8, 16 or 32, not " + v);
+            bpc = std::stoi(v);
+        } else if (a == "--size") parse_size(v, &setup.width, &setup.height);
+        else if (a == "--set") setup.edits.push_back(v);
+        else if (a == "--grid") setup.grid = v;
+        else setup.scene = v;
+    }
+    if (output.empty()) throw simhost::SimhostError("render needs --output IMG");
+    // Refused before anything runs: a frame must never be rendered for a
+    // file that cannot hold it.
+    if (ends_with(output, ".png")) {
+        if (bpc == 32) throw simhost::SimhostError("--bpc 32 is written as .exr, not " + output);
+    } else if (ends_with(output, ".exr")) {
+        if (bpc != 32) throw simhost::SimhostError("--bpc " + std::to_string(bpc) + " is written as .png, not " + output);
+    } else {
+        throw simhost::SimhostError("the output is a .png or an .exr file, not " + output);
+    }
+    if (trace) setup.trace = [](const std::string& line) { std::fprintf(stderr, "trace: %s\n", line.c_str()); };
+
+    simhost::RenderDriver driver(setup);
+    if (!driver.setup_message().empty())
+        std::fprintf(stderr, "simhost: GLOBAL_SETUP reported: %s\n", driver.setup_message().c_str());
+    simhost::RenderedFrame frame = driver.render(bpc);
+    int status = 0;
+    if (frame.result.err != 0) {
+        std::fprintf(stderr, "simhost: %s failed with error %d\n", simhost::command_name(frame.command),
+                     frame.result.err);
+        if (!frame.result.message.empty()) std::fprintf(stderr, "%s\n", frame.result.message.c_str());
+        status = 1;
+    } else if (!frame.result.message.empty()) {
+        // The effect's own failure report, shown as it came.
+        std::fprintf(stderr, "%s\n", frame.result.message.c_str());
+        status = 1;
+    }
+    for (const auto& [line1, line2] : frame.info_lines) std::printf("%s\n%s\n", line1.c_str(), line2.c_str());
+    for (const auto& v : frame.violations) std::fprintf(stderr, "simhost: %s\n", v.c_str());
+    if (!frame.violations.empty()) status = 1;
+    if (status == 0 && !frame.output) {
+        std::fprintf(stderr, "simhost: the frame has an empty result rectangle\n");
+        status = 1;
+    }
+    // The output is the host's own world, still there once the effect is
+    // gone; a run that broke a rule leaves no file behind.
+    for (const auto& v : driver.finish()) {
+        std::fprintf(stderr, "simhost: %s\n", v.c_str());
+        status = 1;
+    }
+    if (status == 0) {
+        if (bpc == 32) simhost::write_exr(output, *frame.output);
+        else simhost::write_png(output, *frame.output);
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -288,6 +384,7 @@ int main(int argc, char** argv) {
         {"about", verb_about},
         {"params", verb_params},
         {"grid", verb_grid},
+        {"render", verb_render},
     };
     const auto it = verbs.find(argv[1]);
     if (it == verbs.end()) {

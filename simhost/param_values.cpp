@@ -148,14 +148,20 @@ ParamValue ParamValues::at(int32_t index, int32_t time) const {
     return blend(type_of(index), left->second, right->second, t);
 }
 
-PF_Handle ParamValues::arb_at(const Slot& s, int32_t time) const {
-    if (s.keys.empty()) return ops_.copy(s.value.arb);
+ParamValues::ArbKeys ParamValues::arb_keys_at(int32_t index, int32_t time) const {
+    const Slot& s = slot(index);
+    if (s.keys.empty()) return {s.value.arb, nullptr, 0.0};
     const auto right = s.keys.lower_bound(time);
-    if (right == s.keys.end()) return ops_.copy(std::prev(right)->second.arb);
-    if (right->first == time || right == s.keys.begin()) return ops_.copy(right->second.arb);
+    if (right == s.keys.end()) return {std::prev(right)->second.arb, nullptr, 0.0};
+    if (right->first == time || right == s.keys.begin()) return {right->second.arb, nullptr, 0.0};
     const auto left = std::prev(right);
     const double t = double(time - left->first) / double(right->first - left->first);
-    return ops_.interpolate(left->second.arb, right->second.arb, t);
+    return {left->second.arb, right->second.arb, t};
+}
+
+PF_Handle ParamValues::arb_at(int32_t index, int32_t time) const {
+    const ArbKeys k = arb_keys_at(index, time);
+    return k.right == nullptr ? ops_.copy(k.left) : ops_.interpolate(k.left, k.right, k.t);
 }
 
 void ParamValues::store(int32_t index, int32_t time, const ParamValue& value) {
@@ -195,7 +201,7 @@ ParamValues::Frame ParamValues::checkout(int32_t time) {
         if (d.param_type == PF_Param_ARBITRARY_DATA) {
             d.u.arb_d.value = nullptr;
             frame.defs_.push_back(d);
-            frame.defs_.back().u.arb_d.value = arb_at(slot(i), time);
+            frame.defs_.back().u.arb_d.value = arb_at(i, time);
         } else {
             put_value(d, at(i, time));
             frame.defs_.push_back(d);

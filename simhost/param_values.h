@@ -15,7 +15,9 @@ namespace simhost {
 
 // One value, in the field its parameter type uses.
 struct ParamValue {
-    int32_t whole = 0;        // slider, fixed slider, angle (16.16), checkbox, popup
+    // slider, fixed slider, angle (16.16), checkbox, popup; for a layer
+    // parameter the index of the scene layer it names, 0 for none
+    int32_t whole = 0;
     double real = 0.0;        // float slider
     PF_Pixel color{};         // colour
     PF_Handle arb = nullptr;  // arbitrary data
@@ -76,6 +78,15 @@ public:
     ParamValue at(int32_t index, int32_t time) const;
     // The static value, or the first keyframe's.
     const ParamValue& stored(int32_t index) const;
+    // What the arbitrary-data value at `time` is made of: the held handle
+    // (`right` null), or the keys on either side and where `time` lies
+    // between them.
+    struct ArbKeys {
+        PF_Handle left;
+        PF_Handle right;
+        double t;
+    };
+    ArbKeys arb_keys_at(int32_t index, int32_t time) const;
 
     // A user's edit or an adopted change: the static value, or the keyframe
     // at `time` when the parameter is animated. Arbitrary data is taken over.
@@ -97,7 +108,7 @@ private:
     const Slot& slot(int32_t index) const;
     int32_t type_of(int32_t index) const { return store_.at(index).def.param_type; }
     void release(int32_t index, const ParamValue& v);
-    PF_Handle arb_at(const Slot& s, int32_t time) const;
+    PF_Handle arb_at(int32_t index, int32_t time) const;
 
     ParamStore& store_;
     ArbOps ops_;

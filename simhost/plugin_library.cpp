@@ -48,6 +48,11 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
     entry_ = reinterpret_cast<PF_EntryPointFunc>(symbol);
 }
 
+PluginLibrary::PluginLibrary(const std::string& path, PF_EntryPointFunc linked_entry)
+    : path_(path), pipl_(read_pipl_from_file(path)), entry_(linked_entry) {
+    if (entry_ == nullptr) throw SimhostError(path + ": no linked entry point");
+}
+
 PluginLibrary::~PluginLibrary() {
     if (handle_ != nullptr) dlclose(handle_);
 }

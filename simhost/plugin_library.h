@@ -15,6 +15,10 @@ public:
     // Throws SimhostError: a missing file, a file that is not a shared
     // library, no property list, no entry point.
     explicit PluginLibrary(const std::string& path);
+    // The effect whose property list is in the file at path, with its entry
+    // point linked into this program instead of loaded: for tests that look
+    // at the effect's own state while a host drives it.
+    PluginLibrary(const std::string& path, PF_EntryPointFunc linked_entry);
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;

@@ -1,6 +1,9 @@
 #include "simhost/render_session.h"
 
+#include <cstring>
+
 #include "simhost/host.h"
+#include "simhost/param_values.h"
 #include "simhost/simhost_error.h"
 
 namespace simhost {
@@ -28,13 +31,20 @@ void default_paint(OwnedWorld& w) {
 
 }  // namespace
 
+PF_LRect RenderSession::whole_layer() const {
+    const PF_InData& in = host_.in_data();
+    const Scene& scene = host_.scene();
+    const SceneItem* source = scene.effect_layer().source;
+    const int32_t w = source ? source->width : scene.comp_item().width;
+    const int32_t h = source ? source->height : scene.comp_item().height;
+    return PF_LRect{0, 0, scaled_up(w, in.downsample_x), scaled_up(h, in.downsample_y)};
+}
+
 PF_PreRenderExtra* RenderSession::pre_render(const PF_LRect& request) {
     PF_InData& in = host_.in_data();
-    const SceneItem* source = host_.scene().effect_layer().source;
-    const int32_t w = source ? source->width : host_.scene().comp_item().width;
-    const int32_t h = source ? source->height : host_.scene().comp_item().height;
-    in.width = scaled_up(w, in.downsample_x);
-    in.height = scaled_up(h, in.downsample_y);
+    const PF_LRect layer = whole_layer();
+    in.width = layer.right;
+    in.height = layer.bottom;
     pre_input_ = PF_PreRenderInput{};
     pre_input_.output_request.rect = request;
     pre_input_.output_request.channel_mask = PF_ChannelMask_ARGB;
@@ -50,12 +60,33 @@ PF_SmartRenderExtra* RenderSession::render() {
     render_input_.bitdepth = int16_t(bpc);
     input_.reset();
     output_.reset();
+    const PF_LRect r = pre_output_.result_rect;
+    if (r.right > r.left && r.bottom > r.top) {
+        output_ = std::make_unique<OwnedWorld>(r.right - r.left, r.bottom - r.top, bpc);
+        output_->world().origin_x = r.left;
+        output_->world().origin_y = r.top;
+    }
     return &render_extra_;
 }
 
-std::unique_ptr<OwnedWorld> RenderSession::make_input(int32_t width, int32_t height) {
+std::unique_ptr<OwnedWorld> RenderSession::make_input(int32_t width, int32_t height, int32_t origin_x,
+                                                      int32_t origin_y) {
     auto w = std::make_unique<OwnedWorld>(width, height, bpc);
+    w->world().origin_x = origin_x;
+    w->world().origin_y = origin_y;
     (paint_input ? paint_input : default_paint)(*w);
+    return w;
+}
+
+std::unique_ptr<OwnedWorld> RenderSession::named_layer(int32_t index, int32_t time) const {
+    if (values_ == nullptr) return nullptr;
+    const auto it = layer_images.find(values_->at(index, time).whole);
+    if (it == layer_images.end() || !it->second) return nullptr;
+    const PF_InData& in = host_.in_data();
+    const OwnedWorld& image = *it->second;
+    auto w = std::make_unique<OwnedWorld>(scaled_up(image.world().width, in.downsample_x),
+                                          scaled_up(image.world().height, in.downsample_y), bpc);
+    paint_downsampled(image, *w, in.downsample_x, in.downsample_y);
     return w;
 }
 
@@ -72,7 +103,10 @@ PF_Err RenderSession::arb_call(PF_ArbParamsExtra& extra) {
     PF_OutData out{};
     out.global_data = in.global_data;
     out.sequence_data = in.sequence_data;
-    return entry(PF_Cmd_ARBITRARY_CALLBACK, &in, &out, nullptr, nullptr, &extra);
+    const PF_Err err = entry(PF_Cmd_ARBITRARY_CALLBACK, &in, &out, nullptr, nullptr, &extra);
+    host_.trace_command(PF_Cmd_ARBITRARY_CALLBACK, &extra,
+                        CallResult{err, std::string(out.return_msg, strnlen(out.return_msg, sizeof(out.return_msg)))});
+    return err;
 }
 
 void RenderSession::close(OpenCheckout& c) {
@@ -96,7 +130,10 @@ PF_Err RenderSession::checkout_param(PF_ProgPtr effect_ref, int32_t index, int32
     RenderSession& s = host.render();
     if (PF_Err e = host.suites().fault("checkout_param")) return e;
     if (!is_effect(effect_ref) || param == nullptr || index < 0 || index >= host.params().count()) return kBadParam;
-    if (const auto f = s.fail_at_.find(index); f != s.fail_at_.end()) return f->second;
+    if (const auto f = s.fail_at_.find(index); f != s.fail_at_.end()) {
+        host.trace().add("checkout " + std::to_string(index) + " failed " + std::to_string(f->second));
+        return f->second;
+    }
     if (s.open_.count(param) != 0) {
         s.violations_.push_back("parameter " + std::to_string(index) +
                                 " checked out into a definition that is still checked out");
@@ -108,26 +145,39 @@ PF_Err RenderSession::checkout_param(PF_ProgPtr effect_ref, int32_t index, int32
     param->uu.change_flags = 0;
     if (declared.param_type == PF_Param_LAYER) {
         param->u.ld = PF_LayerDef{};
-        if (s.input_has_pixels && host.in_data().width > 0 && host.in_data().height > 0) {
-            c.layer = s.make_input(host.in_data().width, host.in_data().height);
-            param->u.ld = c.layer->world();
+        if (index != 0) {
+            c.layer = s.named_layer(index, what_time);
+        } else if (s.input_has_pixels && host.in_data().width > 0 && host.in_data().height > 0) {
+            c.layer = s.make_input(host.in_data().width, host.in_data().height, 0, 0);
         }
+        if (c.layer) param->u.ld = c.layer->world();
     } else if (declared.param_type == PF_Param_ARBITRARY_DATA) {
-        // The effect gets a copy of its own making; the stored value stays
-        // the host's.
-        PF_Handle source = declared.u.arb_d.value ? declared.u.arb_d.value : declared.u.arb_d.dephault;
+        // The effect gets a copy of its own making (a blend between keys
+        // where the value is keyed); the stored value stays the host's.
+        ParamValues::ArbKeys keys{declared.u.arb_d.value ? declared.u.arb_d.value : declared.u.arb_d.dephault,
+                                  nullptr, 0.0};
+        if (s.values_ != nullptr) keys = s.values_->arb_keys_at(index, what_time);
         PF_ArbParamsExtra e{};
-        e.which_function = PF_Arbitrary_COPY_FUNC;
         e.id = declared.u.arb_d.id;
-        e.u.copy_func_params = {declared.u.arb_d.refconPV, source, &c.arb_copy};
+        if (keys.right == nullptr) {
+            e.which_function = PF_Arbitrary_COPY_FUNC;
+            e.u.copy_func_params = {declared.u.arb_d.refconPV, keys.left, &c.arb_copy};
+        } else {
+            e.which_function = PF_Arbitrary_INTERP_FUNC;
+            e.u.interp_func_params = {declared.u.arb_d.refconPV, keys.left, keys.right, keys.t, &c.arb_copy};
+        }
         if (const PF_Err err = s.arb_call(e)) {
             if (c.arb_copy) s.close(c);
             return err;
         }
         if (c.arb_copy) host.handles().set_owner(c.arb_copy, "checkout copy");
         param->u.arb_d.value = c.arb_copy;
+    } else if (s.values_ != nullptr) {
+        put_value(*param, s.values_->at(index, what_time));
     }
     s.log_.push_back({index, what_time, time_step, time_scale});
+    host.trace().add("checkout " + std::to_string(index) + " at " + std::to_string(what_time) + "/" +
+                     std::to_string(time_scale));
     s.open_.emplace(param, std::move(c));
     return 0;
 }
@@ -142,6 +192,7 @@ PF_Err RenderSession::checkin_param(PF_ProgPtr effect_ref, PF_ParamDef* param) {
         s.violations_.push_back("checkin of a definition that is not checked out");
         return kBadParam;
     }
+    host.trace().add("checkin " + std::to_string(it->second.index));
     s.close(it->second);
     s.open_.erase(it);
     ++s.checkins_;
@@ -176,9 +227,7 @@ PF_Err RenderSession::checkout_layer_pixels(PF_ProgPtr effect_ref, int32_t check
     if (!s.input_has_pixels) return 0;
     const PF_LRect r = s.layer_request_->rect;
     if (r.right <= r.left || r.bottom <= r.top) return 0;
-    s.input_ = s.make_input(r.right - r.left, r.bottom - r.top);
-    s.input_->world().origin_x = r.left;
-    s.input_->world().origin_y = r.top;
+    s.input_ = s.make_input(r.right - r.left, r.bottom - r.top, r.left, r.top);
     *pixels = &s.input_->world();
     return 0;
 }
@@ -189,11 +238,8 @@ PF_Err RenderSession::checkout_output(PF_ProgPtr effect_ref, PF_EffectWorld** ou
     if (PF_Err e = host.suites().fault("checkout_output")) return e;
     if (!is_effect(effect_ref) || output == nullptr) return kBadParam;
     *output = nullptr;
-    const PF_LRect r = s.pre_output_.result_rect;
-    if (r.right <= r.left || r.bottom <= r.top) return kBadParam;
-    s.output_ = std::make_unique<OwnedWorld>(r.right - r.left, r.bottom - r.top, s.bpc);
-    s.output_->world().origin_x = r.left;
-    s.output_->world().origin_y = r.top;
+    // Made by render() from the result rectangle; an empty one has none.
+    if (!s.output_) return kBadParam;
     *output = &s.output_->world();
     return 0;
 }

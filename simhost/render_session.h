@@ -2,9 +2,11 @@
 // checkouts of any command. The pre-render phase records the input request
 // the effect checks out and lets its result rectangles be read back; the
 // render phase hands out an input world sized by that request and an output
-// world sized by the result rectangle. A strict host refuses pixels that were
-// not asked for in the pre-render and reports checkouts left open at the end
-// of a command.
+// world sized by the result rectangle. Checkouts hold the instance's values
+// at the asked time once an instance has lent them, and a layer parameter
+// holds the pixels of the scene layer it names. A strict host refuses pixels
+// that were not asked for in the pre-render and reports checkouts left open
+// at the end of a command.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +23,7 @@
 namespace simhost {
 
 class Host;
+class ParamValues;
 
 class RenderSession {
 public:
@@ -34,14 +37,28 @@ public:
     bool input_has_pixels = true;
     // Paints each new input world; by default red runs 0..1 across, green
     // 0..1 down, blue is a checkerboard and alpha is 1.
+    // A world's origin is set before it is painted.
     std::function<void(OwnedWorld&)> paint_input;
+    // The pixels of scene layers by layer index, at full size; a layer
+    // parameter naming one of them checks out a world of its downsampled
+    // size at `bpc`. A parameter naming another layer gets no pixels.
+    std::map<int32_t, std::shared_ptr<const OwnedWorld>> layer_images;
+    // The values checkouts read (null: the declared ones). Not owned.
+    void set_values(const ParamValues* values) { values_ = values; }
 
-    // Starts a frame: in_data's width and height become the effect layer's
-    // source size scaled by in_data's downsample factors (rounded up), and the
-    // returned block asks for `request`.
+    // The effect layer as a rectangle of the downsampled layer: the source
+    // size scaled by in_data's downsample factors, rounded up.
+    PF_LRect whole_layer() const;
+
+    // Starts a frame: in_data's width and height become those of
+    // whole_layer(), and the returned block asks for `request`.
     PF_PreRenderExtra* pre_render(const PF_LRect& request);
-    // The block of the render phase that follows.
+    // The block of the render phase that follows; the output world, of the
+    // pre-render's result rectangle, is made now and holds zeros until the
+    // effect writes it.
     PF_SmartRenderExtra* render();
+    // The output world of the last render phase, taken from the session.
+    std::unique_ptr<OwnedWorld> take_output() { return std::move(output_); }
 
     // The request of the pre-render's checkout of layer 0, if any.
     const std::optional<PF_RenderRequest>& layer_request() const { return layer_request_; }
@@ -85,7 +102,10 @@ private:
         PF_Handle arb_copy;
         std::unique_ptr<OwnedWorld> layer;
     };
-    std::unique_ptr<OwnedWorld> make_input(int32_t width, int32_t height);
+    std::unique_ptr<OwnedWorld> make_input(int32_t width, int32_t height, int32_t origin_x, int32_t origin_y);
+    // A world for layer parameter `index` at `time`: the named layer's
+    // pixels, or null.
+    std::unique_ptr<OwnedWorld> named_layer(int32_t index, int32_t time) const;
     // The effect's own arbitrary-data callback, called from inside another
     // command with its own out block.
     PF_Err arb_call(PF_ArbParamsExtra& extra);
@@ -101,6 +121,7 @@ private:
     PF_SmartRenderExtra render_extra_{&render_input_, &render_cb_};
     std::optional<PF_RenderRequest> layer_request_;
     std::unique_ptr<OwnedWorld> input_, output_;
+    const ParamValues* values_ = nullptr;
 
     std::map<PF_ParamDef*, OpenCheckout> open_;
     std::map<int32_t, PF_Err> fail_at_;

@@ -59,6 +59,13 @@ SceneLayer& Scene::add_layer(AEGP_ObjectType type, const std::string& name) {
     l.name = name.empty() ? "layer " + std::to_string(layers_.size() - 1) : name;
     l.object_type = type;
     l.to_world.set(identity_matrix());
+    // Every layer has a transform; an effect may write expressions into it.
+    if (type != AEGP_ObjectType_CAMERA && type != AEGP_ObjectType_LIGHT) {
+        l.streams[AEGP_LayerStream_ANCHORPOINT].set(three_d(0, 0, 0));
+        l.streams[AEGP_LayerStream_POSITION].set(three_d(0, 0, 0));
+        l.streams[AEGP_LayerStream_SCALE].set(three_d(100, 100, 100));
+        l.streams[AEGP_LayerStream_ROTATION].set(one_d(0.0));
+    }
     return l;
 }
 

@@ -96,6 +96,7 @@ public:
     size_t layer_count() const { return layers_.size(); }
     SceneLayer& layer(size_t index) { return *layers_.at(index); }
     SceneLayer& effect_layer() { return *layers_.at(effect_layer_); }
+    const SceneLayer& effect_layer() const { return *layers_.at(effect_layer_); }
     void set_effect_layer(size_t index);
     // The effect layer's in-point in comp seconds: effect time 0 is comp
     // time in_point.

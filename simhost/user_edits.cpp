@@ -136,6 +136,15 @@ ParamValue parse_param_value(const ParamStore& params, int32_t index, const std:
             v.color = PF_Pixel{255, uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2])};
             break;
         }
+        case PF_Param_LAYER: {
+            // Layers are named by their index in the composition; whether
+            // one is there is for the scene to say.
+            long n = 0;
+            if (text == "none") break;
+            if (index == 0 || !parse_whole(text, 0, 30000, &n)) refuse(d, text, "none or a layer index 1..30000");
+            v.whole = int32_t(n);
+            break;
+        }
         default:
             throw SimhostError(std::string("parameter ") + std::to_string(index) + " (" +
                                param_type_name(d.param_type) + ") takes no typed value");
@@ -163,6 +172,7 @@ std::string format_param_value(const ParamStore& params, int32_t index, const Pa
             const bool named = v.whole >= 1 && size_t(v.whole) <= names.size();
             return std::to_string(v.whole) + (named ? " (" + names[size_t(v.whole - 1)] + ")" : "");
         }
+        case PF_Param_LAYER: return v.whole == 0 ? "none" : std::to_string(v.whole);
         case PF_Param_COLOR:
             return std::to_string(v.color.red) + "," + std::to_string(v.color.green) + "," +
                    std::to_string(v.color.blue);

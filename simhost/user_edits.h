@@ -22,7 +22,8 @@ int32_t find_param(const ParamStore& params, const std::string& name);
 
 // A value as typed for parameter `index`: sliders and angles as plain numbers
 // (fixed sliders in their units), popups by choice number from 1 or by name,
-// checkboxes 0 or 1, colours as R,G,B from 0 to 255. SimhostError, with the
+// checkboxes 0 or 1, colours as R,G,B from 0 to 255, layers by their index
+// in the composition (none or 0 for no layer). SimhostError, with the
 // valid range, for text that does not parse or lies outside it.
 ParamValue parse_param_value(const ParamStore& params, int32_t index, const std::string& text);
 

@@ -246,6 +246,28 @@ double OwnedWorld::channel(int32_t x, int32_t y, int c) const { return read_chan
 
 void OwnedWorld::set_channel(int32_t x, int32_t y, int c, double v) { write_channel(world_, bpc_, x, y, c, v); }
 
+void paint_downsampled(const OwnedWorld& image, OwnedWorld& target, PF_RationalScale ds_x, PF_RationalScale ds_y) {
+    // A layer pixel at downsampled x covers image pixels from x * den / num.
+    auto source = [](int64_t at, PF_RationalScale s) {
+        return s.num > 0 && s.den > 0 ? at * int64_t(s.den) / int64_t(s.num) : at;
+    };
+    const PF_EffectWorld& t = target.world();
+    const int32_t iw = image.world().width, ih = image.world().height;
+    for (int32_t y = 0; y < t.height; ++y) {
+        const int64_t ly = int64_t(t.origin_y) + y;
+        if (ly < 0) continue;
+        const int64_t sy = source(ly, ds_y);
+        if (sy >= ih) break;
+        for (int32_t x = 0; x < t.width; ++x) {
+            const int64_t lx = int64_t(t.origin_x) + x;
+            if (lx < 0) continue;
+            const int64_t sx = source(lx, ds_x);
+            if (sx >= iw) break;
+            for (int c = 0; c < 4; ++c) target.set_channel(x, y, c, image.channel(int32_t(sx), int32_t(sy), c));
+        }
+    }
+}
+
 void Worlds::add_suites(SuiteRegistry& registry) {
     registry.add(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, &kWorldTransformSuite);
     registry.add(kPFFillMatteSuite, kPFFillMatteSuiteVersion2, &kFillMatteSuite);

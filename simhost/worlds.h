@@ -40,6 +40,12 @@ private:
 double read_channel(const PF_EffectWorld& world, int bpc, int32_t x, int32_t y, int c);
 void write_channel(PF_EffectWorld& world, int bpc, int32_t x, int32_t y, int c, double v);
 
+// Paints `target` from `image` as a layer of the image's size is seen at
+// the downsample factors: target pixel (x, y) lies at (origin_x + x,
+// origin_y + y) of the downsampled layer and takes the image pixel there
+// (nearest); outside the image it stays as it is. Depths may differ.
+void paint_downsampled(const OwnedWorld& image, OwnedWorld& target, PF_RationalScale ds_x, PF_RationalScale ds_y);
+
 struct CopyRecord {
     bool high_quality;
     int bpc;  // taken from the destination

@@ -61,9 +61,14 @@ TSize2D get_comp_dimensions(const PF_InData* in_data) {
     return get_comp_dimensions(suites, in_data);
 }
 
-double comp_pixel_aspect_ratio(HostSuites& suites, const PF_InData* in_data) {
+A_Ratio comp_pixel_aspect(HostSuites& suites, const PF_InData* in_data) {
     A_Ratio ratio{1, 1};
     check_pf_err(suites.item_suite().AEGP_GetItemPixelAspectRatio(comp_item(suites, in_data), &ratio));
+    return ratio;
+}
+
+double comp_pixel_aspect_ratio(HostSuites& suites, const PF_InData* in_data) {
+    const A_Ratio ratio = comp_pixel_aspect(suites, in_data);
     return ratio_value(ratio.num, ratio.den);
 }
 

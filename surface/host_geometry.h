@@ -36,6 +36,7 @@ AEGP_CompH get_effect_comp(HostSuites& suites, const PF_InData* in_data);
 TSize2D get_comp_dimensions(HostSuites& suites, const PF_InData* in_data);
 TSize2D get_comp_dimensions(const PF_InData* in_data);
 double comp_pixel_aspect_ratio(HostSuites& suites, const PF_InData* in_data);
+A_Ratio comp_pixel_aspect(HostSuites& suites, const PF_InData* in_data);
 double comp_pixel_aspect_ratio(const PF_InData* in_data);
 
 // The pixel aspect ratio of the effect's layer, from in_data.

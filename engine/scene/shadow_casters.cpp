@@ -31,12 +31,6 @@ Vec3d up_for(const Vec3d& direction) {
 
 }  // namespace
 
-TooManyShadowCasters::TooManyShadowCasters()
-    : std::runtime_error(
-          "Warning:Too many shadow sources.\nMaximum of 12 shadow sources supported.\nA Point Light close to an "
-          "object uses 6 shadow sources.\nPrefer using Parallel and Spot Lights.\nThis warning will be disabled "
-          "until next session.") {}
-
 void check_shadow_caster_count(const ILightCollection& lights, std::uint32_t& warning_flag) {
     int sum = 0;
     for (std::uint64_t i = 0; i < lights.count(); ++i) {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/core/engine_errors.h"
 #include "engine/core/matrix4d.h"
 #include "engine/interfaces/light_collection.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
@@ -15,13 +16,6 @@
 #include "engine/shaders/shadow_chunk.h"
 
 namespace tavrel {
-
-// Shown once to the user when the lights need more casters than the array
-// holds.
-class TooManyShadowCasters : public std::runtime_error {
-public:
-    TooManyShadowCasters();
-};
 
 // Sums the casters the lights with a shadow density above 0 may need: 6 for
 // a point light, 1 for any other. A sum above 12 sets the low byte of the

@@ -106,4 +106,30 @@ TEST(RenderHost, CopyTakesTheDepthOfTheDestinationAndBlurIsABox) {
     EXPECT_EQ(host.worlds().blur_radii, std::vector<double>{1.2});
 }
 
+// The input world of a widened request starts left of and above the layer;
+// at half resolution each of its pixels is every second image pixel, and
+// what lies outside the image stays clear. A 16-bit world from 8-bit pixels.
+TEST(RenderHost, PaintingADownsampledWorldFromAnImage) {
+    simhost::OwnedWorld image(5, 4, 8), world(4, 3, 16);
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 5; ++x) {
+            image.set_channel(x, y, 0, 1.0);
+            image.set_channel(x, y, 1, x * 50 / 255.0);
+            image.set_channel(x, y, 2, y * 60 / 255.0);
+        }
+    world.world().origin_x = -1;
+    world.world().origin_y = 1;
+    simhost::paint_downsampled(image, world, {1, 2}, {1, 2});
+    // Layer pixel (x - 1, y + 1) is image pixel (2x - 2, 2y + 2).
+    const double alpha[3][4] = {{0, 1, 1, 1}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 4; ++x) {
+            SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+            EXPECT_EQ(world.channel(x, y, 0), alpha[y][x]);
+            if (alpha[y][x] == 0) continue;
+            EXPECT_NEAR(world.channel(x, y, 1), (2 * x - 2) * 50 / 255.0, 0.5 / 32768);
+            EXPECT_NEAR(world.channel(x, y, 2), (2 * y + 2) * 60 / 255.0, 0.5 / 32768);
+        }
+}
+
 }  // namespace

@@ -11,40 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "cli_run.h"
+
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun run_simhost(const std::string& args) {
-    // ctest runs these cases as separate processes at once: one file each.
-    std::string err_file = testing::TempDir() + "simhost_stderr_XXXXXX";
-    const int fd = mkstemp(err_file.data());
-    if (fd < 0) {
-        ADD_FAILURE() << "mkstemp failed";
-        return {};
-    }
-    close(fd);
-    const std::string cmd = std::string(TAVREL_BIN_DIR) + "/simhost " + args + " 2>" + err_file;
-    CliRun r{};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) {
-        ADD_FAILURE() << "popen failed";
-        return r;
-    }
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream e(err_file);
-    r.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
-    std::remove(err_file.c_str());
-    return r;
-}
+using tavrel_test::CliRun;
+using tavrel_test::run_simhost;
 
 const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
 
@@ -171,6 +143,51 @@ TEST(SimhostCli, GridEditsThatCannotBeMadeAreRefused) {
                              "changed\t22\tPosition X\t12.5", "changed\t35\tTie to layer\t0",
                              "changed\t211\tGrid Color\t1,2,3"})
         EXPECT_EQ(lines_starting(ok.out, line).size(), 1u) << line;
+}
+
+// Every refusal names its cause on standard error, fails the run and leaves
+// no output file behind, whether it comes before the effect is loaded or
+// from the effect's own answer.
+TEST(SimhostCli, RenderRefusesBadInputAndWritesNothing) {
+    const std::string dir = testing::TempDir() + "render_refusals_" + std::to_string(getpid()) + "/";
+    ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
+    std::ofstream(dir + "corrupt.kztq", std::ios::binary) << "KZTQ but nothing a grid is made of";
+    std::ofstream(dir + "unknown_key.json") << R"({"comp": {"width": 64, "height": 36}, "lyers": []})";
+    struct Case {
+        std::string options;
+        std::string output;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"--set 'Rows Count=3'", "a.png", "simhost: no parameter named \"Rows Count\"\n"},
+        {"--set Rows=21", "a.png", "simhost: Rows: \"21\" is not a valid value (1..20)\n"},
+        {"--set 'Displacement Layer=2'", "a.png",
+         "simhost: Displacement Layer: the scene has no layer 2 (it has the effect's layer only)\n"},
+        {"--set 'Displacement Layer=top'", "a.png",
+         "simhost: Displacement Layer: \"top\" is not a valid value (none or a layer index 1..30000)\n"},
+        {"--grid " + dir + "corrupt.kztq", "a.png",
+         "simhost: " + dir + "corrupt.kztq: loading the grid failed with error 512\n"},
+        {"--grid " + dir + "missing.kztq", "a.png", "simhost: " + dir + "missing.kztq: cannot be read\n"},
+        {"--bpc 32", "a.png", "simhost: --bpc 32 is written as .exr, not " + dir + "a.png\n"},
+        {"--bpc 8", "a.exr", "simhost: --bpc 8 is written as .png, not " + dir + "a.exr\n"},
+        {"--bpc 12", "a.png", "simhost: --bpc is 8, 16 or 32, not 12\n"},
+        {"", "a.tif", "simhost: the output is a .png or an .exr file, not " + dir + "a.tif\n"},
+        {"--size 640", "a.png", "simhost: --size is WxH, each from 2 to 30000, not \"640\"\n"},
+        {"--frames 2", "a.png", "simhost: unknown option --frames\n"},
+        {"--scene " + dir + "unknown_key.json", "a.png", "simhost: scene: lyers: unknown key\n"},
+        {"--input " + dir + "unknown_key.json", "a.png", "simhost: " + dir + "unknown_key.json: not a PNG file\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string output = dir + c.output;
+        const CliRun r = run_simhost("render " + kPlugin + " " + c.options + " --output " + output);
+        EXPECT_EQ(r.status, 1) << c.options;
+        EXPECT_EQ(r.out, "") << c.options;
+        // An engine without a display may have said so first.
+        ASSERT_GE(r.err.size(), c.error.size()) << c.options << ": " << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - c.error.size()), c.error) << c.options;
+        EXPECT_FALSE(std::ifstream(output).good()) << c.options;
+    }
+    EXPECT_EQ(run_simhost("render " + kPlugin).err, "simhost: render needs --output IMG\n");
 }
 
 TEST(SimhostCli, UnknownVerbIsAUsageError) {

@@ -1,0 +1,215 @@
+#include "simhost/render_driver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "simhost/arb_client.h"
+#include "simhost/image_io.h"
+#include "simhost/simhost_error.h"
+#include "simhost/user_edits.h"
+
+namespace simhost {
+namespace {
+
+// Images are held at 16 bits, finer than an 8-bit frame needs and close
+// enough to the source files for a float one.
+constexpr int kImageBpc = 16;
+
+std::string beside(const std::string& scene_path, const std::string& image) {
+    const std::filesystem::path p(image);
+    if (p.is_absolute() || scene_path.empty()) return image;
+    return (std::filesystem::path(scene_path).parent_path() / p).string();
+}
+
+std::vector<uint8_t> read_bytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw SimhostError(path + ": cannot be read");
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// The effect's own handles alive now, as the heap names them. Values the
+// host took over carry another owner and may outlive a frame.
+std::set<std::string> effect_handles(Host& host) {
+    std::set<std::string> out;
+    for (const auto& h : host.handles().leaked())
+        if (h.find(" (effect, ") != std::string::npos) out.insert(h.substr(0, h.find(')') + 1));
+    return out;
+}
+
+}  // namespace
+
+RenderDriver::RenderDriver(const RenderSetup& setup) : host_(std::make_unique<Host>()) {
+    try {
+        if (setup.trace) {
+            host_->trace().set_sink(setup.trace);
+            host_->trace().set_on(true);
+        }
+        host_->load(setup.plugin);
+        set_scene(setup);
+        const CallResult global = host_->call(PF_Cmd_GLOBAL_SETUP);
+        global_set_up_ = host_->in_data().global_data != nullptr;
+        if (global.err != 0) require_success(global, "GLOBAL_SETUP");
+        // An engine that could not start is the frame's to report.
+        setup_message_ = global.message;
+        require_success(host_->call(PF_Cmd_PARAMS_SETUP), "PARAMS_SETUP");
+        apply_values(setup);
+    } catch (...) {
+        tear_down();
+        throw;
+    }
+}
+
+RenderDriver::~RenderDriver() { tear_down(); }
+
+void RenderDriver::set_scene(const RenderSetup& setup) {
+    Scene& scene = host_->scene();
+    if (!setup.scene.empty()) file_ = load_scene_file(setup.scene, scene);
+    std::shared_ptr<const OwnedWorld> layer_image;
+    if (!setup.input.empty())
+        layer_image = read_png(setup.input, kImageBpc);
+    else if (!file_.effect_image.empty())
+        layer_image = read_png(beside(setup.scene, file_.effect_image), kImageBpc);
+    else
+        layer_image = test_pattern(setup.width, setup.height, kImageBpc);
+    const int32_t w = layer_image->world().width, h = layer_image->world().height;
+    SceneLayer& effect = scene.effect_layer();
+    effect.source = &scene.add_item(AEGP_ItemType_FOOTAGE, w, h);
+    if (setup.scene.empty()) scene.set_comp(w, h);
+
+    RenderSession& session = host_->render();
+    for (size_t i = 0; i < file_.layer_images.size(); ++i) {
+        if (file_.layer_images[i].empty()) continue;
+        std::shared_ptr<const OwnedWorld> image = read_png(beside(setup.scene, file_.layer_images[i]), kImageBpc);
+        const size_t index = file_.layer_indices[i];
+        scene.layer(index).source =
+            &scene.add_item(AEGP_ItemType_FOOTAGE, image->world().width, image->world().height);
+        session.layer_images[int32_t(index)] = std::move(image);
+    }
+    Host* host = host_.get();
+    session.paint_input = [host, layer_image](OwnedWorld& world) {
+        paint_downsampled(*layer_image, world, host->in_data().downsample_x, host->in_data().downsample_y);
+    };
+
+    PF_InData& in = host_->in_data();
+    in.downsample_x = PF_RationalScale{1, uint32_t(file_.downsample_x)};
+    in.downsample_y = PF_RationalScale{1, uint32_t(file_.downsample_y)};
+    in.current_time = int32_t(std::lround((file_.time - scene.in_point) * double(in.time_scale)));
+    in.quality = PF_Quality_HI;
+    // Parameter reactions during set-up and edits see the layer's size.
+    const PF_LRect layer = session.whole_layer();
+    in.width = layer.right;
+    in.height = layer.bottom;
+}
+
+void RenderDriver::check_layer_value(const UserEdit& edit) const {
+    const PF_ParamDef& d = host_->params().at(edit.index).def;
+    if (d.param_type != PF_Param_LAYER || edit.value.whole == 0) return;
+    const int32_t n = int32_t(host_->scene().layer_count());
+    if (edit.value.whole >= n)
+        throw SimhostError(std::string(d.name) + ": the scene has no layer " + std::to_string(edit.value.whole) +
+                           (n > 1 ? " (1.." + std::to_string(n - 1) + ")" : " (it has the effect's layer only)"));
+}
+
+void RenderDriver::apply_values(const RenderSetup& setup) {
+    const ParamStore& params = host_->params();
+    // Everything typed is understood before the instance exists, so that a
+    // refusal leaves nothing half done.
+    std::vector<UserEdit> edits = scene_param_edits(file_, params);
+    const std::vector<std::pair<double, UserEdit>> keys = scene_keyframe_edits(file_, params);
+    for (const auto& e : setup.edits) edits.push_back(parse_user_edit(params, e));
+    for (const auto& e : edits) check_layer_value(e);
+    for (const auto& k : keys) check_layer_value(k.second);
+    std::vector<uint8_t> grid;
+    int32_t grid_index = 0;
+    if (!setup.grid.empty()) {
+        grid = read_bytes(setup.grid);
+        grid_index = find_param(params, "Mesh Distortion");
+    }
+
+    instance_ = std::make_unique<EffectInstance>(*host_);
+    require_success(instance_->set_up(), "SEQUENCE_SETUP");
+    const size_t scene_edits = file_.params.size();
+    for (size_t i = 0; i < scene_edits; ++i) require_success(instance_->edit(edits[i].index, edits[i].value), "the edit");
+    const PF_InData& in = host_->in_data();
+    for (const auto& [seconds, edit] : keys) {
+        const int32_t t = int32_t(std::lround((seconds - host_->scene().in_point) * double(in.time_scale)));
+        instance_->values().set_keyframe(edit.index, t, edit.value);
+    }
+    for (size_t i = scene_edits; i < edits.size(); ++i)
+        require_success(instance_->edit(edits[i].index, edits[i].value), "the edit");
+
+    if (!setup.grid.empty()) {
+        ArbClient::Made made = instance_->arb().unflatten(grid.data(), A_u_long(grid.size()));
+        if (made.call.err != 0 || !made.call.message.empty()) {
+            if (made.handle != nullptr) instance_->arb().dispose(made.handle);
+            require_success(made.call, setup.grid + ": loading the grid");
+        }
+        ParamValue value;
+        value.arb = made.handle;
+        require_success(instance_->edit(grid_index, value), "the grid");
+    }
+}
+
+RenderedFrame RenderDriver::render(int bpc) {
+    if (bpc != 8 && bpc != 16 && bpc != 32)
+        throw SimhostError("a frame has 8, 16 or 32 bits per channel, not " + std::to_string(bpc));
+    if (!instance_) throw SimhostError("no instance to render");
+    RenderedFrame frame;
+    const size_t info_before = host_->info_lines.size();
+    const std::set<std::string> handles_before = effect_handles(*host_);
+    RenderSession& session = host_->render();
+    session.bpc = bpc;
+
+    PF_PreRenderExtra* pre = session.pre_render(session.whole_layer());
+    frame.command = PF_Cmd_SMART_PRE_RENDER;
+    frame.result = instance_->command(PF_Cmd_SMART_PRE_RENDER, pre);
+    if (frame.result.err == 0 && frame.result.message.empty()) {
+        PF_SmartRenderExtra* extra = session.render();
+        frame.command = PF_Cmd_SMART_RENDER;
+        frame.result = instance_->command(PF_Cmd_SMART_RENDER, extra);
+        frame.output = session.take_output();
+    }
+
+    frame.info_lines.assign(host_->info_lines.begin() + std::ptrdiff_t(info_before), host_->info_lines.end());
+    for (const auto& h : effect_handles(*host_))
+        if (handles_before.count(h) == 0) host_->add_violation("frame: " + h + " made and not disposed");
+    const auto& all = host_->violations();
+    frame.violations.assign(all.begin() + std::ptrdiff_t(violations_seen_), all.end());
+    violations_seen_ = all.size();
+    return frame;
+}
+
+std::vector<std::string> RenderDriver::finish() {
+    tear_down();
+    const auto& all = host_->violations();
+    std::vector<std::string> found(all.begin() + std::ptrdiff_t(std::min(violations_seen_, all.size())), all.end());
+    violations_seen_ = all.size();
+    return found;
+}
+
+void RenderDriver::tear_down() {
+    if (!host_) return;
+    try {
+        if (instance_) {
+            const CallResult down = instance_->set_down();
+            instance_.reset();
+            if (down.err != 0 || !down.message.empty())
+                host_->add_violation("SEQUENCE_SETDOWN failed with error " + std::to_string(down.err));
+        }
+        if (global_set_up_) {
+            global_set_up_ = false;
+            const CallResult down = host_->call(PF_Cmd_GLOBAL_SETDOWN);
+            if (down.err != 0 || !down.message.empty())
+                host_->add_violation("GLOBAL_SETDOWN failed with error " + std::to_string(down.err));
+        }
+        if (host_->loaded()) host_->unload();
+    } catch (const std::exception& e) {
+        host_->add_violation(std::string("set-down: ") + e.what());
+    }
+}
+
+}  // namespace simhost

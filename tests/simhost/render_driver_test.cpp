@@ -1,0 +1,246 @@
+// Frames of the first effect driven by the simulated host: the order of the
+// two phases, the worlds handed out, the values and layers checkouts hold,
+// the host-call trace, and several frames of one instance.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "hostapi/host_smart_render.h"
+#include "simhost/image_io.h"
+#include "simhost/render_driver.h"
+#include "simhost/user_edits.h"
+
+namespace {
+
+using simhost::RenderDriver;
+using simhost::RenderSetup;
+using Rect = std::array<int32_t, 4>;
+
+const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
+
+Rect of(const PF_LRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+RenderSetup small_setup() {
+    RenderSetup s;
+    s.plugin = kPlugin;
+    s.width = 64;
+    s.height = 36;
+    return s;
+}
+
+std::vector<PF_Cmd> commands(RenderDriver& d) {
+    std::vector<PF_Cmd> out;
+    for (const auto& r : d.instance().history()) out.push_back(r.cmd);
+    return out;
+}
+
+void expect_clean(const simhost::RenderedFrame& f) {
+    EXPECT_EQ(f.result.err, 0);
+    EXPECT_EQ(f.result.message, "");
+    for (const auto& v : f.violations) ADD_FAILURE() << v;
+}
+
+TEST(RenderDriver, OneFrameIsPreRenderThenRenderIntoAWorldOfTheResult) {
+    for (const int bpc : {8, 16, 32}) {
+        SCOPED_TRACE(bpc);
+        RenderDriver d(small_setup());
+        const size_t before = d.instance().history().size();
+        const simhost::RenderedFrame f = d.render(bpc);
+        expect_clean(f);
+        const std::vector<PF_Cmd> sent = commands(d);
+        ASSERT_EQ(sent.size(), before + 2);
+        EXPECT_EQ(sent[before], PF_Cmd_SMART_PRE_RENDER);
+        EXPECT_EQ(sent[before + 1], PF_Cmd_SMART_RENDER);
+        simhost::RenderSession& session = d.host().render();
+        ASSERT_TRUE(session.layer_request().has_value());
+        EXPECT_EQ(of(session.layer_request()->rect), (Rect{0, 0, 64, 36}));
+        EXPECT_EQ(d.host().in_data().quality, PF_Quality_HI);
+        ASSERT_NE(f.output, nullptr);
+        EXPECT_EQ(f.output->bpc(), bpc);
+        EXPECT_EQ(f.output->world().width, 64);
+        EXPECT_EQ(f.output->world().height, 36);
+        EXPECT_EQ(session.open_checkouts(), 0u);
+        EXPECT_EQ(session.checkins(), session.checkout_log().size());
+        for (const auto& v : d.finish()) ADD_FAILURE() << v;
+    }
+}
+
+// A scene at half resolution half a second in, its values overridden by a
+// typed edit, a keyed angle, and a layer parameter naming an image layer.
+TEST(RenderDriver, SceneTimeDownsampleValuesAndNamedLayersReachTheCheckouts) {
+    const std::string dir = testing::TempDir() + "render_driver_" + std::to_string(getpid()) + "_";
+    const auto bumps = simhost::test_pattern(40, 20, 8);
+    simhost::write_png(dir + "bumps.png", *bumps);
+    std::ofstream(dir + "scene.json") << R"({
+        "comp": {"width": 64, "height": 36}, "time": 0.5, "downsample": [2, 2],
+        "layers": [{"image": ")" + dir + R"(bumps.png"}],
+        "params": {"Displacement Layer": 1, "Rows": 3},
+        "keyframes": {"Rotation Y": [[0, 0], [1, 40]]}})";
+    RenderSetup s = small_setup();
+    s.scene = dir + "scene.json";
+    s.edits = {"Rows=4"};
+    RenderDriver d(s);
+    expect_clean(d.render(8));
+    simhost::Host& host = d.host();
+    EXPECT_EQ(host.in_data().current_time, 15);
+    EXPECT_EQ(host.in_data().downsample_x.den, 2u);
+    EXPECT_EQ(of(host.render().layer_request()->rect), (Rect{0, 0, 32, 18}));
+
+    const auto index = [&](const char* name) { return simhost::find_param(host.params(), name); };
+    host.call_with([&](PF_InData* in, PF_OutData*) {
+        PF_ParamDef rows{}, turn{}, shown{}, hidden{};
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, index("Rows"), 15, 1, 30, &rows), 0);
+        EXPECT_EQ(rows.u.fd.value, 4 << 16);  // the edit comes after the scene
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, index("Rotation Y"), 15, 1, 30, &turn), 0);
+        EXPECT_EQ(turn.u.ad.value, 20 << 16);  // halfway between the keys
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, index("Displacement Layer"), 15, 1, 30, &shown), 0);
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, index("Backside Layer"), 15, 1, 30, &hidden), 0);
+        EXPECT_EQ(hidden.u.ld.data, nullptr);
+        EXPECT_EQ(shown.u.ld.width, 20);
+        EXPECT_EQ(shown.u.ld.height, 10);
+        EXPECT_NE(shown.u.ld.data, nullptr);
+        // Every second image pixel in both directions.
+        if (shown.u.ld.data != nullptr)
+            for (const auto& [x, y] : {std::array<int32_t, 2>{0, 0}, {7, 3}, {19, 9}})
+                for (int c = 0; c < 4; ++c)
+                    EXPECT_EQ(simhost::read_channel(shown.u.ld, 8, x, y, c), bumps->channel(2 * x, 2 * y, c))
+                        << x << "," << y << " channel " << c;
+        for (PF_ParamDef* p : {&rows, &turn, &shown, &hidden}) EXPECT_EQ(in->inter.checkin_param(in->effect_ref, p), 0);
+        return PF_Err(0);
+    });
+    for (const auto& v : host.violations()) ADD_FAILURE() << v;
+}
+
+TEST(RenderDriver, TraceLogsCommandsCheckoutsExpressionsAndUndoGroups) {
+    std::vector<std::string> sunk;
+    RenderSetup s = small_setup();
+    s.trace = [&](const std::string& line) { sunk.push_back(line); };
+    RenderDriver d(s);
+    simhost::Host& host = d.host();
+    ASSERT_FALSE(host.trace().lines().empty());
+    EXPECT_EQ(host.trace().lines().front(), "command GLOBAL_SETUP -> 0");
+    EXPECT_EQ(sunk, host.trace().lines());
+
+    host.trace().clear();
+    const simhost::RenderedFrame f = d.render(8);
+    expect_clean(f);
+    std::vector<std::string> phases, opened;
+    for (const auto& line : host.trace().lines()) {
+        if (line.rfind("command SMART_", 0) == 0) phases.push_back(line);
+        // Every checkout of the frame is checked in, after it.
+        if (line.rfind("checkout ", 0) == 0) opened.push_back(line.substr(9, line.find(' ', 9) - 9));
+        if (line.rfind("checkin ", 0) == 0) {
+            const auto it = std::find(opened.begin(), opened.end(), line.substr(8));
+            ASSERT_NE(it, opened.end()) << line;
+            opened.erase(it);
+        }
+    }
+    EXPECT_EQ(phases, (std::vector<std::string>{"command SMART_PRE_RENDER -> 0", "command SMART_RENDER -> 0"}));
+    EXPECT_TRUE(opened.empty());
+
+    // Each kind of line, made by hand.
+    host.trace().clear();
+    const auto r = host.call_with([&](PF_InData* in, PF_OutData*) {
+        const void* p = nullptr;
+        SPBasicSuite* basic = in->pica_basicP;
+        EXPECT_EQ(basic->AcquireSuite(kAEGPStreamSuite, kAEGPStreamSuiteVersion1, &p), 0);
+        const auto& streams = *static_cast<const AEGP_StreamSuite1*>(p);
+        EXPECT_EQ(basic->AcquireSuite(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1, &p), 0);
+        const auto& effects = *static_cast<const AEGP_PFInterfaceSuite1*>(p);
+        EXPECT_EQ(basic->AcquireSuite(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11, &p), 0);
+        const auto& utility = *static_cast<const AEGP_UtilitySuite11*>(p);
+        EXPECT_EQ(basic->AcquireSuite(kAEGPEffectSuite, kAEGPEffectSuiteVersion1, &p), 0);
+        const auto& effect_suite = *static_cast<const AEGP_EffectSuite1*>(p);
+
+        EXPECT_EQ(utility.AEGP_StartUndoGroup("Tie \"it\""), 0);
+        AEGP_EffectRefH effect = nullptr;
+        AEGP_StreamRefH param = nullptr, scale = nullptr;
+        EXPECT_EQ(effects.AEGP_GetNewEffectForEffect(1, in->effect_ref, &effect), 0);
+        EXPECT_EQ(streams.AEGP_GetNewEffectStreamByIndex(1, effect, 36, &param), 0);
+        EXPECT_EQ(streams.AEGP_SetExpressionState(1, param, 1), 0);
+        EXPECT_EQ(streams.AEGP_SetExpression(1, param, "// Tavrel\nx"), 0);
+        EXPECT_EQ(streams.AEGP_DisposeStream(param), 0);
+        EXPECT_EQ(streams.AEGP_GetNewLayerStream(1, host.scene().handle(host.scene().effect_layer()),
+                                                 AEGP_LayerStream_SCALE, &scale), 0);
+        EXPECT_EQ(streams.AEGP_SetExpression(1, scale, "[100.0,100.0]"), 0);
+        EXPECT_EQ(streams.AEGP_SetExpression(1, scale, nullptr), PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(streams.AEGP_DisposeStream(scale), 0);
+        EXPECT_EQ(streams.AEGP_SetExpression(1, scale, "gone"), PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(effect_suite.AEGP_DisposeEffect(effect), 0);
+        PF_ParamDef grid{};
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, 5, 15, 1, 30, &grid), 0);
+        EXPECT_EQ(in->inter.checkin_param(in->effect_ref, &grid), 0);
+        EXPECT_EQ(utility.AEGP_EndUndoGroup(), 0);
+        basic->ReleaseSuite(kAEGPStreamSuite, kAEGPStreamSuiteVersion1);
+        basic->ReleaseSuite(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
+        basic->ReleaseSuite(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11);
+        basic->ReleaseSuite(kAEGPEffectSuite, kAEGPEffectSuiteVersion1);
+        return PF_Err(0);
+    });
+    for (const auto& v : host.violations()) ADD_FAILURE() << v;
+    EXPECT_EQ(r.err, 0);
+    EXPECT_EQ(host.trace().lines(), (std::vector<std::string>{
+                                        "undo group \"Tie \\\"it\\\"\"",
+                                        "expression on parameter 36",
+                                        "expression parameter 36 \"// Tavrel\\nx\"",
+                                        "expression effect layer stream 2 \"[100.0,100.0]\"",
+                                        "command ARBITRARY_CALLBACK COPY -> 0",
+                                        "checkout 5 at 15/30",
+                                        "checkin 5",
+                                        "command ARBITRARY_CALLBACK DISPOSE -> 0",
+                                        "undo group end",
+                                    }));
+    ASSERT_EQ(host.effect_streams().expressions.size(), 2u);
+    EXPECT_EQ(host.effect_streams().expressions[1].stream, "effect layer stream 2");
+}
+
+TEST(RenderDriver, SeveralFramesOfOneInstance) {
+    RenderDriver d(small_setup());
+    std::vector<std::vector<uint8_t>> pixels;
+    for (const int bpc : {8, 16, 8}) {
+        const simhost::RenderedFrame f = d.render(bpc);
+        expect_clean(f);
+        ASSERT_NE(f.output, nullptr);
+        const PF_EffectWorld& w = f.output->world();
+        const auto* bytes = static_cast<const uint8_t*>(w.data);
+        pixels.emplace_back(bytes, bytes + size_t(w.rowbytes) * size_t(w.height));
+    }
+    EXPECT_EQ(pixels[0], pixels[2]);
+    size_t renders = 0;
+    for (const PF_Cmd c : commands(d)) renders += c == PF_Cmd_SMART_RENDER;
+    EXPECT_EQ(renders, 3u);
+    for (const auto& v : d.finish()) ADD_FAILURE() << v;
+}
+
+TEST(RenderDriver, ExampleSceneLoadsAndRenders) {
+    RenderSetup s;
+    s.plugin = kPlugin;
+    s.scene = TAVREL_SCENE_DIR "/example.json";
+    RenderDriver d(s);
+    simhost::Host& host = d.host();
+    EXPECT_EQ(host.scene().comp_item().width, 640);
+    EXPECT_EQ(host.scene().comp_item().height, 360);
+    // The effect's layer, the image layer, the camera and two lights.
+    ASSERT_EQ(host.scene().layer_count(), 5u);
+    ASSERT_NE(host.scene().layer(1).source, nullptr);
+    EXPECT_EQ(host.scene().layer(1).source->width, 160);
+    EXPECT_EQ(host.scene().layer(1).source->height, 90);
+    EXPECT_EQ(host.scene().effect_layer().source->width, 640);  // the test pattern
+    const auto index = [&](const char* name) { return simhost::find_param(host.params(), name); };
+    simhost::ParamValues& values = d.instance().values();
+    EXPECT_EQ(values.at(index("Rows"), 0).whole, 3 << 16);
+    EXPECT_EQ(values.at(index("Displacement Layer"), 0).whole, 1);
+    EXPECT_EQ(values.at(index("Displacement Height"), 0).whole, 40 << 16);
+    EXPECT_EQ(values.at(index("Rotation Y"), 30).whole, 15 << 16);
+    EXPECT_EQ(host.in_data().current_time, 15);
+    expect_clean(d.render(8));
+    for (const auto& v : d.finish()) ADD_FAILURE() << v;
+}
+
+}  // namespace
