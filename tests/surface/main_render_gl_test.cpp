@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/gl_object_counter.h"
@@ -193,6 +194,31 @@ TEST(MainRender, ReleasingTheReadBackLeavesTheGlObjectsOfBeforeTheFrame) {
     trimmed_count(after);
     EXPECT_GT(holding, before);
     EXPECT_EQ(after, before);
+}
+
+// Two instances whose frames are posted from two host threads at once: the
+// rendering thread may run their commands interleaved, and each must still
+// get exactly the image it gets alone.
+TEST(MainRender, TwoInstancesFromTwoThreadsGiveTheImagesOfOneAfterTheOther) {
+    Frame flat, raised;
+    raised.data->grid.set_handle_position(1, 1, 0, 0, false, 0.2f, -0.3f, 0.0f);
+    auto image = [](Frame& frame) {
+        const std::uint8_t* p = boost::get<std::uint8_t*>(frame.readback->data());
+        return std::vector<std::uint8_t>(p, p + std::size_t(kWidth) * kHeight * 4);
+    };
+    flat.render(0);
+    const std::vector<std::uint8_t> flat_alone = image(flat);
+    raised.render(0);
+    const std::vector<std::uint8_t> raised_alone = image(raised);
+    ASSERT_NE(flat_alone, raised_alone);
+    for (int round = 0; round < 2; ++round) {
+        std::thread a([&] { flat.render(0); });
+        std::thread b([&] { raised.render(0); });
+        a.join();
+        b.join();
+        EXPECT_EQ(image(flat), flat_alone) << "round " << round;
+        EXPECT_EQ(image(raised), raised_alone) << "round " << round;
+    }
 }
 
 }  // namespace
