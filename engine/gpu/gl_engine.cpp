@@ -2,7 +2,10 @@
 
 #include <GL/glew.h>
 
+#include <tbb/global_control.h>
+
 #include <iostream>
+#include <new>
 
 #include "engine/gpu/accumulation_buffer.h"
 #include "engine/gpu/dual_peeling_render_buffers.h"
@@ -121,8 +124,13 @@ GlEngine::~GlEngine() {
     // releases its own context only if that is still current.
     context_guard_->restore();
     context_guard_.reset();
+    // The workers run code of the thread library, which a host may unload
+    // with the plug-in right after this: wait until they have ended.
+    tbb::task_scheduler_handle workers{tbb::attach{}};
     task_arena_->terminate();
     task_arena_.reset();
+    if (!tbb::finalize(workers, std::nothrow))
+        std::cerr << "The worker threads are still in use and may outlive the engine." << std::endl;
 }
 
 void GlEngine::make_current() { context_guard_->make_current(); }
