@@ -71,6 +71,7 @@ A_Err register_with_aegp(AEGP_GlobalRefcon, const char* name, AEGP_PluginID* id)
 A_Err start_undo_group(const char* name) {
     Host& host = Host::current();
     if (A_Err e = host.suites().fault("AEGP_StartUndoGroup")) return e;
+    host.open_undo_groups().push_back(name ? name : "");
     host.trace().add("undo group " + HostTrace::quoted(name ? name : ""));
     return 0;
 }
@@ -78,6 +79,11 @@ A_Err start_undo_group(const char* name) {
 A_Err end_undo_group() {
     Host& host = Host::current();
     if (A_Err e = host.suites().fault("AEGP_EndUndoGroup")) return e;
+    if (host.open_undo_groups().empty()) {
+        host.add_violation("an undo group was ended without one open");
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    host.open_undo_groups().pop_back();
     host.trace().add("undo group end");
     return 0;
 }
@@ -274,6 +280,9 @@ void Host::check_after(PF_Cmd cmd) {
     for (const auto& s : render_.end_of_command()) violations_.push_back(where + s);
     for (const auto& s : streams_.undisposed()) violations_.push_back(where + s);
     for (const auto& s : worlds_.undisposed()) violations_.push_back(where + s);
+    // A group left open would swallow the user's next actions into it.
+    for (const auto& g : open_undo_groups_) violations_.push_back(where + "undo group \"" + g + "\" left open");
+    open_undo_groups_.clear();
     if (out_.data.global_data != nullptr && out_.data.global_data != in_data_.global_data)
         handles_.set_owner(out_.data.global_data, "global data");
     if (out_.data.sequence_data != nullptr && out_.data.sequence_data != in_data_.sequence_data)

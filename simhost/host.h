@@ -102,6 +102,8 @@ public:
     void clear_violations() { violations_.clear(); }
     // A fault the caller found, reported with the host's own.
     void add_violation(const std::string& v) { violations_.push_back(v); }
+    // Undo groups the effect opened and has not closed, innermost last.
+    std::vector<std::string>& open_undo_groups() { return open_undo_groups_; }
 
     // Host-side records.
     std::vector<std::string> registrations;
@@ -132,6 +134,7 @@ private:
     std::unique_ptr<PluginLibrary> plugin_;
     std::vector<std::string> violations_;
     HostTrace trace_;
+    std::vector<std::string> open_undo_groups_;
     ParamStore params_{[this](PF_Handle h) { handles_.dispose(h); }};
     Scene scene_;
     StreamBook streams_;

@@ -33,7 +33,10 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
 
     // A relative path would make dlopen search the library path instead.
     const std::string open_path = path.find('/') == std::string::npos ? "./" + path : path;
-    handle_ = dlopen(open_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The library stays mapped after it is closed: the GL driver it brings in
+    // may still have worker threads winding down when the effect is gone, and
+    // unmapping their code under them crashes the host.
+    handle_ = dlopen(open_path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle_ == nullptr) {
         const char* why = dlerror();
         throw SimhostError("cannot load " + path + ": " + (why ? why : "unknown error"));

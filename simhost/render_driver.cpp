@@ -76,8 +76,11 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
     else
         layer_image = test_pattern(setup.width, setup.height, kImageBpc);
     const int32_t w = layer_image->world().width, h = layer_image->world().height;
-    SceneLayer& effect = scene.effect_layer();
-    effect.source = &scene.add_item(AEGP_ItemType_FOOTAGE, w, h);
+    // The effect's layer shows footage now, not the scene's default solid.
+    SceneItem& source = *scene.effect_layer().source;
+    source.width = w;
+    source.height = h;
+    source.signature = 0;
     if (setup.scene.empty()) scene.set_comp(w, h);
 
     RenderSession& session = host_->render();

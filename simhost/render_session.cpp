@@ -78,9 +78,8 @@ std::unique_ptr<OwnedWorld> RenderSession::make_input(int32_t width, int32_t hei
     return w;
 }
 
-std::unique_ptr<OwnedWorld> RenderSession::named_layer(int32_t index, int32_t time) const {
-    if (values_ == nullptr) return nullptr;
-    const auto it = layer_images.find(values_->at(index, time).whole);
+std::unique_ptr<OwnedWorld> RenderSession::named_layer(int32_t layer) const {
+    const auto it = layer_images.find(layer);
     if (it == layer_images.end() || !it->second) return nullptr;
     const PF_InData& in = host_.in_data();
     const OwnedWorld& image = *it->second;
@@ -141,12 +140,26 @@ PF_Err RenderSession::checkout_param(PF_ProgPtr effect_ref, int32_t index, int32
     }
     OpenCheckout c{index, nullptr, nullptr};
     const PF_ParamDef& declared = host.params().def(index);
+    // The instance's value at that time, read before anything is handed out.
+    ParamValue value = value_of(declared);
+    ParamValues::ArbKeys keys{declared.u.arb_d.value ? declared.u.arb_d.value : declared.u.arb_d.dephault,
+                              nullptr, 0.0};
+    try {
+        if (s.values_ != nullptr && declared.param_type == PF_Param_ARBITRARY_DATA)
+            keys = s.values_->arb_keys_at(index, what_time);
+        else if (s.values_ != nullptr)
+            value = s.values_->at(index, what_time);
+    } catch (const SimhostError& e) {
+        // The host's own failure must not travel back through the effect.
+        s.violations_.push_back("parameter " + std::to_string(index) + ": " + e.what());
+        return kBadParam;
+    }
     *param = declared;
     param->uu.change_flags = 0;
     if (declared.param_type == PF_Param_LAYER) {
         param->u.ld = PF_LayerDef{};
         if (index != 0) {
-            c.layer = s.named_layer(index, what_time);
+            c.layer = s.named_layer(value.whole);
         } else if (s.input_has_pixels && host.in_data().width > 0 && host.in_data().height > 0) {
             c.layer = s.make_input(host.in_data().width, host.in_data().height, 0, 0);
         }
@@ -154,9 +167,6 @@ PF_Err RenderSession::checkout_param(PF_ProgPtr effect_ref, int32_t index, int32
     } else if (declared.param_type == PF_Param_ARBITRARY_DATA) {
         // The effect gets a copy of its own making (a blend between keys
         // where the value is keyed); the stored value stays the host's.
-        ParamValues::ArbKeys keys{declared.u.arb_d.value ? declared.u.arb_d.value : declared.u.arb_d.dephault,
-                                  nullptr, 0.0};
-        if (s.values_ != nullptr) keys = s.values_->arb_keys_at(index, what_time);
         PF_ArbParamsExtra e{};
         e.id = declared.u.arb_d.id;
         if (keys.right == nullptr) {
@@ -172,8 +182,8 @@ PF_Err RenderSession::checkout_param(PF_ProgPtr effect_ref, int32_t index, int32
         }
         if (c.arb_copy) host.handles().set_owner(c.arb_copy, "checkout copy");
         param->u.arb_d.value = c.arb_copy;
-    } else if (s.values_ != nullptr) {
-        put_value(*param, s.values_->at(index, what_time));
+    } else {
+        put_value(*param, value);
     }
     s.log_.push_back({index, what_time, time_step, time_scale});
     host.trace().add("checkout " + std::to_string(index) + " at " + std::to_string(what_time) + "/" +

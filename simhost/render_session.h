@@ -103,9 +103,8 @@ private:
         std::unique_ptr<OwnedWorld> layer;
     };
     std::unique_ptr<OwnedWorld> make_input(int32_t width, int32_t height, int32_t origin_x, int32_t origin_y);
-    // A world for layer parameter `index` at `time`: the named layer's
-    // pixels, or null.
-    std::unique_ptr<OwnedWorld> named_layer(int32_t index, int32_t time) const;
+    // A world of the pixels of scene layer `layer`, or null.
+    std::unique_ptr<OwnedWorld> named_layer(int32_t layer) const;
     // The effect's own arbitrary-data callback, called from inside another
     // command with its own out block.
     PF_Err arb_call(PF_ArbParamsExtra& extra);

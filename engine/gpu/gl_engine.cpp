@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include <tbb/global_control.h>
+
 #include <iostream>
 #include <new>
 
@@ -32,7 +34,7 @@ std::size_t kind_index(int kind) {
 
 }  // namespace
 
-GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()), scheduler_(tbb::attach{}) {
+GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
     // The members own what each step built, so a failure in a later step
     // unwinds the earlier ones in reverse order.
     task_arena_.reset(new tbb::task_arena(tbb::task_arena::automatic));
@@ -122,14 +124,13 @@ GlEngine::~GlEngine() {
     // releases its own context only if that is still current.
     context_guard_->restore();
     context_guard_.reset();
+    // The workers run code of the thread library, which a host may unload
+    // with the plug-in right after this: wait until they have ended.
+    tbb::task_scheduler_handle workers{tbb::attach{}};
     task_arena_->terminate();
     task_arena_.reset();
-    // The library that holds the engine may be unloaded as soon as the
-    // engine is gone, and with it the threading runtime when nothing else in
-    // the process uses it; its worker threads would then wake up in unmapped
-    // code. Wait for them to end. When another user in the process keeps
-    // the runtime busy they cannot end, and need not: it stays loaded.
-    tbb::finalize(scheduler_, std::nothrow);
+    if (!tbb::finalize(workers, std::nothrow))
+        std::cerr << "The worker threads are still in use and may outlive the engine." << std::endl;
 }
 
 void GlEngine::make_current() { context_guard_->make_current(); }

@@ -2,7 +2,6 @@
 // start of the thread's body to its end, and every render command receives it.
 #pragma once
 
-#include <tbb/global_control.h>
 #include <tbb/task_arena.h>
 
 #include <array>
@@ -119,8 +118,6 @@ private:
     std::thread::id rendering_thread_;
     // Declared in the order of construction, so that a failure part way
     // through unwinds what was built in reverse order.
-    // Lets the destructor wait for the runtime's worker threads to end.
-    tbb::task_scheduler_handle scheduler_;
     std::unique_ptr<tbb::task_arena> task_arena_;
     std::unique_ptr<GlContextGuard> context_guard_;
     std::unique_ptr<TexturePool> texture_pool_;

@@ -8,9 +8,11 @@
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "cli_run.h"
 #include "hostapi/host_smart_render.h"
 #include "simhost/image_io.h"
 #include "simhost/render_driver.h"
@@ -218,6 +220,27 @@ TEST(RenderDriver, SeveralFramesOfOneInstance) {
     for (const auto& v : d.finish()) ADD_FAILURE() << v;
 }
 
+// Three point lights casting shadows need 18 shadow sources: the first frame
+// is refused with the effect's warning and draws nothing, the next renders.
+TEST(RenderDriver, TooManyShadowSourcesWarnOnceThenTheNextFrameRenders) {
+    const std::string scene = testing::TempDir() + "shadows_" + std::to_string(getpid()) + ".json";
+    std::ofstream(scene) << R"({"comp": {"width": 64, "height": 36}, "lights": [
+        {"type": "point", "position": [0, 0, -100]}, {"type": "point", "position": [64, 0, -100]},
+        {"type": "point", "position": [0, 36, -100]}]})";
+    RenderSetup s = small_setup();
+    s.scene = scene;
+    RenderDriver d(s);
+    const simhost::RenderedFrame warned = d.render(8);
+    EXPECT_EQ(warned.result.err, 0);
+    EXPECT_EQ(warned.result.message.rfind("Warning:Too many shadow sources.\n", 0), 0u) << warned.result.message;
+    EXPECT_TRUE(warned.info_lines.empty());
+    for (const auto& v : warned.violations) ADD_FAILURE() << v;
+    const simhost::RenderedFrame next = d.render(8);
+    expect_clean(next);
+    EXPECT_EQ(next.info_lines.size(), 1u);
+    for (const auto& v : d.finish()) ADD_FAILURE() << v;
+}
+
 TEST(RenderDriver, ExampleSceneLoadsAndRenders) {
     RenderSetup s;
     s.plugin = kPlugin;
@@ -241,6 +264,54 @@ TEST(RenderDriver, ExampleSceneLoadsAndRenders) {
     EXPECT_EQ(host.in_data().current_time, 15);
     expect_clean(d.render(8));
     for (const auto& v : d.finish()) ADD_FAILURE() << v;
+}
+
+// The verb end to end: the file's format follows the depth (a PNG's bit
+// depth in its header, an EXR's magic number), the trace shows the two
+// phases in order, and the effect's information lines are printed.
+TEST(RenderVerb, WritesTheFrameInTheFormatOfItsDepth) {
+    const std::string dir = testing::TempDir() + "render_verb_" + std::to_string(getpid()) + "_";
+    struct Case {
+        int bpc;
+        std::string file;
+        std::vector<uint8_t> magic;  // the file's first bytes
+        size_t depth_at;             // where the PNG header holds its bit depth
+    };
+    const Case cases[] = {
+        {8, "frame8.png", {0x89, 'P', 'N', 'G'}, 24},
+        {16, "frame16.png", {0x89, 'P', 'N', 'G'}, 24},
+        {32, "frame32.exr", {0x76, 0x2f, 0x31, 0x01}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bpc);
+        const std::string out = dir + c.file;
+        const tavrel_test::CliRun r = tavrel_test::run_simhost("render " + kPlugin + " --size 64x36 --bpc " +
+                                                               std::to_string(c.bpc) + " --output " + out + " --trace");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const size_t pre = r.err.find("trace: command SMART_PRE_RENDER -> 0\n");
+        const size_t render = r.err.find("trace: command SMART_RENDER -> 0\n");
+        ASSERT_NE(pre, std::string::npos) << r.err;
+        ASSERT_NE(render, std::string::npos) << r.err;
+        EXPECT_LT(pre, render);
+        std::ifstream f(out, std::ios::binary);
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 32u);
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4), c.magic);
+        if (c.depth_at != 0) {
+            EXPECT_EQ(bytes[c.depth_at], c.bpc);
+            const auto image = simhost::read_png(out, c.bpc);
+            EXPECT_EQ(image->world().width, 64);
+            EXPECT_EQ(image->world().height, 36);
+        }
+        // "12.34 K triangles" and "N completed iterations".
+        const size_t k = r.out.find(" K triangles\n");
+        ASSERT_NE(k, std::string::npos) << r.out;
+        EXPECT_GE(k, 4u);
+        EXPECT_EQ(r.out[k - 3], '.') << r.out;
+        EXPECT_EQ(r.out.substr(k + 13).find(" completed iterations\n"),
+                  r.out.substr(k + 13).find_first_not_of("0123456789")) << r.out;
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
+    }
 }
 
 }  // namespace

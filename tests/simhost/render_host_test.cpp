@@ -32,7 +32,9 @@ TEST(RenderHost, LeftoversAreReportedAtTheEndOfTheCommand) {
     host.scene().add_camera();
     const auto& streams = suite<AEGP_StreamSuite1>(host, kAEGPStreamSuite, kAEGPStreamSuiteVersion1);
     const auto& worlds = suite<AEGP_WorldSuite3>(host, kAEGPWorldSuite, kAEGPWorldSuiteVersion3);
+    const auto& utility = suite<AEGP_UtilitySuite11>(host, kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11);
     host.call_with([&](PF_InData* in, PF_OutData*) {
+        EXPECT_EQ(utility.AEGP_StartUndoGroup("Tie"), 0);
         AEGP_StreamRefH s = nullptr;
         EXPECT_EQ(streams.AEGP_GetNewLayerStream(1, host.scene().handle(host.scene().layer(1)),
                                                  AEGP_LayerStream_ZOOM, &s), 0);
@@ -58,6 +60,15 @@ TEST(RenderHost, LeftoversAreReportedAtTheEndOfTheCommand) {
     EXPECT_TRUE(reported(host, "AEGP world #1 (3 x 2, 16 bpc) not disposed"));
     EXPECT_TRUE(reported(host, "parameter 0 checked out and not checked in"));
     EXPECT_TRUE(reported(host, "layer pixels 0 checked out without a pre-render checkout"));
+    EXPECT_TRUE(reported(host, "undo group \"Tie\" left open"));
+    // Reported once: the next command starts with no group open.
+    host.clear_violations();
+    host.call_with([&](PF_InData*, PF_OutData*) {
+        EXPECT_EQ(utility.AEGP_EndUndoGroup(), PF_Err_BAD_CALLBACK_PARAM);
+        return PF_Err(0);
+    });
+    EXPECT_TRUE(reported(host, "an undo group was ended without one open"));
+    EXPECT_FALSE(reported(host, "left open"));
 }
 
 TEST(RenderHost, ArbitraryDataWithoutAnEffectIsRefusedNotThrown) {
