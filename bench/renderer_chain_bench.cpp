@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bare_frame.h"
 #include "bench/bench_support.h"
 #include "engine/core/debug_output.h"
 #include "engine/core/projection_matrices.h"
@@ -39,73 +40,20 @@ using tavrel_bench::render_thread;
 
 constexpr std::uint32_t kWidth = 1920, kHeight = 1080;
 
-const char* const kBareVertex = R"glsl(
-varying vec3 position;
-varying vec3 normal;
-void main()
-{
-    position = gl_Vertex.xyz;
-    normal = gl_Normal;
-    gl_TexCoord[0] = gl_MultiTexCoord0;
-    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;
-}
-)glsl";
+using tavrel_bench::kLightPositions;
 
-const char* const kBareFragment = R"glsl(
-uniform sampler2D colour;
-uniform vec3 light_position[4];
-uniform vec3 camera;
-varying vec3 position;
-varying vec3 normal;
-void main()
-{
-    vec3 N = normalize(normal);
-    vec3 E = normalize(camera - position);
-    vec3 decal = texture2D(colour, gl_TexCoord[0].st).rgb;
-    vec3 sum = vec3(0.0);
-    for (int i = 0; i < 4; ++i) {
-        vec3 L = normalize(light_position[i] - position);
-        float d = max(dot(N, L), 0.0);
-        float s = d > 0.0 ? pow(max(dot(normalize(-reflect(L, N)), E), 0.0), 100.0) : 0.0;
-        sum += 0.4 * decal * d + vec3(s);
-    }
-    gl_FragColor = vec4(clamp(sum, 0.0, 1.0), 1.0);
-}
-)glsl";
-
-// On the mesh's front side (-z), around the view axis.
-const float kLightPositions[4][3] = {{-8, 5, -15}, {8, 5, -15}, {-8, -5, -15}, {8, -5, -15}};
-const tavrel::Vec3d kEye{0, 0, -25};
-
-// What a frame draws, made on the rendering thread before the timing.
+// What a frame draws, made on the rendering thread before the timing: the
+// bare frame's mesh, texture and view, also as a scene graph.
 struct Frame {
-    std::shared_ptr<tavrel::PBO> mesh;
-    std::shared_ptr<tavrel::TextureObject> texture;
+    tavrel_bench::BareFrame bare;
     std::shared_ptr<tavrel_test::TestCamera> camera = std::make_shared<tavrel_test::TestCamera>();
     std::shared_ptr<tavrel_test::TestLights> lights = std::make_shared<tavrel_test::TestLights>();
     tavrel::SceneGraph scene;
-    std::unique_ptr<tavrel::GLSLProgram> bare;
 
-    explicit Frame(tavrel::GlEngine& engine) : mesh(tavrel_bench::make_wave_mesh(engine)) {
-        tavrel::TextureDescription description;
-        description.target = GL_TEXTURE_2D;
-        description.format_kind = 2;
-        description.channel_layout = 2;
-        description.width = description.height = 256;
-        description.external_format = GL_RGBA;
-        description.pixel_type = GL_FLOAT;
-        description.filter = 1;
-        description.wrap_mode = 1;
-        texture = std::make_shared<tavrel::TextureObject>(description);
-        std::vector<float> texels(256 * 256 * 4);
-        for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = (i % 4 == 0) ? 1.0f : float((i * 37) % 256) / 255;
-        glBindTexture(GL_TEXTURE_2D, texture->gl_name());
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 256, GL_RGBA, GL_FLOAT, texels.data());
-        glBindTexture(GL_TEXTURE_2D, 0);
-
-        camera->view = tavrel::look_at_matrix(kEye, {0, 0, 0}, {0, -1, 0});
+    explicit Frame(tavrel::GlEngine& engine) : bare(engine, double(kWidth) / kHeight) {
+        camera->view = bare.view;
         tavrel::invert_matrix(camera->view, camera->inverse_view);
-        camera->projection = tavrel::perspective_matrix(45.0, double(kWidth) / kHeight, 1.0, 100.0);
+        camera->projection = bare.projection;
         camera->frame_width = kWidth;
         camera->frame_height = kHeight;
         for (const auto& p : kLightPositions) {
@@ -116,16 +64,10 @@ struct Frame {
             lights->lights.push_back(light);
         }
         auto root = tavrel::create_node("white");
-        root->add_child(std::make_shared<tavrel_bench::MeshNode>(mesh));
-        scene.add_render_pass(tavrel::RenderPass(root, tavrel::TextureSet(texture, nullptr, nullptr, 0.0f, 0)));
+        root->add_child(std::make_shared<tavrel_bench::MeshNode>(bare.mesh));
+        scene.add_render_pass(
+            tavrel::RenderPass(root, tavrel::TextureSet(bare.texture, nullptr, nullptr, 0.0f, 0)));
         scene.set_lights(lights);
-
-        bare = std::make_unique<tavrel::GLSLProgram>(kBareVertex, kBareFragment);
-        bare->bind();
-        glUniform1i(glGetUniformLocation(bare->program(), "colour"), 0);
-        glUniform3fv(glGetUniformLocation(bare->program(), "light_position"), 4, &kLightPositions[0][0]);
-        glUniform3f(glGetUniformLocation(bare->program(), "camera"), float(kEye.x), float(kEye.y), float(kEye.z));
-        glUseProgram(0);
     }
 };
 
@@ -166,25 +108,11 @@ void BM_BareProgramFrame(benchmark::State& state) {
     render_thread().execute([&](tavrel::GlEngine& engine) {
         Frame f(engine);
         const auto render = [&] {
-            auto buffer = engine.request_render_buffer(kWidth, kHeight, 4, 2);
-            auto target = engine.request_render_target(kWidth, kHeight, 1, 2, false, 0, 1);
-            buffer->bind();
-            glMatrixMode(GL_PROJECTION);
-            glLoadMatrixd(f.camera->projection.data());
-            glMatrixMode(GL_MODELVIEW);
-            glLoadMatrixd(f.camera->view.data());
-            f.bare->bind();
-            glActiveTexture(GL_TEXTURE0);
-            glBindTexture(GL_TEXTURE_2D, f.texture->gl_name());
-            tavrel::draw_triangle_array(*f.mesh, tavrel_bench::kMeshTriangles);
-            glBindTexture(GL_TEXTURE_2D, 0);
-            glUseProgram(0);
-            tavrel::fast_blit(*buffer, *target);
+            f.bare.draw(engine, kWidth, kHeight, 4, 2);
             glFinish();
         };
         render();
         for (auto _ : state) render();
-        glLoadIdentity();
     });
     state.counters["triangles"] = tavrel_bench::kMeshTriangles;
 }

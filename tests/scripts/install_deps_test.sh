@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/install-deps against stand-ins for dpkg-query, apt-get, sudo and
-# sleep: it waits while apt's locks are held, gives up with a clear message
-# when they stay held, and does not wait on other failures.
+# sleep: it waits while apt's locks are held, saying so every 30 s, gives up
+# with a clear message when they stay held, and does not wait on other
+# failures.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 work=$(mktemp -d)
@@ -28,6 +29,13 @@ run 2
 [ "$(count ' update ' "$work/calls")/$(count ' install ' "$work/calls")" = 3/1 ] || fail "update retried, install once"
 [ "$(count 'DPkg::Lock::Timeout=5' "$work/calls")" = 4 ] || fail "apt told to wait for dpkg's lock"
 [ "$(count 5 "$work/sleeps")/$(count 'waiting for it' "$work/out")" = 2/1 ] || fail "two waits, announced once"
+
+# A minute's wait is reported at its start and after 30 and 60 s.
+run 13
+[ "$rc" = 0 ] || fail "a lock released after a minute"
+[ "$(count 5 "$work/sleeps")/$(count 'waiting for it' "$work/out")" = 13/1 ] || fail "thirteen waits, announced once"
+[ "$(grep -c 'still waiting' "$work/out")" = 2 ] && grep -q "still waiting for the package manager after 30 s" "$work/out" &&
+  grep -q "still waiting for the package manager after 60 s" "$work/out" || fail "a reminder every 30 s"
 
 run 1000 APT_LOCK_WAIT_SECONDS=20
 [ "$rc" != 0 ] || fail "a lock that stays held fails"

@@ -2,6 +2,12 @@
 // own, so that it sees everything an engine creates and deletes.
 #include <gtest/gtest.h>
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
+#include <dirent.h>
+
+#include <atomic>
 #include <memory>
 
 #include "engine/gpu/accumulation_buffer.h"
@@ -48,6 +54,39 @@ TEST(GlObjectCounter, ZeroAfterTheEngineIsDestroyed) {
     }
     EXPECT_EQ(tavrel::live_gl_objects(), 0) << tavrel::live_gl_objects_text();
     EXPECT_EQ(tavrel::gl_thread_violations(), violations_before);
+}
+
+std::size_t thread_count() {
+    std::size_t n = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(tasks))
+            if (entry->d_name[0] != '.') ++n;
+        closedir(tasks);
+    }
+    return n;
+}
+
+// The library holding the engine may be unloaded right after it, taking
+// the threading runtime's code with it: no worker may outlive the engine.
+TEST(GlObjectCounter, NoWorkerThreadOutlivesTheEngine) {
+    tavrel_test::stop_shared_render_thread();
+    const std::size_t before = thread_count();
+    std::size_t during = 0;
+    {
+        tavrel::RenderThread thread;
+        thread.execute([&](tavrel::GlEngine& engine) {
+            std::atomic<int> rows{0};
+            engine.task_arena().execute([&] {
+                tbb::parallel_for(tbb::blocked_range<int>(0, 4096), [&](const tbb::blocked_range<int>& r) {
+                    rows += r.end() - r.begin();
+                });
+            });
+            EXPECT_EQ(rows, 4096);
+            during = thread_count();
+        });
+    }
+    EXPECT_GT(during, before + 1);
+    EXPECT_EQ(thread_count(), before);
 }
 
 }  // namespace

@@ -1,0 +1,296 @@
+// Whole frames of the first effect, loaded from its library file and driven
+// in this process as the simulated host drives it (pre-render and render
+// phases, the frame set-up, the rendering thread's work, the read-back and
+// the copy into the output world):
+// - 1920 x 1080, about 200k triangles (regular tessellation of 316
+//   subdivisions), four point lights, 4-sample anti-aliasing, 8 bits, against
+//   a bare program in the same run drawing the shared 200k-triangle mesh with
+//   four lights into a 4-sample buffer, resolving it and reading back the
+//   same size and format;
+// - a small frame, 128 x 72 (about 20k triangles), end to end: real time and
+//   the host thread's CPU time;
+// - resources over 1,000 small frames: pixel buffers created per frame in
+//   steady state, resident memory, heap in use and the effect's live GL
+//   objects after 10 frames and after 1,000.
+// The first frame of each (programs compiled, pools filled) is reported
+// apart, as a counter, from the steady state.
+// Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_render_bench
+#include <GL/glew.h>
+#include <dlfcn.h>
+#include <elf.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/bare_frame.h"
+#include "bench/bench_support.h"
+#include "engine/core/debug_output.h"
+#include "engine/gpu/readback.h"
+#include "simhost/elf_file.h"
+#include "simhost/render_driver.h"
+
+namespace {
+
+using tavrel_bench::render_thread;
+
+const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
+
+constexpr std::uint32_t kWidth = 1920, kHeight = 1080;
+constexpr int kSmallWidth = 128, kSmallHeight = 72;
+
+// A comp of the frame's size with four point lights in front of the layer,
+// casting no shadows as the bare program's cast none, written to a
+// temporary file that lives as long as the object.
+class LitScene {
+public:
+    LitScene(int width, int height) {
+        char name[] = "/tmp/frame_render_bench_XXXXXX.json";
+        const int fd = mkstemps(name, 5);
+        if (fd < 0) throw std::runtime_error("cannot make a temporary scene file");
+        close(fd);
+        path_ = name;
+        std::ofstream out(path_);
+        out << "{\"comp\": {\"width\": " << width << ", \"height\": " << height << "}, \"lights\": [";
+        const double x[2] = {0.2 * width, 0.8 * width}, y[2] = {0.25 * height, 0.75 * height};
+        for (int i = 0; i < 4; ++i)
+            out << (i ? ", " : "") << "{\"type\": \"point\", \"intensity\": 40, \"casts_shadows\": false, "
+                << "\"position\": [" << x[i % 2] << ", " << y[i / 2] << ", -600]}";
+        out << "]}\n";
+        if (!out) throw std::runtime_error("cannot write " + path_);
+    }
+    ~LitScene() { std::remove(path_.c_str()); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// One view of 4 samples and a regular tessellation of 2 x n x n triangles:
+// 316 gives the size of the shared benchmark mesh, the default 100 suits a
+// small frame.
+simhost::RenderSetup frame_setup(const LitScene& scene, int width, int height, int subdivisions) {
+    simhost::RenderSetup setup;
+    setup.plugin = kPlugin;
+    setup.scene = scene.path();
+    setup.width = width;
+    setup.height = height;
+    setup.edits = {"Antialiasing=Low", "Adaptive=0", "Subdivisions=" + std::to_string(subdivisions)};
+    return setup;
+}
+
+// One frame, which must succeed and leave the host nothing to object to.
+simhost::RenderedFrame render_frame(simhost::RenderDriver& driver) {
+    simhost::RenderedFrame frame = driver.render(8);
+    if (frame.result.err != 0 || !frame.result.message.empty() || !frame.violations.empty() || !frame.output)
+        throw std::runtime_error("the frame failed: error " + std::to_string(frame.result.err) + " " +
+                                 frame.result.message +
+                                 (frame.violations.empty() ? "" : "; " + frame.violations.front()));
+    return frame;
+}
+
+// The triangle count of the frame's statistics line ("199.71 K triangles").
+double triangles_shown(const simhost::RenderedFrame& frame) {
+    return frame.info_lines.empty() ? 0.0 : std::atof(frame.info_lines.back().first.c_str()) * 1000.0;
+}
+
+double milliseconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The effect library keeps its own copy of the engine's GL-object count and
+// exports nothing but its entry point; the count is reached through the
+// library's symbol table and its load address.
+class LiveGlObjects {
+public:
+    explicit LiveGlObjects(simhost::Host& host) {
+        const simhost::ElfFile file(host.plugin().path());
+        const auto symbols = file.section(".symtab");
+        const auto names = file.section(".strtab");
+        if (!symbols || !names) throw std::runtime_error(kPlugin + " has no symbol table");
+        const char* const wanted = "_ZN6tavrel15live_gl_objectsEv";  // tavrel::live_gl_objects()
+        std::uint64_t offset = 0;
+        for (std::size_t at = 0; at + sizeof(Elf64_Sym) <= symbols->size(); at += sizeof(Elf64_Sym)) {
+            Elf64_Sym symbol;
+            std::memcpy(&symbol, symbols->data() + at, sizeof symbol);
+            if (ELF64_ST_TYPE(symbol.st_info) != STT_FUNC || symbol.st_name >= names->size()) continue;
+            if (std::strcmp(reinterpret_cast<const char*>(names->data()) + symbol.st_name, wanted) == 0)
+                offset = symbol.st_value;
+        }
+        Dl_info loaded{};
+        if (offset == 0 || dladdr(reinterpret_cast<void*>(host.plugin().entry()), &loaded) == 0)
+            throw std::runtime_error(kPlugin + ": the GL-object count is not reachable");
+        count_ = reinterpret_cast<std::int64_t (*)()>(static_cast<char*>(loaded.dli_fbase) + offset);
+    }
+    std::int64_t operator()() const { return count_(); }
+
+private:
+    std::int64_t (*count_)() = nullptr;
+};
+
+// Buffer objects created by anyone in the process while an instance lives:
+// the engine's pixel buffers are made through the loader's one glGenBuffers
+// pointer, shared with this program. Install after the effect's engine has
+// started, since starting it loads the pointers afresh.
+std::atomic<std::uint64_t> g_buffers_created{0};
+PFNGLGENBUFFERSPROC g_gen_buffers = nullptr;
+
+void GLAPIENTRY counting_gen_buffers(GLsizei n, GLuint* names) {
+    g_buffers_created += std::uint64_t(n);
+    g_gen_buffers(n, names);
+}
+
+class CountBuffersCreated {
+public:
+    CountBuffersCreated() {
+        g_gen_buffers = __glewGenBuffers;
+        __glewGenBuffers = counting_gen_buffers;
+    }
+    ~CountBuffersCreated() { __glewGenBuffers = g_gen_buffers; }
+    CountBuffersCreated(const CountBuffersCreated&) = delete;
+    CountBuffersCreated& operator=(const CountBuffersCreated&) = delete;
+};
+
+double resident_megabytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The bare frame's steady time, for the effect's frame that runs after it.
+double g_bare_frame_ms = 0.0;
+
+// The bare program's frame, read back as the effect's 8-bit frame is: into a
+// pixel-pack buffer, mapped, copied out.
+void BM_BareFrame(benchmark::State& state) {
+    render_thread().execute([&](tavrel::GlEngine& engine) {
+        tavrel_bench::BareFrame frame(engine, double(kWidth) / kHeight);
+        std::vector<std::uint8_t> image(std::size_t(kWidth) * kHeight * 4);
+        const auto render = [&] {
+            auto target = frame.draw(engine, kWidth, kHeight, 4, 0);
+            auto pixels = tavrel::map_readback(tavrel::read_pixels_to_pbo(engine, *target), kWidth, kHeight, 0);
+            std::memcpy(image.data(), boost::get<std::uint8_t*>(pixels->data()), image.size());
+        };
+        const auto start = std::chrono::steady_clock::now();
+        render();
+        state.counters["first_frame_ms"] = milliseconds_since(start);
+        const auto steady = std::chrono::steady_clock::now();
+        for (auto _ : state) render();
+        if (state.iterations() > 0) g_bare_frame_ms = milliseconds_since(steady) / double(state.iterations());
+    });
+    state.counters["triangles"] = tavrel_bench::kMeshTriangles;
+}
+
+// Runs after the bare frame, whose time it sets beside its own as counters.
+void BM_EffectFrame(benchmark::State& state) {
+    const LitScene scene(kWidth, kHeight);
+    auto start = std::chrono::steady_clock::now();
+    simhost::RenderDriver driver(frame_setup(scene, kWidth, kHeight, 316));
+    state.counters["set_up_ms"] = milliseconds_since(start);
+    start = std::chrono::steady_clock::now();
+    const simhost::RenderedFrame first = render_frame(driver);
+    state.counters["first_frame_ms"] = milliseconds_since(start);
+    state.counters["triangles"] = triangles_shown(first);
+    start = std::chrono::steady_clock::now();
+    for (auto _ : state) render_frame(driver);
+    if (g_bare_frame_ms > 0.0 && state.iterations() > 0) {
+        state.counters["bare_frame_ms"] = g_bare_frame_ms;
+        state.counters["effect_over_bare"] = milliseconds_since(start) / double(state.iterations()) / g_bare_frame_ms;
+    }
+    const auto left = driver.finish();
+    if (!left.empty()) state.SkipWithError(left.front().c_str());
+}
+
+// Real time is the frame end to end; CPU time is the host thread's alone
+// (the rendering thread's work is not counted in it).
+void BM_EffectSmallFrame(benchmark::State& state) {
+    const LitScene scene(kSmallWidth, kSmallHeight);
+    simhost::RenderDriver driver(frame_setup(scene, kSmallWidth, kSmallHeight, 100));
+    const auto start = std::chrono::steady_clock::now();
+    render_frame(driver);
+    state.counters["first_frame_ms"] = milliseconds_since(start);
+    for (auto _ : state) render_frame(driver);
+    const auto left = driver.finish();
+    if (!left.empty()) state.SkipWithError(left.front().c_str());
+}
+
+// Heap blocks in use, the effect's and the host's, as the C library counts
+// them.
+double heap_megabytes() { return double(mallinfo2().uordblks) / (1024.0 * 1024.0); }
+
+// 1,000 small frames in one instance. What a frame leaks shows as growth
+// between the 10th and the 1,000th; pools that recycle show as no buffers
+// created once they are filled. The host's own per-frame records (checkout
+// log, information lines) are emptied after each frame, so that their growth
+// is not taken for the effect's.
+void BM_EffectFrameResources(benchmark::State& state) {
+    const LitScene scene(kSmallWidth, kSmallHeight);
+    for (auto _ : state) {
+        simhost::RenderDriver driver(frame_setup(scene, kSmallWidth, kSmallHeight, 100));
+        const LiveGlObjects live(driver.host());
+        const CountBuffersCreated counting;
+        const auto frame = [&] {
+            render_frame(driver);
+            driver.host().render().clear_log();
+            driver.host().info_lines.clear();
+        };
+        const std::uint64_t start = g_buffers_created;
+        for (int i = 0; i < 10; ++i) frame();
+        const std::uint64_t filled = g_buffers_created;
+        state.counters["buffers_created_in_first_10"] = double(filled - start);
+        state.counters["rss_mb_after_10"] = resident_megabytes();
+        state.counters["heap_mb_after_10"] = heap_megabytes();
+        state.counters["gl_objects_after_10"] = double(live());
+        for (int i = 10; i < 1000; ++i) frame();
+        state.counters["buffers_created_per_frame"] = double(g_buffers_created - filled) / 990.0;
+        state.counters["rss_mb_after_1000"] = resident_megabytes();
+        state.counters["heap_mb_after_1000"] = heap_megabytes();
+        state.counters["gl_objects_after_1000"] = double(live());
+        const auto left = driver.finish();
+        if (!left.empty()) state.SkipWithError(left.front().c_str());
+    }
+}
+
+// A failure (a refused frame, an engine that cannot start) ends the
+// benchmark with its message instead of ending the program.
+template <void (*Body)(benchmark::State&)>
+void guarded(benchmark::State& state) {
+    try {
+        Body(state);
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+BENCHMARK(guarded<BM_BareFrame>)->Name("BM_BareFrame")->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(guarded<BM_EffectFrame>)
+    ->Name("BM_EffectFrame")
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(guarded<BM_EffectSmallFrame>)->Name("BM_EffectSmallFrame")->Unit(benchmark::kMillisecond);
+BENCHMARK(guarded<BM_EffectFrameResources>)
+    ->Name("BM_EffectFrameResources")
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Compile progress would drown the report.
+    tavrel::set_debug_output_sink([](const std::string&) {});
+    return tavrel_bench::run_with_ratios(argc, argv,
+                                         {{"effect frame / bare frame", "BM_EffectFrame/iterations:3/real_time",
+                                           "BM_BareFrame/iterations:3/real_time"}});
+}
