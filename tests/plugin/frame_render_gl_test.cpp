@@ -221,4 +221,22 @@ TEST_F(Frame, TooManyLightsAndTheShadowWarningLeaveAnEmptyOutput) {
     EXPECT_EQ(worst_difference(true), 0.0);
 }
 
+TEST_F(Frame, KeyedPointAtMidTimeLiesBetweenItsKeys) {
+    const int32_t index = simhost::find_param(host.params(), "R1-P1 Position Y");
+    const int32_t end = 2 * host.in_data().time_step;
+    simhost::ParamValue low, high;
+    low.real = 0.0;
+    high.real = 24.0;
+    instance->values().set_keyframe(index, 0, low);
+    instance->values().set_keyframe(index, end, high);
+    auto point_y_at = [&](int32_t time) {
+        host.in_data().current_time = time;
+        EXPECT_EQ(render().err, 0);
+        return sequence().grid.point(sequence().grid.slot_index(0, 0)).handle(0).y;
+    };
+    const float y0 = point_y_at(0), y1 = point_y_at(end), mid = point_y_at(end / 2);
+    EXPECT_GT(std::abs(y1 - y0), 0.1f);
+    EXPECT_NEAR(mid, (y0 + y1) / 2, 1e-5f);
+}
+
 }  // namespace
