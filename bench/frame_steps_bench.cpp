@@ -17,7 +17,7 @@
 // measured after the frame and outside its total: the views step against it
 // shows what the integration costs beyond its views.
 //
-// Two frames, built from the engine's pieces as the frame command builds
+// Three frames, built from the engine's pieces as the frame command builds
 // them:
 // - the demo scene: 640 x 360, a 3 x 3 grid with two raised points, the
 //   effect's default tessellation (regular, 100 subdivisions), one spot
@@ -25,8 +25,11 @@
 //   views);
 // - 1920 x 1080, 316 subdivisions (199,712 triangles), four point lights
 //   casting no shadows, "Antialiasing" Low (4 samples, one view), as the
-//   whole-frame benchmark renders it.
-// The first frame (programs compiled, pools filled) is reported apart.
+//   whole-frame benchmark renders it;
+// - the demo scene at 316 subdivisions: the large frame's triangles over the
+//   demo's pixels.
+// Beside them the bare program's 1080p draw of the shared mesh, the floor of
+// the views step. The first frame (programs compiled, pools filled) is reported apart.
 // Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_steps_bench
 #include <GL/glew.h>
 
@@ -42,6 +45,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bare_frame.h"
 #include "bench/bench_support.h"
 #include "engine/core/debug_output.h"
 #include "engine/gpu/gl_engine.h"
@@ -322,48 +326,52 @@ std::map<std::string, Summary>& summaries() {
     return table;
 }
 
+// The first frame apart, a second to let the pools settle, then the steady
+// frames, whose means become the counters.
+void run_frames(benchmark::State& state, GlEngine& engine, Instance& instance, const std::string& name) {
+    Summary summary;
+    summary.first = render_frame(engine, instance);
+    render_frame(engine, instance);
+    FrameTimes& sum = summary.steady;
+    for (auto _ : state) {
+        const FrameTimes t = render_frame(engine, instance);
+        for (int s = 0; s < kSteps; ++s) sum.ms[size_t(s)] += t.ms[size_t(s)];
+        sum.shading_one_view_ms += t.shading_one_view_ms;
+        sum.evaluation_run_ms += t.evaluation_run_ms;
+        sum.evaluations += t.evaluations;
+        sum.triangles = t.triangles;
+        state.SetIterationTime(t.total() / 1000.0);
+    }
+    const double n = double(std::max<std::int64_t>(state.iterations(), 1));
+    for (double& ms : sum.ms) ms /= n;
+    sum.shading_one_view_ms /= n;
+    sum.evaluation_run_ms /= n;
+    const double total = sum.total();
+    for (int s = 0; s < kSteps; ++s) {
+        state.counters[std::string(kStepNames[s]) + "_ms"] = sum.ms[size_t(s)];
+        state.counters[std::string(kStepNames[s]) + "_share"] = sum.ms[size_t(s)] / total;
+    }
+    state.counters["frame_ms"] = total;
+    state.counters["first_frame_ms"] = summary.first.total();
+    state.counters["shading_one_view_ms"] = sum.shading_one_view_ms;
+    state.counters["evaluation_run_ms"] = sum.evaluation_run_ms;
+    state.counters["evaluations_per_frame"] = double(sum.evaluations) / n;
+    state.counters["triangles"] = sum.triangles;
+    sum.evaluations = std::uint64_t(std::lround(double(sum.evaluations) / n));
+    summaries()[name] = summary;
+}
+
 void frame_steps(benchmark::State& state, const std::string& name, const FrameKind& kind) {
     try {
-    tavrel_bench::render_thread().execute([&](GlEngine& engine) {
-        Instance instance(kind);
-        try {
-            Summary summary;
-            summary.first = render_frame(engine, instance);
-            // Pools and kept objects settle over the second frame.
-            render_frame(engine, instance);
-            FrameTimes& sum = summary.steady;
-            for (auto _ : state) {
-                const FrameTimes t = render_frame(engine, instance);
-                for (int s = 0; s < kSteps; ++s) sum.ms[size_t(s)] += t.ms[size_t(s)];
-                sum.shading_one_view_ms += t.shading_one_view_ms;
-                sum.evaluation_run_ms += t.evaluation_run_ms;
-                sum.evaluations += t.evaluations;
-                sum.triangles = t.triangles;
-                state.SetIterationTime(t.total() / 1000.0);
-            }
-            const double n = double(std::max<std::int64_t>(state.iterations(), 1));
-            for (double& ms : sum.ms) ms /= n;
-            sum.shading_one_view_ms /= n;
-            sum.evaluation_run_ms /= n;
-            const double total = sum.total();
-            for (int s = 0; s < kSteps; ++s) {
-                state.counters[std::string(kStepNames[s]) + "_ms"] = sum.ms[size_t(s)];
-                state.counters[std::string(kStepNames[s]) + "_share"] = sum.ms[size_t(s)] / total;
-            }
-            state.counters["frame_ms"] = total;
-            state.counters["first_frame_ms"] = summary.first.total();
-            state.counters["shading_one_view_ms"] = sum.shading_one_view_ms;
-            state.counters["evaluation_run_ms"] = sum.evaluation_run_ms;
-            state.counters["evaluations_per_frame"] = double(sum.evaluations) / n;
-            state.counters["triangles"] = sum.triangles;
-            sum.evaluations = std::uint64_t(std::lround(double(sum.evaluations) / n));
-            summaries()[name] = summary;
-        } catch (...) {
-            instance.destroy();
-            throw;
-        }
-        instance.destroy();
-    });
+        tavrel_bench::render_thread().execute([&](GlEngine& engine) {
+            Instance instance(kind);
+            // The instance's state goes on every way out, on this thread.
+            struct Destroy {
+                Instance& instance;
+                ~Destroy() { instance.destroy(); }
+            } destroy{instance};
+            run_frames(state, engine, instance, name);
+        });
     } catch (const std::exception& e) {
         // A failure (an engine that cannot start, a frame that throws) ends
         // the benchmark with its message instead of ending the program.
@@ -371,13 +379,56 @@ void frame_steps(benchmark::State& state, const std::string& name, const FrameKi
     }
 }
 
+// The demo frame with the large frame's 316 subdivisions: ten times the
+// triangles over the same pixels tells whether a step pays per triangle or
+// per pixel.
+FrameKind dense_demo_frame() {
+    FrameKind kind = demo_frame();
+    kind.subdivisions = 316;
+    return kind;
+}
+
 void BM_DemoFrameSteps(benchmark::State& state) { frame_steps(state, "demo 640 x 360", demo_frame()); }
+void BM_DenseDemoFrameSteps(benchmark::State& state) {
+    frame_steps(state, "demo 640 x 360 at 316 subdivisions", dense_demo_frame());
+}
 void BM_FullHdFrameSteps(benchmark::State& state) {
     frame_steps(state, "1920 x 1080, 200k triangles", full_hd_frame());
 }
 
+double g_bare_draw_ms = 0.0;
+
+// The floor for the large frame's views step: the bare program drawing the
+// shared 200k-triangle mesh with four lights into a 4-sample buffer of the
+// same size, resolved, GL work finished.
+void BM_BareDraw(benchmark::State& state) {
+    try {
+        tavrel_bench::render_thread().execute([&](GlEngine& engine) {
+            tavrel_bench::BareFrame frame(engine, 1920.0 / 1080.0);
+            const auto draw = [&] {
+                frame.draw(engine, 1920, 1080, 4, 0);
+                glFinish();
+            };
+            draw();
+            double total = 0.0;
+            for (auto _ : state) {
+                const Clock::time_point start = Clock::now();
+                draw();
+                const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+                total += seconds;
+                state.SetIterationTime(seconds);
+            }
+            if (state.iterations() > 0) g_bare_draw_ms = 1000.0 * total / double(state.iterations());
+        });
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+    }
+}
+
 BENCHMARK(BM_DemoFrameSteps)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DenseDemoFrameSteps)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullHdFrameSteps)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareDraw)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void print_summaries() {
     for (const auto& [name, summary] : summaries()) {
@@ -393,6 +444,9 @@ void print_summaries() {
                     summary.first.shading_one_view_ms, summary.steady.shading_one_view_ms);
         std::printf("  %-16s %10.2f %10.2f   (outside the frame)\n", "evaluation run", summary.first.evaluation_run_ms,
                     summary.steady.evaluation_run_ms);
+        if (g_bare_draw_ms > 0.0)
+            std::printf("  views / bare 1080p draw (%.2f ms): %.2f; one view / bare: %.2f\n", g_bare_draw_ms,
+                        summary.steady.ms[kViews] / g_bare_draw_ms, summary.steady.shading_one_view_ms / g_bare_draw_ms);
     }
 }
 
@@ -401,7 +455,9 @@ void print_summaries() {
 int main(int argc, char** argv) {
     // Compile progress would drown the report.
     tavrel::set_debug_output_sink([](const std::string&) {});
-    const int result = tavrel_bench::run_with_ratios(argc, argv, {});
+    const int result = tavrel_bench::run_with_ratios(
+        argc, argv,
+        {{"1080p frame / bare draw", "BM_FullHdFrameSteps/manual_time", "BM_BareDraw/manual_time"}});
     print_summaries();
     return result;
 }
