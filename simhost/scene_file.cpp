@@ -12,7 +12,7 @@
 namespace simhost {
 namespace {
 
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;
 
 constexpr double kPi = 3.14159265358979323846;
 

@@ -95,10 +95,11 @@ TEST(SceneFile, ExampleLoadsIntoTheModel) {
     EXPECT_EQ(scene.layer(4).light_type, AEGP_LightType_AMBIENT);
     EXPECT_EQ(stream(scene.layer(4), AEGP_LayerStream_INTENSITY), 100.0);
 
-    // Values as a user types them; JSON objects come back by name.
+    // Values as a user types them, in the order written: a later edit may
+    // depend on an earlier one.
     ASSERT_EQ(file.params.size(), 3u);
     const std::pair<const char*, const char*> params[] = {
-        {"Antialiasing", "Low"}, {"Shadows", "1"}, {"Thickness", "0.5"}};
+        {"Thickness", "0.5"}, {"Antialiasing", "Low"}, {"Shadows", "1"}};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(file.params[i].name, params[i].first);
         EXPECT_EQ(file.params[i].value, params[i].second);
