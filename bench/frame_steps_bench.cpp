@@ -1,0 +1,463 @@
+// One frame of the first effect split into the steps the rendering thread
+// runs, each step followed by glFinish() so that the work the driver queued
+// is charged to the step that queued it:
+// - setup: the mesh set-up command and the layer's material;
+// - layers: the source layer's upload and the combine pass into the height
+//   map;
+// - evaluation: the surface sampled from the control net, when the mesh
+//   finds its kept evaluation stale (evaluations_per_frame says how often;
+//   its cost when it runs is timed apart as evaluation_run_ms);
+// - triangulation: the rest of the mesh update, with its scene graph;
+// - request: the renderer and the output target from the pools;
+// - shadows: the casters fitted and their shadow maps rendered;
+// - views: the renderer chain, every view of it (the multi-view integration
+//   when the frame has sub-pixel views);
+// - readback: the output read into a pixel buffer, mapped, and let go.
+// "shading_one_view_ms" is the chain's inner renderer alone for one view,
+// measured after the frame and outside its total: the views step against it
+// shows what the integration costs beyond its views.
+//
+// Three frames, built from the engine's pieces as the frame command builds
+// them:
+// - the demo scene: 640 x 360, a 3 x 3 grid with two raised points, the
+//   effect's default tessellation (regular, 100 subdivisions), one spot
+//   light casting shadows, "Antialiasing" Medium (4 samples, 4 sub-pixel
+//   views);
+// - 1920 x 1080, 316 subdivisions (199,712 triangles), four point lights
+//   casting no shadows, "Antialiasing" Low (4 samples, one view), as the
+//   whole-frame benchmark renders it;
+// - the demo scene at 316 subdivisions: the large frame's triangles over the
+//   demo's pixels.
+// Beside them the bare program's 1080p draw of the shared mesh, the floor of
+// the views step. The first frame (programs compiled, pools filled) is reported apart.
+// Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_steps_bench
+#include <GL/glew.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/bare_frame.h"
+#include "bench/bench_support.h"
+#include "engine/core/debug_output.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/gpu/readback.h"
+#include "engine/gpu/render_target.h"
+#include "engine/gpu/renderer_description.h"
+#include "engine/gpu/texture_object.h"
+#include "engine/interfaces/default_material.h"
+#include "engine/interfaces/never_abort.h"
+#include "engine/interfaces/no_deformation.h"
+#include "engine/interfaces/no_shader.h"
+#include "engine/interfaces/surface_options.h"
+#include "engine/render/renderer_allocation_proxy.h"
+#include "engine/scene/generator_instancing_node.h"
+#include "engine/scene/scene_graph.h"
+#include "engine/scene/set_material.h"
+#include "engine/scene/shadow_caster_collection.h"
+#include "engine/scene/shadow_casters.h"
+#include "engine/scene/texture_set.h"
+#include "engine/shaders/utility_programs.h"
+#include "plugin/life_cycle.h"
+#include "simhost/host.h"
+#include "simhost/scene_file.h"
+#include "surface/ae_light_adaptor.h"
+#include "surface/combine_poly_clipping_alpha.h"
+#include "surface/compute_nurbs_mesh_gpu.h"
+#include "surface/generator_instancing_settings.h"
+#include "surface/host_buffer_accessor.h"
+#include "surface/lattix_mesh_knots.h"
+#include "surface/lattix_triangle_mesh.h"
+#include "surface/main_render.h"
+#include "surface/mesh_pipeline.h"
+#include "surface/render_input.h"
+#include "surface/sequence_data.h"
+#include "tests/surface/layer_image_support.h"
+
+namespace {
+
+using namespace tavrel;
+using Clock = std::chrono::steady_clock;
+
+// The frame's steps in the order they run; their times add up to the frame.
+enum Step { kSetup, kLayers, kEvaluation, kTriangulation, kRequest, kShadows, kViews, kReadback, kSteps };
+const char* const kStepNames[kSteps] = {"setup",   "layers",  "evaluation", "triangulation",
+                                        "request", "shadows", "views",      "readback"};
+
+// Layer sampling as the frame command makes its textures: linear, edge
+// texels repeated.
+constexpr std::uint32_t kLinear = 1, kClampToEdge = 1;
+
+struct RaisedPoint {
+    int row, column;
+    double z_pixels;  // as the point's Z slider gives it
+};
+
+struct FrameKind {
+    int width, height;
+    int columns, rows;
+    std::vector<RaisedPoint> raised;
+    int subdivisions;
+    std::uint64_t multisample, accumulation;
+    std::string scene_json;  // the comp with its lights
+};
+
+// Effect defaults: "Adaptive" off, "Max Iterations" 6, "Tolerance" 5,
+// "Displacement Height" 0, "Light/Object Min Distance" 50.
+constexpr int kMaxIterations = 6;
+constexpr float kTolerance = 5.0f;
+constexpr double kMinGrazingAngle = 0.0, kLightObjectMinDistance = 50.0;
+
+FrameKind demo_frame() {
+    // The demo scene's comp and light.
+    const std::string scene = R"json({"comp": {"width": 640, "height": 360}, "lights": [{"type": "spot",
+        "position": [120, -60, -520], "point_of_interest": [320, 180, 0], "color": [1.0, 0.96, 0.9],
+        "intensity": 110, "cone_angle": 70, "cone_feather": 40, "casts_shadows": true,
+        "shadow_darkness": 60, "shadow_diffusion": 4}]})json";
+    return FrameKind{640, 360, 3, 3, {{1, 1, -80.0}, {2, 2, -60.0}}, 100, 4, 4, scene};
+}
+
+FrameKind full_hd_frame() {
+    std::ostringstream scene;
+    scene << "{\"comp\": {\"width\": 1920, \"height\": 1080}, \"lights\": [";
+    const double x[2] = {0.2 * 1920, 0.8 * 1920}, y[2] = {0.25 * 1080, 0.75 * 1080};
+    for (int i = 0; i < 4; ++i)
+        scene << (i ? ", " : "") << "{\"type\": \"point\", \"intensity\": 40, \"casts_shadows\": false, "
+              << "\"position\": [" << x[i % 2] << ", " << y[i / 2] << ", -600]}";
+    scene << "]}";
+    return FrameKind{1920, 1080, 2, 2, {}, 316, 4, 0, scene.str()};
+}
+
+std::shared_ptr<AELightCollectionAdaptor> scene_lights(const std::string& json) {
+    simhost::Host host;
+    simhost::load_scene(json, host.scene());
+    std::shared_ptr<AELightCollectionAdaptor> lights;
+    const PF_Err err = host.call_with([&](PF_InData* in, PF_OutData*) -> PF_Err {
+                               const AELightArray array(in, 7);
+                               lights = std::make_shared<AELightCollectionAdaptor>(array, kMinGrazingAngle,
+                                                                                   kLightObjectMinDistance);
+                               return PF_Err_NONE;
+                           })
+                           .err;
+    if (err != PF_Err_NONE || !lights) throw std::runtime_error("the scene's lights cannot be read");
+    return lights;
+}
+
+// One instance and its frame values, as the frame set-up leaves them for the
+// rendering thread. Its state goes with the instance's GL clean-up, on the
+// rendering thread.
+struct Instance {
+    alignas(SequenceData) unsigned char storage[sizeof(SequenceData)];
+    SequenceData* data = new (storage) SequenceData;
+    std::vector<std::uint8_t> pixels;
+    TimeVariableParameters values;
+    NeverAbort abort;
+    int width, height;
+
+    explicit Instance(const FrameKind& kind) : width(kind.width), height(kind.height) {
+        for (double v : tavrel_test::host_image(kind.width, kind.height))
+            pixels.push_back(std::uint8_t(std::lround(v * 255)));
+        data->grid = ControlPointGrid(kind.columns, kind.rows);
+        for (const RaisedPoint& p : kind.raised) {
+            const ControlHandle& h = data->grid.point(data->grid.slot_index(p.row, p.column)).handle(LX_Cp::kPosition);
+            // Z sliders are measured against the frame's width.
+            data->grid.set_handle_position(p.row, p.column, 0, LX_Cp::kPosition, true, h.x, h.y,
+                                           float(2.0 * p.z_pixels / kind.width));
+        }
+        RenderSettings& rs = data->render_settings;
+        rs.frame_size = TSize2D{kind.width, kind.height};
+        rs.subdivisions = kind.subdivisions;
+        rs.adaptive = 0;
+        rs.max_iterations = kMaxIterations;
+        rs.tolerance = kTolerance;
+        rs.displacement_height = RenderSettings::clamp_displacement_height(0.0);
+        data->triangle_mesh = std::make_shared<LattixTriangleMesh>();
+        auto input = std::make_shared<RenderInput>();
+        input->sequence_data = data;
+        input->grid = &data->grid;
+        input->generator = std::make_shared<AEGeneratorInstancingParams>(nullptr, 218);
+        values.camera = tavrel_test::default_camera(kind.width, kind.height);
+        values.lights = scene_lights(kind.scene_json);
+        values.sequence_data = data;
+        values.source = std::make_shared<HostBuffer2dArrayAccessor<std::uint8_t>>(
+            pixels.data(), kind.width, kind.height, std::uint64_t(kind.width) * 4, 2);
+        values.render_input = input;
+        values.multisample_level = kind.multisample;
+        values.accumulation_level = kind.accumulation;
+        values.modeling_transform = std::make_shared<ModelingTransform>();
+        values.modeling_transform->modeling_matrix.translate(kind.width / 2.0, kind.height / 2.0, 0.0);
+    }
+    // On the rendering thread.
+    void destroy() { LXGlobalGLCleanUp{data}.destroy(); }
+};
+
+// The times of one frame's steps, and what the frame reports beside them.
+struct FrameTimes {
+    std::array<double, kSteps> ms{};
+    double shading_one_view_ms = 0.0;
+    double evaluation_run_ms = 0.0;
+    std::uint64_t evaluations = 0;
+    std::uint32_t triangles = 0;
+
+    double total() const {
+        double sum = 0.0;
+        for (double t : ms) sum += t;
+        return sum;
+    }
+};
+
+class Lap {
+public:
+    // Waits for the GL work queued so far and returns the milliseconds
+    // since the last lap.
+    double operator()() {
+        glFinish();
+        const Clock::time_point now = Clock::now();
+        const double ms = std::chrono::duration<double, std::milli>(now - last_).count();
+        last_ = now;
+        return ms;
+    }
+
+private:
+    Clock::time_point last_ = Clock::now();
+};
+
+// One frame on the rendering thread, through the functions the frame command
+// calls, in its order.
+FrameTimes render_frame(GlEngine& engine, Instance& instance) {
+    FrameTimes times;
+    TimeVariableParameters& values = instance.values;
+    SequenceData& data = *instance.data;
+    const RenderInput& input = *values.render_input;
+    glFinish();
+    Lap lap;
+
+    SetupInputFct{values.render_input, data.triangle_mesh, &instance.abort}(engine);
+    set_material(Material());
+    times.ms[kSetup] = lap();
+
+    auto colour = engine.texture_from_accessor(values.source, GL_TEXTURE0, kLinear, kClampToEdge, false);
+    colour->unbind();
+    data.layer_texture =
+        engine.request_render_target(colour->width(), colour->height(), 1, colour->format(), false, kLinear,
+                                     kClampToEdge);
+    data.clipping_alpha->combine(*colour, nullptr, *data.layer_texture);
+    times.ms[kLayers] = lap();
+
+    const std::uint64_t evaluations_before = data.triangle_mesh->evaluation_count();
+    const TextureSet textures(colour, nullptr, nullptr, values.reflectivity, values.environment_map_mode);
+    std::int32_t iterations = 0;
+    const MeshScene scene = build_mesh_scene(values, textures, engine, instance.abort, 0, iterations);
+    const double mesh_ms = lap();
+    times.evaluations = data.triangle_mesh->evaluation_count() - evaluations_before;
+    times.triangles = scene.scene->primitive_count();
+
+    RendererDescription description;
+    description.format_kind = std::uint32_t(input.pixel_depth_class);
+    // The mesh arrives placed and displaced, the layer has no back face of
+    // its own and the frame renders in full.
+    description.shading_switch_a = description.shading_switch_b = false;
+    description.render_mode = 0;
+    description.lens_samples = std::uint32_t(values.reserved_level);
+    description.antialiasing_samples = std::uint32_t(values.multisample_level);
+    description.subpixel_samples = std::uint32_t(values.accumulation_level);
+    const std::shared_ptr<RendererAllocationProxy> renderer = engine.request_renderer(description);
+    std::shared_ptr<RenderTarget> target =
+        engine.request_render_target(std::uint32_t(instance.width), std::uint32_t(instance.height), 1,
+                                     description.format_kind, true, 0, kClampToEdge);
+    times.ms[kRequest] = lap();
+
+    NoDeformation deformation;
+    NoShader shader_parameters;
+    const ShadowCasterParamsCollection casters(*scene.scene, *values.lights);
+    const ShadowCasterCollection shadows(*scene.scene, engine.depth_only_program(int(description.format_kind)),
+                                         casters, deformation, shader_parameters, engine.shadow_map_array());
+    times.ms[kShadows] = lap();
+
+    const GLuint height_map = data.layer_texture->textures.at(0)->gl_name();
+    HeightMapSize height_map_size;
+    height_map_size.width = std::int32_t(data.layer_texture->width());
+    height_map_size.height = std::int32_t(data.layer_texture->height());
+    SurfaceOptions surface;
+    surface.metal_coefficient = values.metal_and_decal.value;
+    surface.disable_alpha_decal = values.metal_and_decal.flag;
+    renderer->render(*scene.scene, instance.abort, scene.camera, *values.lights, &shadows, height_map, surface,
+                     deformation, shader_parameters, height_map_size, input.displacement, *target);
+    times.ms[kViews] = lap();
+
+    {
+        std::shared_ptr<I2dArrayAccessor> image =
+            map_readback(read_pixels_to_pbo(engine, *target), target->width(), target->height(), target->format());
+    }
+    times.ms[kReadback] = lap();
+
+    // Outside the frame: the inner renderer for the frame's own camera, and
+    // the evaluation the mesh runs when its net changed.
+    renderer->inner_renderer()->render(*scene.scene, instance.abort, scene.camera, *values.lights, &shadows,
+                                       height_map, surface, deformation, shader_parameters, height_map_size,
+                                       input.displacement, *target);
+    times.shading_one_view_ms = lap();
+    {
+        const auto net = engine.texture_from_accessor(data.knots->control_points_buffer(), GL_TEXTURE0, 0, 1, false);
+        const std::shared_ptr<RenderTarget> evaluation = data.surface_evaluator->run(engine, *net);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+    times.evaluation_run_ms = lap();
+
+    times.ms[kEvaluation] = double(times.evaluations) * times.evaluation_run_ms;
+    times.ms[kTriangulation] = std::max(0.0, mesh_ms - times.ms[kEvaluation]);
+    return times;
+}
+
+// Steady means of each frame kind, for the table printed at the end.
+struct Summary {
+    FrameTimes first, steady;
+};
+std::map<std::string, Summary>& summaries() {
+    static std::map<std::string, Summary> table;
+    return table;
+}
+
+// The first frame apart, a second to let the pools settle, then the steady
+// frames, whose means become the counters.
+void run_frames(benchmark::State& state, GlEngine& engine, Instance& instance, const std::string& name) {
+    Summary summary;
+    summary.first = render_frame(engine, instance);
+    render_frame(engine, instance);
+    FrameTimes& sum = summary.steady;
+    for (auto _ : state) {
+        const FrameTimes t = render_frame(engine, instance);
+        for (int s = 0; s < kSteps; ++s) sum.ms[size_t(s)] += t.ms[size_t(s)];
+        sum.shading_one_view_ms += t.shading_one_view_ms;
+        sum.evaluation_run_ms += t.evaluation_run_ms;
+        sum.evaluations += t.evaluations;
+        sum.triangles = t.triangles;
+        state.SetIterationTime(t.total() / 1000.0);
+    }
+    const double n = double(std::max<std::int64_t>(state.iterations(), 1));
+    for (double& ms : sum.ms) ms /= n;
+    sum.shading_one_view_ms /= n;
+    sum.evaluation_run_ms /= n;
+    const double total = sum.total();
+    for (int s = 0; s < kSteps; ++s) {
+        state.counters[std::string(kStepNames[s]) + "_ms"] = sum.ms[size_t(s)];
+        state.counters[std::string(kStepNames[s]) + "_share"] = sum.ms[size_t(s)] / total;
+    }
+    state.counters["frame_ms"] = total;
+    state.counters["first_frame_ms"] = summary.first.total();
+    state.counters["shading_one_view_ms"] = sum.shading_one_view_ms;
+    state.counters["evaluation_run_ms"] = sum.evaluation_run_ms;
+    state.counters["evaluations_per_frame"] = double(sum.evaluations) / n;
+    state.counters["triangles"] = sum.triangles;
+    sum.evaluations = std::uint64_t(std::lround(double(sum.evaluations) / n));
+    summaries()[name] = summary;
+}
+
+void frame_steps(benchmark::State& state, const std::string& name, const FrameKind& kind) {
+    try {
+        tavrel_bench::render_thread().execute([&](GlEngine& engine) {
+            Instance instance(kind);
+            // The instance's state goes on every way out, on this thread.
+            struct Destroy {
+                Instance& instance;
+                ~Destroy() { instance.destroy(); }
+            } destroy{instance};
+            run_frames(state, engine, instance, name);
+        });
+    } catch (const std::exception& e) {
+        // A failure (an engine that cannot start, a frame that throws) ends
+        // the benchmark with its message instead of ending the program.
+        state.SkipWithError(e.what());
+    }
+}
+
+// The demo frame with the large frame's 316 subdivisions: ten times the
+// triangles over the same pixels tells whether a step pays per triangle or
+// per pixel.
+FrameKind dense_demo_frame() {
+    FrameKind kind = demo_frame();
+    kind.subdivisions = 316;
+    return kind;
+}
+
+void BM_DemoFrameSteps(benchmark::State& state) { frame_steps(state, "demo 640 x 360", demo_frame()); }
+void BM_DenseDemoFrameSteps(benchmark::State& state) {
+    frame_steps(state, "demo 640 x 360 at 316 subdivisions", dense_demo_frame());
+}
+void BM_FullHdFrameSteps(benchmark::State& state) {
+    frame_steps(state, "1920 x 1080, 200k triangles", full_hd_frame());
+}
+
+double g_bare_draw_ms = 0.0;
+
+// The floor for the large frame's views step: the bare program drawing the
+// shared 200k-triangle mesh with four lights into a 4-sample buffer of the
+// same size, resolved, GL work finished.
+void BM_BareDraw(benchmark::State& state) {
+    try {
+        tavrel_bench::render_thread().execute([&](GlEngine& engine) {
+            tavrel_bench::BareFrame frame(engine, 1920.0 / 1080.0);
+            const auto draw = [&] {
+                frame.draw(engine, 1920, 1080, 4, 0);
+                glFinish();
+            };
+            draw();
+            double total = 0.0;
+            for (auto _ : state) {
+                const Clock::time_point start = Clock::now();
+                draw();
+                const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+                total += seconds;
+                state.SetIterationTime(seconds);
+            }
+            if (state.iterations() > 0) g_bare_draw_ms = 1000.0 * total / double(state.iterations());
+        });
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+BENCHMARK(BM_DemoFrameSteps)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DenseDemoFrameSteps)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullHdFrameSteps)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareDraw)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void print_summaries() {
+    for (const auto& [name, summary] : summaries()) {
+        const double first = summary.first.total(), steady = summary.steady.total();
+        std::printf("\n%s: %u triangles, %.0f evaluations a frame\n", name.c_str(), summary.steady.triangles,
+                    double(summary.steady.evaluations));
+        std::printf("  %-16s %10s %10s %8s\n", "step", "first ms", "steady ms", "share");
+        for (int s = 0; s < kSteps; ++s)
+            std::printf("  %-16s %10.2f %10.2f %7.1f%%\n", kStepNames[s], summary.first.ms[size_t(s)],
+                        summary.steady.ms[size_t(s)], 100.0 * summary.steady.ms[size_t(s)] / steady);
+        std::printf("  %-16s %10.2f %10.2f\n", "frame", first, steady);
+        std::printf("  %-16s %10.2f %10.2f   (outside the frame)\n", "shading 1 view",
+                    summary.first.shading_one_view_ms, summary.steady.shading_one_view_ms);
+        std::printf("  %-16s %10.2f %10.2f   (outside the frame)\n", "evaluation run", summary.first.evaluation_run_ms,
+                    summary.steady.evaluation_run_ms);
+        if (g_bare_draw_ms > 0.0)
+            std::printf("  views / bare 1080p draw (%.2f ms): %.2f; one view / bare: %.2f\n", g_bare_draw_ms,
+                        summary.steady.ms[kViews] / g_bare_draw_ms, summary.steady.shading_one_view_ms / g_bare_draw_ms);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Compile progress would drown the report.
+    tavrel::set_debug_output_sink([](const std::string&) {});
+    const int result = tavrel_bench::run_with_ratios(
+        argc, argv,
+        {{"1080p frame / bare draw", "BM_FullHdFrameSteps/manual_time", "BM_BareDraw/manual_time"}});
+    print_summaries();
+    return result;
+}
