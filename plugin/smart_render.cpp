@@ -11,6 +11,7 @@
 #include "engine/shaders/shader_parameters.h"
 #include "plugin/data_locks.h"
 #include "plugin/global_data.h"
+#include "plugin/lattix_pro_params.h"
 #include "plugin/param_checkout.h"
 #include "plugin/param_reactions.h"
 #include "plugin/plugin_errors.h"
@@ -35,7 +36,6 @@ namespace {
 
 // Effect parameters read here.
 enum Param : int {
-    kMaterialBase = 130,
     kReflectivity = 136,
     kBacksideLayer = 145,
     kDisplacementLayer = 148,
@@ -189,7 +189,7 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread,
     render_input->pixel_depth_class = pixel_depth_class(*frame->source);
     thread.execute(SetupInputFct{render_input, data.triangle_mesh, &abort});
 
-    const std::shared_ptr<AEMaterialAdaptor> material = make_material_adaptor(params, kMaterialBase);
+    const std::shared_ptr<AEMaterialAdaptor> material = make_material_adaptor(params, kParamAmbient);
     thread.execute(SetMaterialFct{material});
 
     const AECameraWrapper camera(in_data, plugin_id);

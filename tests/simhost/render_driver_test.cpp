@@ -108,11 +108,12 @@ TEST(RenderDriver, SceneTimeDownsampleValuesAndNamedLayersReachTheCheckouts) {
         EXPECT_EQ(shown.u.ld.height, 10);
         EXPECT_NE(shown.u.ld.data, nullptr);
         // Every second image pixel in both directions.
-        if (shown.u.ld.data != nullptr)
+        if (shown.u.ld.data != nullptr) {
             for (const auto& [x, y] : {std::array<int32_t, 2>{0, 0}, {7, 3}, {19, 9}})
                 for (int c = 0; c < 4; ++c)
                     EXPECT_EQ(simhost::read_channel(shown.u.ld, 8, x, y, c), bumps->channel(2 * x, 2 * y, c))
                         << x << "," << y << " channel " << c;
+        }
         for (PF_ParamDef* p : {&rows, &turn, &shown, &hidden}) EXPECT_EQ(in->inter.checkin_param(in->effect_ref, p), 0);
         return PF_Err(0);
     });
