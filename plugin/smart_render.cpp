@@ -56,13 +56,9 @@ std::shared_ptr<I2dArrayAccessor> layer_accessor(PF_InData* in_data, PF_ParamDef
     return std::make_shared<AePixelData2dAccessor>(in_data, &world);
 }
 
-// The frame size the grid's point sliders are measured against: the input's
-// at full resolution when it has pixels, else the latest frame's.
-TSize2D slider_frame_size(const PF_InData* in_data, const PF_EffectWorld* input, const RenderSettings& rs) {
-    if (input == nullptr || input->data == nullptr) return rs.frame_size;
-    const double down_x = ratio_value(in_data->downsample_x.num, in_data->downsample_x.den);
-    const double down_y = ratio_value(in_data->downsample_y.num, in_data->downsample_y.den);
-    return TSize2D{int32_t(input->width / down_x), int32_t(input->height / down_y)};
+uint32_t plugin_id_of(const PF_InData* in_data) {
+    GlobalDataLock global(in_data);
+    return global->plugin_id;
 }
 
 // Posts the release of the read-back image on every way out of the frame
@@ -165,11 +161,7 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread,
     PF_ParamDef** params = checkout->params();
     check_pf_err(prepare_time_variable_parameters(in_data, params, input, comp_time));
 
-    uint32_t plugin_id = 0;
-    {
-        GlobalDataLock global(in_data);
-        plugin_id = global->plugin_id;
-    }
+    const uint32_t plugin_id = plugin_id_of(in_data);
     SequenceDataLock sequence(in_data);
     SequenceData& data = *sequence.get();
     RenderSettings& rs = data.render_settings;
@@ -224,23 +216,20 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread,
 
 PF_Err prepare_time_variable_parameters(PF_InData* in_data, PF_ParamDef* params[], PF_EffectWorld* input,
                                         const A_Time& comp_time) {
-    uint32_t plugin_id = 0;
-    {
-        GlobalDataLock global(in_data);
-        plugin_id = global->plugin_id;
-    }
+    const uint32_t plugin_id = plugin_id_of(in_data);
     SequenceDataLock sequence(in_data);
     SequenceData* data = sequence.get();
     {
         const ArbHandleLock grid(params, in_data);
         ControlPointGrid working = *grid.get();
-        read_point_params_into_grid(in_data, plugin_id, params, slider_frame_size(in_data, input, data->render_settings),
-                                    working);
+        // The sliders are measured against the frame this render sets up.
+        read_point_params_into_grid(in_data, plugin_id, params,
+                                    input_frame_size(in_data, input, data->render_settings.frame_size), working);
         const PF_Err err = build_time_variable_parameters(in_data, params, data, &working, input);
         if (err != PF_Err_NONE) return err;
     }
 
-    update_comp_camera_matrix(in_data, *data, read_comp_camera(in_data, comp_time));
+    update_comp_camera_matrix(in_data, *data, read_comp_camera(in_data, plugin_id, comp_time));
     const AECameraWrapper wrapper(in_data, plugin_id);
     const AECameraAdaptor camera(wrapper);
     data->layer_transform = make_modeling_transform(in_data, params, *data, camera, effect_layer_kind(in_data));
@@ -250,21 +239,14 @@ PF_Err prepare_time_variable_parameters(PF_InData* in_data, PF_ParamDef* params[
     RenderSettings& rs = data->render_settings;
     rs.centring_offset[0] = (rs.comp_size[0] - rs.layer_size[0]) / 2;
     rs.centring_offset[1] = (rs.comp_size[1] - rs.layer_size[1]) / 2;
-    rs.downsample[0] = float(ratio_value(in_data->downsample_x.num, in_data->downsample_x.den));
-    rs.downsample[1] = float(ratio_value(in_data->downsample_y.num, in_data->downsample_y.den));
     return PF_Err_NONE;
 }
 
-CompCameraReading read_comp_camera(const PF_InData* in_data, const A_Time& comp_time) {
+CompCameraReading read_comp_camera(const PF_InData* in_data, uint32_t plugin_id, const A_Time& comp_time) {
     HostSuites suites(in_data);
     CompCameraReading reading;
     reading.comp_size = get_comp_dimensions(suites, in_data);
     reading.comp_pixel_aspect = comp_pixel_aspect(suites, in_data);
-    uint32_t plugin_id = 0;
-    {
-        GlobalDataLock global(in_data);
-        plugin_id = global->plugin_id;
-    }
     try {
         AEGP_LayerH camera = nullptr;
         check_pf_err(suites.pf_interface_suite().AEGP_GetEffectCamera(in_data->effect_ref, &comp_time, &camera));

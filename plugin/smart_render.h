@@ -46,7 +46,7 @@ PF_Err prepare_time_variable_parameters(PF_InData* in_data, PF_ParamDef* params[
 
 // What the host reports of the composition and its camera at comp time. A
 // failing camera query reads as no camera: the composition's default view.
-CompCameraReading read_comp_camera(const PF_InData* in_data, const A_Time& comp_time);
+CompCameraReading read_comp_camera(const PF_InData* in_data, uint32_t plugin_id, const A_Time& comp_time);
 
 // 0, 1 or 2 for pixels of 8, 16 or 32 bits per channel.
 int32_t pixel_depth_class(const I2dArrayAccessor& accessor);

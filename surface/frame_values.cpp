@@ -103,6 +103,13 @@ int32_t choice(PF_ParamDef* const params[], int index, int32_t count) {
 
 float percent(PF_ParamDef* const params[], int index) { return static_cast<float>(float_param(params, index) / 100.0); }
 
+// A colour parameter's red, green and blue as fractions of 255.
+void store_unit_rgb(const PF_Pixel& colour, float rgb[3]) {
+    rgb[0] = colour.red / 255.0f;
+    rgb[1] = colour.green / 255.0f;
+    rgb[2] = colour.blue / 255.0f;
+}
+
 bool usable_ratio(const PF_RationalScale& r) { return r.num != 0 && r.den != 0; }
 double ratio(const PF_RationalScale& r) { return ratio_value(r.num, r.den); }
 
@@ -159,9 +166,8 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
     const double down_y = ratio(in_data->downsample_y);
     rs.downsample[0] = static_cast<float>(down_x);
     rs.downsample[1] = static_cast<float>(down_y);
+    rs.frame_size = input_frame_size(in_data, input_world, rs.frame_size);
     if (input_world != nullptr && input_world->data != nullptr) {
-        rs.frame_size.width = static_cast<int32_t>(input_world->width / down_x);
-        rs.frame_size.height = static_cast<int32_t>(input_world->height / down_y);
         rs.frame_origin[0] = static_cast<int32_t>(input_world->origin_x / down_x);
         rs.frame_origin[1] = static_cast<int32_t>(input_world->origin_y / down_y);
     }
@@ -182,6 +188,12 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
         g.compute_auto_tangents(g.columns(), g.rows(), tangents);
     }
     return PF_Err_NONE;
+}
+
+TSize2D input_frame_size(const PF_InData* in_data, const PF_EffectWorld* input_world, TSize2D fallback) {
+    if (input_world == nullptr || input_world->data == nullptr) return fallback;
+    return TSize2D{static_cast<int32_t>(input_world->width / ratio(in_data->downsample_x)),
+                   static_cast<int32_t>(input_world->height / ratio(in_data->downsample_y))};
 }
 
 AntialiasingLevels antialiasing_levels(int32_t choice_value) {
@@ -217,10 +229,7 @@ std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], 
 
     s->fog_type = static_cast<std::uint32_t>(choice(params, kFogType, 3) - 1);
     s->fog_intensity = percent(params, kFogIntensity);
-    const PF_Pixel& fog = color_param(params, kFogColor);
-    s->fog_color[0] = fog.red / 255.0f;
-    s->fog_color[1] = fog.green / 255.0f;
-    s->fog_color[2] = fog.blue / 255.0f;
+    store_unit_rgb(color_param(params, kFogColor), s->fog_color);
     s->fog_opacity = percent(params, kFogOpacity);
     s->fog_near = static_cast<float>(float_param(params, kFogNear));
     s->fog_far = static_cast<float>(float_param(params, kFogFar));
@@ -229,10 +238,7 @@ std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], 
 
     s->mist_type = static_cast<std::uint32_t>(choice(params, kMistType, 3) - 1);
     s->mist_intensity = percent(params, kMistIntensity);
-    const PF_Pixel& mist = color_param(params, kMistColor);
-    s->mist_color[0] = mist.red / 255.0f;
-    s->mist_color[1] = mist.green / 255.0f;
-    s->mist_color[2] = mist.blue / 255.0f;
+    store_unit_rgb(color_param(params, kMistColor), s->mist_color);
     s->mist_opacity = percent(params, kMistOpacity);
     // The user places the mist relative to the composition's centre; the
     // shaders work in the composition's own coordinates.

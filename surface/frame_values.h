@@ -31,6 +31,10 @@ class ShaderParameters;
 PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* params[], SequenceData* sequence_data,
                                       const ControlPointGrid* grid, const PF_EffectWorld* input_world);
 
+// The input world's size at full resolution (divided by the downsample
+// factors, truncated); `fallback` when the world is null or has no pixels.
+TSize2D input_frame_size(const PF_InData* in_data, const PF_EffectWorld* input_world, TSize2D fallback);
+
 struct AntialiasingLevels {
     uint64_t multisample;
     uint64_t accumulation;

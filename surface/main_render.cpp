@@ -154,6 +154,9 @@ std::shared_ptr<RenderTarget> MainRender::build_scene(GlEngine& engine, IAbort& 
     // Clamped to its transparent border, the extruded layer's height map
     // fades out at the layer's edge instead of repeating the edge texels.
     const std::uint32_t wrap = back_face != 0 && parameters.soften_layer_edge != 0 ? kClampToBorder : kClampToEdge;
+    // The previous frame's target goes back to the pool first, so that the
+    // request can take it again instead of holding two at once.
+    data.layer_texture.reset();
     data.layer_texture =
         engine.request_render_target(colour->width(), colour->height(), 1, colour->format(), false, kLayerFilter, wrap);
     clipping_alpha.combine(*colour, displacement.get(), *data.layer_texture);

@@ -167,8 +167,8 @@ TEST_F(Frame, EveryFailureLeavesAnEmptyOutputAndReleasesTheReadbackOnItsThread) 
         {"the info panel", "PF_InfoDrawText", 42, ""},
         {"the copy into the output", "copy_hq", 43, ""},
     };
-    // Two frames reach the steady state: the instance keeps the previous
-    // frame's layer texture until the next frame has made its own.
+    // The pools hold what a frame needs once the frames after the first
+    // have given back what the first made.
     ASSERT_EQ(render().err, 0);
     ASSERT_EQ(render().err, 0);
     const auto live = tavrel::live_gl_objects();
