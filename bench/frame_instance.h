@@ -17,12 +17,12 @@
 #include "plugin/life_cycle.h"
 #include "simhost/host.h"
 #include "simhost/scene_file.h"
-#include "surface/ae_light_adaptor.h"
-#include "surface/generator_instancing_settings.h"
-#include "surface/host_buffer_accessor.h"
-#include "surface/lattix_triangle_mesh.h"
-#include "surface/render_input.h"
-#include "surface/sequence_data.h"
+#include "surface/host/ae_light_adaptor.h"
+#include "surface/host/generator_instancing_settings.h"
+#include "surface/grid/host_buffer_accessor.h"
+#include "surface/mesh/lattix_triangle_mesh.h"
+#include "surface/mesh/render_input.h"
+#include "surface/mesh/sequence_data.h"
 #include "tests/surface/layer_image_support.h"
 
 namespace tavrel_bench {
