@@ -1,6 +1,9 @@
 #include "simhost/worlds.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +13,24 @@ namespace simhost {
 namespace {
 
 constexpr PF_Err kBadParam = PF_Err_BAD_CALLBACK_PARAM;
+
+std::atomic<std::int64_t> g_pixel_nanoseconds{0};
+
+// Adds the time of one piece of pixel work to the process's total.
+class PixelWorkTimer {
+public:
+    PixelWorkTimer() = default;
+    ~PixelWorkTimer() {
+        g_pixel_nanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - start_)
+                                   .count();
+    }
+    PixelWorkTimer(const PixelWorkTimer&) = delete;
+    PixelWorkTimer& operator=(const PixelWorkTimer&) = delete;
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
 
 uint32_t flags_for(int bpc) {
     if (bpc == 16) return PF_WorldFlag_DEEP;
@@ -46,6 +67,7 @@ PF_Err copy_world(const char* name, bool hq, PF_EffectWorld* src, PF_EffectWorld
     Host& host = Host::current();
     if (PF_Err e = host.suites().fault(name)) return e;
     if (!valid(src) || !valid(dst)) return kBadParam;
+    const PixelWorkTimer timer;
     const int bpc = world_bpc(*dst);
     const PF_Rect s = src_rect ? *src_rect : whole(*src);
     const PF_Rect d = dst_rect ? *dst_rect : whole(*dst);
@@ -85,6 +107,7 @@ PF_Err fill_matte(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* rect, PF_Eff
     Host& host = Host::current();
     if (PF_Err e = host.suites().fault("fill")) return e;
     if (!valid(world)) return kBadParam;
+    const PixelWorkTimer timer;
     const PF_Rect r = rect ? *rect : whole(*world);
     if (!inside(r, *world)) return kBadParam;
     const int bpc = world_bpc(*world);
@@ -258,7 +281,10 @@ double OwnedWorld::channel(int32_t x, int32_t y, int c) const { return read_chan
 
 void OwnedWorld::set_channel(int32_t x, int32_t y, int c, double v) { write_channel(world_, bpc_, x, y, c, v); }
 
+double host_pixel_seconds() { return double(g_pixel_nanoseconds.load()) * 1e-9; }
+
 void paint_downsampled(const OwnedWorld& image, OwnedWorld& target, PF_RationalScale ds_x, PF_RationalScale ds_y) {
+    const PixelWorkTimer timer;
     // A layer pixel at downsampled x covers image pixels from x * den / num.
     auto source = [](int64_t at, PF_RationalScale s) {
         return s.num > 0 && s.den > 0 ? at * int64_t(s.den) / int64_t(s.num) : at;
@@ -271,6 +297,21 @@ void paint_downsampled(const OwnedWorld& image, OwnedWorld& target, PF_RationalS
     const bool whole_runs = same_depth && (ds_x.num <= 0 || ds_x.den <= 0 || int64_t(ds_x.num) == int64_t(ds_x.den));
     const size_t pixel = size_t(bytes_per_pixel(target.bpc()));
     PF_EffectWorld& out = target.world();
+    // 16-bit images (how layer images are read) into 8-bit worlds: each of
+    // the 65,536 values converted once, as the channel rule converts it.
+    const std::array<uint8_t, 65536>* deep_to_8 = nullptr;
+    if (image.bpc() == 16 && target.bpc() == 8) {
+        static const std::array<uint8_t, 65536> table = [] {
+            std::array<uint8_t, 65536> t{};
+            OwnedWorld one(1, 1, 8);
+            for (uint32_t v = 0; v < 65536; ++v) {
+                one.set_channel(0, 0, 0, v / 32768.0);
+                t[v] = static_cast<const uint8_t*>(one.world().data)[0];
+            }
+            return t;
+        }();
+        deep_to_8 = &table;
+    }
     for (int32_t y = 0; y < t.height; ++y) {
         const int64_t ly = int64_t(t.origin_y) + y;
         if (ly < 0) continue;
@@ -293,6 +334,13 @@ void paint_downsampled(const OwnedWorld& image, OwnedWorld& target, PF_RationalS
             if (same_depth) {
                 std::memcpy(pixel_at(out, target.bpc(), x, y),
                             pixel_at(image.world(), image.bpc(), int32_t(sx), int32_t(sy)), pixel);
+                continue;
+            }
+            if (deep_to_8) {
+                const auto* in = reinterpret_cast<const uint16_t*>(
+                    pixel_at(image.world(), image.bpc(), int32_t(sx), int32_t(sy)));
+                uint8_t* o = pixel_at(out, 8, x, y);
+                for (int c = 0; c < 4; ++c) o[c] = (*deep_to_8)[in[c]];
                 continue;
             }
             for (int c = 0; c < 4; ++c) target.set_channel(x, y, c, image.channel(int32_t(sx), int32_t(sy), c));

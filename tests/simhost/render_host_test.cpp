@@ -177,6 +177,24 @@ TEST(RenderHost, RowCopiesMatchThePixelRule) {
                 }
         }
 
+        // An image of another depth converts each channel by the channel rule.
+        for (const int other : {8, 16, 32}) {
+            if (other == bpc) continue;
+            simhost::OwnedWorld source(7, 5, other), world(7, 5, bpc), expected(7, 5, bpc);
+            for (int32_t y = 0; y < 5; ++y)
+                for (int32_t x = 0; x < 7; ++x)
+                    for (int c = 0; c < 4; ++c) {
+                        source.set_channel(x, y, c, ((x * 11 + y * 5 + c * 3) % 23) / 22.0 + (c == 1 ? 0.0004 : 0.0));
+                        expected.set_channel(x, y, c, source.channel(x, y, c));
+                    }
+            simhost::paint_downsampled(source, world, {1, 1}, {1, 1});
+            for (int32_t y = 0; y < 5; ++y)
+                for (int32_t x = 0; x < 7; ++x)
+                    for (int c = 0; c < 4; ++c)
+                        ASSERT_EQ(world.channel(x, y, c), expected.channel(x, y, c)) << other << " bits, " << x << ","
+                                                                                     << y;
+        }
+
         simhost::OwnedWorld copy(6, 4, bpc);
         const PF_Rect from{1, 1, 5, 4}, to{2, 0, 6, 3};
         ASSERT_EQ(transform.copy(host.in_data().effect_ref, &image.world(), &copy.world(), &from, &to), 0);
