@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -39,12 +41,14 @@ uint16_t host16(const OwnedWorld& image, int32_t x, int32_t y, int c) {
 }
 
 // Only plain data lives across the jump: no object here needs a destructor.
-bool png_write_rows(png_structp png, png_infop info, std::FILE* f, int32_t width, int32_t height, int depth,
+bool png_write_rows(png_structp png, png_infop info, std::FILE* f, const PF_EffectWorld& w, int depth,
                     png_bytep* rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, f);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), depth, PNG_COLOR_TYPE_RGB_ALPHA,
+    png_set_IHDR(png, info, png_uint_32(w.width), png_uint_32(w.height), depth, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // Where the image's first pixel lies in layer pixels.
+    png_set_oFFs(png, info, w.origin_x, w.origin_y, PNG_OFFSET_PIXEL);
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);
@@ -52,7 +56,7 @@ bool png_write_rows(png_structp png, png_infop info, std::FILE* f, int32_t width
 }
 
 bool png_read_header(png_structp png, png_infop info, std::FILE* f, png_uint_32* width, png_uint_32* height,
-                     int* depth) {
+                     int* depth, int32_t origin[2]) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, f);
     png_read_info(png, info);
@@ -65,6 +69,12 @@ bool png_read_header(png_structp png, png_infop info, std::FILE* f, png_uint_32*
     *width = png_get_image_width(png, info);
     *height = png_get_image_height(png, info);
     *depth = png_get_bit_depth(png, info);
+    png_int_32 x = 0, y = 0;
+    int unit = 0;
+    if (png_get_oFFs(png, info, &x, &y, &unit) != 0 && unit == PNG_OFFSET_PIXEL) {
+        origin[0] = x;
+        origin[1] = y;
+    }
     return true;
 }
 
@@ -104,21 +114,32 @@ void write_png(const std::string& path, const OwnedWorld& image) {
     std::string message;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, on_png_error, on_png_warning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    const bool ok = info != nullptr && png_write_rows(png, info, f.get(), w.width, w.height, bpc, rows.data());
+    const bool ok = info != nullptr && png_write_rows(png, info, f.get(), w, bpc, rows.data());
     png_destroy_write_struct(&png, &info);
     if (!ok || std::fclose(f.release()) != 0)
         throw SimhostError(path + ": cannot be written" + (message.empty() ? "" : " (" + message + ")"));
 }
 
-void write_exr(const std::string& path, const OwnedWorld& image) {
+void write_exr(const std::string& path, const OwnedWorld& image, const PF_LRect* display) {
     if (image.bpc() != 32)
         throw SimhostError(path + ": an EXR holds 32-bit float channels, not " + std::to_string(image.bpc()));
     const PF_EffectWorld& w = image.world();
     try {
-        Imf::Header header(w.width, w.height);
+        // The data window is the image where it lies in layer pixels.
+        const Imath::Box2i data(Imath::V2i(w.origin_x, w.origin_y),
+                                Imath::V2i(w.origin_x + w.width - 1, w.origin_y + w.height - 1));
+        const Imath::Box2i shown = display == nullptr
+                                       ? data
+                                       : Imath::Box2i(Imath::V2i(display->left, display->top),
+                                                      Imath::V2i(display->right - 1, display->bottom - 1));
+        Imf::Header header(shown, data);
         Imf::FrameBuffer frame;
-        // The slices read the host's pixels where they lie: floats, alpha first.
-        char* base = static_cast<char*>(w.data);
+        // The slices read the host's pixels where they lie: floats, alpha
+        // first. A slice addresses a pixel by its data window coordinates,
+        // so its base is where pixel (0, 0) would be.
+        const std::ptrdiff_t to_origin =
+            -std::ptrdiff_t(w.origin_x) * std::ptrdiff_t(4 * sizeof(float)) - std::ptrdiff_t(w.origin_y) * w.rowbytes;
+        char* base = reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(w.data) + std::uintptr_t(to_origin));
         const char* names[4] = {"R", "G", "B", "A"};
         for (int i = 0; i < 4; ++i) {
             header.channels().insert(names[i], Imf::Channel(Imf::FLOAT));
@@ -145,12 +166,13 @@ std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     png_uint_32 width = 0, height = 0;
     int depth = 0;
+    int32_t origin[2] = {0, 0};
     std::vector<png_byte> data;
     std::vector<png_bytep> rows;
     bool ok = info != nullptr;
     if (ok) {
         png_set_sig_bytes(png, 8);
-        ok = png_read_header(png, info, f.get(), &width, &height, &depth);
+        ok = png_read_header(png, info, f.get(), &width, &height, &depth, origin);
     }
     // The host's worlds hold at most 30000 pixels a side.
     if (ok && (width == 0 || height == 0 || width > 30000 || height > 30000)) {
@@ -168,6 +190,8 @@ std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
     if (!ok) throw SimhostError(path + ": cannot be read" + (message.empty() ? "" : " (" + message + ")"));
 
     auto image = std::make_unique<OwnedWorld>(int32_t(width), int32_t(height), bpc);
+    image->world().origin_x = origin[0];
+    image->world().origin_y = origin[1];
     for (png_uint_32 y = 0; y < height; ++y)
         for (png_uint_32 x = 0; x < width; ++x)
             for (int i = 0; i < 4; ++i) {
@@ -194,6 +218,12 @@ std::unique_ptr<OwnedWorld> test_pattern(int32_t width, int32_t height, int bpc)
                 r += 0.15;
                 g += 0.15;
                 b += 0.15;
+            }
+            // The checker shows the surface's bends and slopes at a glance.
+            if (((x / kTestPatternSquare) + (y / kTestPatternSquare)) % 2 == 1) {
+                r *= kTestPatternShade;
+                g *= kTestPatternShade;
+                b *= kTestPatternShade;
             }
             if (y < bar_height && x < width / 3) r = g = b = 0.05;
             image->set_channel(x, y, 0, 1.0);
