@@ -12,6 +12,7 @@
 #include "plugin/data_locks.h"
 #include "plugin/global_data.h"
 #include "plugin/lattix_pro_params.h"
+#include "plugin/life_cycle.h"
 #include "plugin/param_checkout.h"
 #include "plugin/param_reactions.h"
 #include "plugin/plugin_errors.h"
@@ -198,6 +199,7 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread,
     render_input->grid = &data.grid;
     render_input->generator = std::make_shared<AEGeneratorInstancingParams>(params, kGeneratorBase);
     render_input->pixel_depth_class = pixel_depth_class(*frame->source);
+    require_triangle_mesh(data);
     thread.execute(SetupInputFct{render_input, data.triangle_mesh, &abort});
 
     const std::shared_ptr<AEMaterialAdaptor> material = make_material_adaptor(params, kParamAmbient);
