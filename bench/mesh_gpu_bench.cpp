@@ -29,13 +29,13 @@
 #include "engine/render/render_thread.h"
 #include "engine/shaders/shader_preamble.h"
 #include "engine/scene/standard_nodes.h"
-#include "surface/compute_nurbs_mesh_gpu.h"
-#include "surface/compute_triangle_mesh_gpu.h"
-#include "surface/lattix_mesh_knots.h"
-#include "surface/lattix_triangle_mesh.h"
-#include "surface/mesh_pipeline.h"
-#include "surface/render_input.h"
-#include "surface/sequence_data.h"
+#include "surface/mesh/compute_nurbs_mesh_gpu.h"
+#include "surface/mesh/compute_triangle_mesh_gpu.h"
+#include "surface/grid/lattix_mesh_knots.h"
+#include "surface/mesh/lattix_triangle_mesh.h"
+#include "surface/mesh/mesh_pipeline.h"
+#include "surface/mesh/render_input.h"
+#include "surface/mesh/sequence_data.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // for a grid, the per-frame scaling and change key, and the refit.
 #include <benchmark/benchmark.h>
 
-#include "surface/control_point_grid.h"
+#include "surface/grid/control_point_grid.h"
 #include "engine/core/debug_output.h"
-#include "surface/lattix_mesh_knots.h"
+#include "surface/grid/lattix_mesh_knots.h"
 
 namespace {
 

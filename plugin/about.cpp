@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "plugin/suite_handler.h"
+#include "hostaccess/suite_handler.h"
 
 namespace tavrel {
 

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "plugin/default_grid_handle.h"
-#include "plugin/host_handle_lock.h"
+#include "hostaccess/host_handle_lock.h"
 #include "plugin/return_message.h"
-#include "surface/control_point_grid.h"
-#include "surface/lx_persist.h"
+#include "surface/grid/control_point_grid.h"
+#include "surface/grid/lx_persist.h"
 
 namespace tavrel {
 

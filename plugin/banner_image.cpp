@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "plugin/drawbot_canvas.h"
-#include "plugin/suite_handler.h"
+#include "hostaccess/suite_handler.h"
 
 namespace tavrel {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "engine/core/abort_exception.h"
 #include "engine/core/engine_errors.h"
-#include "plugin/plugin_errors.h"
+#include "hostaccess/plugin_errors.h"
 #include "plugin/return_message.h"
 
 namespace tavrel {

@@ -4,9 +4,9 @@
 
 #include "hostapi/host_effect.h"
 #include "plugin/global_data.h"
-#include "plugin/host_handle_lock.h"
-#include "surface/control_point_grid.h"
-#include "surface/sequence_data.h"
+#include "hostaccess/host_handle_lock.h"
+#include "surface/grid/control_point_grid.h"
+#include "surface/mesh/sequence_data.h"
 
 namespace tavrel {
 

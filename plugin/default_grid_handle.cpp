@@ -3,9 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/host_handle_lock.h"
-#include "plugin/plugin_errors.h"
-#include "surface/control_point_grid.h"
+#include "hostaccess/host_handle_lock.h"
+#include "hostaccess/plugin_errors.h"
+#include "surface/grid/control_point_grid.h"
 
 namespace tavrel {
 

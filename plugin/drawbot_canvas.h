@@ -2,7 +2,7 @@
 #pragma once
 
 #include "hostapi/host_effect.h"
-#include "plugin/suite_handler.h"
+#include "hostaccess/suite_handler.h"
 
 namespace tavrel {
 

@@ -8,11 +8,11 @@
 
 #include "plugin/data_locks.h"
 #include "plugin/global_data.h"
-#include "plugin/host_handle_lock.h"
-#include "plugin/plugin_errors.h"
-#include "plugin/suite_handler.h"
-#include "surface/lattix_triangle_mesh.h"
-#include "surface/sequence_data.h"
+#include "hostaccess/host_handle_lock.h"
+#include "hostaccess/plugin_errors.h"
+#include "hostaccess/suite_handler.h"
+#include "surface/mesh/lattix_triangle_mesh.h"
+#include "surface/mesh/sequence_data.h"
 
 #include "engine/render/render_thread.h"
 

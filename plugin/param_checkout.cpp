@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/core/debug_output.h"
-#include "plugin/plugin_errors.h"
+#include "hostaccess/plugin_errors.h"
 
 namespace tavrel {
 

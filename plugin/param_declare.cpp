@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "plugin/plugin_errors.h"
+#include "hostaccess/plugin_errors.h"
 
 namespace tavrel {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "plugin/plugin_errors.h"
+#include "hostaccess/plugin_errors.h"
 
 namespace tavrel {
 

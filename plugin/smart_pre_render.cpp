@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "surface/host_geometry.h"
+#include "surface/host/host_geometry.h"
 
 namespace tavrel {
 

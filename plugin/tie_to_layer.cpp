@@ -1,7 +1,7 @@
 #include "plugin/tie_to_layer.h"
 
-#include "plugin/plugin_errors.h"
-#include "plugin/suite_handler.h"
+#include "hostaccess/plugin_errors.h"
+#include "hostaccess/suite_handler.h"
 
 namespace tavrel {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "surface/lx_persist.h"
+#include "surface/grid/lx_persist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An exact-size heap copy, so that AddressSanitizer sees one byte past

@@ -13,8 +13,8 @@
 #include "plugin/arbitrary_callback.h"
 #include "simhost/arb_client.h"
 #include "simhost/host.h"
-#include "surface/control_point_grid.h"
-#include "surface/lx_persist.h"
+#include "surface/grid/control_point_grid.h"
+#include "surface/grid/lx_persist.h"
 
 using tavrel::ControlPointGrid;
 using Bytes = std::vector<uint8_t>;

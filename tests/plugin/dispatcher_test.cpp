@@ -11,7 +11,7 @@
 #include "engine/core/abort_exception.h"
 #include "engine/core/engine_errors.h"
 #include "plugin/command_dispatcher.h"
-#include "plugin/plugin_errors.h"
+#include "hostaccess/plugin_errors.h"
 #include "simhost/host.h"
 
 namespace {

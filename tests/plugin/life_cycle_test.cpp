@@ -14,10 +14,10 @@
 #include "plugin/data_locks.h"
 #include "plugin/global_data.h"
 #include "plugin/life_cycle.h"
-#include "plugin/plugin_errors.h"
+#include "hostaccess/plugin_errors.h"
 #include "engine/render/render_thread.h"
 #include "simhost/host.h"
-#include "surface/sequence_data.h"
+#include "surface/mesh/sequence_data.h"
 
 namespace {
 

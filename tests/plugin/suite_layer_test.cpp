@@ -8,8 +8,8 @@
 #include "plugin/banner_image.h"
 #include "plugin/drawbot_canvas.h"
 #include "plugin/param_declare.h"
-#include "plugin/plugin_errors.h"
-#include "plugin/suite_handler.h"
+#include "hostaccess/plugin_errors.h"
+#include "hostaccess/suite_handler.h"
 #include "simhost/host.h"
 
 namespace {

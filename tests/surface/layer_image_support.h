@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "surface/ae_camera_adaptor.h"
-#include "surface/ae_light_adaptor.h"
+#include "surface/host/ae_camera_adaptor.h"
+#include "surface/host/ae_light_adaptor.h"
 
 namespace tavrel_test {
 

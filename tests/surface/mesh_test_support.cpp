@@ -4,8 +4,8 @@
 #include <random>
 
 #include "engine/scene/standard_nodes.h"
-#include "surface/host_buffer_accessor.h"
-#include "surface/mesh_pipeline.h"
+#include "surface/grid/host_buffer_accessor.h"
+#include "surface/mesh/mesh_pipeline.h"
 
 namespace tavrel_test {
 

@@ -12,10 +12,10 @@
 #include "engine/interfaces/never_abort.h"
 #include "engine/scene/parent_node.h"
 #include "engine/gpu/texture_object.h"
-#include "surface/control_point_grid.h"
-#include "surface/lattix_triangle_mesh.h"
-#include "surface/render_input.h"
-#include "surface/sequence_data.h"
+#include "surface/grid/control_point_grid.h"
+#include "surface/mesh/lattix_triangle_mesh.h"
+#include "surface/mesh/render_input.h"
+#include "surface/mesh/sequence_data.h"
 
 namespace tavrel_test {
 

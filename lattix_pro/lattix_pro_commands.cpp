@@ -1,0 +1,31 @@
+#include "plugin/about.h"
+#include "plugin/arbitrary_callback.h"
+#include "plugin/effect_commands.h"
+#include "plugin/life_cycle.h"
+#include "lattix_pro/lattix_pro_params.h"
+#include "lattix_pro/param_reactions.h"
+#include "plugin/smart_pre_render.h"
+#include "lattix_pro/smart_render.h"
+
+namespace tavrel {
+
+// In the order the table has always been filled.
+CommandDispatcher build_lattix_pro_commands() {
+    CommandDispatcher d;
+    d.add(PF_Cmd_ABOUT, about);
+    d.add(PF_Cmd_GLOBAL_SETUP, global_setup);
+    d.add(PF_Cmd_GLOBAL_SETDOWN, global_setdown);
+    d.add(PF_Cmd_PARAMS_SETUP, run_parameter_groups);
+    d.add(PF_Cmd_FRAME_SETDOWN, frame_setdown);
+    d.add(PF_Cmd_SEQUENCE_SETUP, sequence_setup);
+    d.add(PF_Cmd_SEQUENCE_SETDOWN, sequence_setdown);
+    d.add(PF_Cmd_SEQUENCE_RESETUP, sequence_resetup);
+    d.add(PF_Cmd_ARBITRARY_CALLBACK, arbitrary_callback);
+    d.add(PF_Cmd_USER_CHANGED_PARAM, user_changed_param);
+    d.add(PF_Cmd_UPDATE_PARAMS_UI, update_param_ui);
+    d.add(PF_Cmd_SMART_PRE_RENDER, smart_pre_render);
+    d.add(PF_Cmd_SMART_RENDER, smart_render);
+    return d;
+}
+
+}  // namespace tavrel

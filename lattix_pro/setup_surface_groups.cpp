@@ -1,0 +1,115 @@
+// The groups that dress the surface: material, back side, displacement,
+// contour and reflection.
+#include "lattix_pro/lattix_pro_params.h"
+#include "plugin/param_declare.h"
+#include "lattix_pro/popup_names.h"
+
+namespace tavrel {
+namespace {
+
+// Percentages of 0 to 100 shown without decimals.
+constexpr FloatSliderSettings percent(double dephault) {
+    return {0, 100, 0, 100, dephault, 0, true};
+}
+
+}  // namespace
+
+PF_Err setup_material_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    ParamDeclarer p(in_data);
+    TAVREL_DECLARE(p.group_start("Material Properties", 0x120, 25));
+    TAVREL_DECLARE(p.float_slider("Ambient", 0x100, 63, percent(100)));
+    TAVREL_DECLARE(p.float_slider("Diffuse", 0x100, 26, percent(50)));
+    TAVREL_DECLARE(p.float_slider("Specular", 0x100, 27, percent(50)));
+    TAVREL_DECLARE(p.float_slider("Shininess", 0x100, 28, percent(5)));
+    TAVREL_DECLARE(p.float_slider("Metal", 0x100, 64, percent(100)));
+    TAVREL_DECLARE(p.float_slider("Opacity", 0x100, 1155, percent(100)));
+    TAVREL_DECLARE(p.float_slider("Reflectivity", 0x100, 1246, percent(100)));
+    TAVREL_DECLARE(p.group_start("Fresnel", 0, 1255));
+    TAVREL_DECLARE(p.float_slider("Fresnel Start", 0, 1256, percent(0)));
+    TAVREL_DECLARE(p.float_slider("Fresnel Stop", 0, 1257, percent(100)));
+    TAVREL_DECLARE(p.float_slider("Fresnel Power", 0, 1258, {0, 1000, 0, 100, 0, 0, true}));
+    TAVREL_DECLARE(p.checkbox("Use for Opacity", 0x102, 1259, 0, ""));
+    TAVREL_DECLARE(p.group_end(1260));
+    TAVREL_DECLARE(p.group_end(29));
+    return PF_Err_NONE;
+}
+
+PF_Err setup_backside_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    ParamDeclarer p(in_data);
+    TAVREL_DECLARE(p.group_start("Backside Controls", 0x120, 30));
+    TAVREL_DECLARE(p.layer("Backside Layer", 0x100, 32));
+    TAVREL_DECLARE(p.group_end(33));
+    return PF_Err_NONE;
+}
+
+PF_Err setup_displacement_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    ParamDeclarer p(in_data);
+    TAVREL_DECLARE(p.group_start("Displacement Mapping", 0x20, 37));
+    TAVREL_DECLARE(p.layer("Displacement Layer", 0, 38));
+    TAVREL_DECLARE(p.popup("Use Layer's", 0x100, 39, 5, 0, kUseLayersNames));
+    add_fixed_slider(in_data, "Displacement Height", 0, 0x20, 0, 0, to_fixed(-10000),
+                     to_fixed(10000), to_fixed(-1000), to_fixed(1000), 1, 0, 40);
+    TAVREL_DECLARE(
+        p.checkbox("Enable Polygonal Alpha Clip", 0xc2, 1240, 0, "Tied to Adaptive Tess."));
+    TAVREL_DECLARE(p.checkbox("Premultiply", 0x82, 1241, 1, ""));
+    TAVREL_DECLARE(p.checkbox("Use Alpha as Mask", 0x80, 49, 0, ""));
+
+    TAVREL_DECLARE(p.group_start("Displacement Map Channels", 0, 1261));
+    TAVREL_DECLARE(p.popup("Use for Specular", 0x100, 1262, 13, 0, kMapChannelNames));
+    TAVREL_DECLARE(p.popup("Use for Shininess", 0x100, 1263, 13, 0, kMapChannelNames));
+    TAVREL_DECLARE(p.popup("Use for Metal", 0x100, 1264, 13, 0, kMapChannelNames));
+    TAVREL_DECLARE(p.popup("Use for Opacity", 0x100, 1265, 13, 0, kMapChannelNames));
+    TAVREL_DECLARE(p.popup("Use for Reflection", 0x100, 1266, 13, 0, kMapChannelNames));
+    TAVREL_DECLARE(p.popup("Use for D. Noise", 0x100, 1267, 13, 0, kMapChannelNames));
+    TAVREL_DECLARE(p.group_end(1268));
+
+    TAVREL_DECLARE(p.group_start("Displacement Noise", 0, 1269));
+    TAVREL_DECLARE(p.float_slider("D. Noise Amplitude", 0, 1270, {0, 10000, 0, 1000, 0, 0, false}));
+    TAVREL_DECLARE(p.float_slider("D. Noise Frequency", 0, 1271, {0, 1000, 0, 200, 100, 0, false}));
+    TAVREL_DECLARE(p.slider("D. Noise Sources", 0, 1272, 1, 20, 1, 10, 4));
+    TAVREL_DECLARE(p.float_slider("D. Noise Ampl. Mult.", 0, 1273, {0, 1, 0, 1, 0.5, 2, false}));
+    TAVREL_DECLARE(p.float_slider("D. Noise Freq. Mult.", 0, 1274, {0.5, 3, 0.5, 3, 2, 2, false}));
+    TAVREL_DECLARE(p.group_start("D. Noise Multipliers", 0, 1275));
+    TAVREL_DECLARE(p.float_slider("D. Noise X Freq.", 0, 1276, {0, 1000, 0, 100, 100, 0, true}));
+    TAVREL_DECLARE(
+        p.float_slider("D. Noise Y Freq.", 0, 1277, {-1000, 1000, -100, 100, 100, 0, true}));
+    TAVREL_DECLARE(p.float_slider("D. Noise Speed", 0, 1278, {-100, 100, -100, 100, 100, 0, true}));
+    TAVREL_DECLARE(p.group_start("D. Noise Range", 0, 1279));
+    TAVREL_DECLARE(p.float_slider("D. Noise Start", 0, 1280, percent(0)));
+    TAVREL_DECLARE(p.float_slider("D. Noise Stop", 0, 1281, percent(100)));
+    TAVREL_DECLARE(p.float_slider("D. Noise Smooth Start", 0, 1282, percent(0)));
+    TAVREL_DECLARE(p.float_slider("D. Noise Smooth Stop", 0, 1283, percent(0)));
+    TAVREL_DECLARE(p.group_end(1284));
+    TAVREL_DECLARE(p.group_end(1285));
+    TAVREL_DECLARE(
+        p.float_slider("D. Noise Evolution", 0, 1286, {0, 100000, 0, 1000, 0, 0, false}));
+    TAVREL_DECLARE(p.angle("D. Noise Direction", 0, 1287, 0));
+    TAVREL_DECLARE(p.group_end(1288));
+    TAVREL_DECLARE(p.group_end(41));
+    return PF_Err_NONE;
+}
+
+PF_Err setup_contour_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    ParamDeclarer p(in_data);
+    TAVREL_DECLARE(p.group_start("Contour", 0, 1249));
+    TAVREL_DECLARE(p.float_slider("Alpha Level", 0, 1211, percent(50)));
+    // The slider runs past the valid range on purpose; the host clamps.
+    TAVREL_DECLARE(p.float_slider("Pre-Blur", 0, 1252, {0, 100, 0, 200, 0, 2, false}));
+    TAVREL_DECLARE(p.checkbox("Disable Alpha Decal", 0x102, 1251, 1, ""));
+    TAVREL_DECLARE(p.group_end(1250));
+    return PF_Err_NONE;
+}
+
+PF_Err setup_reflection_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    ParamDeclarer p(in_data);
+    TAVREL_DECLARE(p.group_start("Reflection Mapping", 0, 1242));
+    TAVREL_DECLARE(p.layer("Reflection Layer", 0x100, 1243));
+    TAVREL_DECLARE(p.popup("Mapping", 0x100, 1244, 3, 0, kReflectionMappingNames));
+    TAVREL_DECLARE(p.angle("Horizontal Offset", 0, 1289, 0));
+    TAVREL_DECLARE(p.angle("Vertical Offset", 0, 1290, 0));
+    TAVREL_DECLARE(p.popup("Reflection Blending", 0x6, 1291, 30, 0, kBlendingNames));
+    TAVREL_DECLARE(p.group_end(1245));
+    return PF_Err_NONE;
+}
+
+}  // namespace tavrel

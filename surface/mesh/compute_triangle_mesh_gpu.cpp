@@ -1,0 +1,287 @@
+#include "surface/mesh/compute_triangle_mesh_gpu.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "engine/core/engine_errors.h"
+#include "engine/gpu/buffer_requests.h"
+#include "engine/gpu/pbo.h"
+#include "engine/gpu/feedback_triangles.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/gl/gl_errors.h"
+#include "engine/gl/gl_state_guards.h"
+#include "engine/shaders/parameter_upload.h"
+#include "engine/core/random_number_generator.h"
+#include "engine/gpu/render_target.h"
+#include "engine/shaders/uniform_helpers.h"
+#include "engine/shaders/utility_programs.h"
+#include "surface/mesh/tessellation_programs.h"
+
+#define CHECK_GL() ::tavrel::check_gl_error("compute_triangle_mesh_gpu", __LINE__)
+
+namespace tavrel {
+
+namespace {
+
+constexpr uint64_t kIntermediateTriangleBytes = 36;  // three (s, t, code) vertices
+constexpr uint64_t kPlacedVertexBytes = 56;          // 14 floats
+
+// Most triangles a program emits for one input triangle, from what each
+// emits: all three edges cut give a strip of three and one of one, the clip
+// one strip of four vertices, the walls a strip of four on each edge.
+constexpr uint64_t kMostSubdividedPerTriangle = 4;
+constexpr uint64_t kMostClippedPerTriangle = 2;
+constexpr uint64_t kMostWallsPerTriangle = 6;
+
+// The most triangles the last level can hold for these settings: a
+// refinement pass at most quadruples a level and the clip at most doubles
+// it, and no level outgrows the intermediate buffers.
+uint64_t most_last_level_triangles(bool adaptive, bool clipped, uint32_t max_passes, uint32_t n,
+                                   uint64_t capacity) {
+    const uint64_t grid = 2ull * n * n;
+    if (!adaptive) return clipped ? std::min(grid * kMostClippedPerTriangle, capacity) : grid;
+    uint64_t level = std::min(grid * kMostSubdividedPerTriangle, capacity);
+    for (uint32_t pass = 1; pass < max_passes && level < capacity; ++pass)
+        level = std::min(level * kMostSubdividedPerTriangle, capacity);
+    return std::min(level * kMostClippedPerTriangle, capacity);
+}
+
+// Writes the table into a pooled buffer of exactly its size.
+std::shared_ptr<PBO> fill_buffer(std::shared_ptr<PBO> buffer, const void* data, uint64_t bytes) {
+    buffer->bind();
+    glBufferSubData(buffer->target(), 0, static_cast<GLsizeiptr>(bytes), data);
+    const GLenum error = glGetError();
+    glBindBuffer(buffer->target(), 0);
+    if (error != GL_NO_ERROR) throw GlEngineError("compute_triangle_mesh_gpu: " + gl_error_text(error));
+    return buffer;
+}
+
+// Leaves the four input units without textures after the triangulation.
+class InputUnitsScope {
+public:
+    InputUnitsScope() = default;
+    ~InputUnitsScope() {
+        for (GLenum unit = 0; unit < 4; ++unit) {
+            glActiveTexture(GL_TEXTURE0 + unit);
+            glBindTexture(GL_TEXTURE_2D, 0);
+        }
+        glActiveTexture(GL_TEXTURE0);
+        TAVREL_REPORT_GL();
+    }
+    InputUnitsScope(const InputUnitsScope&) = delete;
+    InputUnitsScope& operator=(const InputUnitsScope&) = delete;
+};
+
+}  // namespace
+
+void make_triangle_indices(std::vector<uint32_t>& out, uint32_t w, uint32_t h) {
+    if (w < 2 || h < 2) return;
+    out.reserve(out.size() + 6u * (w - 1) * (h - 1));
+    for (uint32_t r = 0; r + 1 < h; ++r) {
+        for (uint32_t c = 0; c + 1 < w; ++c) {
+            const uint32_t k = r * w + c;
+            out.insert(out.end(), {k, k + 1, k + w, k + 1, k + w + 1, k + w});
+        }
+    }
+}
+
+void make_jittered_samples(uint32_t w, uint32_t h, std::vector<float>& out) {
+    const float jitter = 0.05f / static_cast<float>(std::max(w, h));
+    std::shared_ptr<RandomNumberGenerator> random = make_default_random_number_generator();
+    out.reserve(out.size() + 2u * w * h);
+    for (uint32_t j = 0; j < h; ++j) {
+        const float t = h > 1 ? std::clamp(static_cast<float>(j) / static_cast<float>(h - 1), 0.0f, 1.0f) : 0.0f;
+        for (uint32_t i = 0; i < w; ++i) {
+            const float s =
+                w > 1 ? std::clamp(static_cast<float>(i) / static_cast<float>(w - 1), 0.0f, 1.0f) : 0.0f;
+            out.push_back(i == 0 || i + 1 == w ? s : s + static_cast<float>((*random)()) * jitter);
+            out.push_back(j == 0 || j + 1 == h ? t : t + static_cast<float>((*random)()) * jitter);
+        }
+    }
+}
+
+ComputeTriangleMeshGPU::ComputeTriangleMeshGPU(GlEngine& engine, std::shared_ptr<TessellationPrograms> programs,
+                                               uint32_t subdivisions, CaptureLimits limits)
+    : programs_(std::move(programs)), subdivisions_(subdivisions), limits_(limits) {
+    std::vector<uint32_t> indices;
+    make_triangle_indices(indices, subdivisions + 1, subdivisions + 1);
+    std::vector<float> samples;
+    make_jittered_samples(subdivisions + 1, subdivisions + 1, samples);
+    index_buffer_ = fill_buffer(request_index_buffer(engine, indices.size()), indices.data(), indices.size() * 4);
+    // Two floats (s, t) a sample.
+    vertex_buffer_ =
+        fill_buffer(request_vertex_buffer(engine, samples.size() / 2, 8), samples.data(), samples.size() * 4);
+}
+
+ComputeTriangleMeshGPU::~ComputeTriangleMeshGPU() = default;
+
+void ComputeTriangleMeshGPU::bind_inputs(TexturingProgram& program, GLuint height_map,
+                                         const RenderTarget& evaluation, const DisplacementSettings& settings,
+                                         float lod_bias, uint32_t subdivisions, uint32_t height_map_width,
+                                         uint32_t height_map_height) {
+    program.bind_texture(GL_TEXTURE_2D, "vheight_map", height_map, 0);
+    program.bind_texture(GL_TEXTURE_2D, "f_nurbs", evaluation.textures.at(0)->gl_name(), 1);
+    program.bind_texture(GL_TEXTURE_2D, "dfds_nurbs", evaluation.textures.at(1)->gl_name(), 2);
+    program.bind_texture(GL_TEXTURE_2D, "dfdt_nurbs", evaluation.textures.at(2)->gl_name(), 3);
+    set_channel_selector_uniform(program, static_cast<int>(settings.channel), "disp_map_channel");
+    set_uniform_int_if_present(program, "disp_map_use_alpha_as_mask", settings.use_alpha_as_mask != 0 ? 1 : 0);
+    set_uniform_int_if_present(program, "disp_map_premultiply", settings.premultiply != 0 ? 1 : 0);
+    set_uniform_float_if_present(program, "disp_map_scale", settings.scale);
+    set_uniform_float_if_present(program, "disp_map_bias", settings.bias);
+    set_uniform_float_if_present(program, "alpha_clip_threshold", settings.alpha_clip_threshold);
+    set_noise_uniforms(program, settings.noise, "Disp");
+    set_uniform_float_if_present(program, "DispNoiseStart", settings.noise_start);
+    set_uniform_float_if_present(program, "DispNoiseStartFade", settings.noise_start_fade);
+    set_uniform_float_if_present(program, "DispNoiseStop", settings.noise_stop);
+    set_uniform_float_if_present(program, "DispNoiseStopFade", settings.noise_stop_fade);
+    set_channel_selector_uniform(program, static_cast<int>(settings.noise_channel), "DispNoiseMapChannel");
+    set_uniform_float_if_present(program, "height_map_width", static_cast<float>(height_map_width));
+    set_uniform_float_if_present(program, "height_map_height", static_cast<float>(height_map_height));
+    set_uniform_float_if_present(program, "lod_bias", lod_bias);
+    set_uniform_float_if_present(program, "subdivisions", static_cast<float>(subdivisions));
+}
+
+TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTarget& evaluation,
+                                                const RenderTarget* height_map,
+                                                const DisplacementSettings& settings, bool adaptive,
+                                                uint32_t max_passes, float distance_threshold, bool extrude) {
+    const int set_index = height_map != nullptr ? static_cast<int>(height_map->format())
+                                                : TessellationPrograms::kWithoutHeightMap;
+    const TessellationProgramSet& set = programs_->set(set_index);
+    const GLuint height_texture = height_map != nullptr ? height_map->textures.at(0)->gl_name() : 0;
+    const uint32_t map_width = height_map != nullptr ? static_cast<uint32_t>(height_map->width()) : 0;
+    const uint32_t map_height = height_map != nullptr ? static_cast<uint32_t>(height_map->height()) : 0;
+    const uint32_t n = subdivisions_;
+    const uint32_t capacity = limits_.capacity(extrude, n);
+    InputUnitsScope units;
+    auto bind = [&](TexturingProgram& program) {
+        bind_inputs(program, height_texture, evaluation, settings, 0.0f, n, map_width, map_height);
+        set_uniform_float_if_present(program, "distance_threshold", distance_threshold);
+    };
+
+    const bool clipped_grid = !adaptive && height_map != nullptr && settings.clip != 0;
+    // The uniform grid without clipping takes its cached capture: no levels.
+    std::optional<RecursiveTopologyFeedbackTriangles> levels;
+    if (adaptive || clipped_grid) levels.emplace(engine, capacity * kIntermediateTriangleBytes);
+    glActiveTexture(GL_TEXTURE0);
+    CHECK_GL();
+    for (int k = 0; k < 3; ++k) {
+        glBindTexture(GL_TEXTURE_2D, evaluation.textures.at(k)->gl_name());
+        CHECK_GL();
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        CHECK_GL();
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        CHECK_GL();
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    CHECK_GL();
+
+    TriangulationResult result;
+    result.completed_passes = 1;
+    std::shared_ptr<PBO> last;
+    GLuint last_count = 0;
+    if (!adaptive) {
+        if (clipped_grid) {
+            IntegerStateGuard scope(*set.clip);
+            bind(*set.clip);
+            levels->capture_first_level(*vertex_buffer_, *index_buffer_);
+            result.capacity_reached |= levels->capacity_reached();
+            last = levels->current_buffer(last_count);
+        } else {
+            if (!uniform_capture_) {
+                // One triangle of room beyond the 2 n^2 the grid has, so that
+                // an exact fit is not mistaken for a full buffer.
+                auto capture = std::make_shared<SinglePassFeedbackTriangles>(
+                    engine, static_cast<uint64_t>(n) * n * 2 * kIntermediateTriangleBytes + kIntermediateTriangleBytes);
+                IntegerStateGuard scope(engine.copy_topology_program());
+                std::shared_ptr<PBO> captured;
+                GLuint written = 0;
+                capture->capture_indexed(captured, *vertex_buffer_, *index_buffer_, written, 0);
+                uniform_capture_ = capture;
+                uniform_buffer_ = captured;
+                uniform_triangles_ = written;
+            }
+            last = uniform_buffer_;
+            last_count = uniform_triangles_;
+        }
+    } else {
+        IntegerStateGuard scope(*set.subdivision);
+        bind(*set.subdivision);
+        levels->capture_first_level(*vertex_buffer_, *index_buffer_);
+        result.capacity_reached |= levels->capacity_reached();
+        GLuint count = 0;
+        levels->current_buffer(count);
+        if (max_passes >= 2) {
+            // A pass at most quadruples the count: stop before one could overflow.
+            while (count < capacity / 4) {
+                levels->capture_next_level(2);
+                result.capacity_reached |= levels->capacity_reached();
+                levels->current_buffer(count);
+                ++result.completed_passes;
+                if (result.completed_passes >= max_passes) break;
+            }
+        }
+        IntegerStateGuard clip_scope(*set.clip);
+        bind(*set.clip);
+        levels->capture_next_level(2);
+        result.capacity_reached |= levels->capacity_reached();
+        last = levels->current_buffer(last_count);
+    }
+
+    // The placed capture is sized from what these settings can produce, one
+    // triangle of room beyond it so that an exact fit is not mistaken for a
+    // full buffer, and never beyond the vertex limit: at n = 100 a uniform
+    // grid needs 3.4 MB where the limit is 256 MiB, which costs about 100 ms
+    // to allocate on a software driver.
+    const uint64_t front = most_last_level_triangles(adaptive, clipped_grid, max_passes, n, capacity);
+    const uint64_t placed_triangles =
+        extrude ? 2 * front + std::min<uint64_t>(front * kMostWallsPerTriangle, capacity) : front;
+    SinglePassFeedbackTriangles placed(
+        engine, std::min(limits_.vertex_bytes, (placed_triangles + 1) * 3 * kPlacedVertexBytes));
+    if (!extrude) {
+        IntegerStateGuard scope(*set.placing);
+        bind(*set.placing);
+        GLuint written = 0;
+        placed.capture(result.vertices, *last, last_count, written, 3, 0);
+        result.capacity_reached |= placed.capacity_reached();
+        result.front = written;
+        result.triangles = written;
+        return result;
+    }
+
+    SinglePassFeedbackTriangles back(engine, capacity * kIntermediateTriangleBytes);
+    SinglePassFeedbackTriangles walls(engine, capacity * kIntermediateTriangleBytes);
+    GLuint back_count = 0, wall_count = 0;
+    std::shared_ptr<PBO> back_buffer, wall_buffer;
+    {
+        IntegerStateGuard scope(engine.reverse_vertex_order_program());
+        back.capture(back_buffer, *last, last_count, back_count, 3, 0);
+        result.capacity_reached |= back.capacity_reached();
+    }
+    {
+        IntegerStateGuard scope(engine.extrude_program());
+        walls.capture(wall_buffer, *last, last_count, wall_count, 3, 0);
+        result.capacity_reached |= walls.capacity_reached();
+    }
+    const GLintptr triangle_bytes = static_cast<GLintptr>(3 * kPlacedVertexBytes);
+    {
+        IntegerStateGuard scope(*set.placing);
+        bind(*set.placing);
+        placed.capture(result.vertices, *last, last_count, result.front, 3, 0);
+        result.capacity_reached |= placed.capacity_reached();
+        placed.capture(result.vertices, *back_buffer, back_count, result.back, 3,
+                       triangle_bytes * static_cast<GLintptr>(last_count));
+        result.capacity_reached |= placed.capacity_reached();
+    }
+    {
+        IntegerStateGuard scope(*set.placing_alpha_normals);
+        bind(*set.placing_alpha_normals);
+        placed.capture(result.vertices, *wall_buffer, wall_count, result.walls, 3,
+                       2 * triangle_bytes * static_cast<GLintptr>(last_count));
+        result.capacity_reached |= placed.capacity_reached();
+    }
+    result.triangles = result.front + result.back + result.walls;
+    return result;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,155 @@
+#include "surface/mesh/lattix_triangle_mesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/interfaces/abort.h"
+#include "engine/gpu/draw_triangle_array.h"
+#include "engine/gpu/pbo.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/scene/node_factory.h"
+#include "engine/scene/parent_node.h"
+#include "engine/gpu/render_target.h"
+#include "surface/mesh/compute_nurbs_mesh_gpu.h"
+#include "surface/mesh/compute_triangle_mesh_gpu.h"
+#include "surface/grid/lattix_mesh_knots.h"
+#include "surface/grid/vector_ops.h"
+
+namespace tavrel {
+
+namespace {
+
+template <typename T>
+bool same_bytes(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+class TriangleMeshNode : public ParentNode {
+public:
+    TriangleMeshNode(std::shared_ptr<PBO> vertices, uint32_t triangles, std::vector<Vec3d> bounds)
+        : vertices_(std::move(vertices)), triangles_(triangles), bounds_(std::move(bounds)) {}
+
+    void render() override {
+        // The buffer is drawn where the capture left it: no triangle data
+        // returns to the CPU.
+        if (vertices_ && triangles_ > 0) draw_triangle_array(*vertices_, triangles_);
+        render_children();
+    }
+    std::string type_name() const override { return "TriangleMeshNode"; }
+    uint32_t primitive_count() const override { return ParentNode::primitive_count() + triangles_; }
+    void extend_bounds(BoundsPoints& points) override {
+        for (const Vec3d& p : bounds_) points.push_back(BoundsPoint{p.x, p.y, p.z});
+    }
+
+private:
+    std::shared_ptr<PBO> vertices_;
+    uint32_t triangles_;
+    std::vector<Vec3d> bounds_;
+};
+
+// The parent the mesh update adds to the caller's node.
+class MeshGroupNode : public ParentNode {
+public:
+    void render() override { render_children(); }
+    std::string type_name() const override { return "ParentNode"; }
+    void extend_bounds(BoundsPoints& points) override { extend_children_bounds(points); }
+};
+
+}  // namespace
+
+std::shared_ptr<ISGNode> make_triangle_mesh_node(std::shared_ptr<PBO> vertices, uint32_t triangles,
+                                                 std::vector<Vec3d> bounds_points) {
+    return std::make_shared<TriangleMeshNode>(std::move(vertices), triangles, std::move(bounds_points));
+}
+
+void surface_bounds_points(const LattixMeshKnots& knots, float scale, float bias, std::vector<Vec3d>& out) {
+    out.clear();
+    const float lo = 1.1920929e-7f, hi = 0.99999988f;
+    for (int i = 0; i < 10; ++i) {
+        const float s = std::clamp(static_cast<float>(i) / 9.0f, lo, hi);
+        for (int j = 0; j < 10; ++j) {
+            const float t = std::clamp(static_cast<float>(j) / 9.0f, lo, hi);
+            const SurfacePoint p = knots.evaluate(s, t);
+            Vec3f n = cross(p.d_dt, p.d_ds);
+            const float length = std::sqrt(dot(n, n));
+            // The parameter square's own normal where the surface degenerates.
+            n = length > 0.0f ? times(n, 1.0f / length) : Vec3f(0.0f, 0.0f, -1.0f);
+            out.push_back(to_double(p.position));
+            out.push_back(to_double(p.position + times(n, scale + bias)));
+        }
+    }
+}
+
+LattixTriangleMesh::LattixTriangleMesh() {
+    settings_.channel = 0;
+    settings_.use_alpha_as_mask = 0;
+    settings_.clip = 0;
+    settings_.premultiply = 1;
+    settings_.alpha_clip_threshold = 0.5f;
+    bounds_points_.reserve(800);
+}
+
+LattixTriangleMesh::~LattixTriangleMesh() = default;
+
+void LattixTriangleMesh::release_gpu_objects() {
+    node_.reset();
+    evaluation_.reset();
+}
+
+bool LattixTriangleMesh::evaluation_current(uint16_t key, const TSize2D& frame, float threshold) const {
+    return evaluation_ && key_valid_ && key_ == key && requested_subdivisions_ == evaluated_subdivisions_ &&
+           frame_valid_ && frame_.width == frame.width && frame_.height == frame.height &&
+           distance_threshold_ == threshold && same_bytes(kept_net_, knots_->frame_net()) &&
+           kept_s_knots_ == knots_->s_knots() && kept_t_knots_ == knots_->t_knots();
+}
+
+uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAbort& abort,
+                                    ComputeNURBSMeshGPU& evaluation, ComputeTriangleMeshGPU& triangulation,
+                                    const Update& frame) {
+    if (!knots_) throw std::logic_error("triangle mesh updated before its surface was set");
+    abort.progress_begin();
+    knots_->scale_to_frame(static_cast<float>(frame.frame_size.width), static_cast<float>(frame.frame_size.height));
+    const uint16_t key = knots_->control_net_crc();
+    if (!evaluation_current(key, frame.frame_size, frame.distance_threshold)) {
+        std::shared_ptr<ITextureObject> net =
+            engine.texture_from_accessor(knots_->control_points_buffer(), GL_TEXTURE0, 0, 1, false);
+        evaluation_ = evaluation.run(engine, *net);
+        ++evaluation_count_;
+        key_ = key;
+        key_valid_ = 1;
+        frame_ = frame.frame_size;
+        frame_valid_ = 1;
+        distance_threshold_ = frame.distance_threshold;
+        kept_net_ = knots_->frame_net();
+        kept_s_knots_ = knots_->s_knots();
+        kept_t_knots_ = knots_->t_knots();
+    }
+
+    // The last frame's node gives its captured triangles back to the pool
+    // first, so that this frame's capture reuses that buffer instead of
+    // making a second one while the old node still holds the first. A caller
+    // that still holds the old node keeps its buffer: the pool only takes a
+    // buffer back from its last owner.
+    node_.reset();
+    const TriangulationResult result =
+        triangulation.run(engine, *evaluation_, frame.height_map, frame.settings, frame.adaptive, frame.max_passes,
+                          frame.distance_threshold, frame.extrude);
+    completed_passes_ = result.completed_passes;
+    triangle_count_ = result.triangles;
+    capacity_reached_ = result.capacity_reached;
+    adaptive_ = frame.adaptive ? 1 : 0;
+    surface_bounds_points(*knots_, frame.settings.scale, frame.settings.bias, bounds_points_);
+    node_ = make_triangle_mesh_node(result.vertices, result.triangles, bounds_points_);
+    settings_ = frame.settings;
+    has_height_map_ = frame.height_map != nullptr ? 1 : 0;
+    evaluated_subdivisions_ = requested_subdivisions_;
+
+    auto group = std::make_shared<MeshGroupNode>();
+    if (frame.wireframe) group->add_child(create_node("wireframe"));
+    group->add_child(node_);
+    parent.add_child(group);
+    return completed_passes_;
+}
+
+}  // namespace tavrel

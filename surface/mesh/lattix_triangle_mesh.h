@@ -1,0 +1,101 @@
+// The per-instance triangle mesh: decides each frame what must be computed
+// again, runs the evaluation and the triangulation, and hands the result to
+// the scene graph as a node.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/scene/scene_node.h"
+#include "engine/core/vec3.h"
+#include "engine/interfaces/displacement_settings.h"
+#include "surface/grid/tsize2d.h"
+
+namespace tavrel {
+
+class ComputeNURBSMeshGPU;
+class ComputeTriangleMeshGPU;
+class PBO;
+class GlEngine;
+class IAbort;
+class LattixMeshKnots;
+class RenderTarget;
+
+// 100 surface points over a 10 x 10 grid of parameters, each followed by the
+// point moved along the unit normal by scale + bias: 200 points that bound
+// the displaced surface.
+void surface_bounds_points(const LattixMeshKnots& knots, float scale, float bias, std::vector<Vec3d>& out);
+
+class LattixTriangleMesh {
+public:
+    LattixTriangleMesh();
+    virtual ~LattixTriangleMesh();
+
+    struct Update {
+        bool wireframe = false;
+        TSize2D frame_size;
+        DisplacementSettings settings;
+        const RenderTarget* height_map = nullptr;
+        bool adaptive = true;
+        uint32_t max_passes = 8;
+        float distance_threshold = 0.01f;
+        bool extrude = false;
+    };
+
+    // Once per frame on the rendering thread. Returns the completed passes.
+    // Lets go of the last node before triangulating: its buffer is reused
+    // unless the caller still holds that node.
+    uint32_t update(GlEngine& engine, ISGNode& parent, const IAbort& abort, ComputeNURBSMeshGPU& evaluation,
+                    ComputeTriangleMeshGPU& triangulation, const Update& frame);
+
+    void set_knots(std::shared_ptr<LattixMeshKnots> knots) { knots_ = std::move(knots); }
+    void set_requested_subdivisions(uint32_t n) { requested_subdivisions_ = n; }
+    const std::shared_ptr<LattixMeshKnots>& knots() const { return knots_; }
+    uint32_t requested_subdivisions() const { return requested_subdivisions_; }
+
+    // Statistics of the last update.
+    uint32_t triangle_count() const { return triangle_count_; }
+    uint32_t completed_passes() const { return completed_passes_; }
+    bool capacity_reached() const { return capacity_reached_; }
+    // How many times the surface was evaluated since construction.
+    uint64_t evaluation_count() const { return evaluation_count_; }
+    const std::shared_ptr<ISGNode>& node() const { return node_; }
+    const std::shared_ptr<RenderTarget>& evaluation() const { return evaluation_; }
+    const std::vector<Vec3d>& bounds_points() const { return bounds_points_; }
+
+    // Drops the GPU results (on the rendering thread).
+    void release_gpu_objects();
+
+private:
+    bool evaluation_current(uint16_t key, const TSize2D& frame, float threshold) const;
+
+    std::shared_ptr<LattixMeshKnots> knots_;
+    std::shared_ptr<ISGNode> node_;
+    std::shared_ptr<RenderTarget> evaluation_;
+    uint32_t requested_subdivisions_ = 10;
+    uint32_t evaluated_subdivisions_ = 0;
+    uint8_t adaptive_ = 1;
+    float distance_threshold_ = 0.01f;
+    uint32_t completed_passes_ = 0;
+    DisplacementSettings settings_;
+    uint8_t key_valid_ = 0;
+    uint16_t key_ = 0;
+    uint8_t frame_valid_ = 0;
+    TSize2D frame_;
+    uint8_t has_height_map_ = 0;
+    std::vector<Vec3d> bounds_points_;
+    // The evaluated net and knots: the 16-bit key alone would let one edit in
+    // 65,536 leave a stale surface.
+    std::vector<Vec3f> kept_net_;
+    std::vector<double> kept_s_knots_, kept_t_knots_;
+    uint32_t triangle_count_ = 0;
+    bool capacity_reached_ = false;
+    uint64_t evaluation_count_ = 0;
+};
+
+// A node that draws the captured triangles of a mesh, then its children.
+std::shared_ptr<ISGNode> make_triangle_mesh_node(std::shared_ptr<PBO> vertices, uint32_t triangles,
+                                                 std::vector<Vec3d> bounds_points);
+
+}  // namespace tavrel

@@ -1,0 +1,396 @@
+// Whole frames of the effect through the simulated host, with the effect's
+// entry point linked into the test so that its rendering thread's state can
+// be looked at: the image against the layer it was made from, the
+// statistics, and what every failure leaves in the output.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "engine/core/gl_object_counter.h"
+#include "plugin/command_dispatcher.h"
+#include "plugin/effect_commands.h"
+#include "plugin/life_cycle.h"
+#include "simhost/effect_instance.h"
+#include "simhost/host.h"
+#include "simhost/user_edits.h"
+#include "surface/mesh/lattix_triangle_mesh.h"
+#include "surface/mesh/sequence_data.h"
+
+namespace {
+
+using simhost::Host;
+
+PF_Err linked_entry(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                    PF_LayerDef* output, void* extra) {
+    static const tavrel::CommandDispatcher dispatcher = tavrel::build_lattix_pro_commands();
+    return dispatcher.dispatch(cmd, in_data, out_data, params, output, extra);
+}
+
+constexpr int kWidth = 64, kHeight = 48;
+
+// Red rises to the right, green to the bottom, blue is an 8-pixel checker:
+// no two rows or columns alike, so a flip or a shift shows.
+double layer_channel(int x, int y, int c) {
+    switch (c) {
+        case 0: return 1.0;
+        case 1: return (x + 0.5) / kWidth;
+        case 2: return (y + 0.5) / kHeight;
+        default: return ((x / 8 + y / 8) % 2) ? 0.9 : 0.1;
+    }
+}
+
+// Pixels on or next to a checker edge or the layer's border, which
+// multisampling and jittered views may blend.
+bool near_edge(int x, int y) {
+    if (x == 0 || y == 0 || x == kWidth - 1 || y == kHeight - 1) return true;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (((x + dx) / 8 + (y + dy) / 8) % 2 != (x / 8 + y / 8) % 2) return true;
+    return false;
+}
+
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.load_linked(TAVREL_PLUGIN_DIR "/Tavrel_LattixPro.so", linked_entry);
+        host.scene().set_comp(kWidth, kHeight);
+        host.scene().effect_layer().source->width = kWidth;
+        host.scene().effect_layer().source->height = kHeight;
+        host.in_data().quality = PF_Quality_HI;
+        host.render().paint_input = [](simhost::OwnedWorld& w) {
+            for (int y = 0; y < w.world().height; ++y)
+                for (int x = 0; x < w.world().width; ++x)
+                    for (int c = 0; c < 4; ++c) w.set_channel(x, y, c, layer_channel(x, y, c));
+        };
+        ASSERT_EQ(host.call(PF_Cmd_GLOBAL_SETUP).err, 0);
+        ASSERT_EQ(host.call(PF_Cmd_PARAMS_SETUP).err, 0);
+        instance = std::make_unique<simhost::EffectInstance>(host);
+        ASSERT_EQ(instance->set_up().err, 0);
+    }
+    void TearDown() override {
+        instance.reset();
+        host.call(PF_Cmd_GLOBAL_SETDOWN);
+        host.unload();
+        for (const auto& v : host.violations()) ADD_FAILURE() << v;
+    }
+
+    void set(const std::string& edit) {
+        const simhost::UserEdit e = simhost::parse_user_edit(host.params(), edit);
+        ASSERT_EQ(instance->edit(e.index, e.value).err, 0) << edit;
+    }
+
+    simhost::CallResult render(int bpc = 8) {
+        host.render().bpc = bpc;
+        host.info_lines.clear();
+        PF_PreRenderExtra* pre = host.render().pre_render({0, 0, kWidth, kHeight});
+        const simhost::CallResult r = instance->command(PF_Cmd_SMART_PRE_RENDER, pre);
+        EXPECT_EQ(r.err, 0);
+        return instance->command(PF_Cmd_SMART_RENDER, host.render().render());
+    }
+
+    tavrel::SequenceData& sequence() { return *static_cast<tavrel::SequenceData*>(*host.in_data().sequence_data); }
+
+    // The largest difference from the layer, in host units of one, over the
+    // pixels away from edges; every output pixel is 0 with `zero`.
+    double worst_difference(bool zero = false) {
+        const simhost::OwnedWorld* out = host.render().output_world();
+        EXPECT_NE(out, nullptr);
+        if (out == nullptr) return 1e9;
+        double worst = 0.0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                if (!zero && near_edge(x, y)) continue;
+                for (int c = 0; c < 4; ++c)
+                    worst = std::max(worst, std::abs(out->channel(x, y, c) - (zero ? 0.0 : layer_channel(x, y, c))));
+            }
+        return worst;
+    }
+
+    Host host;
+    std::unique_ptr<simhost::EffectInstance> instance;
+};
+
+TEST_F(Frame, FlatDefaultGridReproducesTheLayerUprightAtEveryDepth) {
+    struct Case {
+        const char* antialiasing;
+        int bpc;
+        double tolerance;  // in host units of one
+    };
+    const Case cases[] = {{"Low", 8, 2.0 / 255}, {"Low", 16, 32.0 / 32768}, {"Low", 32, 1e-3},
+                          {"Medium", 8, 2.0 / 255}, {"Medium", 32, 1e-3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.antialiasing) + ", " + std::to_string(c.bpc) + " bits");
+        set(std::string("Antialiasing=") + c.antialiasing);
+        const simhost::CallResult r = render(c.bpc);
+        ASSERT_EQ(r.err, 0);
+        ASSERT_EQ(r.message, "");
+        EXPECT_LE(worst_difference(), c.tolerance);
+        // The statistics report this frame's mesh.
+        const uint32_t triangles = sequence().triangle_mesh->triangle_count();
+        EXPECT_GT(triangles, 0u);
+        char line1[64];
+        std::snprintf(line1, sizeof line1, "%.2f K triangles", triangles / 1000.0);
+        ASSERT_EQ(host.info_lines.size(), 1u);
+        EXPECT_EQ(host.info_lines[0].first, line1);
+        EXPECT_NE(host.info_lines[0].second.find(" completed iterations"), std::string::npos);
+        EXPECT_TRUE(host.worlds().fills.empty());
+    }
+    EXPECT_EQ(sequence().render_count, 5u);
+    EXPECT_EQ(tavrel::gl_thread_violations(), 0u);
+}
+
+TEST_F(Frame, SameFrameTwiceIsBitIdenticalAndAMovedPointChangesIt) {
+    auto image = [&] {
+        EXPECT_EQ(render(16).err, 0);
+        const PF_EffectWorld& w = host.render().output_world()->world();
+        const auto* p = static_cast<const uint8_t*>(w.data);
+        return std::vector<uint8_t>(p, p + size_t(w.rowbytes) * w.height);
+    };
+    const std::vector<uint8_t> first = image();
+    EXPECT_EQ(image(), first);
+    set("R1-P1 Position Y=20");
+    EXPECT_NE(image(), first);
+}
+
+TEST_F(Frame, EveryFailureLeavesAnEmptyOutputAndReleasesTheReadbackOnItsThread) {
+    struct Case {
+        const char* name;
+        const char* function;  // the host function that fails
+        PF_Err code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"the lights of the set-up", "AEGP_GetCompNumLayers", 41, ""},
+        {"the info panel", "PF_InfoDrawText", 42, ""},
+        {"the copy into the output", "copy_hq", 43, ""},
+    };
+    // The pools hold what a frame needs once the frames after the first
+    // have given back what the first made.
+    ASSERT_EQ(render().err, 0);
+    ASSERT_EQ(render().err, 0);
+    const auto live = tavrel::live_gl_objects();
+    const std::string live_text = tavrel::live_gl_objects_text();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.suites().inject_error(c.function, c.code);
+        host.worlds().fills.clear();
+        const simhost::CallResult r = render();
+        host.suites().clear_faults();
+        EXPECT_EQ(r.err, c.code);
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_EQ(host.worlds().fills, std::vector<int>{8});
+        EXPECT_EQ(worst_difference(true), 0.0);
+    }
+    // Nothing was let go off the rendering thread, and the next frame reuses
+    // what the failed ones returned to the pools.
+    EXPECT_EQ(tavrel::gl_thread_violations(), 0u);
+    ASSERT_EQ(render().err, 0);
+    EXPECT_EQ(tavrel::live_gl_objects(), live) << tavrel::live_gl_objects_text() << " against " << live_text;
+}
+
+// A set-up that ran out of memory leaves the instance without its triangle
+// mesh: its frames report the same clear error, with an empty output, until
+// the mesh can be made; then the instance renders.
+TEST_F(Frame, InstanceOutOfMemoryAtSetUpFailsItsFramesClearlyUntilMemoryIsBack) {
+    instance.reset();
+    using Mesh = std::shared_ptr<tavrel::LattixTriangleMesh>;
+    const tavrel::TriangleMeshMaker previous =
+        tavrel::set_triangle_mesh_maker([]() -> Mesh { throw std::bad_alloc(); });
+    instance = std::make_unique<simhost::EffectInstance>(host);
+    const simhost::CallResult set_up = instance->set_up();
+    EXPECT_EQ(set_up.message, "Out of memory.");
+    ASSERT_NE(host.in_data().sequence_data, nullptr);
+    EXPECT_FALSE(sequence().triangle_mesh);
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame);
+        host.worlds().fills.clear();
+        const simhost::CallResult r = render();
+        EXPECT_EQ(r.err, 0);
+        EXPECT_EQ(r.message, "Out of memory.");
+        EXPECT_EQ(host.worlds().fills, std::vector<int>{8});
+        EXPECT_EQ(worst_difference(true), 0.0);
+    }
+    tavrel::set_triangle_mesh_maker(previous);
+    const simhost::CallResult r = render();
+    EXPECT_EQ(r.err, 0);
+    EXPECT_EQ(r.message, "");
+    EXPECT_TRUE(sequence().triangle_mesh);
+    EXPECT_LE(worst_difference(), 2.0 / 255);
+    EXPECT_EQ(tavrel::gl_thread_violations(), 0u);
+}
+
+// "Pre-Blur" above 0.001 renders a blurred copy of the layer: the blue
+// checker's edges soften while the middle of a square keeps its value. At
+// 0.001 the layer is used as it is.
+TEST_F(Frame, PreBlurAboveTheThresholdBlursTheEdges) {
+    set("Antialiasing=None");
+    const auto blue_at = [&](int x, int y) { return host.render().output_world()->channel(x, y, 3); };
+    struct Case {
+        const char* amount;
+        bool blurred;
+    };
+    for (const Case& c : {Case{"0.001", false}, Case{"4", true}}) {
+        SCOPED_TRACE(c.amount);
+        set(std::string("Pre-Blur=") + c.amount);
+        host.worlds().blur_radii.clear();
+        ASSERT_EQ(render().err, 0);
+        EXPECT_EQ(host.worlds().blur_radii.empty(), !c.blurred);
+        // Columns 6 and 9 lie two pixels either side of the edge between a
+        // dark square (0.1) and a light one (0.9), on row 4: out of reach of
+        // the surface's filtering, within reach of a 4-pixel blur.
+        const double dark_edge = blue_at(6, 4), light_edge = blue_at(9, 4);
+        if (c.blurred) {
+            EXPECT_GT(dark_edge, 0.2);
+            EXPECT_LT(light_edge, 0.8);
+        } else {
+            EXPECT_NEAR(dark_edge, 0.1, 0.03);
+            EXPECT_NEAR(light_edge, 0.9, 0.03);
+        }
+        // The middle of a square is 4 pixels from its edges: a 4-pixel box
+        // blur reaches its edges, so it keeps most of its value.
+        EXPECT_NEAR(blue_at(12, 4), 0.9, c.blurred ? 0.2 : 0.03);
+    }
+}
+
+// The "Cubic" mapping uploads the reflection layer as a cube map: a red
+// reflection image turns the reflective surface red, as the spherical
+// mapping of the same image does; without reflectivity the layer is back.
+TEST_F(Frame, CubicMappingReflectsTheReflectionLayer) {
+    simhost::SceneLayer& reflection = host.scene().add_layer(AEGP_ObjectType_AV, "red");
+    reflection.source = &host.scene().add_item(AEGP_ItemType_FOOTAGE, 16, 16);
+    auto red = std::make_shared<simhost::OwnedWorld>(16, 16, 8);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            red->set_channel(x, y, 0, 1.0);
+            red->set_channel(x, y, 1, 1.0);
+        }
+    host.render().layer_images[1] = red;
+    set("Reflection Layer=1");
+    set("Reflectivity=100");
+    set("Fresnel Start=0");
+    set("Fresnel Stop=0");
+    const auto mean_red_gain = [&] {
+        const simhost::OwnedWorld* out = host.render().output_world();
+        double gain = 0.0;
+        int n = 0;
+        for (int y = 8; y < kHeight - 8; ++y)
+            for (int x = 8; x < kWidth - 8; ++x, ++n)
+                gain += (out->channel(x, y, 1) - layer_channel(x, y, 1)) -
+                        (out->channel(x, y, 2) - layer_channel(x, y, 2));
+        return gain / n;
+    };
+    for (const char* mapping : {"Spherical", "Cubic"}) {
+        SCOPED_TRACE(mapping);
+        set(std::string("Mapping=") + mapping);
+        const simhost::CallResult r = render();
+        ASSERT_EQ(r.err, 0);
+        ASSERT_EQ(r.message, "");
+        EXPECT_GT(mean_red_gain(), 0.3);
+    }
+    set("Reflectivity=0");
+    ASSERT_EQ(render().err, 0);
+    EXPECT_LE(worst_difference(), 2.0 / 255);
+    EXPECT_EQ(tavrel::gl_thread_violations(), 0u);
+}
+
+// Fog and mist against their closed forms on the flat layer. The default
+// camera stands (64 / 2) / 0.36 in front of the layer's centre; linear fog
+// from 0 to 200 covers each pixel by its distance from the eye / 200. The
+// mist runs from 100 in front of the layer to 100 behind it, so the layer
+// lies halfway. Both are white with "Normal" blending: the layer's colour
+// goes that share of the way to white, and stays opaque.
+TEST_F(Frame, FogAndMistMatchTheirClosedForms) {
+    const double eye = (kWidth / 2.0) / 0.36;
+    struct Case {
+        const char* name;
+        std::vector<std::string> edits;
+        std::function<double(int, int)> share;
+    };
+    const std::vector<Case> cases = {
+        {"linear fog by distance",
+         {"Fog Type=Linear", "Fog Color=255,255,255", "Fog Near=0", "Fog Far=200", "Mist Type=None"},
+         [&](int x, int y) {
+             const double dx = x + 0.5 - kWidth / 2.0, dy = y + 0.5 - kHeight / 2.0;
+             return std::sqrt(eye * eye + dx * dx + dy * dy) / 200.0;
+         }},
+        {"linear mist halfway along its axis",
+         {"Fog Type=None", "Mist Type=Linear", "Mist Near Z=-100", "Mist Far Y=0", "Mist Far Z=100"},
+         [](int, int) { return 0.5; }},
+    };
+    set("Antialiasing=None");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& e : c.edits) set(e);
+        ASSERT_EQ(render().err, 0);
+        const simhost::OwnedWorld* out = host.render().output_world();
+        ASSERT_NE(out, nullptr);
+        double worst = 0.0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                if (near_edge(x, y)) continue;
+                const double f = c.share(x, y);
+                worst = std::max(worst, std::abs(out->channel(x, y, 0) - 1.0));
+                for (int ch = 1; ch < 4; ++ch) {
+                    const double l = layer_channel(x, y, ch);
+                    worst = std::max(worst, std::abs(out->channel(x, y, ch) - (l + f * (1.0 - l))));
+                }
+            }
+        EXPECT_LE(worst, 3.0 / 255);
+    }
+}
+
+TEST_F(Frame, NoInputPixelsFillsZeroAndRendersNothing) {
+    host.render().input_has_pixels = false;
+    const simhost::CallResult r = render();
+    EXPECT_EQ(r.err, 0);
+    EXPECT_EQ(host.worlds().fills, std::vector<int>{8});
+    EXPECT_EQ(worst_difference(true), 0.0);
+    EXPECT_TRUE(host.info_lines.empty());
+    EXPECT_EQ(sequence().render_count, 0u);
+}
+
+TEST_F(Frame, TooManyLightsAndTheShadowWarningLeaveAnEmptyOutput) {
+    // Three point lights casting shadows need 18 shadow sources.
+    for (int i = 0; i < 3; ++i) host.scene().add_light(AEGP_LightType_POINT);
+    simhost::CallResult r = render();
+    EXPECT_EQ(r.err, 0);
+    EXPECT_EQ(r.message.rfind("Warning:Too many shadow sources.\n", 0), 0u) << r.message;
+    EXPECT_EQ(worst_difference(true), 0.0);
+    // Given once: the next frame renders.
+    r = render();
+    EXPECT_EQ(r.err, 0);
+    EXPECT_EQ(r.message, "");
+    EXPECT_GT(sequence().render_count, 0u);
+
+    for (int i = 0; i < 14; ++i) host.scene().add_light(AEGP_LightType_AMBIENT);
+    r = render();
+    EXPECT_EQ(r.err, 0);
+    EXPECT_NE(r.message.find("): Too many lights: maximum light count is 16"), std::string::npos) << r.message;
+    EXPECT_EQ(worst_difference(true), 0.0);
+}
+
+TEST_F(Frame, KeyedPointAtMidTimeLiesBetweenItsKeys) {
+    const int32_t index = simhost::find_param(host.params(), "R1-P1 Position Y");
+    const int32_t end = 2 * host.in_data().time_step;
+    simhost::ParamValue low, high;
+    low.real = 0.0;
+    high.real = 24.0;
+    instance->values().set_keyframe(index, 0, low);
+    instance->values().set_keyframe(index, end, high);
+    auto point_y_at = [&](int32_t time) {
+        host.in_data().current_time = time;
+        EXPECT_EQ(render().err, 0);
+        return sequence().grid.point(sequence().grid.slot_index(0, 0)).handle(0).y;
+    };
+    const float y0 = point_y_at(0), y1 = point_y_at(end), mid = point_y_at(end / 2);
+    EXPECT_GT(std::abs(y1 - y0), 0.1f);
+    EXPECT_NEAR(mid, (y0 + y1) / 2, 1e-5f);
+}
+
+}  // namespace
