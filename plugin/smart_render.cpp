@@ -10,6 +10,7 @@
 #include "engine/scene/shadow_casters.h"
 #include "engine/shaders/shader_parameters.h"
 #include "plugin/data_locks.h"
+#include "plugin/gl_size_limit.h"
 #include "plugin/global_data.h"
 #include "plugin/param_checkout.h"
 #include "hostaccess/plugin_errors.h"
@@ -75,6 +76,10 @@ PF_Err render_checked_frame(const EffectDescription& effect, PF_InData* in_data,
     GlobalDataLock global(in_data);
     SequenceDataLock sequence(in_data);
     RenderThread& thread = require_render_thread(*global.get());
+
+    const int32_t gl_limit = gl_max_side(thread);
+    check_fits_gl(gl_limit, input->width, input->height, "layer");
+    check_fits_gl(gl_limit, output->width, output->height, "output");
 
     // Only the first effect's "Tie to layer" sits where the expressions are
     // written today.
