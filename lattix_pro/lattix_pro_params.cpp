@@ -1,5 +1,7 @@
 #include "lattix_pro/lattix_pro_params.h"
 
+#include "lattix_pro/param_reactions.h"
+
 namespace tavrel {
 namespace {
 
@@ -20,6 +22,44 @@ ECWParameterGroup bind_checked(void (*checked)(PF_InData*, PF_OutData*, PF_Param
 }
 
 }  // namespace
+
+const EffectDescription& lattix_pro_description() {
+    static const EffectDescription kDescription = [] {
+        EffectDescription d{"Tavrel Lattix Pro", kLattixProParamCount, kParamRows, kParamColumns,
+                            kParamMeshDistortion, ParamDialect{}};
+        d.render_indices = RenderParamIndices{};
+        d.back_face = 0;
+        d.read_point_sliders = read_point_params_into_grid;
+        return d;
+    }();
+    return kDescription;
+}
+
+// The groups both effects have, in this effect's dialect.
+PF_Err setup_about_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    return declare_about_group(in);
+}
+PF_Err setup_grid_group(PF_InData* in, PF_OutData* out, PF_ParamDef*[], PF_LayerDef*) {
+    return declare_grid_group(in, out, lattix_pro_description().dialect);
+}
+PF_Err setup_3d_transform_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    return declare_3d_transform_group(in);
+}
+PF_Err setup_2d_transform_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    return declare_2d_transform_group(in);
+}
+#define TAVREL_SHARED_SETUP(group)                                                             \
+    PF_Err setup_##group##_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) { \
+        return declare_##group##_group(in, lattix_pro_description().dialect);                 \
+    }
+TAVREL_SHARED_SETUP(material)
+TAVREL_SHARED_SETUP(displacement)
+TAVREL_SHARED_SETUP(contour)
+TAVREL_SHARED_SETUP(reflection)
+TAVREL_SHARED_SETUP(render_quality)
+TAVREL_SHARED_SETUP(generator)
+TAVREL_SHARED_SETUP(environment)
+#undef TAVREL_SHARED_SETUP
 
 #define TAVREL_CHECKED_SETUP(group)                                                            \
     void setup_##group##_group_checked(PF_InData* in, PF_OutData* out, PF_ParamDef* params[], \

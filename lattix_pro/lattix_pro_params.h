@@ -7,6 +7,7 @@
 
 #include "hostapi/host_effect.h"
 #include "plugin/parameter_group.h"
+#include "plugin/shared_param_groups.h"
 
 namespace tavrel {
 
@@ -27,9 +28,8 @@ enum LattixProParam : int32_t {
     kParamGridAndControls = 216,
 };
 
-// The arbitrary-data parameter that holds the grid.
-inline constexpr int16_t kGridArbId = 1234;
-inline constexpr uintptr_t kGridArbRefcon = 0xDEADBEEF;
+// Its name, count, grid indices and the dialect of its shared groups.
+const EffectDescription& lattix_pro_description();
 
 // The group list in its list order (which is also key order).
 std::vector<ECWParameterGroup> list_parameter_groups();

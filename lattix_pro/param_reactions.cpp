@@ -143,7 +143,7 @@ PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[]
     const auto* changed = static_cast<const PF_UserChangedParamExtra*>(extra);
     if (changed == nullptr || params == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
     SequenceDataLock data(in_data);
-    ArbHandleLock arb(params, in_data);
+    ArbHandleLock arb(params, in_data, kParamMeshDistortion);
     ControlPointGrid& grid = *arb.get();
     const std::optional<TSize2D> frame = reaction_frame_size(*data.get(), in_data);
     const int32_t index = changed->param_index;
@@ -214,7 +214,7 @@ PF_Err update_param_ui(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* pa
         return PF_Err_NONE;
     }
     SequenceDataLock data(in_data);
-    ArbHandleLock arb(params, in_data);
+    ArbHandleLock arb(params, in_data, kParamMeshDistortion);
     data->grid = *arb.get();
     const ControlPointGrid& grid = data->grid;
 

@@ -1,80 +1,14 @@
-// The groups that shape and place the grid: About, Grid, Editing Controls,
-// the 3D and 2D transforms and the control-point sliders.
+// The first effect's own groups: Editing Controls, the control-point
+// sliders, the back side and the grid's interface colours.
 #include <sstream>
 #include <string>
 
-#include "plugin/banner_image.h"
-#include "plugin/default_grid_handle.h"
 #include "lattix_pro/lattix_pro_params.h"
 #include "plugin/param_declare.h"
-#include "hostaccess/plugin_errors.h"
 #include "plugin/point_params.h"
-#include "lattix_pro/popup_names.h"
+#include "plugin/popup_names.h"
 
 namespace tavrel {
-namespace {
-
-constexpr PF_Fixed kPositionLimit = to_fixed(32767);
-constexpr PF_Fixed kPositionSlider = to_fixed(2000);
-
-// Positions and anchors share one range, in pixels with one decimal.
-void add_position_slider(PF_InData* in_data, const char* name, int32_t disk_id) {
-    add_fixed_slider(in_data, name, 0, 0x120, 0, 0, -kPositionLimit, kPositionLimit, -kPositionSlider,
-                     kPositionSlider, 1, 0, disk_id);
-}
-
-// Owns the default grid handle until the host has taken the definition that
-// carries it.
-class PendingHandle {
-public:
-    PendingHandle(const PF_InData* in_data, PF_Handle handle) : in_data_(in_data), handle_(handle) {}
-    ~PendingHandle() {
-        if (handle_ != nullptr) in_data_->utils->host_dispose_handle(handle_);
-    }
-    PendingHandle(const PendingHandle&) = delete;
-    PendingHandle& operator=(const PendingHandle&) = delete;
-    void release() { handle_ = nullptr; }
-
-private:
-    const PF_InData* in_data_;
-    PF_Handle handle_;
-};
-
-}  // namespace
-
-PF_Err setup_about_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
-    PF_ParamDef& def = p.start(PF_Param_NO_DATA, "About", 0, 48);
-    // The banner is drawn into the control's area, so the control takes its size.
-    const BannerImage* banner = banner_image();
-    def.ui_flags = PF_PUI_CONTROL;
-    def.ui_width = int16_t(banner->width);
-    def.ui_height = int16_t(banner->height);
-    check_pf_err(p.add());
-    return PF_Err_NONE;
-}
-
-PF_Err setup_grid_group(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
-    check_pf_err(p.group_start("Grid", 0x20, 1));
-    add_fixed_slider(in_data, "Rows", 0, 0x66, to_fixed(2), to_fixed(2), to_fixed(1), to_fixed(20),
-                     to_fixed(1), to_fixed(10), 0, 0, 3);
-    add_fixed_slider(in_data, "Columns", 0, 0x66, to_fixed(2), to_fixed(2), to_fixed(1),
-                     to_fixed(20), to_fixed(1), to_fixed(10), 0, 0, 2);
-
-    PF_ParamDef& def = p.start(PF_Param_ARBITRARY_DATA, "Mesh Distortion", 0x60, 4);
-    def.ui_flags = PF_PUI_CONTROL;
-    def.u.arb_d.id = kGridArbId;
-    def.u.arb_d.refconPV = reinterpret_cast<void*>(kGridArbRefcon);
-    default_grid_handle(in_data, out_data, &def.u.arb_d.dephault);
-    PendingHandle pending(in_data, def.u.arb_d.dephault);
-    check_pf_err(p.add());
-    pending.release();
-
-    check_pf_err(p.group_end(5));
-    return PF_Err_NONE;
-}
-
 PF_Err setup_editing_controls_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[],
                                     PF_LayerDef*) {
     ParamDeclarer p(in_data);
@@ -94,41 +28,6 @@ PF_Err setup_editing_controls_group(PF_InData* in_data, PF_OutData*, PF_ParamDef
     TAVREL_DECLARE(p.popup("Manipulation", 0x124, 8, 4, 1, kManipulationNames));
     TAVREL_DECLARE(p.popup("Tangent Alignment", 0x124, 9, 2, 2, kTangentAlignmentNames));
     TAVREL_DECLARE(p.group_end(10));
-    return PF_Err_NONE;
-}
-
-PF_Err setup_3d_transform_group(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                                PF_LayerDef* output) {
-    ParamDeclarer p(in_data);
-    TAVREL_DECLARE(p.group_start("3D Transform", 0x20, 12));
-    add_position_slider(in_data, "Position X", 13);
-    add_position_slider(in_data, "Position Y", 14);
-    add_position_slider(in_data, "Position Z", 15);
-    TAVREL_DECLARE(p.angle("Rotation X", 0x120, 16, 0));
-    TAVREL_DECLARE(p.angle("Rotation Y", 0x120, 17, 0));
-    TAVREL_DECLARE(p.angle("Rotation Z", 0x120, 18, 0));
-    const FloatSliderSettings scale{-1000, 1000, -100, 100, 100, 2, true};
-    TAVREL_DECLARE(p.float_slider("Scale X", 0x100, 1157, scale));
-    TAVREL_DECLARE(p.float_slider("Scale Y", 0x100, 1158, scale));
-    TAVREL_DECLARE(p.float_slider("Scale Z", 0x100, 1159, scale));
-    add_position_slider(in_data, "Anchor X", 21);
-    add_position_slider(in_data, "Anchor Y", 22);
-    add_position_slider(in_data, "Anchor Z", 23);
-    TAVREL_DECLARE(setup_2d_transform_group(in_data, out_data, params, output));
-    TAVREL_DECLARE(p.group_end(19));
-    return PF_Err_NONE;
-}
-
-PF_Err setup_2d_transform_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
-    TAVREL_DECLARE(p.group_start("2D Transform", 0, 1160));
-    TAVREL_DECLARE(p.checkbox("Tie to layer", 0x142, 1161, 1, "Use layer transform"));
-    const FloatSliderSettings offset{-50000, 50000, -1000, 1000, 0, 2, false};
-    TAVREL_DECLARE(p.float_slider("Position X", 0x100, 1162, offset));
-    TAVREL_DECLARE(p.float_slider("Position Y", 0x100, 1163, offset));
-    TAVREL_DECLARE(p.float_slider("Anchor X", 0x100, 1164, offset));
-    TAVREL_DECLARE(p.float_slider("Anchor Y", 0x100, 1165, offset));
-    TAVREL_DECLARE(p.group_end(1166));
     return PF_Err_NONE;
 }
 
@@ -158,6 +57,27 @@ PF_Err setup_grid_control_points_group(PF_InData* in_data, PF_OutData*, PF_Param
         TAVREL_DECLARE(p.group_end(7 * r + 83));
     }
     TAVREL_DECLARE(p.group_end(152));
+    return PF_Err_NONE;
+}
+
+PF_Err setup_backside_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    ParamDeclarer p(in_data);
+    TAVREL_DECLARE(p.group_start("Backside Controls", 0x120, 30));
+    TAVREL_DECLARE(p.layer("Backside Layer", 0x100, 32));
+    TAVREL_DECLARE(p.group_end(33));
+    return PF_Err_NONE;
+}
+
+PF_Err setup_colors_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
+    ParamDeclarer p(in_data);
+    TAVREL_DECLARE(p.group_start("Grid and Controls Colors", 0x100, 50));
+    TAVREL_DECLARE(p.color("Grid Color", 0x180, 57, rgba(255, 255, 0, 255)));
+    TAVREL_DECLARE(p.color("Control Color", 0x180, 53, rgba(0, 0, 255, 255)));
+    TAVREL_DECLARE(p.color("Tangent Color", 0x180, 55, rgba(0, 255, 0, 255)));
+    TAVREL_DECLARE(p.color("Anchor Color", 0x180, 59, rgba(255, 0, 0, 255)));
+    // Declared on the last colour's record: it keeps that record's flags.
+    TAVREL_DECLARE(p.group_end_in_place(60));
+    TAVREL_DECLARE(p.checkbox("Grid and Controls", 0x180, 51, 1, "Display"));
     return PF_Err_NONE;
 }
 

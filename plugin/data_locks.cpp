@@ -18,13 +18,13 @@ SequenceDataLock::SequenceDataLock(const PF_InData* in_data)
         throw PFErrException(PF_Err_INTERNAL_STRUCT_DAMAGED);
 }
 
-PF_Handle ArbHandleLock::value_handle(PF_ParamDef* params[]) {
-    if (params == nullptr || params[kGridParamIndex] == nullptr) return nullptr;
-    return params[kGridParamIndex]->u.arb_d.value;
+PF_Handle ArbHandleLock::value_handle(PF_ParamDef* params[], int32_t grid_index) {
+    if (params == nullptr || grid_index <= 0 || params[grid_index] == nullptr) return nullptr;
+    return params[grid_index]->u.arb_d.value;
 }
 
-ArbHandleLock::ArbHandleLock(PF_ParamDef* params[], const PF_InData* in_data)
-    : lock_(in_data, value_handle(params)), grid_(lock_.as<ControlPointGrid>()) {
+ArbHandleLock::ArbHandleLock(PF_ParamDef* params[], const PF_InData* in_data, int32_t grid_index)
+    : lock_(in_data, value_handle(params, grid_index)), grid_(lock_.as<ControlPointGrid>()) {
     if (grid_ == nullptr) throw std::runtime_error("Cannot get handle.");
 }
 

@@ -11,7 +11,6 @@
 namespace tavrel {
 
 // The grid parameter "Mesh Distortion".
-constexpr int kGridParamIndex = 5;
 
 // PFErrException 512 for a null in_data or a refused lock.
 class GlobalDataLock {
@@ -42,12 +41,14 @@ private:
 // value handle (or it cannot be locked).
 class ArbHandleLock {
 public:
-    ArbHandleLock(PF_ParamDef* params[], const PF_InData* in_data);
+    // grid_index: the effect's "Mesh Distortion" (5 in the first effect's
+    // table, 8 in the second's).
+    ArbHandleLock(PF_ParamDef* params[], const PF_InData* in_data, int32_t grid_index);
     ControlPointGrid* get() const { return grid_; }
     ControlPointGrid* operator->() const { return grid_; }
 
 private:
-    static PF_Handle value_handle(PF_ParamDef* params[]);
+    static PF_Handle value_handle(PF_ParamDef* params[], int32_t grid_index);
     HostHandleLock lock_;
     ControlPointGrid* grid_;
 };

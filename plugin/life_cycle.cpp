@@ -175,7 +175,7 @@ void set_mp_compatibility(const PF_InData* in_data, const char* name) {
     check_pf_err(pd.AEGP_SetLong(blob, kMPCompatibilitySection, name, 0));
 }
 
-PF_Err global_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_LayerDef*, void*) {
+PF_Err global_setup(const EffectDescription& effect, PF_InData* in_data, PF_OutData* out_data) {
     out_data->my_version = 0x00080001;
     out_data->out_flags = 0x03088003;
     out_data->out_flags2 = 0x00021406;
@@ -204,7 +204,8 @@ PF_Err global_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF
         if (lock.data() == nullptr) throw PFErrException(PF_Err_INTERNAL_STRUCT_DAMAGED);
         auto* global = new (lock.data()) GlobalData();
         mark(g_live_globals, static_cast<const GlobalData*>(global), true);
-        global->plugin_id = register_with_aegp(in_data, kEffectName);
+        global->parameter_count = static_cast<uint32_t>(effect.parameter_count);
+        global->plugin_id = register_with_aegp(in_data, effect.name);
         try {
             global->render_thread = start_render_thread();
         } catch (const std::exception&) {
@@ -213,7 +214,7 @@ PF_Err global_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF
             engine_failure = std::current_exception();
         }
     }
-    set_mp_compatibility(in_data, kEffectName);
+    set_mp_compatibility(in_data, effect.name);
     if (engine_failure) std::rethrow_exception(engine_failure);
     return PF_Err_NONE;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "hostapi/host_effect.h"
+#include "plugin/effect_description.h"
 
 namespace tavrel {
 
@@ -14,11 +15,11 @@ struct SequenceData;
 class GlEngine;
 class LattixTriangleMesh;
 
-inline constexpr const char kEffectName[] = "Tavrel Lattix Pro";
 inline constexpr const char kMPCompatibilitySection[] = "EffectsCompatability -- Effect MP Compatible 6";
 
-PF_Err global_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                    PF_LayerDef* output, void* extra);
+// The global set-up of the effect described: registration and preference
+// under its name, its parameter count in the global record.
+PF_Err global_setup(const EffectDescription& effect, PF_InData* in_data, PF_OutData* out_data);
 PF_Err global_setdown(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                       PF_LayerDef* output, void* extra);
 PF_Err sequence_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],

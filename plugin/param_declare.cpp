@@ -44,7 +44,7 @@ void ParamDeclarer::fill_header(int32_t type, const char* name, int32_t flags, i
     def_.param_type = type;
     copy_param_name(in_data_, def_, name);
     def_.flags = flags;
-    def_.uu.id = disk_id;
+    def_.uu.id = this->disk_id(disk_id);
 }
 
 PF_ParamDef& ParamDeclarer::start(int32_t type, const char* name, int32_t flags, int32_t disk_id) {
@@ -69,13 +69,13 @@ PF_Err ParamDeclarer::group_start(const char* name, int32_t flags, int32_t disk_
 PF_Err ParamDeclarer::group_end(int32_t disk_id) {
     std::memset(&def_, 0, sizeof(def_));
     def_.param_type = PF_Param_GROUP_END;
-    def_.uu.id = disk_id;
+    def_.uu.id = this->disk_id(disk_id);
     return add();
 }
 
 PF_Err ParamDeclarer::group_end_in_place(int32_t disk_id) {
     def_.param_type = PF_Param_GROUP_END;
-    def_.uu.id = disk_id;
+    def_.uu.id = this->disk_id(disk_id);
     return add();
 }
 

@@ -55,6 +55,13 @@ struct FloatSliderSettings {
 class ParamDeclarer {
 public:
     explicit ParamDeclarer(PF_InData* in_data);
+    // The second parameter table stores disk ids from 1255 up one higher than
+    // the first; the shared group set-ups name the first table's ids.
+    ParamDeclarer(PF_InData* in_data, int32_t disk_id_shift) : ParamDeclarer(in_data) {
+        disk_id_shift_ = disk_id_shift;
+    }
+    int32_t disk_id(int32_t id) const { return id >= kShiftedDiskIdsFrom ? id + disk_id_shift_ : id; }
+    static constexpr int32_t kShiftedDiskIdsFrom = 1255;
 
     PF_ParamDef& def() { return def_; }
 
@@ -85,6 +92,7 @@ public:
     PF_Err layer(const char* name, int32_t flags, int32_t disk_id);
 
 private:
+    int32_t disk_id_shift_ = 0;
     void fill_header(int32_t type, const char* name, int32_t flags, int32_t disk_id);
 
     PF_InData* in_data_;

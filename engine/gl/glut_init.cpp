@@ -2,14 +2,15 @@
 
 #include <GL/freeglut.h>
 
-#include <mutex>
+#include "engine/glx/process_wide_lock.h"
 
 namespace tavrel {
 
 void ensure_glut_initialised() {
-    static std::mutex mutex;
-    std::lock_guard<std::mutex> lock(mutex);
-    // Also true when the host process initialised freeglut itself.
+    // freeglut is one library for the whole process, and every effect's
+    // engine arrives here: the check and the call are one step for all.
+    const ProcessWideLock lock("glut-init");
+    // Also true when the host process or another effect initialised it.
     if (glutGet(GLUT_INIT_STATE) != 0) return;
     int argc = 1;
     char program_name[] = "tavrel";

@@ -91,16 +91,25 @@ void GlContextGuard::make_current() {
     h.saved_display = glXGetCurrentDisplay();
     h.saved_drawable = glXGetCurrentDrawable();
     h.saved_context = glXGetCurrentContext();
-    if (!glXMakeCurrent(h.display, h.window, h.context)) throw GlEngineError("glXMakeCurrent failed");
+    // A protocol error here must not reach Xlib's default handler, which
+    // would end the host.
+    XErrorTrap trap(h.display);
+    if (!glXMakeCurrent(h.display, h.window, h.context) || trap.failed()) {
+        const std::string detail = trap.error_text();
+        throw GlEngineError("glXMakeCurrent failed" + (detail.empty() ? std::string() : ": " + detail));
+    }
 }
 
 void GlContextGuard::restore() noexcept {
     Handles& h = *handles_;
     // Never hand GLX a null display: with nothing remembered, release through ours.
+    Display* const display = h.saved_display != nullptr ? h.saved_display : h.display;
+    XErrorTrap trap(display);
     const Bool ok = h.saved_display != nullptr
                         ? glXMakeCurrent(h.saved_display, h.saved_drawable, h.saved_context)
                         : glXMakeCurrent(h.display, None, nullptr);
-    if (!ok) std::cerr << "glXMakeCurrent failed while restoring the previous context" << std::endl;
+    if (!ok || trap.failed())
+        std::cerr << "glXMakeCurrent failed while restoring the previous context" << std::endl;
 }
 
 Display* GlContextGuard::display() const { return handles_->display; }

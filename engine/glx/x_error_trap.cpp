@@ -4,13 +4,18 @@ namespace tavrel {
 
 namespace {
 
-std::mutex trap_mutex;
 // Written by the handler while the trap's lock is held; the handler runs on
 // the thread that flushes the display.
 bool error_seen = false;
 XErrorEvent first_error;
+Display* trapped_display = nullptr;
+int (*outer_handler)(Display*, XErrorEvent*) = nullptr;
 
-int record_error(Display*, XErrorEvent* event) {
+int record_error(Display* display, XErrorEvent* event) {
+    if (display != trapped_display) {
+        // Not ours: whoever handled errors before the trap still does.
+        return outer_handler != nullptr ? outer_handler(display, event) : 0;
+    }
     if (!error_seen) {
         error_seen = true;
         first_error = *event;
@@ -20,14 +25,20 @@ int record_error(Display*, XErrorEvent* event) {
 
 }  // namespace
 
-XErrorTrap::XErrorTrap(Display* display) : lock_(trap_mutex), display_(display) {
+XErrorTrap::XErrorTrap(Display* display) : lock_("x-error-trap"), display_(display) {
     error_seen = false;
+    outer_display_ = trapped_display;
+    trapped_display = display;
     previous_ = XSetErrorHandler(record_error);
+    // Inside another trap of this library the outer trap's handler stays.
+    if (previous_ != record_error) outer_handler = previous_;
 }
 
 XErrorTrap::~XErrorTrap() {
     if (display_ != nullptr) XSync(display_, False);
     XSetErrorHandler(previous_);
+    if (previous_ != record_error) outer_handler = nullptr;
+    trapped_display = outer_display_;
 }
 
 bool XErrorTrap::failed() {

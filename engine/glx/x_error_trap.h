@@ -5,15 +5,19 @@
 
 #include <X11/Xlib.h>
 
-#include <mutex>
 #include <string>
+
+#include "engine/glx/process_wide_lock.h"
 
 namespace tavrel {
 
 class XErrorTrap {
 public:
-    // Installs the handler; holds a process-wide lock until destruction
-    // because the handler itself is process-wide.
+    // Installs the handler; holds a lock shared with every other library in
+    // the process until destruction, because the handler itself is
+    // process-wide: two traps never interleave their install and restore, so
+    // no library's handler stays installed after its trap. Errors of other
+    // display connections go on to the handler that was installed before.
     explicit XErrorTrap(Display* display);
     ~XErrorTrap();
 
@@ -26,9 +30,10 @@ public:
     std::string error_text() const;
 
 private:
-    std::unique_lock<std::mutex> lock_;
+    ProcessWideLock lock_;
     Display* display_;
     int (*previous_)(Display*, XErrorEvent*);
+    Display* outer_display_;
 };
 
 }  // namespace tavrel

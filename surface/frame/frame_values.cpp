@@ -17,81 +17,6 @@ namespace tavrel {
 
 namespace {
 
-// Effect parameters read here.
-enum Param : int {
-    kAutoTangentsEnable = 9,
-    kTangentTension = 10,
-    kRowsEndpointsBias = 11,
-    kRowsMidpointsBias = 12,
-    kColsEndpointsBias = 13,
-    kColsMidpointsBias = 14,
-    kRowsEndpointOpposite = 15,
-    kColsEndpointOpposite = 16,
-    kPositionX = 22,
-    kRotationX = 25,
-    kScaleX = 28,
-    kScaleY = 29,
-    kScaleZ = 30,
-    kAnchorX = 31,
-    kTieToLayer = 35,
-    kPosition2dX = 36,
-    kPosition2dY = 37,
-    kAnchor2dX = 38,
-    kAnchor2dY = 39,
-    kFresnelStart = 138,
-    kFresnelStop = 139,
-    kFresnelPower = 140,
-    kFresnelForOpacity = 141,
-    kDisplacementLayer = 148,
-    kUseLayers = 149,
-    kDisplacementHeight = 150,
-    kPolygonalAlphaClip = 151,
-    kPremultiply = 152,
-    kUseAlphaAsMask = 153,
-    kUseForSpecular = 155,  // to 159
-    kUseForNoise = 160,
-    kNoiseAmplitude = 163,
-    kNoiseFrequency = 164,
-    kNoiseSources = 165,
-    kNoiseAmplitudeMultiplier = 166,
-    kNoiseFrequencyMultiplier = 167,
-    kNoiseXFrequency = 169,
-    kNoiseYFrequency = 170,
-    kNoiseSpeed = 171,
-    kNoiseStart = 173,
-    kNoiseStop = 174,
-    kNoiseSmoothStart = 175,
-    kNoiseSmoothStop = 176,
-    kNoiseEvolution = 179,
-    kNoiseDirection = 180,
-    kAlphaLevel = 184,
-    kPreBlur = 185,
-    kHorizontalOffset = 191,
-    kVerticalOffset = 192,
-    kReflectionBlending = 193,
-    kRenderMode = 196,
-    kAdaptive = 205,
-    kSubdivisions = 206,
-    kMaxIterations = 207,
-    kTolerance = 208,
-    kMistType = 252,
-    kMistIntensity = 253,
-    kMistColor = 254,
-    kMistOpacity = 255,
-    kMistNearX = 256,
-    kMistFarX = 259,
-    kMistPreserveAlpha = 262,
-    kMistBlending = 263,
-    kFogType = 266,
-    kFogIntensity = 267,
-    kFogColor = 268,
-    kFogOpacity = 269,
-    kFogNear = 270,
-    kFogFar = 271,
-    kFogPreserveAlpha = 272,
-    kFogBlending = 273,
-};
-
 constexpr double kPi = 3.14159265358979323846;
 
 // A popup's 1-based choice, or the first one for a value outside 1..count:
@@ -121,44 +46,46 @@ constexpr double kDefaultCameraDistance = 444.444444;
 }  // namespace
 
 PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* params[], SequenceData* sequence_data,
-                                      const ControlPointGrid* grid, const PF_EffectWorld* input_world) {
+                                      const ControlPointGrid* grid, const PF_EffectWorld* input_world,
+                                      const RenderParamIndices& at) {
     if (sequence_data == nullptr || in_data == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
     // The frame size is divided by these factors.
     if (!usable_ratio(in_data->downsample_x) || !usable_ratio(in_data->downsample_y)) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     RenderSettings& rs = sequence_data->render_settings;
-    rs.render_mode = choice(params, kRenderMode, 3) - 1;
+    rs.render_mode = choice(params, at.render_mode, 3) - 1;
     rs.level = 0;
-    rs.adaptive = checkbox_param(params, kAdaptive) ? 1 : 0;
-    rs.subdivisions = RenderSettings::clamp_subdivisions(param_at(params, kSubdivisions).u.fd.value, rs.adaptive != 0);
-    rs.max_iterations = slider_param(params, kMaxIterations);
-    rs.tolerance = static_cast<float>(float_param(params, kTolerance));
-    rs.has_displacement = layer_has_pixels(params, kDisplacementLayer) ? 1 : 0;
-    rs.use_alpha_as_mask = checkbox_param(params, kUseAlphaAsMask) ? 1 : 0;
-    rs.polygonal_alpha_clip = checkbox_param(params, kPolygonalAlphaClip) ? 1 : 0;
-    rs.premultiply = checkbox_param(params, kPremultiply) ? 1 : 0;
-    rs.displacement_channel = choice(params, kUseLayers, 5) - 1;
-    rs.displacement_height = RenderSettings::clamp_displacement_height(fixed_param(params, kDisplacementHeight));
-    rs.alpha_level = percent(params, kAlphaLevel);
-    rs.thickness = 0.0f;
-    rs.noise_amplitude = static_cast<float>(float_param(params, kNoiseAmplitude) / rs.displacement_height);
-    rs.noise_evolution = static_cast<float>(float_param(params, kNoiseEvolution));
-    rs.noise_frequency = static_cast<float>(float_param(params, kNoiseFrequency));
-    const double direction = angle_param(params, kNoiseDirection) * kPi / 180.0;
+    rs.adaptive = checkbox_param(params, at.adaptive) ? 1 : 0;
+    rs.subdivisions = RenderSettings::clamp_subdivisions(param_at(params, at.adaptive + 1).u.fd.value, rs.adaptive != 0);
+    rs.max_iterations = slider_param(params, at.adaptive + 2);
+    rs.tolerance = static_cast<float>(float_param(params, at.adaptive + 3));
+    rs.has_displacement = layer_has_pixels(params, at.displacement_layer) ? 1 : 0;
+    rs.use_alpha_as_mask = checkbox_param(params, at.displacement_layer + 5) ? 1 : 0;
+    rs.polygonal_alpha_clip = checkbox_param(params, at.displacement_layer + 3) ? 1 : 0;
+    rs.premultiply = checkbox_param(params, at.displacement_layer + 4) ? 1 : 0;
+    rs.displacement_channel = choice(params, at.displacement_layer + 1, 5) - 1;
+    rs.displacement_height = RenderSettings::clamp_displacement_height(fixed_param(params, at.displacement_layer + 2));
+    rs.alpha_level = percent(params, at.alpha_level);
+    // Only an extruded surface has a thickness; it lifts every layer of it.
+    rs.thickness = at.thickness > 0 ? static_cast<float>(float_param(params, at.thickness)) : 0.0f;
+    rs.noise_amplitude = static_cast<float>(float_param(params, at.noise_amplitude) / rs.displacement_height);
+    rs.noise_evolution = static_cast<float>(float_param(params, at.noise_amplitude + 16));
+    rs.noise_frequency = static_cast<float>(float_param(params, at.noise_amplitude + 1));
+    const double direction = angle_param(params, at.noise_amplitude + 17) * kPi / 180.0;
     rs.noise_direction[0] = static_cast<float>(std::sin(direction));
     rs.noise_direction[1] = static_cast<float>(-std::cos(direction));
-    rs.noise_speed = percent(params, kNoiseSpeed);
-    rs.noise_x_frequency = percent(params, kNoiseXFrequency);
-    rs.noise_y_frequency = percent(params, kNoiseYFrequency);
-    rs.noise_sources = slider_param(params, kNoiseSources);
-    rs.noise_amplitude_multiplier = static_cast<float>(float_param(params, kNoiseAmplitudeMultiplier));
-    rs.noise_frequency_multiplier = static_cast<float>(float_param(params, kNoiseFrequencyMultiplier));
-    rs.noise_start = percent(params, kNoiseStart);
-    rs.noise_smooth_start = percent(params, kNoiseSmoothStart);
-    rs.noise_stop = percent(params, kNoiseStop);
-    rs.noise_smooth_stop = percent(params, kNoiseSmoothStop);
-    rs.noise_channel = choice(params, kUseForNoise, 13) - 3;
+    rs.noise_speed = percent(params, at.noise_amplitude + 8);
+    rs.noise_x_frequency = percent(params, at.noise_amplitude + 6);
+    rs.noise_y_frequency = percent(params, at.noise_amplitude + 7);
+    rs.noise_sources = slider_param(params, at.noise_amplitude + 2);
+    rs.noise_amplitude_multiplier = static_cast<float>(float_param(params, at.noise_amplitude + 3));
+    rs.noise_frequency_multiplier = static_cast<float>(float_param(params, at.noise_amplitude + 4));
+    rs.noise_start = percent(params, at.noise_amplitude + 10);
+    rs.noise_smooth_start = percent(params, at.noise_amplitude + 12);
+    rs.noise_stop = percent(params, at.noise_amplitude + 11);
+    rs.noise_smooth_stop = percent(params, at.noise_amplitude + 13);
+    rs.noise_channel = choice(params, at.use_for_specular + 5, 13) - 3;
 
     rs.layer_size[0] = in_data->width;
     rs.layer_size[1] = in_data->height;
@@ -171,19 +98,19 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
         rs.frame_origin[0] = checked_pixels(std::trunc(input_world->origin_x / down_x));
         rs.frame_origin[1] = checked_pixels(std::trunc(input_world->origin_y / down_y));
     }
-    rs.pre_blur = float_param(params, kPreBlur);
+    rs.pre_blur = float_param(params, at.alpha_level + 1);
 
     if (grid != nullptr) sequence_data->grid = *grid;
-    if (checkbox_param(params, kAutoTangentsEnable)) {
+    if (at.auto_tangents_enable > 0 && checkbox_param(params, at.auto_tangents_enable)) {
         AutoTangentSettings tangents;
         tangents.enable = 1;
-        tangents.tension = (100.0 + float_param(params, kTangentTension)) / 100.0;
-        tangents.rows_endpoints_bias = angle_param(params, kRowsEndpointsBias);
-        tangents.rows_midpoints_bias = angle_param(params, kRowsMidpointsBias);
-        tangents.cols_endpoints_bias = angle_param(params, kColsEndpointsBias);
-        tangents.cols_midpoints_bias = angle_param(params, kColsMidpointsBias);
-        tangents.rows_endpoint_opposite = checkbox_param(params, kRowsEndpointOpposite) ? 1 : 0;
-        tangents.cols_endpoint_opposite = checkbox_param(params, kColsEndpointOpposite) ? 1 : 0;
+        tangents.tension = (100.0 + float_param(params, at.auto_tangents_enable + 1)) / 100.0;
+        tangents.rows_endpoints_bias = angle_param(params, at.auto_tangents_enable + 2);
+        tangents.rows_midpoints_bias = angle_param(params, at.auto_tangents_enable + 3);
+        tangents.cols_endpoints_bias = angle_param(params, at.auto_tangents_enable + 4);
+        tangents.cols_midpoints_bias = angle_param(params, at.auto_tangents_enable + 5);
+        tangents.rows_endpoint_opposite = checkbox_param(params, at.auto_tangents_enable + 6) ? 1 : 0;
+        tangents.cols_endpoint_opposite = checkbox_param(params, at.auto_tangents_enable + 7) ? 1 : 0;
         ControlPointGrid& g = sequence_data->grid;
         g.compute_auto_tangents(g.columns(), g.rows(), tangents);
     }
@@ -216,77 +143,78 @@ uint32_t environment_map_mode(int32_t choice_value) {
     return choice_value >= 1 && choice_value <= 3 ? static_cast<uint32_t>(choice_value - 1) : 0u;
 }
 
-std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], TSize2D comp_size) {
+std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], TSize2D comp_size,
+                                                         const RenderParamIndices& at) {
     auto s = std::make_shared<ShaderParameters>();
     std::uint32_t* channels[5] = {&s->specular_map_channel, &s->shininess_map_channel, &s->metal_map_channel,
                                   &s->opacity_map_channel, &s->reflection_map_channel};
     for (int i = 0; i < 5; ++i) {
         // "None", a separator, then the channels: the shaders read the
         // difference as a signed choice, so "None" arrives as -2.
-        *channels[i] = static_cast<std::uint32_t>(choice(params, kUseForSpecular + i, 13) - 3);
+        *channels[i] = static_cast<std::uint32_t>(choice(params, at.use_for_specular + i, 13) - 3);
     }
-    s->reflection_blending = static_cast<std::uint32_t>(choice(params, kReflectionBlending, 30) - 1);
-    s->reflection_offset_x = static_cast<float>(angle_param(params, kHorizontalOffset) * kPi / 180.0);
-    s->reflection_offset_y = static_cast<float>(angle_param(params, kVerticalOffset) * kPi / 180.0);
+    s->reflection_blending = static_cast<std::uint32_t>(choice(params, at.reflection_layer + 4, 30) - 1);
+    s->reflection_offset_x = static_cast<float>(angle_param(params, at.reflection_layer + 2) * kPi / 180.0);
+    s->reflection_offset_y = static_cast<float>(angle_param(params, at.reflection_layer + 3) * kPi / 180.0);
 
-    s->fog_type = static_cast<std::uint32_t>(choice(params, kFogType, 3) - 1);
-    s->fog_intensity = percent(params, kFogIntensity);
-    store_unit_rgb(color_param(params, kFogColor), s->fog_color);
-    s->fog_opacity = percent(params, kFogOpacity);
-    s->fog_near = static_cast<float>(float_param(params, kFogNear));
-    s->fog_far = static_cast<float>(float_param(params, kFogFar));
-    s->fog_blending = static_cast<std::uint32_t>(choice(params, kFogBlending, 30) - 1);
-    s->fog_preserve_alpha = percent(params, kFogPreserveAlpha);
+    s->fog_type = static_cast<std::uint32_t>(choice(params, at.mist_type + 14, 3) - 1);
+    s->fog_intensity = percent(params, at.mist_type + 15);
+    store_unit_rgb(color_param(params, at.mist_type + 16), s->fog_color);
+    s->fog_opacity = percent(params, at.mist_type + 17);
+    s->fog_near = static_cast<float>(float_param(params, at.mist_type + 18));
+    s->fog_far = static_cast<float>(float_param(params, at.mist_type + 19));
+    s->fog_blending = static_cast<std::uint32_t>(choice(params, at.mist_type + 21, 30) - 1);
+    s->fog_preserve_alpha = percent(params, at.mist_type + 20);
 
-    s->mist_type = static_cast<std::uint32_t>(choice(params, kMistType, 3) - 1);
-    s->mist_intensity = percent(params, kMistIntensity);
-    store_unit_rgb(color_param(params, kMistColor), s->mist_color);
-    s->mist_opacity = percent(params, kMistOpacity);
+    s->mist_type = static_cast<std::uint32_t>(choice(params, at.mist_type, 3) - 1);
+    s->mist_intensity = percent(params, at.mist_type + 1);
+    store_unit_rgb(color_param(params, at.mist_type + 2), s->mist_color);
+    s->mist_opacity = percent(params, at.mist_type + 3);
     // The user places the mist relative to the composition's centre; the
     // shaders work in the composition's own coordinates.
     const double offsets[3] = {comp_size.width / 2.0, comp_size.height / 2.0, 0.0};
     for (int i = 0; i < 3; ++i) {
-        s->mist_near[i] = static_cast<float>(float_param(params, kMistNearX + i) + offsets[i]);
-        s->mist_far[i] = static_cast<float>(float_param(params, kMistFarX + i) + offsets[i]);
+        s->mist_near[i] = static_cast<float>(float_param(params, at.mist_type + 4 + i) + offsets[i]);
+        s->mist_far[i] = static_cast<float>(float_param(params, at.mist_type + 7 + i) + offsets[i]);
     }
-    s->mist_blending = static_cast<std::uint32_t>(choice(params, kMistBlending, 30) - 1);
-    s->mist_preserve_alpha = percent(params, kMistPreserveAlpha);
+    s->mist_blending = static_cast<std::uint32_t>(choice(params, at.mist_type + 11, 30) - 1);
+    s->mist_preserve_alpha = percent(params, at.mist_type + 10);
 
-    s->fresnel_bias = percent(params, kFresnelStart);
-    s->fresnel_scale = percent(params, kFresnelStop) - s->fresnel_bias;
-    s->fresnel_power = percent(params, kFresnelPower);
-    s->fresnel_display = checkbox_param(params, kFresnelForOpacity) ? 1.0f : 0.0f;
+    s->fresnel_bias = percent(params, at.ambient + 8);
+    s->fresnel_scale = percent(params, at.ambient + 9) - s->fresnel_bias;
+    s->fresnel_power = percent(params, at.ambient + 10);
+    s->fresnel_display = checkbox_param(params, at.ambient + 11) ? 1.0f : 0.0f;
     return s;
 }
 
 ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef* params[],
                                           const SequenceData& sequence_data, const IVirtualCameraParameters& camera,
-                                          int layer_kind) {
+                                          int layer_kind, const RenderParamIndices& at) {
     if (in_data == nullptr) throw std::invalid_argument("a layer transform needs the host's frame description");
     const RenderSettings& rs = sequence_data.render_settings;
     ModelingTransform t;
     // Text and shape layers have their origin where the composition's is, so
     // a transform tied to them is measured from the frame's centre instead.
     double offset_x = 0.0, offset_y = 0.0;
-    if (checkbox_param(params, kTieToLayer) && (layer_kind == kTextLayer || layer_kind == kShapeLayer)) {
+    if (checkbox_param(params, at.tie_to_layer) && (layer_kind == kTextLayer || layer_kind == kShapeLayer)) {
         offset_x = rs.frame_origin[0] + (rs.frame_size.width / 2.0 - rs.comp_size[0] / 2.0);
         offset_y = rs.frame_origin[1] + (rs.frame_size.height / 2.0 - rs.comp_size[1] / 2.0);
     }
-    t.position = Vec3d(fixed_param(params, kPositionX), fixed_param(params, kPositionX + 1),
-                       fixed_param(params, kPositionX + 2));
-    t.rotation = Vec3d(angle_param(params, kRotationX), angle_param(params, kRotationX + 1),
-                       angle_param(params, kRotationX + 2));
-    t.anchor = Vec3d(fixed_param(params, kAnchorX) - offset_x, fixed_param(params, kAnchorX + 1) - offset_y,
-                     fixed_param(params, kAnchorX + 2));
-    t.scale = Vec3d(float_param(params, kScaleX) / 100.0 * layer_pixel_aspect(in_data),
-                    float_param(params, kScaleY) / 100.0, float_param(params, kScaleZ) / 100.0);
+    t.position = Vec3d(fixed_param(params, at.position_x), fixed_param(params, at.position_x + 1),
+                       fixed_param(params, at.position_x + 2));
+    t.rotation = Vec3d(angle_param(params, at.rotation_x), angle_param(params, at.rotation_x + 1),
+                       angle_param(params, at.rotation_x + 2));
+    t.anchor = Vec3d(fixed_param(params, at.anchor_x) - offset_x, fixed_param(params, at.anchor_x + 1) - offset_y,
+                     fixed_param(params, at.anchor_x + 2));
+    t.scale = Vec3d(float_param(params, at.scale_x) / 100.0 * layer_pixel_aspect(in_data),
+                    float_param(params, at.scale_x + 1) / 100.0, float_param(params, at.scale_x + 2) / 100.0);
     t.orientation = Vec3d(0.0, 0.0, 0.0);
     const double down_x = ratio(in_data->downsample_x);
     const double down_y = ratio(in_data->downsample_y);
-    t.position_2d[0] = float_param(params, kPosition2dX) * down_x;
-    t.position_2d[1] = float_param(params, kPosition2dY) * down_y;
-    t.anchor_2d[0] = float_param(params, kAnchor2dX) * down_x;
-    t.anchor_2d[1] = float_param(params, kAnchor2dY) * down_y;
+    t.position_2d[0] = float_param(params, at.tie_to_layer + 1) * down_x;
+    t.position_2d[1] = float_param(params, at.tie_to_layer + 2) * down_y;
+    t.anchor_2d[0] = float_param(params, at.tie_to_layer + 3) * down_x;
+    t.anchor_2d[1] = float_param(params, at.tie_to_layer + 4) * down_y;
     t.camera_view = *camera.view_transform();
     t.camera_projection = *camera.projection_matrix();
     const RenderSize viewport = camera.render_size();

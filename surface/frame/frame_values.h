@@ -14,6 +14,7 @@
 #include "engine/core/modeling_transform.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
 #include "hostapi/host_effect.h"
+#include "surface/frame/render_param_indices.h"
 #include "surface/grid/tsize2d.h"
 
 namespace tavrel {
@@ -29,7 +30,8 @@ class ShaderParameters;
 // tangents when "Enable" is on. Returns 516 for a null instance state or a
 // downsample factor with a zero term; 0 otherwise.
 PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* params[], SequenceData* sequence_data,
-                                      const ControlPointGrid* grid, const PF_EffectWorld* input_world);
+                                      const ControlPointGrid* grid, const PF_EffectWorld* input_world,
+                                      const RenderParamIndices& at = RenderParamIndices{});
 
 // The input world's size at full resolution (divided by the downsample
 // factors, truncated); `fallback` when the world is null or has no pixels.
@@ -53,7 +55,8 @@ uint32_t environment_map_mode(int32_t choice);
 
 // The material and atmosphere words of one frame. comp_size places the mist
 // points, which the user gives relative to the composition's centre.
-std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], TSize2D comp_size);
+std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], TSize2D comp_size,
+                                                         const RenderParamIndices& at = RenderParamIndices{});
 
 // The layer's 3D transform for the camera. layer_kind is the kind of the
 // layer the effect is applied to (effect_layer_kind: text and shape layers
@@ -61,7 +64,7 @@ std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], 
 // the host's ratios throws PFErrException 516.
 ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef* params[],
                                           const SequenceData& sequence_data, const IVirtualCameraParameters& camera,
-                                          int layer_kind);
+                                          int layer_kind, const RenderParamIndices& at = RenderParamIndices{});
 
 // What the host says about the composition and the effect's camera at comp
 // time; a failed camera query is reported as no camera.

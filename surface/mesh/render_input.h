@@ -70,7 +70,7 @@ struct TimeVariableParameters {
     std::optional<int32_t> transparency_layers;
     // A copy: the instance's own may change while the frame renders.
     std::shared_ptr<ModelingTransform> modeling_transform;
-    // Empty in this effect.
+    // The deformation region; empty where the effect has none.
     std::shared_ptr<IDeformationCollection> deformation;
     std::shared_ptr<ShaderParameters> shader_parameters;
     // Keeps the parameters checked out while the frame's values point into them.

@@ -1,8 +1,8 @@
-// The groups that set up the render: quality and tessellation, the
-// interface colours, the generated instances and the environment.
-#include "lattix_pro/lattix_pro_params.h"
+// The groups both effects declare to set up the render: quality and
+// tessellation, the generated instances and the environment.
+#include "plugin/shared_param_groups.h"
 #include "plugin/param_declare.h"
-#include "lattix_pro/popup_names.h"
+#include "plugin/popup_names.h"
 
 namespace tavrel {
 namespace {
@@ -21,8 +21,8 @@ constexpr FloatSliderSettings kScale{-1000, 1000, -100, 100, 100, 2, true};
 
 }  // namespace
 
-PF_Err setup_render_quality_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
+PF_Err declare_render_quality_group(PF_InData* in_data, const ParamDialect& dialect) {
+    ParamDeclarer p(in_data, dialect.disk_id_shift);
     TAVREL_DECLARE(p.group_start("Render Quality", 0x20, 34));
     TAVREL_DECLARE(p.popup("Render Mode", 0x104, 43, 3, 2, kRenderModeNames));
     TAVREL_DECLARE(p.popup("Antialiasing", 0x100, 65, 6, 3, kAntialiasingNames));
@@ -36,7 +36,7 @@ PF_Err setup_render_quality_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[
     TAVREL_DECLARE(p.group_end(36));
 
     TAVREL_DECLARE(p.group_start("Tessellation", 0, 1206));
-    TAVREL_DECLARE(p.checkbox("Adaptive", 0x40, 1208, 0, ""));
+    TAVREL_DECLARE(p.checkbox("Adaptive", 0x40, 1208, dialect.adaptive_default, ""));
     add_fixed_slider(in_data, "Subdivisions", 0, 0x20, to_fixed(100), to_fixed(100), to_fixed(16),
                      to_fixed(1000), to_fixed(32), to_fixed(512), 0, 0, 35);
     TAVREL_DECLARE(p.slider("Max Iterations", 0, 1209, 2, 10, 4, 10, 6));
@@ -45,21 +45,8 @@ PF_Err setup_render_quality_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[
     return PF_Err_NONE;
 }
 
-PF_Err setup_colors_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
-    TAVREL_DECLARE(p.group_start("Grid and Controls Colors", 0x100, 50));
-    TAVREL_DECLARE(p.color("Grid Color", 0x180, 57, rgba(255, 255, 0, 255)));
-    TAVREL_DECLARE(p.color("Control Color", 0x180, 53, rgba(0, 0, 255, 255)));
-    TAVREL_DECLARE(p.color("Tangent Color", 0x180, 55, rgba(0, 255, 0, 255)));
-    TAVREL_DECLARE(p.color("Anchor Color", 0x180, 59, rgba(255, 0, 0, 255)));
-    // Declared on the last colour's record: it keeps that record's flags.
-    TAVREL_DECLARE(p.group_end_in_place(60));
-    TAVREL_DECLARE(p.checkbox("Grid and Controls", 0x180, 51, 1, "Display"));
-    return PF_Err_NONE;
-}
-
-PF_Err setup_generator_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
+PF_Err declare_generator_group(PF_InData* in_data, const ParamDialect& dialect) {
+    ParamDeclarer p(in_data, dialect.disk_id_shift);
     TAVREL_DECLARE(p.group_start("Generator", 0, 1167));
     TAVREL_DECLARE(p.slider("Instances", 0x100, 1168, 1, 1000, 1, 100, 1));
     TAVREL_DECLARE(p.float_slider("Opacity", 0x100, 1197, {-100, 100, -20, 20, 0, 2, false}));
@@ -99,8 +86,8 @@ PF_Err setup_generator_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF
     return PF_Err_NONE;
 }
 
-PF_Err setup_environment_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
+PF_Err declare_environment_group(PF_InData* in_data, const ParamDialect& dialect) {
+    ParamDeclarer p(in_data, dialect.disk_id_shift);
     TAVREL_DECLARE(p.group_start("Environment", 0, 1292));
 
     TAVREL_DECLARE(p.group_start("Mist", 0, 1293));

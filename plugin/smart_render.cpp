@@ -1,4 +1,4 @@
-#include "lattix_pro/smart_render.h"
+#include "plugin/smart_render.h"
 
 #include <exception>
 #include <functional>
@@ -12,10 +12,8 @@
 #include "plugin/data_locks.h"
 #include "plugin/gl_size_limit.h"
 #include "plugin/global_data.h"
-#include "lattix_pro/lattix_pro_params.h"
 #include "plugin/life_cycle.h"
 #include "plugin/param_checkout.h"
-#include "lattix_pro/param_reactions.h"
 #include "hostaccess/plugin_errors.h"
 #include "surface/host/ae_camera_adaptor.h"
 #include "surface/host/ae_light_adaptor.h"
@@ -35,21 +33,6 @@
 namespace tavrel {
 
 namespace {
-
-// Effect parameters read here.
-enum Param : int {
-    kReflectivity = 136,
-    kBacksideLayer = 145,
-    kDisplacementLayer = 148,
-    kDisableAlphaDecal = 186,
-    kReflectionLayer = 189,
-    kMapping = 190,
-    kAntialiasing = 197,
-    kTransparency = 198,
-    kMinLightGrazingAngle = 200,
-    kLightObjectMinDistance = 201,
-    kGeneratorBase = 218,
-};
 
 // A layer parameter's world, when it has pixels and a size to upload.
 std::shared_ptr<I2dArrayAccessor> layer_accessor(PF_InData* in_data, PF_ParamDef* params[], int index) {
@@ -99,8 +82,8 @@ PF_LRect rendered_frame_rect(const PF_InData* in_data, const PF_EffectWorld& out
                     output.origin_y + output.height};
 }
 
-PF_Err render_checked_frame(PF_InData* in_data, PF_ParamDef* params[], PF_EffectWorld* output,
-                            PF_EffectWorld* input) {
+PF_Err render_checked_frame(const EffectDescription& effect, PF_InData* in_data, PF_ParamDef* params[],
+                            PF_EffectWorld* output, PF_EffectWorld* input) {
     GlobalDataLock global(in_data);
     SequenceDataLock sequence(in_data);
     RenderThread& thread = require_render_thread(*global.get());
@@ -109,12 +92,15 @@ PF_Err render_checked_frame(PF_InData* in_data, PF_ParamDef* params[], PF_Effect
     check_fits_gl(gl_limit, input->width, input->height, "layer");
     check_fits_gl(gl_limit, output->width, output->height, "output");
 
-    tie_to_layer(in_data, params, global->plugin_id, *sequence.get());
+    // Only the first effect's "Tie to layer" sits where the expressions are
+    // written today.
+    if (effect.render_indices.tie_to_layer == RenderParamIndices{}.tie_to_layer)
+        tie_to_layer(in_data, params, global->plugin_id, *sequence.get());
 
     const std::unique_ptr<IAbort> abort = std::make_unique<NeverAbort>();
     const A_Time comp_time = effect_to_comp_time(in_data);
     const std::shared_ptr<TimeVariableParameters> frame =
-        render_frame_setup(thread, *abort, in_data, input, comp_time, int32_t(global->parameter_count));
+        render_frame_setup(effect, thread, *abort, in_data, input, comp_time, int32_t(global->parameter_count));
 
     // The warning is given once; afterwards frames render with the shadow
     // sources the engine takes.
@@ -128,7 +114,8 @@ PF_Err render_checked_frame(PF_InData* in_data, PF_ParamDef* params[], PF_Effect
     int32_t iterations = 0;
     const ReadbackRelease release(thread, readback);
     MainRender::post(readback, thread, *abort, uint64_t(frame_rect.right - frame_rect.left),
-                     uint64_t(frame_rect.bottom - frame_rect.top), *frame, 0, triangles, iterations);
+                     uint64_t(frame_rect.bottom - frame_rect.top), *frame, effect.back_face, triangles,
+                     iterations);
 
     set_effect_status_text(in_data, triangle_count_text(triangles).c_str(),
                            iteration_count_text(iterations).c_str());
@@ -145,26 +132,30 @@ PF_Err render_checked_frame(PF_InData* in_data, PF_ParamDef* params[], PF_Effect
 
 }  // namespace
 
-PF_Err smart_render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
-                    void* extra) {
+PF_Err smart_render(const EffectDescription& effect, PF_InData* in_data, PF_OutData* out_data,
+                    PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
     int32_t count = 0;
     {
         GlobalDataLock global(in_data);
         count = int32_t(global->parameter_count);
     }
     return render_with_checked_out_params(in_data, out_data, params, output,
-                                          static_cast<PF_SmartRenderExtra*>(extra), count, render_frame);
+                                          static_cast<PF_SmartRenderExtra*>(extra), count,
+                                          [&effect](PF_InData* in, PF_OutData* out, PF_ParamDef* p[],
+                                                    PF_EffectWorld* o, PF_EffectWorld* i) {
+                                              return render_frame(effect, in, out, p, o, i);
+                                          });
 }
 
-PF_Err render_frame(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_EffectWorld* output,
-                    PF_EffectWorld* input) {
+PF_Err render_frame(const EffectDescription& effect, PF_InData* in_data, PF_OutData*, PF_ParamDef* params[],
+                    PF_EffectWorld* output, PF_EffectWorld* input) {
     if (output == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
     if (input == nullptr) {
         fill_matte(in_data, output);
         return PF_Err_NONE;
     }
     try {
-        return render_checked_frame(in_data, params, output, input);
+        return render_checked_frame(effect, in_data, params, output, input);
     } catch (...) {
         // The host takes a frame that returns a message with code 0 as
         // rendered: leave it empty, not with whatever its buffer held.
@@ -177,21 +168,23 @@ PF_Err render_frame(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_E
     }
 }
 
-std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread, const IAbort& abort,
+std::shared_ptr<TimeVariableParameters> render_frame_setup(const EffectDescription& effect, RenderThread& thread,
+                                                           const IAbort& abort,
                                                            PF_InData* in_data, PF_EffectWorld* input,
                                                            const A_Time& comp_time, int32_t count) {
     // Every size below is divided or multiplied by these.
     check_frame_ratios(in_data);
     auto checkout = std::make_shared<ScopedCheckoutAll>(in_data, count, true);
     PF_ParamDef** params = checkout->params();
-    check_pf_err(prepare_time_variable_parameters(in_data, params, input, comp_time));
+    check_pf_err(prepare_time_variable_parameters(effect, in_data, params, input, comp_time));
+    const RenderParamIndices& at = effect.render_indices;
 
     const uint32_t plugin_id = plugin_id_of(in_data);
     SequenceDataLock sequence(in_data);
     SequenceData& data = *sequence.get();
     RenderSettings& rs = data.render_settings;
-    rs.has_backside = layer_has_pixels(params, kBacksideLayer) ? 1 : 0;
-    rs.has_displacement = layer_has_pixels(params, kDisplacementLayer) ? 1 : 0;
+    rs.has_backside = at.backside_layer > 0 && layer_has_pixels(params, at.backside_layer) ? 1 : 0;
+    rs.has_displacement = layer_has_pixels(params, at.displacement_layer) ? 1 : 0;
 
     auto frame = std::make_shared<TimeVariableParameters>();
     if (rs.pre_blur > 0.001)
@@ -202,63 +195,70 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread,
     auto render_input = std::make_shared<RenderInput>();
     render_input->sequence_data = &data;
     render_input->grid = &data.grid;
-    render_input->generator = std::make_shared<AEGeneratorInstancingParams>(params, kGeneratorBase);
+    render_input->generator = std::make_shared<AEGeneratorInstancingParams>(params, at.generator_base);
     render_input->pixel_depth_class = pixel_depth_class(*frame->source);
     require_triangle_mesh(data);
     thread.execute(SetupInputFct{render_input, data.triangle_mesh, &abort});
 
-    const std::shared_ptr<AEMaterialAdaptor> material = make_material_adaptor(params, kParamAmbient);
+    const std::shared_ptr<AEMaterialAdaptor> material = make_material_adaptor(params, at.ambient);
     thread.execute(SetMaterialFct{material});
 
     const AECameraWrapper camera(in_data, plugin_id);
     frame->camera = std::make_shared<AECameraAdaptor>(camera);
     const AELightArray lights(in_data, plugin_id);
-    frame->lights = std::make_shared<AELightCollectionAdaptor>(lights, float_param(params, kMinLightGrazingAngle),
-                                                               float_param(params, kLightObjectMinDistance));
+    frame->lights = std::make_shared<AELightCollectionAdaptor>(lights, float_param(params, at.min_light_grazing_angle),
+                                                               float_param(params, at.min_light_grazing_angle + 1));
 
     const TSize2D comp = get_comp_dimensions(in_data);
     frame->comp_size[0] = comp.width;
     frame->comp_size[1] = comp.height;
     frame->sequence_data = &data;
-    if (rs.has_backside) frame->backside = layer_accessor(in_data, params, kBacksideLayer);
-    frame->reflection = layer_accessor(in_data, params, kReflectionLayer);
+    if (rs.has_backside) frame->backside = layer_accessor(in_data, params, at.backside_layer);
+    frame->reflection = layer_accessor(in_data, params, at.reflection_layer);
     // The same test as the other layers: a world without pixels or without
     // a size has nothing to upload.
-    if (rs.has_displacement) frame->displacement = layer_accessor(in_data, params, kDisplacementLayer);
+    if (rs.has_displacement) frame->displacement = layer_accessor(in_data, params, at.displacement_layer);
     frame->render_input = render_input;
 
-    const AntialiasingLevels levels = antialiasing_levels(popup_param(params, kAntialiasing));
+    const AntialiasingLevels levels = antialiasing_levels(popup_param(params, at.render_mode + 1));
     frame->multisample_level = levels.multisample;
     frame->accumulation_level = levels.accumulation;
-    frame->metal_and_decal = ValueAndFlag{material->metal(), uint8_t(checkbox_param(params, kDisableAlphaDecal))};
-    frame->environment_map_mode = environment_map_mode(popup_param(params, kMapping));
-    frame->reflectivity = float(float_param(params, kReflectivity) / 100.0);
-    frame->transparency_layers = transparency_layers(popup_param(params, kTransparency));
+    frame->metal_and_decal = ValueAndFlag{material->metal(), uint8_t(checkbox_param(params, at.alpha_level + 2))};
+    frame->environment_map_mode = environment_map_mode(popup_param(params, at.reflection_layer + 1));
+    frame->reflectivity = float(float_param(params, at.ambient + 6) / 100.0);
+    frame->transparency_layers = transparency_layers(popup_param(params, at.render_mode + 2));
     frame->modeling_transform = std::make_shared<ModelingTransform>(data.layer_transform);
-    frame->shader_parameters = make_shader_parameters(params, comp);
+    frame->shader_parameters = make_shader_parameters(params, comp, at);
+    // A new region every frame, from this frame's values; without one the
+    // engine deforms nothing.
+    if (effect.make_deformation) frame->deformation = effect.make_deformation(params, comp.width, comp.height);
+    if (at.soften_layer_edge > 0) frame->soften_layer_edge = checkbox_param(params, at.soften_layer_edge) ? 1 : 0;
     frame->parameter_checkout = checkout;
     return frame;
 }
 
-PF_Err prepare_time_variable_parameters(PF_InData* in_data, PF_ParamDef* params[], PF_EffectWorld* input,
-                                        const A_Time& comp_time) {
+PF_Err prepare_time_variable_parameters(const EffectDescription& effect, PF_InData* in_data,
+                                        PF_ParamDef* params[], PF_EffectWorld* input, const A_Time& comp_time) {
     const uint32_t plugin_id = plugin_id_of(in_data);
     SequenceDataLock sequence(in_data);
     SequenceData* data = sequence.get();
     {
-        const ArbHandleLock grid(params, in_data);
+        const ArbHandleLock grid(params, in_data, effect.grid_param);
         ControlPointGrid working = *grid.get();
         // The sliders are measured against the frame this render sets up.
-        read_point_params_into_grid(in_data, plugin_id, params,
-                                    input_frame_size(in_data, input, data->render_settings.frame_size), working);
-        const PF_Err err = build_time_variable_parameters(in_data, params, data, &working, input);
+        if (effect.read_point_sliders)
+            effect.read_point_sliders(in_data, plugin_id, params,
+                                      input_frame_size(in_data, input, data->render_settings.frame_size), working);
+        const PF_Err err =
+            build_time_variable_parameters(in_data, params, data, &working, input, effect.render_indices);
         if (err != PF_Err_NONE) return err;
     }
 
     update_comp_camera_matrix(in_data, *data, read_comp_camera(in_data, plugin_id, comp_time));
     const AECameraWrapper wrapper(in_data, plugin_id);
     const AECameraAdaptor camera(wrapper);
-    data->layer_transform = make_modeling_transform(in_data, params, *data, camera, effect_layer_kind(in_data));
+    data->layer_transform = make_modeling_transform(in_data, params, *data, camera, effect_layer_kind(in_data),
+                                                    effect.render_indices);
     data->camera_projection = *camera.projection_matrix();
     data->camera_view = *camera.view_transform();
 

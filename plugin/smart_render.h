@@ -12,6 +12,7 @@
 #include "engine/interfaces/material.h"
 #include "hostapi/host_effect.h"
 #include "hostapi/host_smart_render.h"
+#include "plugin/effect_description.h"
 #include "surface/frame/frame_values.h"
 
 namespace tavrel {
@@ -21,28 +22,31 @@ class IAbort;
 class RenderThread;
 struct TimeVariableParameters;
 
-PF_Err smart_render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
-                    void* extra);
+// The frame of the effect described; its parameters are read through the
+// description's index table.
+PF_Err smart_render(const EffectDescription& effect, PF_InData* in_data, PF_OutData* out_data,
+                    PF_ParamDef* params[], PF_LayerDef* output, void* extra);
 
 // The frame with its output and input worlds checked out; input is null when
 // the host has no pixels for the layer. Any failure once the output is known
 // clears the output to transparent black before it leaves, so that the host
 // never shows what its buffer held before.
-PF_Err render_frame(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_EffectWorld* output,
-                    PF_EffectWorld* input);
+PF_Err render_frame(const EffectDescription& effect, PF_InData* in_data, PF_OutData* out_data,
+                    PF_ParamDef* params[], PF_EffectWorld* output, PF_EffectWorld* input);
 
 // Checks out parameters 0 to count - 1, writes the instance's per-frame
 // values, builds or refreshes its GPU mesh and sets the material on the
 // rendering thread, and gathers the frame's record.
-std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread, const IAbort& abort,
+std::shared_ptr<TimeVariableParameters> render_frame_setup(const EffectDescription& effect, RenderThread& thread,
+                                                           const IAbort& abort,
                                                            PF_InData* in_data, PF_EffectWorld* input,
                                                            const A_Time& comp_time, int32_t count);
 
 // The instance's per-frame values: render settings and working grid (with the
 // keyed point sliders and the automatic tangents), the composition camera,
 // the layer's transform and the camera matrices, the centring offset.
-PF_Err prepare_time_variable_parameters(PF_InData* in_data, PF_ParamDef* params[], PF_EffectWorld* input,
-                                        const A_Time& comp_time);
+PF_Err prepare_time_variable_parameters(const EffectDescription& effect, PF_InData* in_data,
+                                        PF_ParamDef* params[], PF_EffectWorld* input, const A_Time& comp_time);
 
 // What the host reports of the composition and its camera at comp time. A
 // failing camera query reads as no camera: the composition's default view.

@@ -1,8 +1,8 @@
-// The groups that dress the surface: material, back side, displacement,
-// contour and reflection.
-#include "lattix_pro/lattix_pro_params.h"
+// The groups both effects declare to dress the surface: material,
+// displacement, contour and reflection.
+#include "plugin/shared_param_groups.h"
 #include "plugin/param_declare.h"
-#include "lattix_pro/popup_names.h"
+#include "plugin/popup_names.h"
 
 namespace tavrel {
 namespace {
@@ -14,8 +14,8 @@ constexpr FloatSliderSettings percent(double dephault) {
 
 }  // namespace
 
-PF_Err setup_material_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
+PF_Err declare_material_group(PF_InData* in_data, const ParamDialect& dialect) {
+    ParamDeclarer p(in_data, dialect.disk_id_shift);
     TAVREL_DECLARE(p.group_start("Material Properties", 0x120, 25));
     TAVREL_DECLARE(p.float_slider("Ambient", 0x100, 63, percent(100)));
     TAVREL_DECLARE(p.float_slider("Diffuse", 0x100, 26, percent(50)));
@@ -34,23 +34,18 @@ PF_Err setup_material_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_
     return PF_Err_NONE;
 }
 
-PF_Err setup_backside_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
-    TAVREL_DECLARE(p.group_start("Backside Controls", 0x120, 30));
-    TAVREL_DECLARE(p.layer("Backside Layer", 0x100, 32));
-    TAVREL_DECLARE(p.group_end(33));
-    return PF_Err_NONE;
-}
-
-PF_Err setup_displacement_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
+PF_Err declare_displacement_group(PF_InData* in_data, const ParamDialect& dialect) {
+    ParamDeclarer p(in_data, dialect.disk_id_shift);
     TAVREL_DECLARE(p.group_start("Displacement Mapping", 0x20, 37));
     TAVREL_DECLARE(p.layer("Displacement Layer", 0, 38));
     TAVREL_DECLARE(p.popup("Use Layer's", 0x100, 39, 5, 0, kUseLayersNames));
-    add_fixed_slider(in_data, "Displacement Height", 0, 0x20, 0, 0, to_fixed(-10000),
-                     to_fixed(10000), to_fixed(-1000), to_fixed(1000), 1, 0, 40);
-    TAVREL_DECLARE(
-        p.checkbox("Enable Polygonal Alpha Clip", 0xc2, 1240, 0, "Tied to Adaptive Tess."));
+    // Without a back side to push through, the height cannot go below the layer.
+    const double height_min = dialect.displacement_height_nonnegative ? 0 : -10000;
+    const double height_slider_min = dialect.displacement_height_nonnegative ? 0 : -1000;
+    add_fixed_slider(in_data, "Displacement Height", 0, 0x20, 0, 0, to_fixed(height_min),
+                     to_fixed(10000), to_fixed(height_slider_min), to_fixed(1000), 1, 0, 40);
+    TAVREL_DECLARE(p.checkbox("Enable Polygonal Alpha Clip", 0xc2, 1240,
+                              dialect.polygonal_alpha_clip_default, "Tied to Adaptive Tess."));
     TAVREL_DECLARE(p.checkbox("Premultiply", 0x82, 1241, 1, ""));
     TAVREL_DECLARE(p.checkbox("Use Alpha as Mask", 0x80, 49, 0, ""));
 
@@ -89,19 +84,22 @@ PF_Err setup_displacement_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[],
     return PF_Err_NONE;
 }
 
-PF_Err setup_contour_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
+PF_Err declare_contour_group(PF_InData* in_data, const ParamDialect& dialect) {
+    ParamDeclarer p(in_data, dialect.disk_id_shift);
     TAVREL_DECLARE(p.group_start("Contour", 0, 1249));
     TAVREL_DECLARE(p.float_slider("Alpha Level", 0, 1211, percent(50)));
     // The slider runs past the valid range on purpose; the host clamps.
-    TAVREL_DECLARE(p.float_slider("Pre-Blur", 0, 1252, {0, 100, 0, 200, 0, 2, false}));
+    TAVREL_DECLARE(p.float_slider("Pre-Blur", 0, 1252, {0, 100, 0, 200, dialect.pre_blur_default, 2, false}));
     TAVREL_DECLARE(p.checkbox("Disable Alpha Decal", 0x102, 1251, 1, ""));
+    // New in the second table, so its id is written as stored.
+    if (dialect.soften_layer_edge)
+        TAVREL_DECLARE(ParamDeclarer(in_data).checkbox("Soften Layer Edge", 0x102, 1255, 1, ""));
     TAVREL_DECLARE(p.group_end(1250));
     return PF_Err_NONE;
 }
 
-PF_Err setup_reflection_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
-    ParamDeclarer p(in_data);
+PF_Err declare_reflection_group(PF_InData* in_data, const ParamDialect& dialect) {
+    ParamDeclarer p(in_data, dialect.disk_id_shift);
     TAVREL_DECLARE(p.group_start("Reflection Mapping", 0, 1242));
     TAVREL_DECLARE(p.layer("Reflection Layer", 0x100, 1243));
     TAVREL_DECLARE(p.popup("Mapping", 0x100, 1244, 3, 0, kReflectionMappingNames));

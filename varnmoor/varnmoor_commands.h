@@ -1,0 +1,10 @@
+// The second effect's command table.
+#pragma once
+
+#include "plugin/command_dispatcher.h"
+
+namespace tavrel::varnmoor {
+
+CommandDispatcher build_commands();
+
+}  // namespace tavrel::varnmoor

@@ -1,0 +1,8 @@
+#include "plugin/effect_commands.h"
+#include "varnmoor/varnmoor_commands.h"
+
+namespace tavrel {
+
+CommandDispatcher build_effect_commands() { return varnmoor::build_commands(); }
+
+}  // namespace tavrel
