@@ -3,6 +3,7 @@
 #include "plugin/effect_commands.h"
 #include "plugin/life_cycle.h"
 #include "lattix_pro/lattix_pro_params.h"
+#include "lattix_pro/lattix_pro_ui.h"
 #include "lattix_pro/param_reactions.h"
 #include "plugin/smart_pre_render.h"
 #include "lattix_pro/smart_render.h"
@@ -25,6 +26,7 @@ CommandDispatcher build_lattix_pro_commands() {
     d.add(PF_Cmd_UPDATE_PARAMS_UI, update_param_ui);
     d.add(PF_Cmd_SMART_PRE_RENDER, smart_pre_render);
     d.add(PF_Cmd_SMART_RENDER, smart_render);
+    d.add(PF_Cmd_EVENT, lattix_pro_event);
     return d;
 }
 
