@@ -33,8 +33,11 @@ struct Ui {
     }
     simhost::Host& host() { return driver->host(); }
     simhost::ParamValues& values() { return driver->instance().values(); }
+    // A float slider's value, or a fixed slider's in its units.
     double slider(const std::string& name) {
-        return values().stored(simhost::find_param(host().params(), name)).number;
+        const int32_t i = simhost::find_param(host().params(), name);
+        const simhost::ParamValue v = values().stored(i);
+        return host().params().at(i).def.param_type == PF_Param_FIX_SLIDER ? v.whole / 65536.0 : v.real;
     }
     EventRecord draw() { return checked(events->draw(PF_Window_COMP)); }
     EventRecord click(int x, int y, int mods = 0) { return checked(events->click(PF_Window_COMP, {x, y}, mods)); }
@@ -111,15 +114,21 @@ TEST(CustomUi, GridAndControlsOffDrawsNothingAndLeavesTheEventUnhandled) {
 
 TEST(CustomUi, OnlySelectedPointsGetHandlesAndTheGizmoIsDrawnInAnchorColour) {
     Ui ui;
+    ui.draw();
     ui.click(320, 180);
     const EventRecord e = ui.draw();
     const std::string control = colour_text(0, 0, 255), tangent = colour_text(0, 255, 0);
     const std::string anchor = colour_text(255, 0, 0);
-    // The middle point: its stroked rectangle (selected), the inset fill.
-    EXPECT_EQ(count_prefix(e.drawing, "New pen3 " + control), 1u);
-    EXPECT_NE(std::find(e.drawing.begin(), e.drawing.end(), "AddRect path4 314.5 174.5 12 12"), e.drawing.end());
-    EXPECT_EQ(count_prefix(e.drawing, "New brush5 " + control), 1u);
-    EXPECT_NE(std::find(e.drawing.begin(), e.drawing.end(), "AddRect path6 317.5 177.5 6 6"), e.drawing.end());
+    // The middle point: its stroked rectangle (selected), then the inset
+    // fill, both in the control colour.
+    std::vector<std::string> control_calls;
+    for (size_t i = 0; i + 2 < e.drawing.size(); ++i) {
+        if (e.drawing[i].find(control) == std::string::npos) continue;
+        const std::string kind = e.drawing[i].substr(4, e.drawing[i].find_first_of("0123456789") - 4);
+        const std::string rect = e.drawing[i + 2].substr(e.drawing[i + 2].find(' ', 8) + 1);
+        control_calls.push_back(kind + " " + rect);
+    }
+    EXPECT_EQ(control_calls, (std::vector<std::string>{"pen 314.5 174.5 12 12", "brush 317.5 177.5 6 6"}));
     // Four tangents: a fill and a line each, none stroked (not selected).
     size_t tangent_brushes = 0, tangent_pens = 0, anchor_pens = 0;
     for (const auto& l : e.drawing) {
@@ -160,12 +169,188 @@ TEST(CustomUi, ClicksPickInOrderPointsGizmoLassoMarquee) {
         {"gizmo ring", grid3, 327, 180, 0, 1, {0, 327, 180, 0}, 1},
         {"outside the ring", grid3, 329, 180, 0, 0, {0, 0, 0, 0}, 0},
     };
+    // One instance per run of cases on the same grid (one host lives at a
+    // time): a click changes no more than the selection, and each case's
+    // click decides alone what it picks.
+    std::unique_ptr<Ui> held;
+    std::vector<std::string> held_edits;
     for (const auto& c : cases) {
-        Ui ui(c.edits);
-        ui.draw();
+        if (!held || held_edits != c.edits) {
+            held.reset();
+            held = std::make_unique<Ui>(c.edits);
+            held_edits = c.edits;
+            held->draw();
+        }
+        Ui& ui = *held;
         const EventRecord e = ui.click(c.x, c.y, c.mods);
         EXPECT_EQ(e.out_flags, c.out_flags) << c.what;
         for (int i = 0; i < 4; ++i) EXPECT_EQ(e.refcon[i], c.refcon[i]) << c.what << " word " << i;
         EXPECT_EQ(e.send_drag, c.send_drag) << c.what;
     }
 }
+
+struct DragCase {
+    const char* what;
+    std::vector<std::string> edits;
+    int from_x, from_y, to_x, to_y;
+    const char* slider;
+    double moved;
+    const char* still;
+};
+
+TEST(CustomUi, DragsMoveWhatTheClickPickedAndTheSlidersFollow) {
+    const std::vector<std::string> grid3 = {"Columns=3", "Rows=3"};
+    const DragCase cases[] = {
+        {"point, all axes", {}, 320, 180, 330, 220, "R2-P2 Position Y", 40, nullptr},
+        {"point, all axes, x", {}, 320, 180, 330, 220, "R2-P2 Position X", 10, nullptr},
+        {"point, Y only", {"Manipulation=3"}, 320, 180, 330, 220, "R2-P2 Position Y", 40, "R2-P2 Position X"},
+        {"point, X only", {"Manipulation=2"}, 320, 180, 330, 220, "R2-P2 Position X", 10, "R2-P2 Position Y"},
+        {"gizmo position", grid3, 320, 180, 335, 170, "22", 15, "31"},
+        {"gizmo position, Y only", {"Columns=3", "Rows=3", "Manipulation=3"}, 320, 180, 335, 170, "23", -10, "22"},
+        {"gizmo anchor", grid3, 327, 180, 337, 190, "31", 10, "22"},
+    };
+    for (const auto& c : cases) {
+        Ui ui(c.edits);
+        ui.draw();
+        const double before = ui.slider(c.slider);
+        const double still = c.still ? ui.slider(c.still) : 0.0;
+        const EventRecord click = ui.click(c.from_x, c.from_y);
+        ASSERT_EQ(click.send_drag, 1) << c.what;
+        ui.drag((c.from_x + c.to_x) / 2, (c.from_y + c.to_y) / 2, false);
+        const EventRecord last = ui.drag(c.to_x, c.to_y, true);
+        EXPECT_EQ(last.send_drag, 0) << c.what;
+        EXPECT_EQ(last.refcon[0], 0) << c.what;
+        EXPECT_NEAR(ui.slider(c.slider) - before, c.moved, 0.5) << c.what;
+        if (c.still) {
+            EXPECT_NEAR(ui.slider(c.still), still, 0.001) << c.what;
+        }
+    }
+}
+
+TEST(CustomUi, MirroredTangentFollowsTheMovedOne) {
+    for (const bool mirror : {true, false}) {
+        Ui ui({"Tangent Alignment=" + std::string(mirror ? "2" : "1"), "9=0"});
+        ui.draw();
+        ui.click(320, 180);  // selects the middle point: its tangents show
+        const EventRecord drawn = ui.draw();
+        // Tangent 1 (towards -x) is filled first; its fill square is 6 wide.
+        float x = 0, y = 0;
+        for (const auto& l : drawn.drawing) {
+            char path[32];
+            float w = 0, h = 0;
+            if (l.find("AddRect") == 0 && std::sscanf(l.c_str(), "AddRect %31s %f %f %f %f", path, &x, &y, &w, &h) == 5 &&
+                x < 300)
+                break;
+        }
+        const int tx = int(x + 2.5f), ty = int(y + 2.5f);
+        const EventRecord click = ui.click(tx, ty);
+        ASSERT_EQ(click.refcon[3], 4 + 1000) << mirror;
+        ui.drag(tx, ty + 30, true);
+        const EventRecord after = ui.draw();
+        // Tangent 2 mirrors tangent 1 across the point only when aligned.
+        std::vector<std::pair<float, float>> fills;
+        bool next = false;
+        for (const auto& l : after.drawing) {
+            char path[32];
+            float fx, fy, w, h;
+            if (l.find("New brush") == 0) next = true;
+            else if (next && std::sscanf(l.c_str(), "AddRect %31s %f %f %f %f", path, &fx, &fy, &w, &h) == 5) {
+                fills.push_back({fx, fy});
+                next = false;
+            }
+        }
+        ASSERT_GE(fills.size(), 3u);  // the point, tangent 1, tangent 2
+        const float point_y = fills[0].second, t1 = fills[1].second, t2 = fills[2].second;
+        if (mirror) {
+            EXPECT_NEAR(t2 - point_y, -(t1 - point_y), 1.01f);
+        } else {
+            EXPECT_NEAR(t2, point_y, 1.01f);
+        }
+        EXPECT_NEAR(t1 - point_y, 30, 1.01f);
+    }
+}
+
+TEST(CustomUi, MarqueeAndLassoSelectTheSamePointsEitherWay) {
+    struct Case {
+        const char* what;
+        int mods;
+        std::vector<PF_Point> path;
+    };
+    // Around the middle point and the one right of it, not the rest.
+    const Case cases[] = {
+        {"marquee down-right", PF_Mod_CMD_CTRL_KEY, {{300, 160}, {650, 200}}},
+        {"marquee up-left", PF_Mod_CMD_CTRL_KEY, {{650, 200}, {300, 160}}},
+        // The lasso takes the points of the drags, not the click's.
+        {"lasso", PF_Mod_CMD_CTRL_KEY | PF_Mod_OPT_ALT_KEY, {{100, 100}, {300, 160}, {650, 160}, {650, 200}, {300, 200}}},
+    };
+    for (const auto& c : cases) {
+        Ui ui;
+        ui.draw();
+        ui.click(c.path[0].h, c.path[0].v, c.mods);
+        for (size_t i = 1; i < c.path.size(); ++i) ui.drag(c.path[i].h, c.path[i].v, i + 1 == c.path.size());
+        const EventRecord e = ui.draw();
+        // Each selected point strokes its square in the control colour.
+        std::vector<std::string> squares;
+        for (size_t i = 0; i + 1 < e.drawing.size(); ++i)
+            if (e.drawing[i].find("New pen") == 0 && e.drawing[i].find(colour_text(0, 0, 255)) != std::string::npos)
+                squares.push_back(e.drawing[i + 2]);
+        ASSERT_EQ(squares.size(), 2u) << c.what;
+        EXPECT_NE(squares[0].find(" 314.5 174.5 12 12"), std::string::npos) << c.what;
+        EXPECT_NE(squares[1].find(" 634.5 174.5 12 12"), std::string::npos) << c.what;
+    }
+}
+
+TEST(CustomUi, RefusedInterfaceSuiteEndsTheDrawWithItsMessageAndNoDrawing) {
+    Ui ui;
+    ui.host().suites().refuse(kPFEffectCustomUISuite);
+    const EventRecord e = ui.events->draw(PF_Window_COMP);
+    EXPECT_EQ(e.result.message, "Not able to acquire AEFX Suite.");
+    EXPECT_TRUE(e.drawing.empty());
+    EXPECT_TRUE(ui.host().violations().empty());
+}
+
+TEST(CustomUi, FailingDrawingCallEndsTheEventWithEverythingReleased) {
+    for (const char* call : {"NewPen", "LineTo", "StrokePath", "NewBrush", "FillPath", "AddRect"}) {
+        Ui ui;
+        ui.draw();
+        ui.click(320, 180);
+        ui.host().suites().inject_error(call, 77);
+        const EventRecord e = ui.events->draw(PF_Window_COMP);
+        EXPECT_NE(e.result.err, 0) << call;
+        for (const auto& v : ui.host().violations()) ADD_FAILURE() << call << ": " << v;
+        EXPECT_TRUE(ui.host().drawbot().unreleased().empty()) << call;
+        ui.host().clear_violations();
+    }
+}
+
+TEST(CustomUi, ZoomAndPanOfTheWindowMoveTheDrawingAndThePicking) {
+    Ui ui;
+    ui.events->set_view(2.0, 10.0, -20.0);
+    const auto segments = grid_segments(ui.draw().drawing);
+    ASSERT_EQ(segments.size(), 12u);
+    EXPECT_EQ(segments[0].first.x, 10.0f);
+    EXPECT_EQ(segments[0].first.y, -20.0f);
+    EXPECT_EQ(segments[0].second.x, 650.0f);
+    // The middle point now lies at (650, 340); a drag of 20 window pixels
+    // is 10 layer pixels.
+    const EventRecord click = ui.click(650, 340);
+    EXPECT_EQ(click.refcon[3], 4);
+    const double before = ui.slider("R2-P2 Position Y");
+    ui.drag(650, 360, true);
+    EXPECT_NEAR(ui.slider("R2-P2 Position Y") - before, 10.0, 0.5);
+}
+
+TEST(CustomUi, SingularLayerDragMovesNothing) {
+    // Scale Y 0: every row lies on the middle line, and the layer cannot be
+    // unprojected. The first point there in slot order is row 1's middle.
+    Ui ui({"29=0"});
+    ui.draw();
+    const EventRecord click = ui.click(320, 180);
+    ASSERT_EQ(click.refcon[3], 1);
+    const double x = ui.slider("R1-P2 Position X"), y = ui.slider("R1-P2 Position Y");
+    ui.drag(330, 220, true);
+    EXPECT_EQ(ui.slider("R1-P2 Position X"), x);
+    EXPECT_EQ(ui.slider("R1-P2 Position Y"), y);
+}
+
+}  // namespace

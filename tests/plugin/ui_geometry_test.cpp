@@ -9,6 +9,7 @@
 #include "plugin/param_declare.h"
 #include "plugin/ui_picking.h"
 #include "plugin/ui_projection.h"
+#include "simhost/host.h"
 
 namespace {
 
@@ -157,7 +158,31 @@ TEST(UiGeometry, CoordinatesBeyondSixteenBitsAreNotVisible) {
     for (const Case c : {Case{0.0f, true}, Case{0.3f, true}, Case{0.33f, false}, Case{-0.33f, false}}) {
         const tavrel::WindowPoint w = tavrel::project_grid_point_to_window(v, tavrel::Vec3f(c.x, 0.0f, 0.0f));
         EXPECT_EQ(w.visible, c.visible) << c.x;
-        if (c.visible) EXPECT_EQ(w.x, int32_t(double(c.x) * 320 * 320 + 320 + 0.5)) << c.x;
+        if (c.visible) {
+            EXPECT_EQ(w.x, int32_t(double(c.x) * 320 * 320 + 320 + 0.5)) << c.x;
+        }
+    }
+}
+
+TEST(UiGeometry, PointDragOutsideTheGridReportsIndexAndType) {
+    simhost::Host host;
+    tavrel::ControlPointGrid grid(2, 2);
+    const tavrel::ControlPointGrid untouched = grid;
+    PF_EventExtra extra{};
+    struct Case {
+        int slot, k;
+        const char* message;
+    };
+    for (const Case c : {Case{9, 3, "index 9 type 3"}, Case{-1, 0, "index -1 type 0"}}) {
+        int result = -1;
+        const auto r = host.call_with([&](PF_InData* in, PF_OutData* out) {
+            result = tavrel::apply_point_drag(tavrel::CustomUIDescription{}, in, out, nullptr, extra, grid,
+                                              plain_view(1.0), c.slot, c.k, {0, 0}, {5, 5});
+            return PF_Err_NONE;
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_TRUE(grid == untouched);
     }
 }
 
