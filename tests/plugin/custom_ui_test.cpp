@@ -6,13 +6,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "../simhost/cli_run.h"
 #include "simhost/event_driver.h"
+#include "simhost/image_io.h"
 #include "simhost/render_driver.h"
 #include "simhost/user_edits.h"
 
@@ -28,6 +31,11 @@ struct Ui {
         simhost::RenderSetup s;
         s.plugin = kPlugin;
         s.edits = std::move(edits);
+        start(s);
+    }
+    struct FromSetup {};
+    Ui(FromSetup, const simhost::RenderSetup& s) { start(s); }
+    void start(const simhost::RenderSetup& s) {
         driver = std::make_unique<simhost::RenderDriver>(s);
         events = std::make_unique<simhost::EventDriver>(driver->host(), driver->instance());
     }
@@ -221,6 +229,11 @@ TEST(CustomUi, DragsMoveWhatTheClickPickedAndTheSlidersFollow) {
         EXPECT_EQ(last.send_drag, 0) << c.what;
         EXPECT_EQ(last.refcon[0], 0) << c.what;
         EXPECT_NEAR(ui.slider(c.slider) - before, c.moved, 0.5) << c.what;
+        // The last drag hands the grid back to the host once more.
+        if (c.slider[0] == 'R') {
+            const auto& marked = ui.driver->instance().history().back().marked;
+            EXPECT_NE(std::find(marked.begin(), marked.end(), 5), marked.end()) << c.what;
+        }
         if (c.still) {
             EXPECT_NEAR(ui.slider(c.still), still, 0.001) << c.what;
         }
@@ -351,6 +364,124 @@ TEST(CustomUi, SingularLayerDragMovesNothing) {
     ui.drag(330, 220, true);
     EXPECT_EQ(ui.slider("R1-P2 Position X"), x);
     EXPECT_EQ(ui.slider("R1-P2 Position Y"), y);
+}
+
+struct FollowCase {
+    const char* what;
+    std::vector<std::string> edits;
+    std::string scene;
+    double zoom, pan_x, pan_y;
+};
+
+// A dragged point lands under the mouse: the unprojection of the drag and
+// the projection of the drawing agree.
+TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
+    const std::string aspect_scene = testing::TempDir() + "custom_ui_aspect.json";
+    std::ofstream(aspect_scene) << R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2}})";
+    const FollowCase cases[] = {
+        {"default camera", {}, "", 1, 0, 0},
+        {"rotated layer", {"27=30"}, "", 1, 0, 0},
+        {"tilted layer", {"25=20"}, "", 1, 0, 0},
+        {"zoom and pan", {}, "", 1.5, -40, 25},
+        {"comp pixel aspect 2", {}, aspect_scene, 1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        simhost::RenderSetup s;
+        s.plugin = kPlugin;
+        s.edits = c.edits;
+        s.scene = c.scene;
+        Ui ui(Ui::FromSetup{}, s);
+        ui.events->set_view(c.zoom, c.pan_x, c.pan_y);
+        // The middle point is where the layer's centre is drawn.
+        const auto first = grid_segments(ui.draw().drawing);
+        ASSERT_EQ(first.size(), 12u) << c.what;
+        const Point middle = first[7].first;  // from the middle point to its right neighbour
+        const int x = int(middle.x), y = int(middle.y);
+        ASSERT_EQ(ui.click(x, y).refcon[3], 4) << c.what;
+        ui.drag(x + 15, y + 10, false);
+        ui.drag(x + 30, y + 50, true);
+        const auto after = grid_segments(ui.draw().drawing);
+        ASSERT_EQ(after.size(), 12u) << c.what;
+        EXPECT_NEAR(after[7].first.x, x + 30, 1.0) << c.what;
+        EXPECT_NEAR(after[7].first.y, y + 50, 1.0) << c.what;
+    }
+    std::remove(aspect_scene.c_str());
+}
+
+// The value of a `changed` line of the output, or NaN when it has none.
+double changed_value(const std::string& out, const std::string& name) {
+    const std::regex line("changed\t\\d+\t" + name + "\t([-0-9.e]+)\n");
+    std::smatch m;
+    if (!std::regex_search(out, m, line)) return std::nan("");
+    return std::stod(m[1]);
+}
+
+TEST(CustomUiVerb, DraggingTheMiddlePointDownMovesItsSliderAndTheGrid) {
+    const tavrel_test::CliRun r =
+        tavrel_test::run_simhost("ui " + kPlugin + " --click 320,180 --drag 320,200 --drag 320,220");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nclick 320,180: out_flags 1 refcon {2, 320, 180, 4} send_drag 1\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\ndrag 320,200: out_flags 0 refcon {2, 320, 200, 4} send_drag 1\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\ndrag 320,220 last: out_flags 0 refcon {0, 320, 220, 4} send_drag 0\n"), std::string::npos);
+    EXPECT_NEAR(changed_value(r.out, "R2-P2 Position Y"), 0.000143 + 40, 0.5);
+    // The click first writes every slider from the grid (they held the
+    // reset value since set-up): x stays the point's own 0.
+    const double x = changed_value(r.out, "R2-P2 Position X");
+    EXPECT_TRUE(std::isnan(x) || x == 0.0) << x;
+    // The redrawn grid: the point 40 / 180 grid units down, selected.
+    EXPECT_NE(r.out.find("\n1 1: 1 | 1 1 0 0.222222224 0 |"), std::string::npos);
+    const size_t second = r.out.rfind("draw comp: out_flags 1");
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_NE(r.out.find("  LineTo path", second), std::string::npos);
+    EXPECT_NE(r.out.find("AddRect", second), std::string::npos);
+    EXPECT_NE(r.out.find(" 320 220\n", second), std::string::npos);
+}
+
+TEST(CustomUiVerb, ClickOnNothingMovesNothingAndAsksForNoDrag) {
+    const tavrel_test::CliRun r = tavrel_test::run_simhost("ui " + kPlugin + " --click 100,100 --drag 200,200");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("click 100,100: out_flags 0 refcon {0, 0, 0, 0} send_drag 0\n"), std::string::npos);
+    EXPECT_NE(r.out.find("drag 200,200: not sent, the effect asked for none\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("\t5\tMesh Distortion"), std::string::npos);
+    EXPECT_NE(r.out.find("\n1 1: 0 | 1 0 0 0 0 |"), std::string::npos);
+}
+
+TEST(CustomUiVerb, EffectWindowDrawsTheBannerOnlyForAbout) {
+    const tavrel_test::CliRun r = tavrel_test::run_simhost("ui " + kPlugin + " --window effect");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("draw effect 1: out_flags 1 refcon {0, 0, 0, 0} send_drag 0\n"
+                         "  New image1 300x60 row_bytes=1200 layout=6\n"
+                         "  DrawImage image1 at 0,0 alpha=1\n"
+                         "  ReleaseObject image1\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("draw effect 5: out_flags 0 refcon {0, 0, 0, 0} send_drag 0\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("draw comp"), std::string::npos);
+}
+
+TEST(CustomUiVerb, PngShowsTheGridLinesInGridColourOverTheFrame) {
+    const std::string png = testing::TempDir() + "custom_ui_grid.png";
+    const tavrel_test::CliRun r =
+        tavrel_test::run_simhost("ui " + kPlugin + " --set \"Grid Color=255,0,255\" --png " + png);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto image = simhost::read_png(png, 8);
+    ASSERT_EQ(image->world().width, 640);
+    ASSERT_EQ(image->world().height, 360);
+    const auto is_grid = [&](int x, int y) {
+        return image->channel(x, y, 1) == 1.0 && image->channel(x, y, 2) == 0.0 && image->channel(x, y, 3) == 1.0;
+    };
+    // The 2 x 2 grid's lines: its top edge, middle row and middle column;
+    // between them the test pattern.
+    for (int x : {5, 100, 319, 321, 600}) {
+        EXPECT_TRUE(is_grid(x, 0)) << x;
+        EXPECT_TRUE(is_grid(x, 180)) << x;
+        EXPECT_FALSE(is_grid(x, 90)) << x;
+    }
+    for (int y : {5, 100, 250, 355}) {
+        EXPECT_TRUE(is_grid(320, y)) << y;
+        EXPECT_TRUE(is_grid(0, y)) << y;
+        EXPECT_FALSE(is_grid(160, y)) << y;
+    }
+    std::remove(png.c_str());
 }
 
 }  // namespace
