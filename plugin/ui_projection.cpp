@@ -44,8 +44,10 @@ UiView UiView::of(const SequenceData& data, const PF_InData* in_data) {
     return v;
 }
 
-CompSpaceProjector UiView::projector() const {
-    return CompSpaceProjector(modeling, view, projection, viewport[0], viewport[1]);
+const CompSpaceProjector& UiView::projector() const {
+    if (!projector_)
+        projector_ = std::make_shared<const CompSpaceProjector>(modeling, view, projection, viewport[0], viewport[1]);
+    return *projector_;
 }
 
 WindowPoint project_grid_point_to_window(const UiView& v, const Vec3f& g) {
@@ -62,7 +64,7 @@ WindowPoint project_point(const UiView& v, const Vec3f& p, bool grid_space) {
 }
 
 std::optional<Vec3d> unproject_to_layer_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h) {
-    const CompSpaceProjector projector = v.projector();
+    const CompSpaceProjector& projector = v.projector();
     if (!projector.model_view_invertible()) return std::nullopt;
     const Vec3f r = projector.to_layer_space(Vec3f(float(px - w / 2), float(py - h / 2), 0.0f));
     return Vec3d(r.x, r.y, r.z);

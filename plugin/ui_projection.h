@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "engine/core/projection.h"
@@ -29,7 +30,13 @@ struct UiView {
     // The instance's values of the latest frame set-up or draw; the frame is
     // the measured one, else the layer size the host reports.
     static UiView of(const SequenceData& data, const PF_InData* in_data);
-    CompSpaceProjector projector() const;
+    // Built (with its matrix inversion) at the first use and kept: a draw
+    // or a click projects every handle of the grid through it. The fields
+    // above must not change after that.
+    const CompSpaceProjector& projector() const;
+
+private:
+    mutable std::shared_ptr<const CompSpaceProjector> projector_;
 };
 
 // A projected window pixel; not visible behind the camera and, so that no
