@@ -10,6 +10,7 @@
 #include "engine/scene/shadow_casters.h"
 #include "engine/shaders/shader_parameters.h"
 #include "plugin/data_locks.h"
+#include "plugin/gl_size_limit.h"
 #include "plugin/global_data.h"
 #include "lattix_pro/lattix_pro_params.h"
 #include "plugin/param_checkout.h"
@@ -92,6 +93,10 @@ PF_Err render_checked_frame(PF_InData* in_data, PF_ParamDef* params[], PF_Effect
     GlobalDataLock global(in_data);
     SequenceDataLock sequence(in_data);
     RenderThread& thread = require_render_thread(*global.get());
+
+    const int32_t gl_limit = gl_max_side(thread);
+    check_fits_gl(gl_limit, input->width, input->height, "layer");
+    check_fits_gl(gl_limit, output->width, output->height, "output");
 
     tie_to_layer(in_data, params, global->plugin_id, *sequence.get());
 

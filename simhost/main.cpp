@@ -1,4 +1,5 @@
 // simhost: loads an effect plug-in and drives it as a host would.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "simhost/event_driver.h"
 #include "simhost/flat_grid.h"
 #include "simhost/host.h"
+#include "simhost/host_files.h"
 #include "simhost/image_io.h"
 #include "simhost/render_driver.h"
 #include "simhost/simhost_error.h"
@@ -224,6 +226,16 @@ void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::stri
     global_set_down.now();
 }
 
+// Values that cannot be what the option takes: an empty path, and an edit
+// without "=" (most often the next option, its value forgotten).
+void check_option_value(const std::string& option, const std::string& value) {
+    if (option == "--set" && value.find('=') == std::string::npos)
+        throw simhost::SimhostError("--set needs NAME=VALUE, not \"" + simhost::echo(value) + "\"");
+    if (option == "--input" || option == "--output" || option == "--scene" || option == "--grid" ||
+        option == "--load" || option == "--save")
+        simhost::check_path(value, option);
+}
+
 int verb_grid(const Args& args) {
     if (args.empty()) throw simhost::SimhostError("grid takes a plug-in path");
     int columns = 0, rows = 0;
@@ -233,6 +245,7 @@ int verb_grid(const Args& args) {
         const std::string& a = args[i];
         if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
         const std::string& v = args[++i];
+        check_option_value(a, v);
         if (a == "--columns") columns = std::stoi(v);
         else if (a == "--rows") rows = std::stoi(v);
         else if (a == "--load") load = v;
@@ -248,9 +261,9 @@ int verb_grid(const Args& args) {
     simhost::ArbClient arb(host);
     std::vector<uint8_t> input;
     if (!load.empty()) {
-        std::ifstream f(load, std::ios::binary);
-        if (!f) throw simhost::SimhostError("cannot read " + load);
-        input.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        input = simhost::read_capped(load, simhost::kMaxFlatGridBytes, "a saved grid");
+        if (const std::string problem = simhost::flat_grid_problem(input); !problem.empty())
+            throw simhost::SimhostError(simhost::echo(load) + ": " + problem);
     } else if (columns != 0) {
         // The host hands the effect a flat grid of the asked size as if it
         // came from a project file.
@@ -281,9 +294,12 @@ int verb_grid(const Args& args) {
     }
     if (status == 0) {
         if (!save.empty()) {
-            std::ofstream f(save, std::ios::binary);
-            f.write(reinterpret_cast<const char*>(flat.data()), std::streamsize(flat.size()));
-            if (!f) throw simhost::SimhostError("cannot write " + save);
+            simhost::write_whole_file(save, [&](const std::string& temp) {
+                std::ofstream f(temp, std::ios::binary);
+                f.write(reinterpret_cast<const char*>(flat.data()), std::streamsize(flat.size()));
+                f.close();
+                if (!f) throw simhost::SimhostError("cannot write " + simhost::echo(save));
+            });
         }
     }
     if (value.handle != nullptr) arb.dispose(value.handle);
@@ -323,9 +339,10 @@ int verb_render(const Args& args) {
         }
         if (a != "--input" && a != "--output" && a != "--bpc" && a != "--size" && a != "--set" && a != "--grid" &&
             a != "--scene")
-            throw simhost::SimhostError("unknown option " + a);
+            throw simhost::SimhostError("unknown option " + simhost::echo(a));
         if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
         const std::string& v = args[++i];
+        check_option_value(a, v);
         if (a == "--input") setup.input = v;
         else if (a == "--output") output = v;
         else if (a == "--bpc") {
@@ -536,6 +553,9 @@ int verb_ui(const Args& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write with a reason instead of
+    // killing the process with a partial file on disk.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) {
         usage();
         return 2;

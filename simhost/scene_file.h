@@ -53,6 +53,10 @@ A_Matrix4 aimed_matrix(const AEGP_ThreeDVal& position, const AEGP_ThreeDVal& poi
 A_Matrix4 layer_matrix(const AEGP_ThreeDVal& anchor, const AEGP_ThreeDVal& scale, const AEGP_ThreeDVal& orientation,
                        const AEGP_ThreeDVal& position);
 
+// The largest scene file read: far more than any scene's keys and values
+// take, so that a device or a stray file is refused before it is held.
+constexpr size_t kMaxSceneBytes = size_t(16) << 20;
+
 // Fills `scene` from the JSON text. SimhostError "scene: PATH: PROBLEM" for
 // anything refused; the scene may then be partly filled.
 SceneFile load_scene(const std::string& json_text, Scene& scene);

@@ -298,6 +298,10 @@ TEST_F(Reactions, SlidersOfNoPointOfTheGridMoveNothing) {
         {"row group end", 59, 100.0},
         {"row group start", 60, 100.0},
         {"last row group end", 127, 100.0},
+        // A value no slider shows never reaches the grid, even on a point
+        // the grid has.
+        {"not a number", tavrel::point_param_indices(0, 0)[0], std::nan("")},
+        {"infinite", tavrel::point_param_indices(1, 1)[1], -HUGE_VAL},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
