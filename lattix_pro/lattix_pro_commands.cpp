@@ -3,6 +3,7 @@
 #include "plugin/effect_commands.h"
 #include "plugin/life_cycle.h"
 #include "lattix_pro/lattix_pro_params.h"
+#include "lattix_pro/lattix_pro_ui.h"
 #include "lattix_pro/param_reactions.h"
 #include "plugin/smart_pre_render.h"
 #include "plugin/smart_render.h"
@@ -30,6 +31,7 @@ CommandDispatcher build_lattix_pro_commands() {
                                   void* extra) {
         return smart_render(lattix_pro_description(), in, out, params, output, extra);
     });
+    d.add(PF_Cmd_EVENT, lattix_pro_event);
     return d;
 }
 

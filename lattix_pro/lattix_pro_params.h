@@ -22,9 +22,15 @@ enum LattixProParam : int32_t {
     kParamMeshDistortion = 5,
     kParamAutoTangentsEnable = 9,
     kParamManipulation = 18,
+    kParamTangentAlignment = 19,
+    kParamPositionX = 22,  // the 3D transform's Position X, Y, Z
+    kParamAnchorX = 31,    // its Anchor X, Y, Z
     kParamTieToLayer = 35,
     kParamAmbient = 130,  // the first of the six material sliders
     kParamGridColor = 211,
+    kParamControlColor = 212,
+    kParamTangentColor = 213,
+    kParamAnchorColor = 214,
     kParamGridAndControls = 216,
 };
 

@@ -47,6 +47,19 @@ void DrawbotCanvas::draw_line(const DRAWBOT_PointF32& from, const DRAWBOT_PointF
     draw_line_on_surface(*this, from, to, colour);
 }
 
+void DrawbotCanvas::fill_rect(const PF_Rect& rect, const DRAWBOT_ColorRGBA& colour) {
+    const DRAWBOT_SupplierSuite1& supplier = supplier_suite();
+    DRAWBOT_BrushRef brush = nullptr;
+    check_pf_err(supplier.NewBrush(supplier_, &colour, &brush));
+    const DrawbotObjectGuard brush_guard(supplier, brush);
+    DRAWBOT_PathRef path = nullptr;
+    check_pf_err(supplier.NewPath(supplier_, &path));
+    const DrawbotObjectGuard path_guard(supplier, path);
+    const DRAWBOT_RectF32 r = pf_rect_to_drawbot_rect(rect);
+    check_pf_err(path_suite().AddRect(path, &r));
+    check_pf_err(surface_suite().FillPath(surface_, brush, path, kDRAWBOT_FillType_EvenOdd));
+}
+
 namespace {
 
 // A one-pixel pen and an empty path, both released when the stroke is done
@@ -72,6 +85,16 @@ private:
 };
 
 }  // namespace
+
+void DrawbotCanvas::stroke_segments(const std::vector<std::pair<DRAWBOT_PointF32, DRAWBOT_PointF32>>& segments,
+                                    const DRAWBOT_ColorRGBA& colour) {
+    PenAndPath p(*this, colour);
+    for (const auto& [from, to] : segments) {
+        check_pf_err(path_suite().MoveTo(p.path(), from.x, from.y));
+        check_pf_err(path_suite().LineTo(p.path(), to.x, to.y));
+    }
+    check_pf_err(surface_suite().StrokePath(surface_, p.pen(), p.path()));
+}
 
 void stroke_rect_on_surface(DrawbotCanvas& canvas, const PF_Rect& rect,
                             const DRAWBOT_ColorRGBA& colour) {

@@ -4,6 +4,9 @@
 #include "hostapi/host_effect.h"
 #include "hostaccess/suite_handler.h"
 
+#include <utility>
+#include <vector>
+
 namespace tavrel {
 
 // (left + 0.5, top + 0.5, width, height): pixel centres, so a one-pixel pen
@@ -23,6 +26,11 @@ public:
     void stroke_rect(const PF_Rect& rect, const DRAWBOT_ColorRGBA& colour);
     void draw_line(const DRAWBOT_PointF32& from, const DRAWBOT_PointF32& to,
                    const DRAWBOT_ColorRGBA& colour);
+    // A brush, the rectangle as a path, one even-odd fill.
+    void fill_rect(const PF_Rect& rect, const DRAWBOT_ColorRGBA& colour);
+    // One pen and one path holding every segment, stroked once.
+    void stroke_segments(const std::vector<std::pair<DRAWBOT_PointF32, DRAWBOT_PointF32>>& segments,
+                         const DRAWBOT_ColorRGBA& colour);
 
     const DRAWBOT_SupplierSuite1& supplier_suite() { return supplier_suite_.get(); }
     const DRAWBOT_SurfaceSuite1& surface_suite() { return surface_suite_.get(); }

@@ -12,7 +12,9 @@
 #include <iterator>
 
 #include "simhost/arb_client.h"
+#include "simhost/drawbot_raster.h"
 #include "simhost/effect_instance.h"
+#include "simhost/event_driver.h"
 #include "simhost/flat_grid.h"
 #include "simhost/host.h"
 #include "simhost/host_files.h"
@@ -50,6 +52,15 @@ void usage() {
                  "                    the scene's values, the grid comes last. Prints the\n"
                  "                    effect's two information lines; --trace logs the host\n"
                  "                    calls to standard error\n"
+                 "  ui    PLUGIN.so [--window comp|layer|effect] [--scene S.json] [--set NAME=VALUE]...\n"
+                 "                 [--grid F.kztq] [--click X,Y[,MODS] [--drag X,Y]...] [--save F.kztq]\n"
+                 "                 [--png F.png]\n"
+                 "                    the custom interface of an instance on render's scene: a draw\n"
+                 "                    event, the click (MODS: c Ctrl, s Shift, a Alt) and the drags\n"
+                 "                    the effect asks for (the last is the mouse-up), a second draw;\n"
+                 "                    each event's drawing, out flags and refcon, then the changed\n"
+                 "                    parameters and the grid. --png: the second drawing over the\n"
+                 "                    rendered frame\n"
                  "Any verb takes --verbose: the effect's debugger output (shader compiles and\n"
                  "links, failures) goes to standard error; without it that output is silent.\n");
 }
@@ -397,6 +408,156 @@ int verb_render(const Args& args) {
     return status;
 }
 
+// "320,180" or "320,180,cs".
+PF_Point parse_point(const std::string& text, int32_t* modifiers) {
+    int x = 0, y = 0, used = 0;
+    if (std::sscanf(text.c_str(), "%d,%d%n", &x, &y, &used) != 2)
+        throw simhost::SimhostError("a window point is X,Y, not \"" + text + "\"");
+    std::string rest = text.substr(size_t(used));
+    if (!rest.empty()) {
+        if (modifiers == nullptr || rest[0] != ',') throw simhost::SimhostError("a drag point is X,Y, not \"" + text + "\"");
+        for (char c : rest.substr(1)) {
+            if (c == 'c') *modifiers |= PF_Mod_CMD_CTRL_KEY;
+            else if (c == 's') *modifiers |= PF_Mod_SHIFT_KEY;
+            else if (c == 'a') *modifiers |= PF_Mod_OPT_ALT_KEY;
+            else throw simhost::SimhostError(std::string("a modifier is c, s or a, not '") + c + "'");
+        }
+    }
+    return PF_Point{x, y};
+}
+
+// Prints an event's drawing and what it answered; false when it failed.
+bool print_event(const std::string& what, const simhost::EventRecord& e) {
+    std::printf("%s: %s\n", what.c_str(), simhost::describe_event(e).c_str());
+    for (const auto& line : e.drawing) std::printf("  %s\n", line.c_str());
+    if (e.result.err == 0 && e.result.message.empty()) return true;
+    std::fprintf(stderr, "simhost: %s failed with error %d%s%s\n", what.c_str(), e.result.err,
+                 e.result.message.empty() ? "" : ": ", e.result.message.c_str());
+    return false;
+}
+
+int verb_ui(const Args& args) {
+    if (args.empty()) throw simhost::SimhostError("ui takes a plug-in path");
+    simhost::RenderSetup setup;
+    setup.plugin = args[0];
+    int32_t window = PF_Window_COMP;
+    std::string window_name = "comp", save, png;
+    bool clicked = false;
+    PF_Point click{0, 0};
+    int32_t modifiers = 0;
+    std::vector<PF_Point> drags;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
+        const std::string& v = args[++i];
+        if (a == "--window") {
+            if (v == "comp") window = PF_Window_COMP;
+            else if (v == "layer") window = PF_Window_LAYER;
+            else if (v == "effect") window = PF_Window_EFFECT;
+            else throw simhost::SimhostError("--window is comp, layer or effect, not " + v);
+            window_name = v;
+        } else if (a == "--scene") setup.scene = v;
+        else if (a == "--set") setup.edits.push_back(v);
+        else if (a == "--grid") setup.grid = v;
+        else if (a == "--click") {
+            if (clicked) throw simhost::SimhostError("one --click at most");
+            click = parse_point(v, &modifiers);
+            clicked = true;
+        } else if (a == "--drag") {
+            if (!clicked) throw simhost::SimhostError("--drag follows --click");
+            drags.push_back(parse_point(v, nullptr));
+        } else if (a == "--save") save = v;
+        else if (a == "--png") {
+            if (!ends_with(v, ".png")) throw simhost::SimhostError("--png writes a .png file, not " + v);
+            png = v;
+        } else throw simhost::SimhostError("unknown option " + a);
+    }
+
+    simhost::RenderDriver driver(setup);
+    if (!driver.setup_message().empty())
+        std::fprintf(stderr, "simhost: GLOBAL_SETUP reported: %s\n", driver.setup_message().c_str());
+    simhost::Host& host = driver.host();
+    simhost::EffectInstance& instance = driver.instance();
+    simhost::ParamValues& values = instance.values();
+    const int32_t grid_index = simhost::find_param(host.params(), "Mesh Distortion");
+    std::vector<simhost::ParamValue> before;
+    for (int32_t i = 0; i < values.count(); ++i)
+        before.push_back(i == grid_index ? simhost::ParamValue{} : values.stored(i));
+    simhost::ArbClient& arb = instance.arb();
+    const simhost::ArbClient::Made grid_before = arb.copy(values.stored(grid_index).arb);
+    simhost::require_success(grid_before.call, "COPY");
+
+    simhost::EventDriver events(host, instance);
+    bool ok = true;
+    std::vector<std::string> last_drawing;
+    const auto draw = [&] {
+        if (window == PF_Window_EFFECT) {
+            last_drawing.clear();
+            for (const auto& e : events.draw_effect_controls()) {
+                ok = print_event(e.what, e) && ok;
+                last_drawing.insert(last_drawing.end(), e.drawing.begin(), e.drawing.end());
+            }
+        } else {
+            const simhost::EventRecord e = events.draw(window);
+            ok = print_event(e.what, e) && ok;
+            last_drawing = e.drawing;
+        }
+    };
+    draw();
+    if (clicked) {
+        ok = print_event("click " + std::to_string(click.h) + "," + std::to_string(click.v),
+                         events.click(window, click, modifiers)) && ok;
+        for (size_t i = 0; i < drags.size(); ++i) {
+            if (!events.wants_drag()) {
+                std::printf("drag %d,%d: not sent, the effect asked for none\n", drags[i].h, drags[i].v);
+                continue;
+            }
+            const bool last = i + 1 == drags.size();
+            ok = print_event("drag " + std::to_string(drags[i].h) + "," + std::to_string(drags[i].v) +
+                                 (last ? " last" : ""),
+                             events.drag(drags[i], last)) && ok;
+        }
+    }
+    draw();
+
+    PF_ArbCompareResult same = PF_ArbCompare_EQUAL;
+    const simhost::CallResult compared = arb.compare(grid_before.handle, values.stored(grid_index).arb, &same);
+    arb.dispose(grid_before.handle);
+    simhost::require_success(compared, "COMPARE");
+    for (int32_t i = 1; i < values.count(); ++i) {
+        const PF_ParamDef& d = host.params().at(i).def;
+        const bool changed = i == grid_index ? same != PF_ArbCompare_EQUAL
+                                             : !simhost::same_value(d.param_type, before[size_t(i)], values.stored(i));
+        if (!changed) continue;
+        const std::string text = simhost::format_param_value(host.params(), i, values.stored(i));
+        std::printf("changed\t%d\t%s%s%s\n", i, d.name, text.empty() ? "" : "\t", text.c_str());
+    }
+    const std::vector<uint8_t> flat = arb.save(values.stored(grid_index).arb);
+    print_grid(flat);
+    if (!save.empty()) {
+        std::ofstream f(save, std::ios::binary);
+        f.write(reinterpret_cast<const char*>(flat.data()), std::streamsize(flat.size()));
+        if (!f) throw simhost::SimhostError("cannot write " + save);
+    }
+    int status = ok ? 0 : 1;
+    if (!png.empty() && status == 0) {
+        simhost::RenderedFrame frame = driver.render(8);
+        if (frame.result.err != 0 || !frame.result.message.empty() || !frame.output) {
+            std::fprintf(stderr, "simhost: the frame under the drawing failed with error %d %s\n", frame.result.err,
+                         frame.result.message.c_str());
+            status = 1;
+        } else {
+            simhost::rasterise_drawbot_log(last_drawing, *frame.output);
+            simhost::write_png(png, *frame.output);
+        }
+    }
+    for (const auto& v : driver.finish()) {
+        std::fprintf(stderr, "simhost: %s\n", v.c_str());
+        status = 1;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -413,6 +574,7 @@ int main(int argc, char** argv) {
         {"params", verb_params},
         {"grid", verb_grid},
         {"render", verb_render},
+        {"ui", verb_ui},
     };
     const auto it = verbs.find(argv[1]);
     if (it == verbs.end()) {

@@ -1,0 +1,22 @@
+#include "plugin/custom_ui.h"
+
+#include "plugin/ui_drawing.h"
+#include "plugin/ui_picking.h"
+
+namespace tavrel {
+
+PF_Err handle_event(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
+                    PF_ParamDef* params[], PF_LayerDef*, void* extra) {
+    auto* event = static_cast<PF_EventExtra*>(extra);
+    if (event == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+    switch (event->e_type) {
+        case PF_Event_DO_CLICK: return handle_click(effect, in_data, out_data, params, event);
+        case PF_Event_DRAG: return handle_drag(effect, in_data, out_data, params, event);
+        case PF_Event_DRAW:
+            draw_ui(effect, in_data, out_data, params, event);
+            return draw_transform_gizmo_event(effect, in_data, out_data, params, event);
+        default: return PF_Err_NONE;
+    }
+}
+
+}  // namespace tavrel
