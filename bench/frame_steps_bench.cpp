@@ -57,6 +57,7 @@
 #include "engine/interfaces/never_abort.h"
 #include "engine/interfaces/no_deformation.h"
 #include "engine/interfaces/no_shader.h"
+#include "engine/interfaces/single_instance_params.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/scene/generator_instancing_node.h"
@@ -72,7 +73,6 @@
 #include "surface/host/ae_light_adaptor.h"
 #include "surface/mesh/combine_poly_clipping_alpha.h"
 #include "surface/mesh/compute_nurbs_mesh_gpu.h"
-#include "surface/host/generator_instancing_settings.h"
 #include "surface/grid/host_buffer_accessor.h"
 #include "surface/grid/lattix_mesh_knots.h"
 #include "surface/mesh/lattix_triangle_mesh.h"
@@ -183,7 +183,7 @@ struct Instance {
         auto input = std::make_shared<RenderInput>();
         input->sequence_data = data;
         input->grid = &data->grid;
-        input->generator = std::make_shared<AEGeneratorInstancingParams>(nullptr, 218);
+        input->generator = std::make_shared<SingleInstanceParams>();
         values.camera = tavrel_test::default_camera(kind.width, kind.height);
         values.lights = scene_lights(kind.scene_json);
         values.sequence_data = data;
