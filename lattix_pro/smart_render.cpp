@@ -47,6 +47,7 @@ enum Param : int {
     kMinLightGrazingAngle = 200,
     kLightObjectMinDistance = 201,
     kGeneratorBase = 218,
+    kTiedPositionX = 36,  // then Position Y, Anchor X and Anchor Y
 };
 
 // A layer parameter's world, when it has pixels and a size to upload.
@@ -93,7 +94,8 @@ PF_Err render_checked_frame(PF_InData* in_data, PF_ParamDef* params[], PF_Effect
     SequenceDataLock sequence(in_data);
     RenderThread& thread = require_render_thread(*global.get());
 
-    tie_to_layer(in_data, params, global->plugin_id, *sequence.get());
+    tie_to_layer(in_data, params, global->plugin_id, *sequence.get(), kParamTieToLayer,
+                 TieToLayerExpressions(kTiedPositionX, kTiedPositionX + 1, kTiedPositionX + 2, kTiedPositionX + 3));
 
     const std::unique_ptr<IAbort> abort = std::make_unique<NeverAbort>();
     const A_Time comp_time = effect_to_comp_time(in_data);

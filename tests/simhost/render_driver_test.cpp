@@ -201,6 +201,12 @@ TEST(RenderDriver, TraceLogsCommandsCheckoutsExpressionsAndUndoGroups) {
                                     }));
     ASSERT_EQ(host.effect_streams().expressions.size(), 2u);
     EXPECT_EQ(host.effect_streams().expressions[1].stream, "effect layer stream 2");
+    // Each with the undo group it was written in, and the one switch.
+    EXPECT_EQ(host.effect_streams().expressions[0].undo_group, "Tie \"it\"");
+    EXPECT_EQ(host.effect_streams().expressions[1].undo_group, "Tie \"it\"");
+    ASSERT_EQ(host.effect_streams().expression_states.size(), 1u);
+    EXPECT_EQ(host.effect_streams().expression_states[0].stream, "parameter 36");
+    EXPECT_TRUE(host.effect_streams().expression_states[0].enabled);
 }
 
 TEST(RenderDriver, SeveralFramesOfOneInstance) {
