@@ -146,9 +146,14 @@ TEST(RenderDriver, TraceLogsCommandsCheckoutsExpressionsAndUndoGroups) {
     }
     EXPECT_EQ(phases, (std::vector<std::string>{"command SMART_PRE_RENDER -> 0", "command SMART_RENDER -> 0"}));
     EXPECT_TRUE(opened.empty());
+    // The frame tied the effect to its layer: six expressions in one group.
+    EXPECT_EQ(host.effect_streams().expressions.size(), 6u);
+    EXPECT_EQ(host.undo_groups, std::vector<std::string>{"Tavrel: Tie to Layer"});
 
     // Each kind of line, made by hand.
     host.trace().clear();
+    host.effect_streams().expressions.clear();
+    host.effect_streams().expression_states.clear();
     const auto r = host.call_with([&](PF_InData* in, PF_OutData*) {
         const void* p = nullptr;
         SPBasicSuite* basic = in->pica_basicP;
