@@ -46,6 +46,7 @@
 #include <vector>
 
 #include "bench/bare_frame.h"
+#include "bench/frame_instance.h"
 #include "bench/bench_support.h"
 #include "engine/core/debug_output.h"
 #include "engine/gpu/gl_engine.h"
@@ -57,7 +58,6 @@
 #include "engine/interfaces/never_abort.h"
 #include "engine/interfaces/no_deformation.h"
 #include "engine/interfaces/no_shader.h"
-#include "engine/interfaces/single_instance_params.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/scene/generator_instancing_node.h"
@@ -66,6 +66,8 @@
 #include "engine/scene/shadow_caster_collection.h"
 #include "engine/scene/shadow_casters.h"
 #include "engine/scene/texture_set.h"
+#include "engine/shaders/shader_parameters.h"
+#include "engine/shaders/shading_switches.h"
 #include "engine/shaders/utility_programs.h"
 #include "plugin/life_cycle.h"
 #include "simhost/host.h"
@@ -73,6 +75,7 @@
 #include "surface/host/ae_light_adaptor.h"
 #include "surface/mesh/combine_poly_clipping_alpha.h"
 #include "surface/mesh/compute_nurbs_mesh_gpu.h"
+#include "surface/host/generator_instancing_settings.h"
 #include "surface/grid/host_buffer_accessor.h"
 #include "surface/grid/lattix_mesh_knots.h"
 #include "surface/mesh/lattix_triangle_mesh.h"
@@ -85,6 +88,7 @@
 namespace {
 
 using namespace tavrel;
+using namespace tavrel_bench;
 using Clock = std::chrono::steady_clock;
 
 // The frame's steps in the order they run; their times add up to the frame.
@@ -95,109 +99,6 @@ const char* const kStepNames[kSteps] = {"setup",   "layers",  "evaluation", "tri
 // Layer sampling as the frame command makes its textures: linear, edge
 // texels repeated.
 constexpr std::uint32_t kLinear = 1, kClampToEdge = 1;
-
-struct RaisedPoint {
-    int row, column;
-    double z_pixels;  // as the point's Z slider gives it
-};
-
-struct FrameKind {
-    int width, height;
-    int columns, rows;
-    std::vector<RaisedPoint> raised;
-    int subdivisions;
-    std::uint64_t multisample, accumulation;
-    std::string scene_json;  // the comp with its lights
-};
-
-// Effect defaults: "Adaptive" off, "Max Iterations" 6, "Tolerance" 5,
-// "Displacement Height" 0, "Light/Object Min Distance" 50.
-constexpr int kMaxIterations = 6;
-constexpr float kTolerance = 5.0f;
-constexpr double kMinGrazingAngle = 0.0, kLightObjectMinDistance = 50.0;
-
-FrameKind demo_frame() {
-    // The demo scene's comp and light.
-    const std::string scene = R"json({"comp": {"width": 640, "height": 360}, "lights": [{"type": "spot",
-        "position": [120, -60, -520], "point_of_interest": [320, 180, 0], "color": [1.0, 0.96, 0.9],
-        "intensity": 110, "cone_angle": 70, "cone_feather": 40, "casts_shadows": true,
-        "shadow_darkness": 60, "shadow_diffusion": 4}]})json";
-    return FrameKind{640, 360, 3, 3, {{1, 1, -80.0}, {2, 2, -60.0}}, 100, 4, 4, scene};
-}
-
-FrameKind full_hd_frame() {
-    std::ostringstream scene;
-    scene << "{\"comp\": {\"width\": 1920, \"height\": 1080}, \"lights\": [";
-    const double x[2] = {0.2 * 1920, 0.8 * 1920}, y[2] = {0.25 * 1080, 0.75 * 1080};
-    for (int i = 0; i < 4; ++i)
-        scene << (i ? ", " : "") << "{\"type\": \"point\", \"intensity\": 40, \"casts_shadows\": false, "
-              << "\"position\": [" << x[i % 2] << ", " << y[i / 2] << ", -600]}";
-    scene << "]}";
-    return FrameKind{1920, 1080, 2, 2, {}, 316, 4, 0, scene.str()};
-}
-
-std::shared_ptr<AELightCollectionAdaptor> scene_lights(const std::string& json) {
-    simhost::Host host;
-    simhost::load_scene(json, host.scene());
-    std::shared_ptr<AELightCollectionAdaptor> lights;
-    const PF_Err err = host.call_with([&](PF_InData* in, PF_OutData*) -> PF_Err {
-                               const AELightArray array(in, 7);
-                               lights = std::make_shared<AELightCollectionAdaptor>(array, kMinGrazingAngle,
-                                                                                   kLightObjectMinDistance);
-                               return PF_Err_NONE;
-                           })
-                           .err;
-    if (err != PF_Err_NONE || !lights) throw std::runtime_error("the scene's lights cannot be read");
-    return lights;
-}
-
-// One instance and its frame values, as the frame set-up leaves them for the
-// rendering thread. Its state goes with the instance's GL clean-up, on the
-// rendering thread.
-struct Instance {
-    alignas(SequenceData) unsigned char storage[sizeof(SequenceData)];
-    SequenceData* data = new (storage) SequenceData;
-    std::vector<std::uint8_t> pixels;
-    TimeVariableParameters values;
-    NeverAbort abort;
-    int width, height;
-
-    explicit Instance(const FrameKind& kind) : width(kind.width), height(kind.height) {
-        for (double v : tavrel_test::host_image(kind.width, kind.height))
-            pixels.push_back(std::uint8_t(std::lround(v * 255)));
-        data->grid = ControlPointGrid(kind.columns, kind.rows);
-        for (const RaisedPoint& p : kind.raised) {
-            const ControlHandle& h = data->grid.point(data->grid.slot_index(p.row, p.column)).handle(LX_Cp::kPosition);
-            // Z sliders are measured against the frame's width.
-            data->grid.set_handle_position(p.row, p.column, 0, LX_Cp::kPosition, true, h.x, h.y,
-                                           float(2.0 * p.z_pixels / kind.width));
-        }
-        RenderSettings& rs = data->render_settings;
-        rs.frame_size = TSize2D{kind.width, kind.height};
-        rs.subdivisions = kind.subdivisions;
-        rs.adaptive = 0;
-        rs.max_iterations = kMaxIterations;
-        rs.tolerance = kTolerance;
-        rs.displacement_height = RenderSettings::clamp_displacement_height(0.0);
-        data->triangle_mesh = std::make_shared<LattixTriangleMesh>();
-        auto input = std::make_shared<RenderInput>();
-        input->sequence_data = data;
-        input->grid = &data->grid;
-        input->generator = std::make_shared<SingleInstanceParams>();
-        values.camera = tavrel_test::default_camera(kind.width, kind.height);
-        values.lights = scene_lights(kind.scene_json);
-        values.sequence_data = data;
-        values.source = std::make_shared<HostBuffer2dArrayAccessor<std::uint8_t>>(
-            pixels.data(), kind.width, kind.height, std::uint64_t(kind.width) * 4, 2);
-        values.render_input = input;
-        values.multisample_level = kind.multisample;
-        values.accumulation_level = kind.accumulation;
-        values.modeling_transform = std::make_shared<ModelingTransform>();
-        values.modeling_transform->modeling_matrix.translate(kind.width / 2.0, kind.height / 2.0, 0.0);
-    }
-    // On the rendering thread.
-    void destroy() { LXGlobalGLCleanUp{data}.destroy(); }
-};
 
 // The times of one frame's steps, and what the frame reports beside them.
 struct FrameTimes {
@@ -269,15 +170,31 @@ FrameTimes render_frame(GlEngine& engine, Instance& instance) {
     description.lens_samples = std::uint32_t(values.reserved_level);
     description.antialiasing_samples = std::uint32_t(values.multisample_level);
     description.subpixel_samples = std::uint32_t(values.accumulation_level);
+    // The programs specialised for the frame's values, as the frame command
+    // chooses them.
+    NoDeformation deformation;
+    NoShader no_shader;
+    const IShaderCollection* shader_record = values.shader_parameters.get();
+    if (shader_record == nullptr) shader_record = &no_shader;
+    const IShaderCollection& shader_parameters = *shader_record;
+    SurfaceOptions surface;
+    surface.metal_coefficient = values.metal_and_decal.value;
+    surface.disable_alpha_decal = values.metal_and_decal.flag;
+    const ShadowCasterParamsCollection casters(*scene.scene, *values.lights);
+    ShadingValues shading;
+    shading.shadow_casters = casters.count();
+    shading.reflectivity = scene.reflectivity;
+    shading.surface = &surface;
+    shading.deformation = &deformation;
+    shading.shader_parameters = &shader_parameters;
+    shading.displacement = &input.displacement;
+    description.shading = shading_switches_for(shading);
     const std::shared_ptr<RendererAllocationProxy> renderer = engine.request_renderer(description);
     std::shared_ptr<RenderTarget> target =
         engine.request_render_target(std::uint32_t(instance.width), std::uint32_t(instance.height), 1,
                                      description.format_kind, true, 0, kClampToEdge);
     times.ms[kRequest] = lap();
 
-    NoDeformation deformation;
-    NoShader shader_parameters;
-    const ShadowCasterParamsCollection casters(*scene.scene, *values.lights);
     const ShadowCasterCollection shadows(*scene.scene, engine.depth_only_program(int(description.format_kind)),
                                          casters, deformation, shader_parameters, engine.shadow_map_array());
     times.ms[kShadows] = lap();
@@ -286,9 +203,6 @@ FrameTimes render_frame(GlEngine& engine, Instance& instance) {
     HeightMapSize height_map_size;
     height_map_size.width = std::int32_t(data.layer_texture->width());
     height_map_size.height = std::int32_t(data.layer_texture->height());
-    SurfaceOptions surface;
-    surface.metal_coefficient = values.metal_and_decal.value;
-    surface.disable_alpha_decal = values.metal_and_decal.flag;
     renderer->render(*scene.scene, instance.abort, scene.camera, *values.lights, &shadows, height_map, surface,
                      deformation, shader_parameters, height_map_size, input.displacement, *target);
     times.ms[kViews] = lap();

@@ -1,6 +1,9 @@
 #include "simhost/worlds.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +13,24 @@ namespace simhost {
 namespace {
 
 constexpr PF_Err kBadParam = PF_Err_BAD_CALLBACK_PARAM;
+
+std::atomic<std::int64_t> g_pixel_nanoseconds{0};
+
+// Adds the time of one piece of pixel work to the process's total.
+class PixelWorkTimer {
+public:
+    PixelWorkTimer() = default;
+    ~PixelWorkTimer() {
+        g_pixel_nanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - start_)
+                                   .count();
+    }
+    PixelWorkTimer(const PixelWorkTimer&) = delete;
+    PixelWorkTimer& operator=(const PixelWorkTimer&) = delete;
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
 
 uint32_t flags_for(int bpc) {
     if (bpc == 16) return PF_WorldFlag_DEEP;
@@ -38,28 +59,27 @@ bool inside(const PF_Rect& r, const PF_EffectWorld& w) {
            r.top < r.bottom;
 }
 
-// Nearest-pixel resampling from one rectangle to the other; the source is
-// read at the destination's depth, since a source record handed in by an
-// effect carries no depth of its own.
+// The copy applies no scaling: the source rectangle's pixels land one to one
+// from the destination rectangle's corner, over the part both rectangles
+// share; the rest of the destination keeps what it held. The source is read
+// at the destination's depth, since a source record handed in by an effect
+// carries no depth of its own.
 PF_Err copy_world(const char* name, bool hq, PF_EffectWorld* src, PF_EffectWorld* dst, const PF_Rect* src_rect,
                   const PF_Rect* dst_rect) {
     Host& host = Host::current();
     if (PF_Err e = host.suites().fault(name)) return e;
     if (!valid(src) || !valid(dst)) return kBadParam;
+    const PixelWorkTimer timer;
     const int bpc = world_bpc(*dst);
     const PF_Rect s = src_rect ? *src_rect : whole(*src);
     const PF_Rect d = dst_rect ? *dst_rect : whole(*dst);
     if (!inside(s, *src) || !inside(d, *dst)) return kBadParam;
     if (src->rowbytes < src->width * bytes_per_pixel(bpc)) return kBadParam;
-    const int32_t sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
-    for (int32_t y = 0; y < dh; ++y) {
-        const int32_t sy = s.top + int32_t((int64_t(y) * sh) / dh);
-        for (int32_t x = 0; x < dw; ++x) {
-            const int32_t sx = s.left + int32_t((int64_t(x) * sw) / dw);
-            std::memcpy(pixel_at(*dst, bpc, d.left + x, d.top + y), pixel_at(*src, bpc, sx, sy),
-                        size_t(bytes_per_pixel(bpc)));
-        }
-    }
+    const int32_t w = std::min(s.right - s.left, d.right - d.left);
+    const int32_t h = std::min(s.bottom - s.top, d.bottom - d.top);
+    for (int32_t y = 0; y < h; ++y)
+        std::memmove(pixel_at(*dst, bpc, d.left, d.top + y), pixel_at(*src, bpc, s.left, s.top + y),
+                    size_t(w) * size_t(bytes_per_pixel(bpc)));
     host.worlds().copies.push_back({hq, bpc, src->width, src->height, dst->width, dst->height});
     return 0;
 }
@@ -78,14 +98,20 @@ PF_Err fill_matte(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* rect, PF_Eff
     Host& host = Host::current();
     if (PF_Err e = host.suites().fault("fill")) return e;
     if (!valid(world)) return kBadParam;
+    const PixelWorkTimer timer;
     const PF_Rect r = rect ? *rect : whole(*world);
     if (!inside(r, *world)) return kBadParam;
     const int bpc = world_bpc(*world);
     const PF_Pixel c = color ? *color : PF_Pixel{0, 0, 0, 0};
     const double v[4] = {c.alpha / 255.0, c.red / 255.0, c.green / 255.0, c.blue / 255.0};
-    for (int32_t y = r.top; y < r.bottom; ++y)
-        for (int32_t x = r.left; x < r.right; ++x)
-            for (int ch = 0; ch < 4; ++ch) write_channel(*world, bpc, x, y, ch, v[ch]);
+    // The first pixel is converted once, then copied along the first row
+    // and the first row down the others.
+    for (int ch = 0; ch < 4; ++ch) write_channel(*world, bpc, r.left, r.top, ch, v[ch]);
+    const size_t pixel = size_t(bytes_per_pixel(bpc));
+    uint8_t* first = pixel_at(*world, bpc, r.left, r.top);
+    for (int32_t x = r.left + 1; x < r.right; ++x) std::memcpy(first + size_t(x - r.left) * pixel, first, pixel);
+    const size_t row = size_t(r.right - r.left) * pixel;
+    for (int32_t y = r.top + 1; y < r.bottom; ++y) std::memcpy(pixel_at(*world, bpc, r.left, y), first, row);
     host.worlds().fills.push_back(bpc);
     return 0;
 }
@@ -246,23 +272,68 @@ double OwnedWorld::channel(int32_t x, int32_t y, int c) const { return read_chan
 
 void OwnedWorld::set_channel(int32_t x, int32_t y, int c, double v) { write_channel(world_, bpc_, x, y, c, v); }
 
+double host_pixel_seconds() { return double(g_pixel_nanoseconds.load()) * 1e-9; }
+
 void paint_downsampled(const OwnedWorld& image, OwnedWorld& target, PF_RationalScale ds_x, PF_RationalScale ds_y) {
+    const PixelWorkTimer timer;
     // A layer pixel at downsampled x covers image pixels from x * den / num.
     auto source = [](int64_t at, PF_RationalScale s) {
         return s.num > 0 && s.den > 0 ? at * int64_t(s.den) / int64_t(s.num) : at;
     };
     const PF_EffectWorld& t = target.world();
     const int32_t iw = image.world().width, ih = image.world().height;
+    // Of one depth the pixels are copied as they are; the run of a row that
+    // maps one to one (no horizontal downsampling) is copied whole.
+    const bool same_depth = image.bpc() == target.bpc();
+    const bool whole_runs = same_depth && (ds_x.num <= 0 || ds_x.den <= 0 || int64_t(ds_x.num) == int64_t(ds_x.den));
+    const size_t pixel = size_t(bytes_per_pixel(target.bpc()));
+    PF_EffectWorld& out = target.world();
+    // 16-bit images (how layer images are read) into 8-bit worlds: each of
+    // the 65,536 values converted once, as the channel rule converts it.
+    const std::array<uint8_t, 65536>* deep_to_8 = nullptr;
+    if (image.bpc() == 16 && target.bpc() == 8) {
+        static const std::array<uint8_t, 65536> table = [] {
+            std::array<uint8_t, 65536> t{};
+            OwnedWorld one(1, 1, 8);
+            for (uint32_t v = 0; v < 65536; ++v) {
+                one.set_channel(0, 0, 0, v / 32768.0);
+                t[v] = static_cast<const uint8_t*>(one.world().data)[0];
+            }
+            return t;
+        }();
+        deep_to_8 = &table;
+    }
     for (int32_t y = 0; y < t.height; ++y) {
         const int64_t ly = int64_t(t.origin_y) + y;
         if (ly < 0) continue;
         const int64_t sy = source(ly, ds_y);
         if (sy >= ih) break;
+        if (whole_runs) {
+            const int32_t first = int32_t(std::clamp<int64_t>(-int64_t(t.origin_x), 0, t.width));
+            const int64_t last = std::min<int64_t>(t.width, int64_t(iw) - int64_t(t.origin_x));
+            if (last > first)
+                std::memcpy(pixel_at(out, target.bpc(), first, y),
+                            pixel_at(image.world(), image.bpc(), int32_t(t.origin_x + first), int32_t(sy)),
+                            size_t(last - first) * pixel);
+            continue;
+        }
         for (int32_t x = 0; x < t.width; ++x) {
             const int64_t lx = int64_t(t.origin_x) + x;
             if (lx < 0) continue;
             const int64_t sx = source(lx, ds_x);
             if (sx >= iw) break;
+            if (same_depth) {
+                std::memcpy(pixel_at(out, target.bpc(), x, y),
+                            pixel_at(image.world(), image.bpc(), int32_t(sx), int32_t(sy)), pixel);
+                continue;
+            }
+            if (deep_to_8) {
+                const auto* in = reinterpret_cast<const uint16_t*>(
+                    pixel_at(image.world(), image.bpc(), int32_t(sx), int32_t(sy)));
+                uint8_t* o = pixel_at(out, 8, x, y);
+                for (int c = 0; c < 4; ++c) o[c] = (*deep_to_8)[in[c]];
+                continue;
+            }
             for (int c = 0; c < 4; ++c) target.set_channel(x, y, c, image.channel(int32_t(sx), int32_t(sy), c));
         }
     }

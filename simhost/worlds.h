@@ -46,6 +46,11 @@ void write_channel(PF_EffectWorld& world, int bpc, int32_t x, int32_t y, int c, 
 // (nearest); outside the image it stays as it is. Depths may differ.
 void paint_downsampled(const OwnedWorld& image, OwnedWorld& target, PF_RationalScale ds_x, PF_RationalScale ds_y);
 
+// Seconds the process has spent in the host's own pixel work (world copies,
+// matte fills, painting layer images), on any thread: what a benchmark of
+// the effect takes out of a frame's time as the host's share.
+double host_pixel_seconds();
+
 struct CopyRecord {
     bool high_quality;
     int bpc;  // taken from the destination

@@ -5,6 +5,8 @@
 #include <optional>
 #include <tuple>
 
+#include "engine/shaders/shading_switches.h"
+
 namespace tavrel {
 
 class GlEngine;
@@ -16,6 +18,9 @@ struct RendererDescription {
     uint32_t format_kind = 0;
     bool shading_switch_a = false;
     bool shading_switch_b = false;
+    // What the shading programs leave out; by default nothing (the general
+    // programs). Each combination is compiled once and pooled.
+    ShadingSwitches shading;
     // Present: transparency by dual depth peeling with this many passes;
     // 0xFFFFFFFF (-1) peels until nothing is left.
     std::optional<uint32_t> peeling_layers;
@@ -39,7 +44,7 @@ inline bool operator<(const RendererDescription& a, const RendererDescription& b
         return std::make_tuple(int32_t(d.format_kind), d.shading_switch_a, d.shading_switch_b,
                                peeling, peeling ? int32_t(*d.peeling_layers) : 0,
                                int32_t(d.render_mode), d.antialiasing_samples,
-                               d.has_view_samples(), d.depth_only);
+                               d.has_view_samples(), d.depth_only, d.shading.tied());
     };
     return rank(a) < rank(b);
 }

@@ -17,8 +17,8 @@ constexpr const char* kErrorSource = "depth_renderer";
 
 }  // namespace
 
-DepthRenderer::DepthRenderer(std::uint32_t format_kind, bool cull)
-    : program_(std::make_shared<DepthOnlyProgram>(static_cast<int>(format_kind))), cull_(cull) {}
+DepthRenderer::DepthRenderer(std::uint32_t format_kind, bool cull, const ShadingSwitches& switches)
+    : program_(std::make_shared<DepthOnlyProgram>(static_cast<int>(format_kind), switches)), cull_(cull) {}
 
 void DepthRenderer::render(SceneGraph& scene, const IAbort& abort,
                            const std::shared_ptr<IVirtualCameraParameters>& camera, const ILightCollection&,

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/render/renderer.h"
+#include "engine/shaders/shading_switches.h"
 
 namespace tavrel {
 
@@ -15,7 +16,7 @@ class DepthRenderer : public IRenderer {
 public:
     // Compiles the depth program of the pixel format kind; cull: back faces
     // are culled, else both sides are drawn.
-    DepthRenderer(std::uint32_t format_kind, bool cull);
+    DepthRenderer(std::uint32_t format_kind, bool cull, const ShadingSwitches& switches = ShadingSwitches());
 
     // Clears and draws into the destination; an aborted render leaves it as
     // it was.

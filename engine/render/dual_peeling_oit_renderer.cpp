@@ -99,16 +99,16 @@ GLuint make_full_screen_quad_list() {
 }  // namespace
 
 DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b,
-                                               std::uint32_t render_mode)
+                                               std::uint32_t render_mode, const ShadingSwitches& switches)
     : cull_(render_mode == 3) {
     const int kind = static_cast<int>(format_kind);
     const PhongChunks chunks = phong_renderer_chunks(switch_a, switch_b, render_mode);
-    const std::string surface_vertex = phong_vertex_source(kind, chunks);
+    const std::string surface_vertex = phong_vertex_source(kind, chunks, switches);
     const std::string overlay_vertex = flat_shading_vertex_source(kind);
 
     surface_init_ = std::make_shared<DualPeelingInitProgram>(surface_vertex);
     overlay_init_ = std::make_shared<DualPeelingInitProgram>(overlay_vertex);
-    surface_peel_ = std::make_shared<DualPeelingPeelProgram>(surface_vertex, phong_shading_source(kind, chunks));
+    surface_peel_ = std::make_shared<DualPeelingPeelProgram>(surface_vertex, phong_shading_source(kind, chunks, switches));
     overlay_peel_ = std::make_shared<DualPeelingPeelProgram>(overlay_vertex, flat_shading_chunk(kind));
     blend_ = std::make_shared<DualPeelingBlendProgram>();
     final_ = std::make_shared<DualPeelingFinalProgram>(kind);
@@ -281,10 +281,10 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
 
 DualPeelingOITRendererAdaptor::DualPeelingOITRendererAdaptor(std::uint32_t format_kind, bool switch_a, bool switch_b,
                                                              std::uint32_t render_mode, std::uint32_t layers,
-                                                             GlEngine* engine)
+                                                             GlEngine* engine, const ShadingSwitches& switches)
     : engine_(engine),
       layers_(layers),
-      renderer_(std::make_unique<DualPeelingOITRenderer>(format_kind, switch_a, switch_b, render_mode)),
+      renderer_(std::make_unique<DualPeelingOITRenderer>(format_kind, switch_a, switch_b, render_mode, switches)),
       format_kind_(format_kind) {}
 
 void DualPeelingOITRendererAdaptor::render(SceneGraph& scene, const IAbort& abort,

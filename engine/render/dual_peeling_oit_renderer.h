@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "engine/render/renderer.h"
+#include "engine/shaders/shading_switches.h"
 
 namespace tavrel {
 
@@ -29,8 +30,10 @@ public:
     // Compiles the six programs for the kind and the shading choices (as the
     // Phong renderer makes them), makes the occlusion query and the
     // full-screen quad's display list. Throws GlEngineError (compile, link or
-    // GL failure); nothing is left behind then.
-    DualPeelingOITRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode);
+    // GL failure); nothing is left behind then. The shading switches leave
+    // out of the surface's programs what they turn off (by default nothing).
+    DualPeelingOITRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
+                           const ShadingSwitches& switches = ShadingSwitches());
     // Deletes the query and the display list; rendering thread only.
     ~DualPeelingOITRenderer();
     DualPeelingOITRenderer(const DualPeelingOITRenderer&) = delete;
@@ -69,7 +72,8 @@ private:
 class DualPeelingOITRendererAdaptor : public IRenderer {
 public:
     DualPeelingOITRendererAdaptor(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
-                                  std::uint32_t layers, GlEngine* engine);
+                                  std::uint32_t layers, GlEngine* engine,
+                                  const ShadingSwitches& switches = ShadingSwitches());
 
     void render(SceneGraph& scene, const IAbort& abort, const std::shared_ptr<IVirtualCameraParameters>& camera,
                 const ILightCollection& lights, const IShadowUniforms* shadow_casters, GLuint height_map,

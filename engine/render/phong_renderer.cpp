@@ -43,9 +43,10 @@ PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t re
     return chunks;
 }
 
-PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode)
+PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
+                             const ShadingSwitches& switches)
     : program_(std::make_shared<PhongShader>(static_cast<int>(format_kind),
-                                             phong_renderer_chunks(switch_a, switch_b, render_mode))),
+                                             phong_renderer_chunks(switch_a, switch_b, render_mode), switches)),
       flat_shading_(std::make_shared<VertexColorFlatShadingProgram>(static_cast<int>(format_kind))),
       cull_(render_mode == 3) {}
 

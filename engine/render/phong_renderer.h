@@ -26,8 +26,10 @@ class PhongRenderer : public IRenderer {
 public:
     // Compiles the Phong program of the chunks above and the flat-shading
     // program of the pixel format kind. Render mode 3 culls back faces; any
-    // other mode draws both sides, lit on both.
-    PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode);
+    // other mode draws both sides, lit on both. The shading switches leave
+    // out of the Phong program what they turn off (by default nothing).
+    PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
+                  const ShadingSwitches& switches = ShadingSwitches());
 
     // Clears and draws into the destination; an aborted render leaves it as
     // it was.

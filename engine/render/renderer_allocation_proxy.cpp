@@ -32,16 +32,18 @@ std::shared_ptr<IRenderer> build_inner_renderer(const RendererDescription& descr
     require_engine(description);
     if (description.depth_only) {
         return inside_hwaa(description,
-                           std::make_shared<DepthRenderer>(description.format_kind, description.render_mode == 3));
+                           std::make_shared<DepthRenderer>(description.format_kind, description.render_mode == 3,
+                                                           description.shading));
     }
     if (description.peeling_layers) {
         return std::make_shared<DualPeelingOITRendererAdaptor>(
             description.format_kind, description.shading_switch_a, description.shading_switch_b,
-            description.render_mode, *description.peeling_layers, description.engine);
+            description.render_mode, *description.peeling_layers, description.engine, description.shading);
     }
     return inside_hwaa(description,
                        std::make_shared<PhongRenderer>(description.format_kind, description.shading_switch_a,
-                                                       description.shading_switch_b, description.render_mode));
+                                                       description.shading_switch_b, description.render_mode,
+                                                       description.shading));
 }
 
 std::shared_ptr<IRenderer> build_outer_renderer(std::shared_ptr<IRenderer> inner,

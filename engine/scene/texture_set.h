@@ -41,6 +41,8 @@ public:
     const std::shared_ptr<ITextureObject>& back_face_colour() const { return back_face_colour_; }
     const std::shared_ptr<ITextureObject>& environment() const { return environment_; }
     float reflectivity() const { return reflectivity_; }
+    // The "Reflectivity" that bind() sets: 0 without an environment texture.
+    float bound_reflectivity() const { return environment_ ? reflectivity_ : 0.0f; }
     std::uint32_t environment_map_mode() const { return environment_map_mode_; }
 
 private:

@@ -248,7 +248,11 @@ uniform int active_shadow_caster_count;
 uniform int shadow_caster_to_light_lut[MAX_SHADOW_CASTERS];
 uniform mat4 to_light_transform[MAX_SHADOW_CASTERS];
 uniform float shadow_caster_light_size_uv[MAX_SHADOW_CASTERS];
-float light_visibility[MaxLights];
+// Every entry is set where it is declared: the shadow lookup lowers only
+// the entries of lights that have casters, and the compiler cannot follow a
+// loop that sets them all.
+float light_visibility[MaxLights] = float[MaxLights](1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0,
+                                                    1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0);
 )glsl";
 
 // The Fresnel base is kept finite and non-negative (a scale of 0 or a bias
@@ -272,10 +276,10 @@ float fresnel_factor(vec3 E, vec3 N)
 
 vec4 shade_fragment()
 {
-    for (int i = 0; i < MaxLights; ++i)
-        light_visibility[i] = 1.0;
+#ifndef TAVREL_NO_SHADOWS
     if (active_shadow_caster_count > 0)
         compute_light_visibility();
+#endif
 
     vec3 position = PositionInWorldRef;
     vec3 E = normalize(CameraPosition - position);
@@ -285,23 +289,57 @@ vec4 shade_fragment()
     vec4 texcoord = gl_TexCoord[0];
     vec2 st = texcoord.st;
 
+    // A choice that reads no channel yields exactly 1.
+#ifdef TAVREL_NO_SPECULAR_MAP
+    float specular_factor = 1.0;
+#else
     float specular_factor = get_map_channel(SpecularMapChannel);
+#endif
+#ifdef TAVREL_NO_SHININESS_MAP
+    float shininess_factor = 1.0;
+#else
     float shininess_factor = max(0.0001, get_map_channel(ShininessMapChannel));
+#endif
+#ifdef TAVREL_NO_METAL_MAP
+    float metal_factor = 1.0;
+#else
     float metal_factor = get_map_channel(MetalMapChannel);
+#endif
+#ifdef TAVREL_NO_OPACITY_MAP
+    float opacity_factor = 1.0;
+#else
     float opacity_factor = get_map_channel(OpacityMapChannel);
+#endif
+#ifdef TAVREL_NO_REFLECTION_MAP
+    float reflectivity_factor = 1.0;
+#else
     float reflectivity_factor = get_map_channel(ReflectionMapChannel);
+#endif
 
     bool back_face = !gl_FrontFacing;
     N = normalize(update_fragment_normal(N, T, B, st, disp_map_channel));
     N = flip_normal(N, back_face);
 
-    vec3 R = reflect(-E, N);
+    // Without a reflection or "Use for Opacity" the term weighs nothing.
+#ifdef TAVREL_NO_FRESNEL
+    float fresnel = 0.0;
+#else
     float fresnel = fresnel_factor(E, N);
-    vec3 reflection = Reflectivity > 0.0 ? reflection_map_fetch(R).rgb : vec3(0.0);
+#endif
 
     vec4 decal = get_diffuse_color(texcoord, back_face);
-    vec3 surface = mix(decal.rgb, blendColors(decal.rgb, reflection, ReflectionBlending),
+#ifdef TAVREL_NO_REFLECTION
+    // A reflectivity of 0 mixes none of the reflection in.
+    vec3 surface = decal.rgb;
+#else
+#ifndef TAVREL_REFLECTION_BLENDING
+#define TAVREL_REFLECTION_BLENDING ReflectionBlending
+#endif
+    vec3 R = reflect(-E, N);
+    vec3 reflection = Reflectivity > 0.0 ? reflection_map_fetch(R).rgb : vec3(0.0);
+    vec3 surface = mix(decal.rgb, blendColors(decal.rgb, reflection, TAVREL_REFLECTION_BLENDING),
                        Reflectivity * reflectivity_factor * fresnel);
+#endif
 
     vec3 colour = vec3(0.0);
     for (int i = 0; i < MaxLights; ++i) {
@@ -326,6 +364,10 @@ vec4 shade_fragment()
                                    MetalCoefficient * metal_factor);
         vec3 Rr = normalize(-reflect(L, N));
         vec3 specular = vec3(0.0);
+        // The gate reads the facing value before the clamp that NdotL gets:
+        // with a scale and bias that lift grazing light above zero, a light
+        // behind the surface still lights it diffusely but gives no
+        // highlight, and one exactly edge-on (facing 0) still does.
         if (facing >= 0.0)
             specular = clamp(spot * specular_colour *
                                  pow(max(dot(Rr, E), 0.0), gl_FrontMaterial.shininess / shininess_factor),
@@ -335,8 +377,10 @@ vec4 shade_fragment()
     colour = clamp(colour, 0.0, 1.0);
 
     float alpha = gl_FrontMaterial.ambient.a;
+#ifndef TAVREL_NO_DECAL_ALPHA
     if (DisableAlphaDecal == 0)
         alpha *= update_alpha(decal.a, st, disp_map_use_alpha_as_mask);
+#endif
     return ApplyFog(colour, mix(mix(1.0, alpha, opacity_factor), 1.0, fresnel * FresnelDisplay), position);
 }
 )glsl";
@@ -407,17 +451,17 @@ const std::string& phong_chunk(AlphaUpdate choice) {
     return choice == AlphaUpdate::kHeightMapAlpha ? height_map : unchanged;
 }
 
-std::string phong_vertex_source(int kind, const PhongChunks& chunks) {
-    return shader_preamble(kind) + deformation_chunk() +
+std::string phong_vertex_source(int kind, const PhongChunks& chunks, const ShadingSwitches& switches) {
+    return shader_preamble(kind) + shading_switch_defines(switches) + deformation_chunk() +
            chunk_or(chunks.tex_coord_transform, phong_chunk(TexCoordTransform::kUnchanged)) +
            chunk_or(chunks.texture_fetch, phong_chunk(TextureFetch::kPlain)) + kVertexDeclarations + noise_chunk() +
            kVertexMain;
 }
 
-std::string phong_shading_source(int kind, const PhongChunks& chunks) {
+std::string phong_shading_source(int kind, const PhongChunks& chunks, const ShadingSwitches& switches) {
     // The height map's declarations and channel reads come before the
     // chunks that may use them, so that every alternative compiles.
-    std::string text = shader_preamble(kind) + kColorSamplers + kEnvironment +
+    std::string text = shader_preamble(kind) + shading_switch_defines(switches) + kColorSamplers + kEnvironment +
                        chunk_or(chunks.texture_fetch, phong_chunk(TextureFetch::kPlain)) +
                        chunk_or(chunks.normal_flip, phong_chunk(NormalFlip::kUnchanged)) +
                        chunk_or(chunks.diffuse_color, phong_chunk(DiffuseColor::kFront)) +
@@ -430,12 +474,12 @@ std::string phong_shading_source(int kind, const PhongChunks& chunks) {
     return text;
 }
 
-std::string phong_fragment_source(int kind, const PhongChunks& chunks) {
-    return phong_shading_source(kind, chunks) + kFragmentMain;
+std::string phong_fragment_source(int kind, const PhongChunks& chunks, const ShadingSwitches& switches) {
+    return phong_shading_source(kind, chunks, switches) + kFragmentMain;
 }
 
-PhongShader::PhongShader(int kind, const PhongChunks& chunks)
-    : TexturingProgram(phong_vertex_source(kind, chunks), phong_fragment_source(kind, chunks)) {
+PhongShader::PhongShader(int kind, const PhongChunks& chunks, const ShadingSwitches& switches)
+    : TexturingProgram(phong_vertex_source(kind, chunks, switches), phong_fragment_source(kind, chunks, switches)) {
     set_phong_sampler_units(*this);
 }
 

@@ -14,6 +14,7 @@
 #include "engine/interfaces/shader_collection.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/shaders/glsl_program.h"
+#include "engine/shaders/shading_switches.h"
 #include "engine/shaders/shadow_chunk.h"
 
 namespace tavrel {
@@ -53,13 +54,17 @@ struct PhongChunks {
     std::optional<std::string> alpha_update;
 };
 
-// The two sources of the program for the pixel format kind (0, 1, 2) and the
-// chunks, placeholders filled.
-std::string phong_vertex_source(int kind, const PhongChunks& chunks);
-std::string phong_fragment_source(int kind, const PhongChunks& chunks);
+// The two sources of the program for the pixel format kind (0, 1, 2), the
+// chunks and the switches (by default the general program), placeholders
+// filled.
+std::string phong_vertex_source(int kind, const PhongChunks& chunks,
+                                const ShadingSwitches& switches = ShadingSwitches());
+std::string phong_fragment_source(int kind, const PhongChunks& chunks,
+                                  const ShadingSwitches& switches = ShadingSwitches());
 // The fragment source up to `shade_fragment()`, without `main`, for
 // programs that shade as this one does but write their own outputs.
-std::string phong_shading_source(int kind, const PhongChunks& chunks);
+std::string phong_shading_source(int kind, const PhongChunks& chunks,
+                                 const ShadingSwitches& switches = ShadingSwitches());
 
 // Points each sampler of the shading source that the program has at the unit
 // the Phong program uses for it (see PhongShader), for programs built on
@@ -72,7 +77,9 @@ public:
     // and points every sampler at its own unit: "ColorSampler" 0,
     // "BackFaceColorSampler" 1, "EnvSampler" 2, "height_map" 3, "stex" 5,
     // "EnvCubeSampler" 8.
-    explicit PhongShader(int kind, const PhongChunks& chunks = PhongChunks());
+    // The switches leave out the features they turn off (by default none).
+    explicit PhongShader(int kind, const PhongChunks& chunks = PhongChunks(),
+                         const ShadingSwitches& switches = ShadingSwitches());
 
     // Sets every uniform of the program that it has: the lights and the
     // shadows, the deformation, the material, the surface options, the

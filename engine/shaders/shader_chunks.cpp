@@ -27,6 +27,7 @@ DeformationOutput Deform(vec4 local_vertex, vec3 local_normal, vec3 local_tangen
     o.world_tangent = gl_NormalMatrix * local_tangent;
     o.world_binormal = gl_NormalMatrix * local_binormal;
     o.eye_position = o.world_position * view_transform;
+#ifndef TAVREL_NO_DEFORMATION
     if (!ApplyDeformation)
         return o;
 
@@ -57,6 +58,7 @@ DeformationOutput Deform(vec4 local_vertex, vec3 local_normal, vec3 local_tangen
     o.world_binormal = R * o.world_binormal;
     o.world_position = b * DeformationToWorldTransform;
     o.eye_position = o.world_position * view_transform;
+#endif
     return o;
 }
 )glsl";
@@ -164,21 +166,31 @@ float interpFog(float v, int type)
 
 vec4 ApplyFog(vec3 colour, float alpha, vec3 position)
 {
+#ifndef TAVREL_MIST_BLENDING
+#define TAVREL_MIST_BLENDING MistBlending
+#endif
+#ifndef TAVREL_FOG_BLENDING
+#define TAVREL_FOG_BLENDING FogBlending
+#endif
+#ifndef TAVREL_NO_MIST
     if (MistExponent > 0) {
         vec3 d = MistNear - MistFar;
         float l = length(d) + 0.001;
         float f = dot(MistNear - position, d) / (l * l);
         f = interpFog(f, MistExponent) * MistIntensity;
-        colour = mix(colour, blendColors(colour, MistColor, MistBlending), f * MistAlpha);
+        colour = mix(colour, blendColors(colour, MistColor, TAVREL_MIST_BLENDING), f * MistAlpha);
         alpha = mix(alpha, mix(MistAlpha, MistAlpha * alpha, MistPreserveAlpha), f);
     }
+#endif
+#ifndef TAVREL_NO_FOG
     if (FogExponent > 0) {
         float range = max(FogFar - FogNear, 1.0);
         float f = (EyeZ - FogNear) / range;
         f = interpFog(f, FogExponent) * FogIntensity;
-        colour = mix(colour, blendColors(colour, FogColor, FogBlending), f * FogAlpha);
+        colour = mix(colour, blendColors(colour, FogColor, TAVREL_FOG_BLENDING), f * FogAlpha);
         alpha = mix(alpha, mix(FogAlpha, FogAlpha * alpha, FogPreserveAlpha), f);
     }
+#endif
     return vec4(colour, alpha);
 }
 )glsl";
@@ -285,6 +297,9 @@ float interpNoise(float beg, float end, float v, float range)
 float get_disp_height(vec4 raw, int channel, vec2 pos)
 {
     float h = get_disp_channel(raw, channel);
+#ifdef TAVREL_NO_DISP_NOISE
+    return h;
+#else
     float k = DispNoiseAmplitude * get_disp_channel(raw, DispNoiseMapChannel);
     if (k * DispNoiseFrequency == 0.0)
         return h;
@@ -309,6 +324,7 @@ float get_disp_height(vec4 raw, int channel, vec2 pos)
     return h + fbm2(pos - 0.5, w * k, DispNoiseEvolution * DispNoiseEvoMult.z, DispNoiseFrequency / 10.0,
                     DispNoiseOctaves, DispNoiseLacunarity, DispNoiseGain, DispNoiseFreqMult.xy,
                     DispNoiseEvoMult.xy);
+#endif
 }
 )glsl";
     return text;

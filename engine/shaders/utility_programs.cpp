@@ -9,8 +9,8 @@ namespace {
 
 const char* const kWhiteFragment = "void main()\n{\n    gl_FragColor = vec4(1.0);\n}\n";
 
-std::string depth_only_vertex(int kind) {
-    return shader_preamble(kind) + deformation_chunk() + R"glsl(
+std::string depth_only_vertex(int kind, const ShadingSwitches& switches) {
+    return shader_preamble(kind) + shading_switch_defines(switches) + deformation_chunk() + R"glsl(
 uniform mat4 ViewTransform;
 varying vec3 PositionInWorldRef;
 varying float EyeZ;
@@ -26,8 +26,8 @@ void main()
 )glsl";
 }
 
-std::string depth_only_fragment(int kind) {
-    return shader_preamble(kind) + R"glsl(
+std::string depth_only_fragment(int kind, const ShadingSwitches& switches) {
+    return shader_preamble(kind) + shading_switch_defines(switches) + R"glsl(
 varying vec3 PositionInWorldRef;
 varying float EyeZ;
 uniform float FocusDistance;
@@ -203,8 +203,25 @@ void main()
 }
 )glsl";
 
-DepthOnlyProgram::DepthOnlyProgram(int kind)
-    : TexturingProgram(depth_only_vertex(kind), depth_only_fragment(kind)) {}
+namespace {
+
+// The depth cue enters the fog with an alpha of exactly 1. Without the mist
+// in front of it the compiler would know that constant and fold the fog's
+// alpha in another order, one rounding apart; so the mist stays wherever
+// the fog is compiled in.
+ShadingSwitches depth_cue_switches(ShadingSwitches switches) {
+    if (switches.fog && !switches.mist) {
+        switches.mist = true;
+        switches.mist_blending = kAnyBlendMode;
+    }
+    return switches;
+}
+
+}  // namespace
+
+DepthOnlyProgram::DepthOnlyProgram(int kind, const ShadingSwitches& switches)
+    : TexturingProgram(depth_only_vertex(kind, depth_cue_switches(switches)),
+                       depth_only_fragment(kind, depth_cue_switches(switches))) {}
 
 ViewDepthProgram::ViewDepthProgram(int kind) : TexturingProgram(kViewDepthVertex, view_depth_fragment(kind)) {}
 

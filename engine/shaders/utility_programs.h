@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/shaders/glsl_program.h"
+#include "engine/shaders/shading_switches.h"
 
 namespace tavrel {
 
@@ -14,10 +15,12 @@ extern const char* const kTexturedQuadVertex;
 
 // Depth cue of the deformed surface: white fading with the eye distance over
 // twice the focus distance, through fog and mist. Uniforms ViewTransform,
-// FocusDistance, the deformation and the fog and mist uniforms.
+// FocusDistance, the deformation and the fog and mist uniforms. The switches
+// that concern it (deformation, fog, mist and their blend modes) leave out
+// what they turn off; by default nothing.
 class DepthOnlyProgram : public TexturingProgram {
 public:
-    explicit DepthOnlyProgram(int kind);
+    explicit DepthOnlyProgram(int kind, const ShadingSwitches& switches = ShadingSwitches());
 };
 
 // Shows one layer of a depth-texture array ("tex", sampler2DArray, at

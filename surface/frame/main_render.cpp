@@ -23,6 +23,7 @@
 #include "engine/scene/shadow_casters.h"
 #include "engine/scene/texture_set.h"
 #include "engine/shaders/shader_parameters.h"
+#include "engine/shaders/shading_switches.h"
 #include "engine/shaders/utility_programs.h"
 #include "surface/mesh/combine_poly_clipping_alpha.h"
 #include "surface/mesh/compute_nurbs_mesh_gpu.h"
@@ -180,23 +181,37 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     const SequenceData& data = require(parameters.sequence_data, "instance state");
     const ILightCollection& lights = require(parameters.lights, "lights");
     SceneGraph& graph = require(scene.scene, "a scene");
+    require(scene.camera, "a camera");
     if (width == 0 || height == 0)
         throw std::invalid_argument("frame render of an empty output: " + std::to_string(width) + " x " +
                                     std::to_string(height));
-
-    const RendererDescription description = frame_renderer_description(parameters, input, back_face_mode);
-    const std::shared_ptr<RendererAllocationProxy> renderer = engine.request_renderer(description);
 
     std::shared_ptr<IDeformationCollection> deformation = parameters.deformation;
     if (!deformation) deformation = std::make_shared<NoDeformation>();
     std::shared_ptr<IShaderCollection> shader_parameters = parameters.shader_parameters;
     if (!shader_parameters) shader_parameters = std::make_shared<NoShader>();
+    SurfaceOptions surface;
+    surface.metal_coefficient = parameters.metal_and_decal.value;
+    surface.disable_alpha_decal = parameters.metal_and_decal.flag;
+    const ShadowCasterParamsCollection casters(graph, lights);
+
+    RendererDescription description = frame_renderer_description(parameters, input, back_face_mode);
+    // The programs leave out every feature that the frame's values make a
+    // no-op, with the same pixels.
+    ShadingValues values;
+    values.shadow_casters = casters.count();
+    values.reflectivity = scene.reflectivity;
+    values.surface = &surface;
+    values.deformation = deformation.get();
+    values.shader_parameters = shader_parameters.get();
+    values.displacement = &input.displacement;
+    description.shading = shading_switches_for(values);
+    const std::shared_ptr<RendererAllocationProxy> renderer = engine.request_renderer(description);
 
     std::shared_ptr<RenderTarget> target = engine.request_render_target(
         to_u32(width, "output width"), to_u32(height, "output height"), 1, description.format_kind, true, 0,
         kClampToEdge);
 
-    const ShadowCasterParamsCollection casters(graph, lights);
     const ShadowCasterCollection shadows(graph, engine.depth_only_program(int(description.format_kind)), casters,
                                          *deformation, *shader_parameters, engine.shadow_map_array());
 
@@ -208,10 +223,6 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
         height_map_size.width = static_cast<std::int32_t>(data.layer_texture->width());
         height_map_size.height = static_cast<std::int32_t>(data.layer_texture->height());
     }
-    SurfaceOptions surface;
-    surface.metal_coefficient = parameters.metal_and_decal.value;
-    surface.disable_alpha_decal = parameters.metal_and_decal.flag;
-
     renderer->render(graph, abort, scene.camera, lights, &shadows, height_map, surface, *deformation,
                      *shader_parameters, height_map_size, input.displacement, *target);
     return target;
@@ -227,6 +238,7 @@ MeshScene build_mesh_scene(const TimeVariableParameters& parameters, const Textu
         make_mesh_node(parameters, engine, abort, back_face, iteration_count);
     result.scene->add_render_pass(RenderPass(root, textures));
     result.camera = parameters.camera;
+    result.reflectivity = textures.bound_reflectivity();
     return result;
 }
 

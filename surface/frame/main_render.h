@@ -25,6 +25,8 @@ struct TimeVariableParameters;
 struct MeshScene {
     std::shared_ptr<SceneGraph> scene;
     std::shared_ptr<IVirtualCameraParameters> camera;
+    // The reflectivity the shading receives with the textures.
+    float reflectivity = 0.0f;
 };
 
 struct MainRender {

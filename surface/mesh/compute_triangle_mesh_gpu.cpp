@@ -11,6 +11,7 @@
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/shaders/parameter_upload.h"
+#include "engine/shaders/shading_switches.h"
 #include "engine/core/random_number_generator.h"
 #include "engine/gpu/render_target.h"
 #include "engine/shaders/uniform_helpers.h"
@@ -147,7 +148,7 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
                                                 uint32_t max_passes, float distance_threshold, bool extrude) {
     const int set_index = height_map != nullptr ? static_cast<int>(height_map->format())
                                                 : TessellationPrograms::kWithoutHeightMap;
-    const TessellationProgramSet& set = programs_->set(set_index);
+    const TessellationProgramSet& set = programs_->set(set_index, displacement_noise_active(settings));
     const GLuint height_texture = height_map != nullptr ? height_map->textures.at(0)->gl_name() : 0;
     const uint32_t map_width = height_map != nullptr ? static_cast<uint32_t>(height_map->width()) : 0;
     const uint32_t map_height = height_map != nullptr ? static_cast<uint32_t>(height_map->height()) : 0;

@@ -11,6 +11,7 @@
 #include "engine/scene/node_factory.h"
 #include "engine/scene/parent_node.h"
 #include "engine/gpu/render_target.h"
+#include "engine/gl/gl_errors.h"
 #include "surface/mesh/compute_nurbs_mesh_gpu.h"
 #include "surface/mesh/compute_triangle_mesh_gpu.h"
 #include "surface/grid/lattix_mesh_knots.h"
@@ -94,7 +95,98 @@ LattixTriangleMesh::~LattixTriangleMesh() = default;
 
 void LattixTriangleMesh::release_gpu_objects() {
     node_.reset();
+    placed_valid_ = false;
     evaluation_.reset();
+}
+
+namespace {
+
+bool same_settings(const DisplacementSettings& a, const DisplacementSettings& b) {
+    const auto bits = [](float v) {
+        std::uint32_t u;
+        std::memcpy(&u, &v, 4);
+        return u;
+    };
+    return a.channel == b.channel && a.use_alpha_as_mask == b.use_alpha_as_mask && a.clip == b.clip &&
+           a.premultiply == b.premultiply && bits(a.scale) == bits(b.scale) && bits(a.bias) == bits(b.bias) &&
+           a.unused == b.unused && bits(a.alpha_clip_threshold) == bits(b.alpha_clip_threshold) &&
+           std::memcmp(&a.noise, &b.noise, sizeof(NoiseParameters)) == 0 &&
+           bits(a.noise_start) == bits(b.noise_start) && bits(a.noise_start_fade) == bits(b.noise_start_fade) &&
+           bits(a.noise_stop) == bits(b.noise_stop) && bits(a.noise_stop_fade) == bits(b.noise_stop_fade) &&
+           a.noise_channel == b.noise_channel;
+}
+
+// Pixel type of each depth class's height map, read back as stored.
+GLenum pixel_type(std::uint32_t format) {
+    switch (format) {
+        case 0: return GL_UNSIGNED_BYTE;
+        case 1: return GL_UNSIGNED_SHORT;
+        default: return GL_FLOAT;
+    }
+}
+
+std::size_t bytes_per_channel(std::uint32_t format) { return format == 0 ? 1 : format == 1 ? 2 : 4; }
+
+// Reads into client memory, packed: no pixel-pack buffer and alignment 1
+// while it lives, the previous binding, alignment and texture afterwards.
+class ClientPackScope {
+public:
+    ClientPackScope() {
+        glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &buffer_);
+        glGetIntegerv(GL_PACK_ALIGNMENT, &alignment_);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture_);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    }
+    ~ClientPackScope() {
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture_));
+        glPixelStorei(GL_PACK_ALIGNMENT, alignment_);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(buffer_));
+        TAVREL_REPORT_GL();
+    }
+    ClientPackScope(const ClientPackScope&) = delete;
+    ClientPackScope& operator=(const ClientPackScope&) = delete;
+
+private:
+    GLint buffer_ = 0, alignment_ = 4, texture_ = 0;
+};
+
+}  // namespace
+
+void LattixTriangleMesh::read_placement_key(const ComputeTriangleMeshGPU& triangulation, const Update& frame,
+                                            PlacementKey& key) const {
+    key.triangulation = &triangulation;
+    key.subdivisions = triangulation.subdivisions();
+    key.settings = frame.settings;
+    key.adaptive = frame.adaptive;
+    key.max_passes = frame.max_passes;
+    key.distance_threshold = frame.distance_threshold;
+    key.extrude = frame.extrude;
+    key.has_height_map = frame.height_map != nullptr;
+    key.pixels.clear();
+    key.format = 0;
+    key.width = key.height = 0;
+    if (!key.has_height_map) return;
+    const RenderTarget& map = *frame.height_map;
+    key.format = map.format();
+    key.width = map.width();
+    key.height = map.height();
+    // Every pixel, as stored: a changed layer (a video's next frame) always
+    // places again.
+    key.pixels.resize(std::size_t(key.width) * std::size_t(key.height) * 4 * bytes_per_channel(key.format));
+    ClientPackScope scope;
+    glBindTexture(GL_TEXTURE_2D, map.textures.at(0)->gl_name());
+    check_gl_error("lattix_triangle_mesh", __LINE__);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, pixel_type(key.format), key.pixels.data());
+    check_gl_error("lattix_triangle_mesh", __LINE__);
+}
+
+bool LattixTriangleMesh::same_placement(const PlacementKey& a, const PlacementKey& b) {
+    return a.triangulation == b.triangulation && a.subdivisions == b.subdivisions &&
+           same_settings(a.settings, b.settings) && a.has_height_map == b.has_height_map && a.format == b.format &&
+           a.width == b.width && a.height == b.height && a.adaptive == b.adaptive &&
+           a.max_passes == b.max_passes && std::memcmp(&a.distance_threshold, &b.distance_threshold, 4) == 0 &&
+           a.extrude == b.extrude && same_bytes(a.pixels, b.pixels);
 }
 
 bool LattixTriangleMesh::evaluation_current(uint16_t key, const TSize2D& frame, float threshold) const {
@@ -111,7 +203,9 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
     abort.progress_begin();
     knots_->scale_to_frame(static_cast<float>(frame.frame_size.width), static_cast<float>(frame.frame_size.height));
     const uint16_t key = knots_->control_net_crc();
+    bool evaluated = false;
     if (!evaluation_current(key, frame.frame_size, frame.distance_threshold)) {
+        evaluated = true;
         std::shared_ptr<ITextureObject> net =
             engine.texture_from_accessor(knots_->control_points_buffer(), GL_TEXTURE0, 0, 1, false);
         evaluation_ = evaluation.run(engine, *net);
@@ -131,19 +225,28 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
     // making a second one while the old node still holds the first. A caller
     // that still holds the old node keeps its buffer: the pool only takes a
     // buffer back from its last owner.
-    node_.reset();
-    const TriangulationResult result =
-        triangulation.run(engine, *evaluation_, frame.height_map, frame.settings, frame.adaptive, frame.max_passes,
-                          frame.distance_threshold, frame.extrude);
-    completed_passes_ = result.completed_passes;
-    triangle_count_ = result.triangles;
-    capacity_reached_ = result.capacity_reached;
-    adaptive_ = frame.adaptive ? 1 : 0;
-    surface_bounds_points(*knots_, frame.settings.scale, frame.settings.bias, bounds_points_);
-    node_ = make_triangle_mesh_node(result.vertices, result.triangles, bounds_points_);
-    settings_ = frame.settings;
-    has_height_map_ = frame.height_map != nullptr ? 1 : 0;
-    evaluated_subdivisions_ = requested_subdivisions_;
+    // Last frame's triangles stand when nothing they were placed from has
+    // changed: placing is most of a still frame's triangulation.
+    read_placement_key(triangulation, frame, next_);
+    if (evaluated || !node_ || !placed_valid_ || !same_placement(next_, placed_)) {
+        node_.reset();
+        placed_valid_ = false;
+        const TriangulationResult result =
+            triangulation.run(engine, *evaluation_, frame.height_map, frame.settings, frame.adaptive,
+                              frame.max_passes, frame.distance_threshold, frame.extrude);
+        ++placement_count_;
+        completed_passes_ = result.completed_passes;
+        triangle_count_ = result.triangles;
+        capacity_reached_ = result.capacity_reached;
+        adaptive_ = frame.adaptive ? 1 : 0;
+        surface_bounds_points(*knots_, frame.settings.scale, frame.settings.bias, bounds_points_);
+        node_ = make_triangle_mesh_node(result.vertices, result.triangles, bounds_points_);
+        settings_ = frame.settings;
+        has_height_map_ = frame.height_map != nullptr ? 1 : 0;
+        evaluated_subdivisions_ = requested_subdivisions_;
+        std::swap(placed_, next_);
+        placed_valid_ = true;
+    }
 
     auto group = std::make_shared<MeshGroupNode>();
     if (frame.wireframe) group->add_child(create_node("wireframe"));

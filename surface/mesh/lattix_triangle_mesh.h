@@ -60,6 +60,11 @@ public:
     bool capacity_reached() const { return capacity_reached_; }
     // How many times the surface was evaluated since construction.
     uint64_t evaluation_count() const { return evaluation_count_; }
+    // How many times the triangles were placed since construction: a frame
+    // whose evaluation, height-map pixels, format and size, displacement
+    // settings and triangulation options all equal the last placing's keeps
+    // its triangles.
+    uint64_t placement_count() const { return placement_count_; }
     const std::shared_ptr<ISGNode>& node() const { return node_; }
     const std::shared_ptr<RenderTarget>& evaluation() const { return evaluation_; }
     const std::vector<Vec3d>& bounds_points() const { return bounds_points_; }
@@ -68,7 +73,25 @@ public:
     void release_gpu_objects();
 
 private:
+    // Everything the triangulation and the placing programs read besides
+    // the evaluation, compared exactly.
+    struct PlacementKey {
+        const ComputeTriangleMeshGPU* triangulation = nullptr;
+        uint32_t subdivisions = 0;
+        DisplacementSettings settings;
+        bool has_height_map = false;
+        uint32_t format = 0;
+        uint64_t width = 0, height = 0;
+        std::vector<uint8_t> pixels;
+        bool adaptive = false;
+        uint32_t max_passes = 0;
+        float distance_threshold = 0.0f;
+        bool extrude = false;
+    };
+
     bool evaluation_current(uint16_t key, const TSize2D& frame, float threshold) const;
+    void read_placement_key(const ComputeTriangleMeshGPU& triangulation, const Update& frame, PlacementKey& key) const;
+    static bool same_placement(const PlacementKey& a, const PlacementKey& b);
 
     std::shared_ptr<LattixMeshKnots> knots_;
     std::shared_ptr<ISGNode> node_;
@@ -92,6 +115,12 @@ private:
     uint32_t triangle_count_ = 0;
     bool capacity_reached_ = false;
     uint64_t evaluation_count_ = 0;
+    uint64_t placement_count_ = 0;
+    // The key of the triangles node_ holds, and the next frame's, read into
+    // a buffer of its own that the two swap.
+    bool placed_valid_ = false;
+    PlacementKey placed_;
+    PlacementKey next_;
 };
 
 // A node that draws the captured triangles of a mesh, then its children.

@@ -3,6 +3,7 @@
 #include "engine/interfaces/abort.h"
 #include "engine/shaders/shader_chunks.h"
 #include "engine/shaders/shader_preamble.h"
+#include "engine/shaders/shading_switches.h"
 #include "engine/shaders/transform_feedback.h"
 
 namespace tavrel {
@@ -272,12 +273,14 @@ void main()
 }
 )glsl";
 
-std::string displacement_chunk(bool height_map) {
-    return vertex_displacement_chunk(height_map) + (height_map ? kDisplacementEntryPoints : kDisplaceVertexEntryPoint);
+std::string displacement_chunk(bool height_map, bool displacement_noise) {
+    ShadingSwitches switches;
+    switches.displacement_noise = displacement_noise;
+    return shading_switch_defines(switches) + vertex_displacement_chunk(height_map) + (height_map ? kDisplacementEntryPoints : kDisplaceVertexEntryPoint);
 }
 
-TessellationProgramSet build_set(int depth_class, bool height_map) {
-    const std::string parameter_vertex = parameter_domain_vertex_source(depth_class, height_map);
+TessellationProgramSet build_set(int depth_class, bool height_map, bool displacement_noise) {
+    const std::string parameter_vertex = parameter_domain_vertex_source(depth_class, height_map, displacement_noise);
     // Both parameter-domain passes turn triangles into strips captured in the
     // parameter layout; both placing passes capture the placed vertices.
     const auto parameter_pass = [&](const std::string& geometry, int max_vertices) {
@@ -285,11 +288,12 @@ TessellationProgramSet build_set(int depth_class, bool height_map) {
                                                   GL_TRIANGLE_STRIP, max_vertices, make_transform_feedback(0));
     };
     const auto placing_pass = [&](bool alpha_normals) {
-        return std::make_shared<TexturingProgram>(placing_vertex_source(depth_class, height_map, alpha_normals),
+        return std::make_shared<TexturingProgram>(
+            placing_vertex_source(depth_class, height_map, alpha_normals, displacement_noise),
                                                   kWhiteFragment, make_transform_feedback(1));
     };
     TessellationProgramSet set;
-    set.subdivision = parameter_pass(subdivision_geometry_source(depth_class, height_map), 8);
+    set.subdivision = parameter_pass(subdivision_geometry_source(depth_class, height_map, displacement_noise), 8);
     set.clip = parameter_pass(clip_geometry_source(depth_class), 4);
     set.placing = placing_pass(false);
     set.placing_alpha_normals = placing_pass(true);
@@ -298,18 +302,21 @@ TessellationProgramSet build_set(int depth_class, bool height_map) {
 
 }  // namespace
 
-std::string parameter_domain_vertex_source(int depth_class, bool height_map) {
-    return shader_preamble(depth_class) + displacement_chunk(height_map) + kParameterDomain + kParameterDomainMain;
+std::string parameter_domain_vertex_source(int depth_class, bool height_map, bool displacement_noise) {
+    return shader_preamble(depth_class) + displacement_chunk(height_map, displacement_noise) + kParameterDomain +
+           kParameterDomainMain;
 }
 
-std::string subdivision_geometry_source(int depth_class, bool height_map) {
-    return geometry_preamble(depth_class) + displacement_chunk(height_map) + kParameterDomain + kSubdivisionMain;
+std::string subdivision_geometry_source(int depth_class, bool height_map, bool displacement_noise) {
+    return geometry_preamble(depth_class) + displacement_chunk(height_map, displacement_noise) + kParameterDomain +
+           kSubdivisionMain;
 }
 
 std::string clip_geometry_source(int depth_class) { return geometry_preamble(depth_class) + kClipMain; }
 
-std::string placing_vertex_source(int depth_class, bool height_map, bool alpha_normals) {
-    std::string source = shader_preamble(depth_class) + displacement_chunk(height_map) + kSurfaceEvaluation;
+std::string placing_vertex_source(int depth_class, bool height_map, bool alpha_normals, bool displacement_noise) {
+    std::string source =
+        shader_preamble(depth_class) + displacement_chunk(height_map, displacement_noise) + kSurfaceEvaluation;
     if (!alpha_normals) return source + kPlacingMainPlain;
     source += height_map ? kNormalFromAlphaWithHeightMap : kNormalFromAlphaWithoutHeightMap;
     return source + kWallCodes + kPlacingMainAlpha;
@@ -322,12 +329,20 @@ TessellationPrograms::TessellationPrograms(const IAbort& abort) {
     };
     const Step steps[4] = {{0, true}, {1, true}, {2, true}, {2, false}};
     for (int k = 0; k < 4; ++k) {
-        sets_[k] = build_set(steps[k].depth_class, steps[k].height_map);
+        sets_[k] = build_set(steps[k].depth_class, steps[k].height_map, true);
         by_class_[k] = sets_[k];
         abort.progress(static_cast<unsigned>(k + 1), 4);
     }
 }
 
 TessellationPrograms::~TessellationPrograms() = default;
+
+const TessellationProgramSet& TessellationPrograms::set(int depth_class, bool displacement_noise) const {
+    const TessellationProgramSet& general = by_class_.at(depth_class);
+    if (displacement_noise || depth_class == kWithoutHeightMap) return general;
+    std::optional<TessellationProgramSet>& quiet = without_noise_.at(depth_class);
+    if (!quiet) quiet = build_set(depth_class, true, false);
+    return *quiet;
+}
 
 }  // namespace tavrel

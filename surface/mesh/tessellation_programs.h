@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/shaders/glsl_program.h"
@@ -37,18 +38,22 @@ public:
     virtual ~TessellationPrograms();
 
     // The set for a height map of the depth class, or kWithoutHeightMap;
-    // another value throws std::out_of_range.
-    const TessellationProgramSet& set(int depth_class) const { return by_class_.at(depth_class); }
+    // another value throws std::out_of_range. Without displacement noise
+    // (see displacement_noise_active) the height-map sets are ones compiled
+    // without it, built on first use: the noise is most of their work.
+    const TessellationProgramSet& set(int depth_class, bool displacement_noise = true) const;
 
 private:
     std::array<TessellationProgramSet, 4> sets_;
     std::array<TessellationProgramSet, 4> by_class_;
+    mutable std::array<std::optional<TessellationProgramSet>, 3> without_noise_;
 };
 
 // The GLSL texts, by set (exposed for the tests of their compilation).
-std::string parameter_domain_vertex_source(int depth_class, bool height_map);
-std::string subdivision_geometry_source(int depth_class, bool height_map);
+std::string parameter_domain_vertex_source(int depth_class, bool height_map, bool displacement_noise = true);
+std::string subdivision_geometry_source(int depth_class, bool height_map, bool displacement_noise = true);
 std::string clip_geometry_source(int depth_class);
-std::string placing_vertex_source(int depth_class, bool height_map, bool alpha_normals);
+std::string placing_vertex_source(int depth_class, bool height_map, bool alpha_normals,
+                                  bool displacement_noise = true);
 
 }  // namespace tavrel

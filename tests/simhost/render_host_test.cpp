@@ -119,8 +119,19 @@ TEST(RenderHost, CopyTakesTheDepthOfTheDestinationAndBlurIsABox) {
     PF_EffectWorld flagless = src.world();
     flagless.world_flags = 0;
     EXPECT_EQ(transform.copy(host.in_data().effect_ref, &flagless, &dst.world(), nullptr, nullptr), 0);
+    // One to one from the corners, read as float: no squeeze into the smaller
+    // destination.
     EXPECT_EQ(dst.channel(0, 0, 1), 0.0);
-    EXPECT_EQ(dst.channel(1, 0, 1), 0.5);  // every second source pixel, read as float
+    EXPECT_EQ(dst.channel(1, 0, 1), 0.25);
+    // A source rectangle lands at the destination rectangle's corner; the
+    // rest of the destination keeps what it held.
+    const PF_Rect right_half{2, 0, 4, 1}, last{1, 0, 2, 1};
+    EXPECT_EQ(transform.copy_hq(host.in_data().effect_ref, &flagless, &dst.world(), &right_half, &last), 0);
+    EXPECT_EQ(dst.channel(0, 0, 1), 0.0);
+    EXPECT_EQ(dst.channel(1, 0, 1), 0.5);
+    const PF_Rect outside{3, 0, 5, 1};
+    EXPECT_EQ(transform.copy(host.in_data().effect_ref, &flagless, &dst.world(), &outside, nullptr),
+              PF_Err_BAD_CALLBACK_PARAM);
     simhost::OwnedWorld row(5, 1, 8);
     row.set_channel(2, 0, 3, 1.0);
     EXPECT_EQ(worlds.AEGP_FastBlur(1.2, 0, 1, &row.world()), 0);
@@ -152,6 +163,88 @@ TEST(RenderHost, PaintingADownsampledWorldFromAnImage) {
             EXPECT_NEAR(world.channel(x, y, 1), (2 * x - 2) * 50 / 255.0, 0.5 / 32768);
             EXPECT_NEAR(world.channel(x, y, 2), (2 * y + 2) * 60 / 255.0, 0.5 / 32768);
         }
+}
+
+// Whole-row copies give what the pixel-by-pixel rule gives, at each depth:
+// painting an image of the same depth at full resolution with the layer
+// shifted either way and at half width, a copy between rectangles of equal
+// width, and a matte fill of a rectangle (everything outside it untouched).
+TEST(RenderHost, RowCopiesMatchThePixelRule) {
+    Host host;
+    const auto& transform = suite<PF_WorldTransformSuite1>(host, kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
+    const auto& fill = suite<PF_FillMatteSuite2>(host, kPFFillMatteSuite, kPFFillMatteSuiteVersion2);
+    for (const int bpc : {8, 16, 32}) {
+        SCOPED_TRACE(bpc);
+        simhost::OwnedWorld image(7, 5, bpc);
+        for (int32_t y = 0; y < 5; ++y)
+            for (int32_t x = 0; x < 7; ++x)
+                for (int c = 0; c < 4; ++c) image.set_channel(x, y, c, ((x * 7 + y * 3 + c * 5) % 17) / 16.0);
+        struct Paint {
+            int32_t origin_x, origin_y, width;
+            PF_RationalScale ds_x;
+        };
+        for (const Paint& p : {Paint{-2, 1, 6, {1, 1}}, Paint{3, 0, 6, {1, 1}}, Paint{0, -1, 3, {1, 2}}}) {
+            SCOPED_TRACE(std::to_string(p.origin_x) + "," + std::to_string(p.origin_y));
+            simhost::OwnedWorld world(p.width, 4, bpc);
+            world.world().origin_x = p.origin_x;
+            world.world().origin_y = p.origin_y;
+            simhost::paint_downsampled(image, world, p.ds_x, {1, 1});
+            for (int32_t y = 0; y < 4; ++y)
+                for (int32_t x = 0; x < p.width; ++x) {
+                    const int32_t sx = (x + p.origin_x) * p.ds_x.den / p.ds_x.num, sy = y + p.origin_y;
+                    const bool in = x + p.origin_x >= 0 && sx < 7 && sy >= 0 && sy < 5;
+                    for (int c = 0; c < 4; ++c)
+                        ASSERT_EQ(world.channel(x, y, c), in ? image.channel(sx, sy, c) : 0.0)
+                            << x << "," << y << " channel " << c;
+                }
+        }
+
+        // An image of another depth converts each channel by the channel rule.
+        for (const int other : {8, 16, 32}) {
+            if (other == bpc) continue;
+            simhost::OwnedWorld source(7, 5, other), world(7, 5, bpc), expected(7, 5, bpc);
+            for (int32_t y = 0; y < 5; ++y)
+                for (int32_t x = 0; x < 7; ++x)
+                    for (int c = 0; c < 4; ++c) {
+                        source.set_channel(x, y, c, ((x * 11 + y * 5 + c * 3) % 23) / 22.0 + (c == 1 ? 0.0004 : 0.0));
+                        expected.set_channel(x, y, c, source.channel(x, y, c));
+                    }
+            simhost::paint_downsampled(source, world, {1, 1}, {1, 1});
+            for (int32_t y = 0; y < 5; ++y)
+                for (int32_t x = 0; x < 7; ++x)
+                    for (int c = 0; c < 4; ++c)
+                        ASSERT_EQ(world.channel(x, y, c), expected.channel(x, y, c)) << other << " bits, " << x << ","
+                                                                                     << y;
+        }
+
+        simhost::OwnedWorld copy(6, 4, bpc);
+        const PF_Rect from{1, 1, 5, 4}, to{2, 0, 6, 3};
+        ASSERT_EQ(transform.copy(host.in_data().effect_ref, &image.world(), &copy.world(), &from, &to), 0);
+        for (int32_t y = 0; y < 4; ++y)
+            for (int32_t x = 0; x < 6; ++x) {
+                const bool in = x >= 2 && y < 3;
+                for (int c = 0; c < 4; ++c)
+                    ASSERT_EQ(copy.channel(x, y, c), in ? image.channel(x - 1, y + 1, c) : 0.0) << x << "," << y;
+            }
+
+        std::vector<double> before;
+        for (int32_t y = 0; y < 5; ++y)
+            for (int32_t x = 0; x < 7; ++x)
+                for (int c = 0; c < 4; ++c) before.push_back(image.channel(x, y, c));
+        const PF_Pixel colour{51, 102, 153, 204};  // alpha, red, green, blue
+        const PF_Rect matte{1, 2, 4, 5};
+        ASSERT_EQ(fill.fill(host.in_data().effect_ref, &colour, &matte, &image.world()), 0);
+        simhost::OwnedWorld one(1, 1, bpc);
+        const double value[4] = {0.2, 0.4, 0.6, 0.8};
+        for (int c = 0; c < 4; ++c) one.set_channel(0, 0, c, value[c]);
+        for (int32_t y = 0; y < 5; ++y)
+            for (int32_t x = 0; x < 7; ++x)
+                for (int c = 0; c < 4; ++c) {
+                    const bool in = x >= 1 && x < 4 && y >= 2;
+                    ASSERT_EQ(image.channel(x, y, c), in ? one.channel(0, 0, c) : before[size_t((y * 7 + x) * 4 + c)])
+                        << x << "," << y;
+                }
+    }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include "tests/surface/mesh_test_support.h"
 
 #include <cmath>
+#include <functional>
+#include <string>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -311,3 +313,89 @@ TEST(GpuSurface, GoldenIndexAndJitterTables) {
 }
 
 }  // namespace
+
+namespace {
+
+// A height map of the size and depth class whose pixels vary, with the
+// texel at (x, y) given a channel value of its own.
+std::shared_ptr<RenderTarget> height_map(GlEngine& engine, uint32_t width, uint32_t height, uint32_t kind,
+                                         int x = -1, int y = -1) {
+    auto target = engine.request_render_target(width, height, 1, kind, false, 0, 1);
+    std::vector<float> texels;
+    for (uint32_t j = 0; j < height; ++j)
+        for (uint32_t i = 0; i < width; ++i) {
+            const float v = (int(i) == x && int(j) == y) ? 0.9f : float((i * 3 + j * 5) % 7) / 8.0f;
+            texels.insert(texels.end(), {v, 0.5f * v, 0.25f, 1.0f});
+        }
+    glBindTexture(GL_TEXTURE_2D, target->textures.at(0)->gl_name());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(width), GLsizei(height), GL_RGBA, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    return target;
+}
+
+}  // namespace
+
+// A frame keeps the placed triangles of the last one when nothing the
+// placing reads has changed, and places again when any one thing has: one
+// row per member of the key. Each row's change is followed by an unchanged
+// frame, which keeps the new triangles.
+TEST(GpuSurface, PlacedTrianglesKeptUntilTheirInputsChange) {
+    run_on_engine([&](GlEngine& engine) {
+        MeshInstance instance(ControlPointGrid(3, 3), 8);
+        ASSERT_TRUE(instance.setup(engine));
+        LattixTriangleMesh::Update u;
+        u.frame_size = TSize2D{64, 64};
+        u.adaptive = false;
+        u.settings.scale = 0.2f;
+        std::shared_ptr<RenderTarget> map = height_map(engine, 16, 12, 2);
+        u.height_map = map.get();
+        instance.update(engine, u);
+        ASSERT_EQ(instance.mesh->placement_count(), 1u);
+
+        struct Row {
+            const char* member;
+            std::function<void()> change;
+        };
+        const Row rows[] = {
+            {"nothing", [] {}},
+            {"a layer pixel", [&] { map = height_map(engine, 16, 12, 2, 5, 7); u.height_map = map.get(); }},
+            {"the height map's size", [&] { map = height_map(engine, 16, 13, 2); u.height_map = map.get(); }},
+            {"the height map's format", [&] { map = height_map(engine, 16, 13, 0); u.height_map = map.get(); }},
+            {"no height map", [&] { u.height_map = nullptr; }},
+            {"a height map again", [&] { u.height_map = map.get(); }},
+            {"the displacement scale", [&] { u.settings.scale = 0.25f; }},
+            {"the displacement channel", [&] { u.settings.channel = 2; }},
+            {"the clipping", [&] { u.settings.clip = 1; }},
+            {"the alpha threshold", [&] { u.settings.alpha_clip_threshold = 0.25f; }},
+            {"the noise amplitude", [&] { u.settings.noise.amplitude = 0.5f; }},
+            {"the noise evolution", [&] { u.settings.noise.evolution = 1.0f; }},
+            {"the noise octaves", [&] { u.settings.noise.octaves = 2; }},
+            {"the noise band", [&] { u.settings.noise_stop = 0.75f; }},
+            {"the noise channel", [&] { u.settings.noise_channel = 3; }},
+            {"adaptive", [&] { u.adaptive = true; }},
+            {"the pass limit", [&] { u.max_passes = 3; }},
+            {"the distance threshold", [&] { u.distance_threshold = 0.02f; }},
+            {"extrusion", [&] { u.extrude = true; }},
+            {"the evaluation (a moved point)", [&] {
+                 instance.data->grid.point_ref(4).writable_handle(0).z += 0.3f;
+                 instance.setup(engine);
+             }},
+        };
+        uint64_t placed = instance.mesh->placement_count();
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.member);
+            row.change();
+            const std::shared_ptr<ISGNode> before = instance.mesh->node();
+            instance.update(engine, u);
+            const bool changed = std::string(row.member) != "nothing";
+            EXPECT_EQ(instance.mesh->placement_count(), placed + (changed ? 1 : 0));
+            EXPECT_EQ(instance.mesh->node() == before, !changed);
+            placed = instance.mesh->placement_count();
+            const std::shared_ptr<ISGNode> kept = instance.mesh->node();
+            instance.update(engine, u);
+            EXPECT_EQ(instance.mesh->placement_count(), placed) << "an unchanged frame placed again";
+            EXPECT_EQ(instance.mesh->node(), kept);
+        }
+    });
+}

@@ -1,0 +1,83 @@
+#include "engine/shaders/shading_switches.h"
+
+#include "engine/interfaces/deformation_collection.h"
+#include "engine/interfaces/displacement_settings.h"
+#include "engine/interfaces/surface_options.h"
+#include "engine/shaders/shader_parameters.h"
+#include "engine/shaders/uniform_helpers.h"
+
+namespace tavrel {
+
+namespace {
+
+void define(std::string& text, const char* name) { text += std::string("#define ") + name + "\n"; }
+
+void define_blend(std::string& text, const char* name, int mode) {
+    if (mode == kAnyBlendMode) return;
+    text += std::string("#define ") + name + " (" + std::to_string(mode) + ")\n";
+}
+
+// Pop-up choices are stored unsigned; the programs take them as signed ints.
+int as_int(std::uint32_t word) { return static_cast<int>(word); }
+
+}  // namespace
+
+std::string shading_switch_defines(const ShadingSwitches& s) {
+    std::string text;
+    if (!s.shadows) define(text, "TAVREL_NO_SHADOWS");
+    if (!s.fog) define(text, "TAVREL_NO_FOG");
+    if (!s.mist) define(text, "TAVREL_NO_MIST");
+    if (!s.reflection) define(text, "TAVREL_NO_REFLECTION");
+    if (!s.fresnel) define(text, "TAVREL_NO_FRESNEL");
+    if (!(s.map_channels & kSpecularMapBit)) define(text, "TAVREL_NO_SPECULAR_MAP");
+    if (!(s.map_channels & kShininessMapBit)) define(text, "TAVREL_NO_SHININESS_MAP");
+    if (!(s.map_channels & kMetalMapBit)) define(text, "TAVREL_NO_METAL_MAP");
+    if (!(s.map_channels & kOpacityMapBit)) define(text, "TAVREL_NO_OPACITY_MAP");
+    if (!(s.map_channels & kReflectionMapBit)) define(text, "TAVREL_NO_REFLECTION_MAP");
+    if (!s.decal_alpha) define(text, "TAVREL_NO_DECAL_ALPHA");
+    if (!s.displacement_noise) define(text, "TAVREL_NO_DISP_NOISE");
+    if (!s.deformation) define(text, "TAVREL_NO_DEFORMATION");
+    define_blend(text, "TAVREL_REFLECTION_BLENDING", s.reflection_blending);
+    define_blend(text, "TAVREL_FOG_BLENDING", s.fog_blending);
+    define_blend(text, "TAVREL_MIST_BLENDING", s.mist_blending);
+    return text;
+}
+
+bool displacement_noise_active(const DisplacementSettings& displacement) {
+    // The programs test the amplitude times the channel times the frequency
+    // they receive, the frequency divided by 10 in double and then rounded
+    // to float: a frequency that rounds to 0 there is 0.
+    const float frequency = static_cast<float>(displacement.noise.frequency / 10.0);
+    return displacement.noise.amplitude != 0.0f && frequency != 0.0f;
+}
+
+bool map_channel_read(std::uint32_t choice) {
+    const int code = channel_selector_code(as_int(choice));
+    return code >= 1 && code <= 10;
+}
+
+ShadingSwitches shading_switches_for(const ShadingValues& values) {
+    ShadingSwitches s;
+    s.shadows = values.shadow_casters > 0;
+    if (values.surface != nullptr) s.decal_alpha = values.surface->disable_alpha_decal == 0;
+    if (values.deformation != nullptr) s.deformation = values.deformation->apply_deformation();
+    if (values.displacement != nullptr) s.displacement_noise = displacement_noise_active(*values.displacement);
+
+    s.reflection = values.reflectivity != 0.0f;
+    const auto* p = dynamic_cast<const ShaderParameters*>(values.shader_parameters);
+    if (p == nullptr) return s;
+    s.fog = as_int(p->fog_type) > 0;
+    s.mist = as_int(p->mist_type) > 0;
+    s.fresnel = s.reflection || p->fresnel_display != 0.0f;
+    s.map_channels = 0;
+    const std::uint32_t choices[5] = {p->specular_map_channel, p->shininess_map_channel, p->metal_map_channel,
+                                      p->opacity_map_channel, p->reflection_map_channel};
+    for (int i = 0; i < 5; ++i)
+        if (map_channel_read(choices[i])) s.map_channels |= static_cast<std::uint8_t>(1u << i);
+    if (s.reflection) s.reflection_blending = as_int(p->reflection_blending);
+    if (s.fog) s.fog_blending = as_int(p->fog_blending);
+    if (s.mist) s.mist_blending = as_int(p->mist_blending);
+    return s;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,98 @@
+// Compile-time switches of the shading programs. llvmpipe runs every branch
+// of a fragment program whatever its uniforms say, so a feature that is an
+// exact no-op at a frame's values is better left out of the program than
+// skipped at run time. Each switch is off only where leaving its code out
+// gives the same pixels, bit for bit; the default record turns nothing off
+// and gives the general program, which renders any values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <tuple>
+
+namespace tavrel {
+
+class IDeformationCollection;
+class IShaderCollection;
+struct DisplacementSettings;
+struct SurfaceOptions;
+
+// A blend popup left to its uniform rather than compiled in as one mode.
+inline constexpr int kAnyBlendMode = -1;
+
+struct ShadingSwitches {
+    // The shadow-map look-up; off when the frame has no shadow casters.
+    bool shadows = true;
+    // Fog and mist, each off when its type is "None" (0 or less).
+    bool fog = true;
+    bool mist = true;
+    // The environment reflection; off when "Reflectivity" is exactly 0.
+    bool reflection = true;
+    // The Fresnel term; off when neither the reflection nor "Use for
+    // Opacity" (a display amount of exactly 0) reads it.
+    bool fresnel = true;
+    // The five "Use for ..." channel reads, bit 0 specular, 1 shininess,
+    // 2 metal, 3 opacity, 4 reflection; a bit is off when its choice reads
+    // no channel and so yields exactly 1.
+    std::uint8_t map_channels = 0x1F;
+    // The decal's alpha; off when the alpha decal is disabled.
+    bool decal_alpha = true;
+    // The displacement noise inside the height reads; off when its
+    // amplitude or its frequency is 0.
+    bool displacement_noise = true;
+    // The deformation region; off when no deformation is applied.
+    bool deformation = true;
+    // Each blend popup compiled in as its one mode, or kAnyBlendMode.
+    int reflection_blending = kAnyBlendMode;
+    int fog_blending = kAnyBlendMode;
+    int mist_blending = kAnyBlendMode;
+
+    auto tied() const {
+        return std::tie(shadows, fog, mist, reflection, fresnel, map_channels, decal_alpha, displacement_noise,
+                        deformation, reflection_blending, fog_blending, mist_blending);
+    }
+    bool operator<(const ShadingSwitches& other) const { return tied() < other.tied(); }
+    bool operator==(const ShadingSwitches& other) const { return tied() == other.tied(); }
+    bool operator!=(const ShadingSwitches& other) const { return !(*this == other); }
+};
+
+// Bits of ShadingSwitches::map_channels.
+enum MapChannelBit : std::uint8_t {
+    kSpecularMapBit = 1u << 0,
+    kShininessMapBit = 1u << 1,
+    kMetalMapBit = 1u << 2,
+    kOpacityMapBit = 1u << 3,
+    kReflectionMapBit = 1u << 4,
+};
+
+// The preprocessor lines that select the switches, to follow a program's
+// preamble; empty for the general program.
+std::string shading_switch_defines(const ShadingSwitches& switches);
+
+// Whether the displacement noise can change a height: its amplitude and its
+// frequency, as the programs receive them, both non-zero.
+bool displacement_noise_active(const DisplacementSettings& displacement);
+
+// Whether a "Use for ..." choice, as stored in the shader parameters, reads
+// a channel of the height map (channel codes 1 to 10); any other choice
+// reads as exactly 1.
+bool map_channel_read(std::uint32_t choice);
+
+// The values of one frame that decide the switches.
+struct ShadingValues {
+    std::int32_t shadow_casters = 0;
+    // The "Reflectivity" the texture set uploads: 0 without an environment.
+    float reflectivity = 0.0f;
+    const SurfaceOptions* surface = nullptr;
+    const IDeformationCollection* deformation = nullptr;
+    // Without concrete shader parameters the uploads leave the material
+    // uniforms as they are, so every material switch stays on.
+    const IShaderCollection* shader_parameters = nullptr;
+    const DisplacementSettings* displacement = nullptr;
+};
+
+// The narrowest switches that render the values exactly as the general
+// program does. A missing record leaves its switches on.
+ShadingSwitches shading_switches_for(const ShadingValues& values);
+
+}  // namespace tavrel

@@ -1,0 +1,333 @@
+// The specialised shading programs against the general one: for value sets
+// that turn each switch off and on (each feature on at least once), the
+// switches chosen for the values are the expected ones and the program they
+// select renders the same pixels as the general program, bit for bit, at 8
+// bits and in float, through the Phong, the depth and the peeling renderer.
+#include <gtest/gtest.h>
+
+#include <GL/glew.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/projection_matrices.h"
+#include "engine/gpu/gl_engine.h"
+#include "engine/gpu/render_target.h"
+#include "engine/gpu/texture_object.h"
+#include "engine/interfaces/never_abort.h"
+#include "engine/interfaces/no_deformation.h"
+#include "engine/render/depth_renderer.h"
+#include "engine/render/dual_peeling_oit_renderer.h"
+#include "engine/render/phong_renderer.h"
+#include "engine/scene/parent_node.h"
+#include "engine/scene/scene_node.h"
+#include "engine/scene/shadow_caster_collection.h"
+#include "engine/scene/shadow_casters.h"
+#include "engine/scene/standard_nodes.h"
+#include "engine/shaders/shader_parameters.h"
+#include "engine/shaders/shading_switches.h"
+#include "engine/shaders/utility_programs.h"
+#include "tests/engine/gl_test_helpers.h"
+#include "tests/engine/scene_test_inputs.h"
+#include "tests/engine/shared_engine.h"
+
+namespace tavrel_test {
+namespace {
+
+using namespace tavrel;
+
+constexpr int kSize = 48;
+constexpr int kMapSize = 16;
+// A "Use for ..." choice that reads no channel (popup "None").
+constexpr std::uint32_t kNoChannel = 0xFFFFFFFEu;
+
+class TwistDeformation : public IDeformationCollection {
+public:
+    bool apply_deformation() const override { return true; }
+    Vec3d position() const override { return {0.2, 0.0, 0.0}; }
+    Vec3d size() const override { return {2.0, 2.0, 2.0}; }
+    float amplitude() const override { return 0.15f; }
+    int deform_type() const override { return kDeformTwist; }
+    bool display_region() const override { return false; }
+};
+
+// Everything a render reads, at values that make every feature a no-op.
+struct Values {
+    ShaderParameters material;
+    SurfaceOptions surface;
+    DisplacementSettings displacement;
+    std::shared_ptr<IDeformationCollection> deformation = std::make_shared<NoDeformation>();
+    float reflectivity = 0.0f;
+    float shadow_density = 0.0f;
+
+    Values() {
+        material.specular_map_channel = material.shininess_map_channel = material.metal_map_channel =
+            material.opacity_map_channel = material.reflection_map_channel = kNoChannel;
+        material.fresnel_bias = 0.1f;
+        material.fresnel_scale = 0.8f;
+        material.fresnel_power = 1.5f;
+        surface.metal_coefficient = 0.5f;
+        displacement.channel = 1;
+        displacement.scale = 0.2f;
+        displacement.noise.octaves = 3;
+        displacement.noise.gain = 0.5f;
+        displacement.noise.lacunarity = 2.0f;
+        for (int i = 0; i < 3; ++i)
+            displacement.noise.amplitude_multipliers[i] = displacement.noise.frequency_multipliers[i] =
+                displacement.noise.evolution_multipliers[i] = 1.0f;
+    }
+};
+
+// A texture of the given size whose texels vary in every channel (alpha
+// included), host order.
+std::shared_ptr<TextureObject> varied_texture(int size, float phase) {
+    TextureDescription description;
+    description.target = GL_TEXTURE_2D;
+    description.format_kind = 2;
+    description.channel_layout = 2;
+    description.width = size;
+    description.height = size;
+    description.external_format = GL_RGBA;
+    description.pixel_type = GL_FLOAT;
+    description.wrap_mode = 1;
+    auto texture = std::make_shared<TextureObject>(description);
+    std::vector<Rgba> texels;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float u = float(x) / float(size - 1), v = float(y) / float(size - 1);
+            texels.push_back({0.35f + 0.6f * u * v, 0.5f + 0.45f * std::sin(7.0f * u + phase), v,
+                              0.5f + 0.5f * std::cos(5.0f * v * u + phase)});
+        }
+    glBindTexture(GL_TEXTURE_2D, texture->gl_name());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGBA, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
+std::shared_ptr<ISGNode> quad(double degrees, double z, double scale) {
+    Matrix4d m;
+    m.translate(0, 0, z);
+    m.rotate_y(degrees);
+    m.scale(scale, scale, -scale);
+    auto placed = std::make_shared<ModelingTransformationNode>(m);
+    placed->add_child(std::make_shared<QuadNode>());
+    return placed;
+}
+
+// A tilted textured quad with a smaller one in front of it that can cast a
+// shadow, an orthographic camera over -2..2 from z = 2, a parallel light
+// from +z with specular colour and a spot light.
+struct Scene {
+    SceneGraph graph;
+    std::shared_ptr<TestCamera> camera = std::make_shared<TestCamera>();
+    TestLights lights;
+    std::shared_ptr<TextureObject> colour = varied_texture(8, 0.0f);
+    std::shared_ptr<TextureObject> environment = varied_texture(8, 1.0f);
+    std::shared_ptr<TextureObject> height_map = varied_texture(kMapSize, 2.0f);
+
+    Scene(const Values& values) {
+        camera->projection.set_identity();
+        ortho_matrix(-2, 2, -2, 2, -10, 10, camera->projection);
+        camera->view.set_identity();
+        camera->view.translate(0, 0, -2);
+        camera->inverse_view.set_identity();
+        camera->inverse_view.translate(0, 0, 2);
+        camera->frame_width = camera->frame_height = kSize;
+        auto material = std::make_shared<WhiteMaterialNode>();
+        material->add_child(quad(35, 0, 1.6));
+        material->add_child(quad(10, 0.8, 0.5));
+        graph.add_render_pass(RenderPass(
+            material, TextureSet(colour, nullptr, environment, values.reflectivity, 0)));
+        auto sun = std::make_shared<TestLight>();
+        sun->light_type = kParallelLight;
+        sun->inverse[8] = 0.3;
+        sun->inverse[10] = std::sqrt(1.0 - 0.09);
+        sun->density = values.shadow_density;
+        lights.lights.push_back(sun);
+        auto spot = std::make_shared<TestLight>();
+        spot->light_type = kSpotLight;
+        spot->where[0] = -1.0f;
+        spot->where[2] = 3.0f;
+        spot->inverse[8] = -0.3;
+        spot->inverse[10] = std::sqrt(1.0 - 0.09);
+        spot->outer = 40.0;
+        lights.lights.push_back(spot);
+    }
+};
+
+using MakeRenderer = std::function<std::unique_ptr<IRenderer>(std::uint32_t kind, const ShadingSwitches&)>;
+
+std::vector<Rgba> render(GlEngine& engine, Scene& scene, const Values& values, std::uint32_t kind,
+                         IRenderer& renderer) {
+    const ShadowCasterParamsCollection casters(scene.graph, scene.lights);
+    const ShadowCasterCollection shadows(scene.graph, engine.depth_only_program(int(kind)), casters,
+                                         *values.deformation, values.material, engine.shadow_map_array());
+    auto target = engine.request_render_target(kSize, kSize, 1, kind, true, 0, 1);
+    const std::shared_ptr<IVirtualCameraParameters> camera = scene.camera;
+    renderer.render(scene.graph, NeverAbort(), camera, scene.lights, &shadows, scene.height_map->gl_name(),
+                    values.surface, *values.deformation, values.material, HeightMapSize{kMapSize, kMapSize},
+                    values.displacement, *target);
+    return read_rgba(*target);
+}
+
+ShadingSwitches switches_for(Scene& scene, const Values& values) {
+    const ShadowCasterParamsCollection casters(scene.graph, scene.lights);
+    ShadingValues v;
+    v.shadow_casters = casters.count();
+    v.reflectivity = values.reflectivity;
+    v.surface = &values.surface;
+    v.deformation = values.deformation.get();
+    v.shader_parameters = &values.material;
+    v.displacement = &values.displacement;
+    return shading_switches_for(v);
+}
+
+struct Case {
+    const char* name;
+    std::function<void(Values&)> set;
+    std::function<void(ShadingSwitches&)> expect;  // from everything off
+};
+
+ShadingSwitches all_off() {
+    ShadingSwitches s;
+    s.shadows = s.fog = s.mist = s.reflection = s.fresnel = s.decal_alpha = s.displacement_noise =
+        s.deformation = false;
+    s.map_channels = 0;
+    return s;
+}
+
+const std::vector<Case>& cases() {
+    static const std::vector<Case> table = {
+        {"every feature a no-op", [](Values&) {}, [](ShadingSwitches&) {}},
+        {"shadows", [](Values& v) { v.shadow_density = 0.7f; }, [](ShadingSwitches& s) { s.shadows = true; }},
+        {"fog, screen", [](Values& v) { v.material.fog_type = 1; v.material.fog_blending = 9;
+                                        v.material.fog_opacity = 0.8f; v.material.fog_near = 0.5f;
+                                        v.material.fog_far = 3.0f; v.material.fog_color[0] = 0.9f; },
+         [](ShadingSwitches& s) { s.fog = true; s.fog_blending = 9; }},
+        {"mist, overlay; fog, normal",
+         [](Values& v) { v.material.mist_type = 3; v.material.mist_blending = 14; v.material.mist_opacity = 0.7f;
+                         v.material.mist_near[0] = -2.0f; v.material.mist_far[0] = 2.0f;
+                         v.material.mist_color[1] = 0.8f; v.material.mist_preserve_alpha = 0.5f;
+                         v.material.fog_type = 2; v.material.fog_opacity = 0.5f; v.material.fog_near = 1.0f;
+                         v.material.fog_far = 2.5f; },
+         [](ShadingSwitches& s) { s.mist = true; s.mist_blending = 14; s.fog = true; s.fog_blending = 0; }},
+        {"reflection, multiply, its channel",
+         [](Values& v) { v.reflectivity = 0.8f; v.material.reflection_blending = 3;
+                         v.material.reflection_map_channel = 2; },
+         [](ShadingSwitches& s) { s.reflection = s.fresnel = true; s.reflection_blending = 3;
+                                  s.map_channels = kReflectionMapBit; }},
+        {"Fresnel for opacity only", [](Values& v) { v.material.fresnel_display = 1.0f; },
+         [](ShadingSwitches& s) { s.fresnel = true; }},
+        {"specular, shininess, metal and opacity channels",
+         [](Values& v) { v.material.specular_map_channel = 1; v.material.shininess_map_channel = 0;
+                         v.material.metal_map_channel = 3; v.material.opacity_map_channel = 4; },
+         [](ShadingSwitches& s) { s.map_channels = kSpecularMapBit | kShininessMapBit | kMetalMapBit |
+                                                   kOpacityMapBit; }},
+        {"opacity channel alone", [](Values& v) { v.material.opacity_map_channel = 10; },
+         [](ShadingSwitches& s) { s.map_channels = kOpacityMapBit; }},
+        {"decal alpha", [](Values&) {}, [](ShadingSwitches&) {}},
+        {"displacement noise",
+         [](Values& v) { v.displacement.noise.amplitude = 0.6f; v.displacement.noise.frequency = 40.0f;
+                         v.displacement.noise.evolution = 0.3f; },
+         [](ShadingSwitches& s) { s.displacement_noise = true; }},
+        {"noise of frequency 0", [](Values& v) { v.displacement.noise.amplitude = 0.6f; },
+         [](ShadingSwitches&) {}},
+        {"deformation", [](Values& v) { v.deformation = std::make_shared<TwistDeformation>(); },
+         [](ShadingSwitches& s) { s.deformation = true; }},
+    };
+    return table;
+}
+
+// Decal alpha is on unless a row turns it off: the rows above keep it on
+// except the one named for it, which the test inverts.
+void apply(const Case& c, Values& values, ShadingSwitches& expected) {
+    c.set(values);
+    expected = all_off();
+    expected.decal_alpha = true;
+    c.expect(expected);
+    if (std::string(c.name) == "decal alpha") {
+        values.surface.disable_alpha_decal = 1;
+        expected.decal_alpha = false;
+    }
+}
+
+void expect_identical(const std::vector<Rgba>& specialised, const std::vector<Rgba>& general) {
+    ASSERT_EQ(specialised.size(), general.size());
+    int covered = 0;
+    for (std::size_t i = 0; i < general.size(); ++i) {
+        ASSERT_EQ(specialised[i], general[i]) << "column " << i % kSize << " row " << i / kSize << ": "
+                                              << to_string(specialised[i]) << " general "
+                                              << to_string(general[i]);
+        covered += general[i][0] > 0.0f;
+    }
+    EXPECT_GT(covered, kSize * kSize / 4) << "the surface covers too little to compare";
+}
+
+void compare_table(GlEngine& engine, const MakeRenderer& make, const std::vector<std::uint32_t>& kinds,
+                   const std::function<bool(const Case&)>& wanted) {
+    for (std::uint32_t kind : kinds) {
+        const std::unique_ptr<IRenderer> general = make(kind, ShadingSwitches());
+        for (const Case& c : cases()) {
+            if (!wanted(c)) continue;
+            SCOPED_TRACE(std::string(c.name) + ", kind " + std::to_string(kind));
+            Values values;
+            ShadingSwitches expected;
+            apply(c, values, expected);
+            Scene scene(values);
+            const ShadingSwitches chosen = switches_for(scene, values);
+            EXPECT_TRUE(chosen == expected) << shading_switch_defines(chosen);
+            const std::unique_ptr<IRenderer> specialised = make(kind, chosen);
+            expect_identical(render(engine, scene, values, kind, *specialised),
+                             render(engine, scene, values, kind, *general));
+        }
+    }
+}
+
+TEST(ShadingSwitches, PhongProgramsRenderAsTheGeneralOne) {
+    run_on_engine([](GlEngine& engine) {
+        compare_table(
+            engine,
+            [](std::uint32_t kind, const ShadingSwitches& s) -> std::unique_ptr<IRenderer> {
+                return std::make_unique<PhongRenderer>(kind, false, false, 0, s);
+            },
+            {0, 2}, [](const Case&) { return true; });
+    });
+}
+
+// The depth cue reads the deformation, fog and mist; peeling shades with the
+// Phong source, here at the rows that change the most of it.
+TEST(ShadingSwitches, DepthAndPeelingProgramsRenderAsTheGeneralOnes) {
+    run_on_engine([](GlEngine& engine) {
+        const auto depth_rows = [](const Case& c) {
+            const std::string n = c.name;
+            return n == "every feature a no-op" || n.rfind("fog", 0) == 0 || n.rfind("mist", 0) == 0 ||
+                   n == "deformation";
+        };
+        compare_table(
+            engine,
+            [](std::uint32_t kind, const ShadingSwitches& s) -> std::unique_ptr<IRenderer> {
+                return std::make_unique<DepthRenderer>(kind, false, s);
+            },
+            {0, 2}, depth_rows);
+        const auto peeling_rows = [](const Case& c) {
+            const std::string n = c.name;
+            return n == "every feature a no-op" || n == "reflection, multiply, its channel" ||
+                   n == "opacity channel alone";
+        };
+        compare_table(
+            engine,
+            [&engine](std::uint32_t kind, const ShadingSwitches& s) -> std::unique_ptr<IRenderer> {
+                return std::make_unique<DualPeelingOITRendererAdaptor>(kind, false, false, 0, 3, &engine, s);
+            },
+            {2}, peeling_rows);
+    });
+}
+
+}  // namespace
+}  // namespace tavrel_test
