@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "engine/interfaces/never_abort.h"
+#include "engine/interfaces/single_instance_params.h"
 #include "plugin/life_cycle.h"
 #include "simhost/host.h"
 #include "simhost/scene_file.h"
 #include "surface/host/ae_light_adaptor.h"
-#include "surface/host/generator_instancing_settings.h"
 #include "surface/grid/host_buffer_accessor.h"
 #include "surface/mesh/lattix_triangle_mesh.h"
 #include "surface/mesh/render_input.h"
@@ -116,7 +116,7 @@ struct Instance {
         auto input = std::make_shared<RenderInput>();
         input->sequence_data = data;
         input->grid = &data->grid;
-        input->generator = std::make_shared<AEGeneratorInstancingParams>(nullptr, 218);
+        input->generator = std::make_shared<SingleInstanceParams>();
         values.camera = tavrel_test::default_camera(kind.width, kind.height);
         values.lights = scene_lights(kind.scene_json);
         values.sequence_data = data;

@@ -92,10 +92,10 @@ PF_Err render_checked_frame(const EffectDescription& effect, PF_InData* in_data,
     check_fits_gl(gl_limit, input->width, input->height, "layer");
     check_fits_gl(gl_limit, output->width, output->height, "output");
 
-    // Only the first effect's "Tie to layer" sits where the expressions are
-    // written today.
-    if (effect.render_indices.tie_to_layer == RenderParamIndices{}.tie_to_layer)
-        tie_to_layer(in_data, params, global->plugin_id, *sequence.get());
+    // "Tie to layer", then the 2-D position and anchor it ties.
+    const int32_t tie = effect.render_indices.tie_to_layer;
+    tie_to_layer(in_data, params, global->plugin_id, *sequence.get(), tie,
+                 TieToLayerExpressions(tie + 1, tie + 2, tie + 3, tie + 4));
 
     const std::unique_ptr<IAbort> abort = std::make_unique<NeverAbort>();
     const A_Time comp_time = effect_to_comp_time(in_data);

@@ -69,6 +69,7 @@ A_Err set_expression_state(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, A_Bo
     if (A_Err e = host.suites().fault("AEGP_SetExpressionState")) return e;
     const std::string name = stream_name(host, stream);
     if (name.empty() || !registered(host, plugin_id)) return PF_Err_BAD_CALLBACK_PARAM;
+    host.effect_streams().expression_states.push_back({name, enabled != 0});
     host.trace().add(std::string("expression ") + (enabled ? "on " : "off ") + name);
     return 0;
 }
@@ -78,7 +79,8 @@ A_Err set_expression(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, const char
     if (A_Err e = host.suites().fault("AEGP_SetExpression")) return e;
     const std::string name = stream_name(host, stream);
     if (name.empty() || !registered(host, plugin_id) || expression == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-    host.effect_streams().expressions.push_back({name, expression});
+    const std::vector<std::string>& groups = host.open_undo_groups();
+    host.effect_streams().expressions.push_back({name, expression, groups.empty() ? "" : groups.back()});
     host.trace().add("expression " + name + " " + HostTrace::quoted(expression));
     return 0;
 }

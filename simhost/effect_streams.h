@@ -38,12 +38,20 @@ public:
     // "parameter INDEX" for an open effect stream; empty for another.
     std::string describe(AEGP_StreamRefH stream) const;
 
-    // Expressions written, in order, on effect and layer streams.
+    // Expressions written, in order, on effect and layer streams, with the
+    // innermost undo group open at the time (empty for none).
     struct Expression {
         std::string stream;  // as describe() and the trace name it
         std::string text;
+        std::string undo_group;
     };
     std::vector<Expression> expressions;
+    // Expressions switched on or off, in order.
+    struct ExpressionState {
+        std::string stream;
+        bool enabled;
+    };
+    std::vector<ExpressionState> expression_states;
 
     // "effect reference #N not disposed" and likewise for streams; each
     // is reported once and then forgotten.

@@ -109,6 +109,8 @@ public:
     std::vector<std::string> registrations;
     std::vector<Preference> preferences;
     std::vector<std::pair<std::string, std::string>> info_lines;
+    // Every undo group opened, in order, closed or not.
+    std::vector<std::string> undo_groups;
     int32_t next_plugin_id = 1;
 
 private:

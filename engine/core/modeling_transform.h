@@ -33,4 +33,12 @@ struct ModelingTransform {
 Matrix4d layer_matrix(double comp_width, double comp_height, const Vec3d& position, const Vec3d& orientation,
                       const Vec3d& rotation, const Vec3d& scale, const Vec3d& anchor);
 
+// The modeling matrix of t's components: the layer matrix of its comp size,
+// position, orientation, rotation, scale and anchor, moved in the camera's
+// image plane by the 2-D position less the 2-D anchor. Those are in output
+// pixels: moved by the world size of a pixel at the layer, they shift the
+// layer on screen by that many pixels at any distance. t's own
+// modeling_matrix is not read.
+Matrix4d modeling_matrix_of(const ModelingTransform& t);
+
 }  // namespace tavrel

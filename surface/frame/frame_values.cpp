@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "engine/core/screen_projector.h"
 #include "engine/shaders/shader_parameters.h"
 #include "surface/grid/auto_tangent_settings.h"
 #include "surface/grid/control_point_grid.h"
@@ -37,9 +36,6 @@ void store_unit_rgb(const PF_Pixel& colour, float rgb[3]) {
 
 bool usable_ratio(const PF_RationalScale& r) { return r.num > 0 && r.den != 0; }
 double ratio(const PF_RationalScale& r) { return ratio_value(r.num, r.den); }
-
-Vec3d add(const Vec3d& a, const Vec3d& b) { return Vec3d(a.x + b.x, a.y + b.y, a.z + b.z); }
-Vec3d scaled(const Vec3d& v, double s) { return Vec3d(v.x * s, v.y * s, v.z * s); }
 
 constexpr double kDefaultCameraDistance = 444.444444;
 
@@ -223,22 +219,7 @@ ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef*
     t.comp_size[0] = rs.comp_size[0];
     t.comp_size[1] = rs.comp_size[1];
 
-    const Matrix4d m = layer_matrix(rs.comp_size[0], rs.comp_size[1], t.position, t.orientation, t.rotation,
-                                    t.scale, t.anchor);
-    // The 2-D position and anchor are in output pixels: moved in the
-    // camera's image plane by the world size of a pixel at the layer, they
-    // shift the layer on screen by that many pixels at any distance.
-    const ScreenProjector projector(m, t.camera_view, t.camera_projection, viewport.width, viewport.height);
-    double sx = 0.0, sy = 0.0;
-    projector.pixel_size(sx, sy);
-    const Vec3d x_axis = projector.camera_x_axis();
-    const Vec3d y_axis = projector.camera_y_axis();
-    const Vec3d p = add(scaled(x_axis, sx * t.position_2d[0]), scaled(y_axis, sy * t.position_2d[1]));
-    const Vec3d a = add(scaled(x_axis, sx * t.anchor_2d[0]), scaled(y_axis, sy * t.anchor_2d[1]));
-    Matrix4d final_matrix;
-    final_matrix.translate(p.x, p.y, p.z);
-    final_matrix.translate(-a.x, -a.y, -a.z);
-    t.modeling_matrix = final_matrix * m;
+    t.modeling_matrix = modeling_matrix_of(t);
     return t;
 }
 

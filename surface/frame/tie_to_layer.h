@@ -13,6 +13,7 @@ namespace tavrel {
 
 struct SequenceData;
 
+inline constexpr const char kTieToLayerUndoName[] = "Tavrel: Tie to Layer";
 inline constexpr const char kTieScaleExpression[] = "// Tavrel\n[100.0,100.0]";
 inline constexpr const char kTieRotationExpression[] = "// Tavrel\n0.0";
 
@@ -34,14 +35,19 @@ private:
     std::array<Entry, 4> entries_;
 };
 
-// Writes the expressions into the effect's parameters and the layer's scale
-// and rotation streams, in one undo group. Returns whether they were written:
-// this build has no expression writing and returns false, writing nothing.
-bool apply_tie_to_layer(const PF_InData* in_data, uint32_t plugin_id, const TieToLayerExpressions& expressions);
+// Writes the expressions into the effect's parameters, in the entries'
+// order, then "// Tavrel\n[100.0,100.0]" into the layer's scale stream and
+// "// Tavrel\n0.0" into its rotation stream, all in the one undo group
+// "Tavrel: Tie to Layer". A failing host call throws PFErrException with
+// the host's code and leaves the later writes undone; every stream and the
+// effect reference are given back and the undo group is closed on every
+// path. A missing suite throws the bare long 516.
+void apply_tie_to_layer(const PF_InData* in_data, uint32_t plugin_id, const TieToLayerExpressions& expressions);
 
-// The render's tie-to-layer step: with "Tie to layer" (parameter 35) on and
-// the instance's flag set, applies the expressions for parameters 36 to 39;
-// the flag is cleared only once they were written.
-void tie_to_layer(const PF_InData* in_data, PF_ParamDef* params[], uint32_t plugin_id, SequenceData& sequence_data);
+// The render's tie-to-layer step: with the checkbox `option_index` on and
+// the instance's flag set, applies the expressions and clears the flag. A
+// failure leaves the flag set, so the next frame tries again.
+void tie_to_layer(const PF_InData* in_data, PF_ParamDef* params[], uint32_t plugin_id, SequenceData& sequence_data,
+                  int32_t option_index, const TieToLayerExpressions& expressions);
 
 }  // namespace tavrel

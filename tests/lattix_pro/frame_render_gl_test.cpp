@@ -4,6 +4,7 @@
 // statistics, and what every failure leaves in the output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <cstdio>
@@ -391,6 +392,82 @@ TEST_F(Frame, KeyedPointAtMidTimeLiesBetweenItsKeys) {
     const float y0 = point_y_at(0), y1 = point_y_at(end), mid = point_y_at(end / 2);
     EXPECT_GT(std::abs(y1 - y0), 0.1f);
     EXPECT_NEAR(mid, (y0 + y1) / 2, 1e-5f);
+}
+
+// Two instances behind the master, the second one layer width to the right:
+// on a layer scaled to half, the image is the master's plus the master's
+// moved by half the frame, and the frame has twice the triangles.
+TEST_F(Frame, TwoInstancesOneLayerWidthApart) {
+    set("Scale X=50");
+    set("Scale Y=50");
+    set("Instance Offset Z=0");
+    auto image = [&] {
+        std::vector<double> out;
+        const simhost::OwnedWorld* w = host.render().output_world();
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                for (int c = 0; c < 4; ++c) out.push_back(w->channel(x, y, c));
+        return out;
+    };
+    auto at = [](const std::vector<double>& img, int x, int y, int c) { return img[(size_t(y) * kWidth + x) * 4 + c]; };
+    ASSERT_EQ(render().err, 0);
+    const std::vector<double> master = image();
+    const uint32_t triangles = sequence().triangle_mesh->triangle_count();
+
+    set("Instances=2");
+    set("Instance Offset X=64");
+    ASSERT_EQ(render().err, 0);
+    const std::vector<double> both = image();
+    char line1[64];
+    std::snprintf(line1, sizeof line1, "%.2f K triangles", 2 * triangles / 1000.0);
+    ASSERT_EQ(host.info_lines.size(), 1u);
+    EXPECT_EQ(host.info_lines[0].first, line1);
+
+    // The half-size layer covers x 16..47 and y 12..35; the copy starts at
+    // 48. Its borders, where either may be blended, are excepted.
+    auto border = [](int x, int y) {
+        return x == 15 || x == 16 || x == 47 || x == 48 || y == 11 || y == 12 || y == 35 || y == 36;
+    };
+    double worst = 0.0, copy_alpha = 0.0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            if (border(x, y)) continue;
+            for (int c = 0; c < 4; ++c) {
+                const double expected = x >= 48 ? at(master, x - 32, y, c) : at(master, x, y, c);
+                worst = std::max(worst, std::abs(at(both, x, y, c) - expected));
+                if (x >= 48 && c == 0) copy_alpha += at(both, x, y, c);
+            }
+        }
+    EXPECT_LE(worst, 2.0 / 255);
+    // The copy is there: 15 columns of 22 rows, opaque.
+    EXPECT_GT(copy_alpha, 15 * 22 * 0.99);
+}
+
+// The first frame writes the six expressions in one undo group; a failure
+// leaves them due, and the frame after it writes them.
+TEST_F(Frame, TieToLayerIsWrittenOnceAndRetriedAfterAFailure) {
+    host.suites().inject_error("AEGP_SetExpression", 71, 3);
+    EXPECT_EQ(render().err, 71);
+    host.suites().clear_faults();
+    EXPECT_EQ(sequence().tie_to_layer_dirty, 1);
+    EXPECT_EQ(host.effect_streams().expressions.size(), 2u);
+    for (const auto& v : host.violations()) ADD_FAILURE() << v;
+    host.effect_streams().expressions.clear();
+
+    ASSERT_EQ(render().err, 0);
+    EXPECT_EQ(sequence().tie_to_layer_dirty, 0);
+    const auto& written = host.effect_streams().expressions;
+    ASSERT_EQ(written.size(), 6u);
+    const std::vector<std::string> streams = {"parameter 36", "parameter 37", "parameter 38",
+                                              "parameter 39", "effect layer stream 2", "effect layer stream 3"};
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        EXPECT_EQ(written[i].stream, streams[i]);
+        EXPECT_EQ(written[i].undo_group, "Tavrel: Tie to Layer");
+    }
+    EXPECT_EQ(host.undo_groups,
+              (std::vector<std::string>{"Tavrel: Tie to Layer", "Tavrel: Tie to Layer"}));
+    ASSERT_EQ(render().err, 0);
+    EXPECT_EQ(written.size(), 6u);
 }
 
 }  // namespace

@@ -147,9 +147,14 @@ TEST(RenderDriver, TraceLogsCommandsCheckoutsExpressionsAndUndoGroups) {
     }
     EXPECT_EQ(phases, (std::vector<std::string>{"command SMART_PRE_RENDER -> 0", "command SMART_RENDER -> 0"}));
     EXPECT_TRUE(opened.empty());
+    // The frame tied the effect to its layer: six expressions in one group.
+    EXPECT_EQ(host.effect_streams().expressions.size(), 6u);
+    EXPECT_EQ(host.undo_groups, std::vector<std::string>{"Tavrel: Tie to Layer"});
 
     // Each kind of line, made by hand.
     host.trace().clear();
+    host.effect_streams().expressions.clear();
+    host.effect_streams().expression_states.clear();
     const auto r = host.call_with([&](PF_InData* in, PF_OutData*) {
         const void* p = nullptr;
         SPBasicSuite* basic = in->pica_basicP;
@@ -202,6 +207,12 @@ TEST(RenderDriver, TraceLogsCommandsCheckoutsExpressionsAndUndoGroups) {
                                     }));
     ASSERT_EQ(host.effect_streams().expressions.size(), 2u);
     EXPECT_EQ(host.effect_streams().expressions[1].stream, "effect layer stream 2");
+    // Each with the undo group it was written in, and the one switch.
+    EXPECT_EQ(host.effect_streams().expressions[0].undo_group, "Tie \"it\"");
+    EXPECT_EQ(host.effect_streams().expressions[1].undo_group, "Tie \"it\"");
+    ASSERT_EQ(host.effect_streams().expression_states.size(), 1u);
+    EXPECT_EQ(host.effect_streams().expression_states[0].stream, "parameter 36");
+    EXPECT_TRUE(host.effect_streams().expression_states[0].enabled);
 }
 
 TEST(RenderDriver, SeveralFramesOfOneInstance) {

@@ -69,6 +69,17 @@ TEST(RenderHost, LeftoversAreReportedAtTheEndOfTheCommand) {
     });
     EXPECT_TRUE(reported(host, "an undo group was ended without one open"));
     EXPECT_FALSE(reported(host, "left open"));
+    // A failure injected into the closing is reported after the group was
+    // closed, so the books stay balanced; every group opened is recorded.
+    host.clear_violations();
+    host.suites().inject_error("AEGP_EndUndoGroup", 17);
+    host.call_with([&](PF_InData*, PF_OutData*) {
+        EXPECT_EQ(utility.AEGP_StartUndoGroup("Second"), 0);
+        EXPECT_EQ(utility.AEGP_EndUndoGroup(), 17);
+        return PF_Err(0);
+    });
+    EXPECT_FALSE(reported(host, "undo group"));
+    EXPECT_EQ(host.undo_groups, (std::vector<std::string>{"Tie", "Second"}));
 }
 
 TEST(RenderHost, ArbitraryDataWithoutAnEffectIsRefusedNotThrown) {

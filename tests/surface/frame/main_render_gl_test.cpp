@@ -23,7 +23,7 @@
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/scene/set_material.h"
 #include "plugin/life_cycle.h"
-#include "surface/host/generator_instancing_settings.h"
+#include "engine/interfaces/single_instance_params.h"
 #include "surface/grid/host_buffer_accessor.h"
 #include "surface/mesh/lattix_triangle_mesh.h"
 #include "surface/frame/main_render.h"
@@ -69,7 +69,7 @@ struct Frame {
         auto input = std::make_shared<RenderInput>();
         input->sequence_data = data;
         input->grid = &data->grid;
-        input->generator = std::make_shared<AEGeneratorInstancingParams>(nullptr, 218);
+        input->generator = std::make_shared<SingleInstanceParams>();
         values.camera = tavrel_test::default_camera(kWidth, kHeight);
         values.lights = tavrel_test::lights_of_unlit_comp(kWidth, kHeight);
         values.sequence_data = data;

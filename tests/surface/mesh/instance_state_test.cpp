@@ -58,7 +58,7 @@ TEST(MeshSettingsHandOver, BiasFromThicknessAndEveryNoiseValue) {
     for (std::size_t i = 0; i < values.size(); ++i) EXPECT_FLOAT_EQ(values[i].first, values[i].second) << i;
 }
 
-TEST(TieToLayer, TextsAndTheFlagStaysSetWhileNothingIsWritten) {
+TEST(TieToLayer, TextsAndNothingWrittenWhileOffOrDone) {
     const TieToLayerExpressions e(36, 37, 38, 39);
     EXPECT_EQ(e.entries()[0].expression, "// Tavrel\ntoComp(anchorPoint)[0]-thisComp.width/2.0");
     EXPECT_EQ(e.entries()[1].expression, "// Tavrel\ntoComp(anchorPoint)[1]-thisComp.height/2.0");
@@ -67,12 +67,22 @@ TEST(TieToLayer, TextsAndTheFlagStaysSetWhileNothingIsWritten) {
     EXPECT_EQ(e.entries()[3].index, 39u);
     EXPECT_STREQ(kTieScaleExpression, "// Tavrel\n[100.0,100.0]");
     EXPECT_STREQ(kTieRotationExpression, "// Tavrel\n0.0");
-    tavrel_test::ParamTable p;
-    p.checkbox(35, true);
-    SequenceData data;
-    const PF_InData in{};
-    tie_to_layer(&in, p.params(), 1, data);
-    EXPECT_EQ(data.tie_to_layer_dirty, 1);
+    EXPECT_STREQ(kTieToLayerUndoName, "Tavrel: Tie to Layer");
+    // Without a host any write would fail: with the option off, or the
+    // expressions already written, nothing is tried.
+    struct Case {
+        bool on;
+        uint8_t dirty;
+    };
+    for (const Case c : {Case{false, 1}, Case{true, 0}, Case{false, 0}}) {
+        tavrel_test::ParamTable p;
+        p.checkbox(35, c.on);
+        SequenceData data;
+        data.tie_to_layer_dirty = c.dirty;
+        const PF_InData in{};
+        EXPECT_NO_THROW(tie_to_layer(&in, p.params(), 1, data, 35, e));
+        EXPECT_EQ(data.tie_to_layer_dirty, c.dirty);
+    }
 }
 
 }  // namespace
