@@ -2,7 +2,7 @@
 
 #include "lattix_pro/lattix_pro_params.h"
 #include "lattix_pro/param_reactions.h"
-#include "lattix_pro/smart_render.h"
+#include "plugin/smart_render.h"
 #include "plugin/banner_image.h"
 #include "plugin/data_locks.h"
 #include "plugin/global_data.h"
@@ -28,7 +28,7 @@ CustomUIDescription make_description() {
     d.anchor_x = kParamAnchorX;
     d.banner = banner_image();
     d.prepare_frame = [](PF_InData* in_data, PF_ParamDef* params[]) {
-        check_pf_err(prepare_time_variable_parameters(in_data, params, nullptr, effect_to_comp_time(in_data)));
+        check_pf_err(prepare_time_variable_parameters(lattix_pro_description(), in_data, params, nullptr, effect_to_comp_time(in_data)));
     };
     d.refresh_camera = [](PF_InData* in_data) {
         uint32_t plugin_id = 0;

@@ -90,7 +90,7 @@ void set_point_selection(ControlPointGrid& grid, bool clear_all, int slot, int k
 bool hit_test_grid_points(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData*, PF_ParamDef* params[],
                           PF_EventExtra* extra) {
     SequenceDataLock data(in_data);
-    ArbHandleLock arb(params, in_data);
+    ArbHandleLock arb(params, in_data, effect.grid);
     ControlPointGrid& working = data->grid;
     const ControlPointGrid& stored = *arb.get();
     const UiView view = UiView::of(*data.get(), in_data);
@@ -277,7 +277,7 @@ void drag_control_points(const CustomUIDescription& effect, PF_InData* in_data, 
     }
     click.send_drag = 1;
     click.continue_refcon[0] = kDragPoints;
-    ArbHandleLock arb(params, in_data);
+    ArbHandleLock arb(params, in_data, effect.grid);
     *arb.get() = working;
     mark_changed(params, effect.grid);
     end_drag_on_last_event(extra);
@@ -286,7 +286,7 @@ void drag_control_points(const CustomUIDescription& effect, PF_InData* in_data, 
 void drag_marquee(const CustomUIDescription& effect, PF_InData* in_data, PF_ParamDef* params[],
                   PF_EventExtra* extra) {
     SequenceDataLock data(in_data);
-    ArbHandleLock arb(params, in_data);
+    ArbHandleLock arb(params, in_data, effect.grid);
     data->marquee[2] = mouse(*extra).h;
     data->marquee[3] = mouse(*extra).v;
     extra->u.do_click.send_drag = 1;
@@ -313,7 +313,7 @@ void select_in_lasso(const CustomUIDescription& effect, PF_InData* in_data, PF_P
                      PF_EventExtra* extra) {
     lasso_path().push_back(mouse(*extra));
     SequenceDataLock data(in_data);
-    ArbHandleLock arb(params, in_data);
+    ArbHandleLock arb(params, in_data, effect.grid);
     if (!has(extra->u.do_click.modifiers, PF_Mod_SHIFT_KEY)) arb->clear_selection();
     const std::vector<PF_Point> polygon = lasso_path();
     select_points_in_lasso(UiView::of(*data.get(), in_data), *extra, *arb.get(), polygon);
