@@ -12,6 +12,8 @@
 #include <csetjmp>
 #include <cctype>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -75,6 +77,8 @@ bool png_write_rows(png_structp png, png_infop info, std::FILE* f, const OwnedWo
     const PF_EffectWorld& w = image.world();
     png_set_IHDR(png, info, png_uint_32(w.width), png_uint_32(w.height), depth, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // Where the image's first pixel lies in layer pixels.
+    png_set_oFFs(png, info, w.origin_x, w.origin_y, PNG_OFFSET_PIXEL);
     png_write_info(png, info);
     for (int32_t y = 0; y < w.height; ++y) {
         fill_png_row(image, y, depth, row);
@@ -94,7 +98,7 @@ constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
 constexpr double kMaxDeflateRatio = 1032.0;
 
 bool png_read_header(png_structp png, png_infop info, std::FILE* f, png_uint_32* width, png_uint_32* height,
-                     int* depth, int* passes, size_t* raw_bytes) {
+                     int* depth, int* passes, size_t* raw_bytes, int32_t origin[2]) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, f);
     png_set_user_limits(png, kMaxSide, kMaxSide);
@@ -113,6 +117,12 @@ bool png_read_header(png_structp png, png_infop info, std::FILE* f, png_uint_32*
     *width = png_get_image_width(png, info);
     *height = png_get_image_height(png, info);
     *depth = png_get_bit_depth(png, info);
+    png_int_32 x = 0, y = 0;
+    int unit = 0;
+    if (png_get_oFFs(png, info, &x, &y, &unit) != 0 && unit == PNG_OFFSET_PIXEL) {
+        origin[0] = x;
+        origin[1] = y;
+    }
     return true;
 }
 
@@ -186,15 +196,26 @@ void write_png(const std::string& path, const OwnedWorld& image) {
     });
 }
 
-void write_exr(const std::string& path, const OwnedWorld& image) {
+void write_exr(const std::string& path, const OwnedWorld& image, const PF_LRect* display) {
     if (image.bpc() != 32)
         throw SimhostError(path + ": an EXR holds 32-bit float channels, not " + std::to_string(image.bpc()));
     const PF_EffectWorld& w = image.world();
     try {
-        Imf::Header header(w.width, w.height);
+        // The data window is the image where it lies in layer pixels.
+        const Imath::Box2i data(Imath::V2i(w.origin_x, w.origin_y),
+                                Imath::V2i(w.origin_x + w.width - 1, w.origin_y + w.height - 1));
+        const Imath::Box2i shown = display == nullptr
+                                       ? data
+                                       : Imath::Box2i(Imath::V2i(display->left, display->top),
+                                                      Imath::V2i(display->right - 1, display->bottom - 1));
+        Imf::Header header(shown, data);
         Imf::FrameBuffer frame;
-        // The slices read the host's pixels where they lie: floats, alpha first.
-        char* base = static_cast<char*>(w.data);
+        // The slices read the host's pixels where they lie: floats, alpha
+        // first. A slice addresses a pixel by its data window coordinates,
+        // so its base is where pixel (0, 0) would be.
+        const std::ptrdiff_t to_origin =
+            -std::ptrdiff_t(w.origin_x) * std::ptrdiff_t(4 * sizeof(float)) - std::ptrdiff_t(w.origin_y) * w.rowbytes;
+        char* base = reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(w.data) + std::uintptr_t(to_origin));
         const char* names[4] = {"R", "G", "B", "A"};
         for (int i = 0; i < 4; ++i) {
             header.channels().insert(names[i], Imf::Channel(Imf::FLOAT));
@@ -234,11 +255,12 @@ std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
     png_uint_32 width = 0, height = 0;
     int depth = 0, passes = 1;
     size_t raw_bytes = 0;
+    int32_t origin[2] = {0, 0};
     std::vector<png_byte> data;
     bool ok = info != nullptr;
     if (ok) {
         png_set_sig_bytes(png, 8);
-        ok = png_read_header(png, info, f.get(), &width, &height, &depth, &passes, &raw_bytes);
+        ok = png_read_header(png, info, f.get(), &width, &height, &depth, &passes, &raw_bytes, origin);
     }
     if (ok && (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)) {
         message = "size " + std::to_string(width) + " x " + std::to_string(height) + " out of range";
@@ -262,6 +284,8 @@ std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
     if (!ok) throw SimhostError(path + ": cannot be read" + (message.empty() ? "" : " (" + message + ")"));
 
     auto image = std::make_unique<OwnedWorld>(int32_t(width), int32_t(height), bpc);
+    image->world().origin_x = origin[0];
+    image->world().origin_y = origin[1];
     for (png_uint_32 y = 0; y < height; ++y) {
         const png_byte* row = data.data() + row_bytes * y;
         for (png_uint_32 x = 0; x < width; ++x)
@@ -290,6 +314,12 @@ std::unique_ptr<OwnedWorld> test_pattern(int32_t width, int32_t height, int bpc)
                 r += 0.15;
                 g += 0.15;
                 b += 0.15;
+            }
+            // The checker shows the surface's bends and slopes at a glance.
+            if (((x / kTestPatternSquare) + (y / kTestPatternSquare)) % 2 == 1) {
+                r *= kTestPatternShade;
+                g *= kTestPatternShade;
+                b *= kTestPatternShade;
             }
             if (y < bar_height && x < width / 3) r = g = b = 0.05;
             image->set_channel(x, y, 0, 1.0);

@@ -1,6 +1,7 @@
 // simhost: loads an effect plug-in and drives it as a host would.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -48,7 +49,9 @@ void usage() {
                  "                    (the default 8) or an EXR at 32. The --set edits follow\n"
                  "                    the scene's values, the grid comes last. Prints the\n"
                  "                    effect's two information lines; --trace logs the host\n"
-                 "                    calls to standard error\n");
+                 "                    calls to standard error\n"
+                 "Any verb takes --verbose: the effect's debugger output (shader compiles and\n"
+                 "links, failures) goes to standard error; without it that output is silent.\n");
 }
 
 // A strict host fails the run when the effect broke a rule, even if the
@@ -370,6 +373,7 @@ int verb_render(const Args& args) {
         status = 1;
     }
     for (const auto& [line1, line2] : frame.info_lines) std::printf("%s\n%s\n", line1.c_str(), line2.c_str());
+    const PF_LRect layer = driver.host().render().whole_layer();
     for (const auto& v : frame.violations) std::fprintf(stderr, "simhost: %s\n", v.c_str());
     if (!frame.violations.empty()) status = 1;
     if (status == 0 && !frame.output) {
@@ -383,8 +387,12 @@ int verb_render(const Args& args) {
         status = 1;
     }
     if (status == 0) {
-        if (bpc == 32) simhost::write_exr(output, *frame.output);
+        // The file holds the whole result rectangle; where it lies on the
+        // layer goes into the file and onto the terminal.
+        const PF_EffectWorld& w = frame.output->world();
+        if (bpc == 32) simhost::write_exr(output, *frame.output, &layer);
         else simhost::write_png(output, *frame.output);
+        std::printf("output %d x %d at (%d, %d) in layer pixels\n", w.width, w.height, w.origin_x, w.origin_y);
     }
     return status;
 }
@@ -412,8 +420,15 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    Args args;
+    for (int i = 2; i < argc; ++i) {
+        // The effect writes what an attached debugger would show; a user asks
+        // for it on the terminal with --verbose.
+        if (std::string(argv[i]) == "--verbose") setenv("TAVREL_DEBUG_OUTPUT", "1", 1);
+        else args.emplace_back(argv[i]);
+    }
     try {
-        return it->second(Args(argv + 2, argv + argc));
+        return it->second(args);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "simhost: %s\n", e.what());
         return 1;

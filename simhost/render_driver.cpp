@@ -86,6 +86,8 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
     source.height = h;
     source.signature = 0;
     if (setup.scene.empty()) scene.set_comp(w, h);
+    // The host's defaults are measured on the layer's own size.
+    place_layer(scene, scene.effect_layer(), file_.effect_placement);
 
     RenderSession& session = host_->render();
     for (size_t i = 0; i < file_.layer_images.size(); ++i) {
@@ -94,6 +96,7 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
         const size_t index = file_.layer_indices[i];
         scene.layer(index).source =
             &scene.add_item(AEGP_ItemType_FOOTAGE, image->world().width, image->world().height);
+        place_layer(scene, scene.layer(index), file_.layer_placements[i]);
         session.layer_images[int32_t(index)] = std::move(image);
     }
     Host* host = host_.get();
@@ -106,6 +109,8 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
     in.downsample_y = PF_RationalScale{1, uint32_t(file_.downsample_y)};
     in.current_time = int32_t(std::lround((file_.time - scene.in_point) * double(in.time_scale)));
     in.quality = PF_Quality_HI;
+    // The effect layer's own pixel aspect, not the comp's.
+    in.pixel_aspect_ratio = PF_RationalScale{source.pixel_aspect.num, source.pixel_aspect.den};
     // Parameter reactions during set-up and edits see the layer's size.
     const PF_LRect layer = session.whole_layer();
     in.width = layer.right;
@@ -187,8 +192,7 @@ RenderedFrame RenderDriver::render(int bpc) {
     RenderSession& session = host_->render();
     session.bpc = bpc;
 
-    const PF_LRect request = session.whole_layer();
-    PF_PreRenderExtra* pre = session.pre_render(request);
+    PF_PreRenderExtra* pre = session.pre_render(session.frame_request());
     frame.command = PF_Cmd_SMART_PRE_RENDER;
     frame.result = instance_->command(PF_Cmd_SMART_PRE_RENDER, pre);
     const PF_LRect result = session.pre_render_output().result_rect;
@@ -197,7 +201,8 @@ RenderedFrame RenderDriver::render(int bpc) {
         // Nothing of the layer reaches the output (it lies outside the comp,
         // or the downsampled output has no pixel of it): a host does not ask
         // for the render and shows the layer transparent.
-        frame.output = std::make_unique<OwnedWorld>(request.right - request.left, request.bottom - request.top, bpc);
+        const PF_LRect layer = session.whole_layer();
+        frame.output = std::make_unique<OwnedWorld>(layer.right - layer.left, layer.bottom - layer.top, bpc);
     } else if (frame.result.err == 0 && frame.result.message.empty()) {
         PF_SmartRenderExtra* extra = session.render();
         frame.command = PF_Cmd_SMART_RENDER;

@@ -67,6 +67,12 @@ int32_t positive_whole(const Json& j, const std::string& path) {
     return int32_t(j.get<int64_t>());
 }
 
+// Kept as a ratio over 10000, enough for the common aspects.
+A_Ratio aspect_ratio(const Json& j, const std::string& path) {
+    const double a = number_in(j, path, 0.01, 100.0);
+    return A_Ratio{int32_t(std::lround(a * 10000.0)), 10000};
+}
+
 bool boolean(const Json& j, const std::string& path) {
     if (!j.is_boolean()) refuse(path, "expected true or false");
     return j.get<bool>();
@@ -270,9 +276,10 @@ void load_light(const Json& j, const std::string& path, Scene& scene) {
 }
 
 // An image layer's placement; returns its image path.
-std::string load_image_layer(const Json& j, const std::string& path, SceneLayer& layer, double* in_point) {
+std::string load_image_layer(const Json& j, const std::string& path, LayerPlacement& placement, double* in_point,
+                             A_Ratio* pixel_aspect) {
     if (in_point != nullptr)
-        expect_keys(j, path, {"image", "position", "anchor", "scale", "orientation", "in_point"});
+        expect_keys(j, path, {"image", "position", "anchor", "scale", "orientation", "in_point", "pixel_aspect"});
     else
         expect_keys(j, path, {"image", "position", "anchor", "scale", "orientation"});
     std::string image;
@@ -282,17 +289,15 @@ std::string load_image_layer(const Json& j, const std::string& path, SceneLayer&
         if (image.find('\0') != std::string::npos)
             refuse(child(path, "image"), "a path cannot hold a NUL character: \"" + echo(image) + "\"");
     }
-    AEGP_ThreeDVal anchor{0, 0, 0}, position{0, 0, 0}, scale{100, 100, 100}, orientation{0, 0, 0};
-    if (j.contains("anchor")) anchor = point(j["anchor"], child(path, "anchor"), kMaxCoordinate);
-    if (j.contains("position")) position = point(j["position"], child(path, "position"), kMaxCoordinate);
-    if (j.contains("scale")) scale = point(j["scale"], child(path, "scale"), kMaxScale, 100.0);
-    if (j.contains("orientation")) orientation = point(j["orientation"], child(path, "orientation"), kMaxAngle);
+    if (j.contains("anchor")) placement.anchor = point(j["anchor"], child(path, "anchor"), kMaxCoordinate);
+    if (j.contains("position")) placement.position = point(j["position"], child(path, "position"), kMaxCoordinate);
+    if (j.contains("scale")) placement.scale = point(j["scale"], child(path, "scale"), kMaxScale, 100.0);
+    if (j.contains("orientation"))
+        placement.orientation = point(j["orientation"], child(path, "orientation"), kMaxAngle);
     if (in_point != nullptr && j.contains("in_point"))
         *in_point = number_in(j["in_point"], child(path, "in_point"), -kMaxSeconds, kMaxSeconds);
-    layer.streams[AEGP_LayerStream_ANCHORPOINT].set(three_d(anchor.x, anchor.y, anchor.z));
-    layer.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
-    layer.streams[AEGP_LayerStream_SCALE].set(three_d(scale.x, scale.y, scale.z));
-    layer.to_world.set(layer_matrix(anchor, scale, orientation, position));
+    if (pixel_aspect != nullptr && j.contains("pixel_aspect"))
+        *pixel_aspect = aspect_ratio(j["pixel_aspect"], child(path, "pixel_aspect"));
     return image;
 }
 
@@ -332,6 +337,26 @@ A_Matrix4 layer_matrix(const AEGP_ThreeDVal& anchor, const AEGP_ThreeDVal& scale
                     translation_matrix(position.x, position.y, position.z));
 }
 
+void place_layer(const Scene& scene, SceneLayer& layer, const LayerPlacement& placement) {
+    const SceneItem& size = layer.source != nullptr ? *layer.source : scene.comp_item();
+    const AEGP_ThreeDVal anchor = placement.anchor.value_or(AEGP_ThreeDVal{size.width / 2.0, size.height / 2.0, 0});
+    const AEGP_ThreeDVal position = placement.position.value_or(
+        AEGP_ThreeDVal{scene.comp_item().width / 2.0, scene.comp_item().height / 2.0, 0});
+    const AEGP_ThreeDVal& scale = placement.scale;
+    layer.streams[AEGP_LayerStream_ANCHORPOINT].set(three_d(anchor.x, anchor.y, anchor.z));
+    layer.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
+    layer.streams[AEGP_LayerStream_SCALE].set(three_d(scale.x, scale.y, scale.z));
+    // World units are comp pixels: a layer pixel is (layer aspect / comp
+    // aspect) of one across.
+    AEGP_ThreeDVal world_scale = scale;
+    const A_Ratio comp_aspect = scene.comp_item().pixel_aspect;
+    if (layer.source != nullptr && comp_aspect.num > 0 && comp_aspect.den != 0 && size.pixel_aspect.num > 0 &&
+        size.pixel_aspect.den != 0)
+        world_scale.x *= (double(size.pixel_aspect.num) / size.pixel_aspect.den) /
+                         (double(comp_aspect.num) / comp_aspect.den);
+    layer.to_world.set(layer_matrix(anchor, world_scale, placement.orientation, position));
+}
+
 SceneFile load_scene(const std::string& json_text, Scene& scene) {
     Json root;
     try {
@@ -355,11 +380,7 @@ SceneFile load_scene(const std::string& json_text, Scene& scene) {
         if (c.contains("width")) w = positive_whole(c["width"], "comp.width");
         if (c.contains("height")) h = positive_whole(c["height"], "comp.height");
         A_Ratio aspect = comp.pixel_aspect;
-        if (c.contains("pixel_aspect")) {
-            // Kept as a ratio over 10000, enough for the common aspects.
-            const double a = number_in(c["pixel_aspect"], "comp.pixel_aspect", 0.01, 100.0);
-            aspect = A_Ratio{int32_t(std::lround(a * 10000.0)), 10000};
-        }
+        if (c.contains("pixel_aspect")) aspect = aspect_ratio(c["pixel_aspect"], "comp.pixel_aspect");
         scene.set_comp(w, h, aspect);
         if (c.contains("duration")) file.duration = number_in(c["duration"], "comp.duration", 0.0, 1e6);
     }
@@ -371,14 +392,20 @@ SceneFile load_scene(const std::string& json_text, Scene& scene) {
         file.downsample_y = positive_whole(d[1], "downsample[1]");
     }
     if (root.contains("layer"))
-        file.effect_image = load_image_layer(root["layer"], "layer", scene.effect_layer(), &scene.in_point);
+        file.effect_image = load_image_layer(root["layer"], "layer", file.effect_placement, &scene.in_point,
+                                             &file.effect_pixel_aspect);
+    scene.effect_layer().source->pixel_aspect = file.effect_pixel_aspect;
+    place_layer(scene, scene.effect_layer(), file.effect_placement);
     if (root.contains("layers")) {
         const Json& ls = root["layers"];
         if (!ls.is_array()) refuse("layers", "expected an array");
         for (size_t i = 0; i < ls.size(); ++i) {
             SceneLayer& l = scene.add_layer(AEGP_ObjectType_AV);
             file.layer_indices.push_back(scene.layer_count() - 1);
-            file.layer_images.push_back(load_image_layer(ls[i], item("layers", i), l, nullptr));
+            file.layer_placements.emplace_back();
+            file.layer_images.push_back(
+                load_image_layer(ls[i], item("layers", i), file.layer_placements.back(), nullptr, nullptr));
+            place_layer(scene, l, file.layer_placements.back());
         }
     }
     if (root.contains("camera")) load_camera(root["camera"], scene);

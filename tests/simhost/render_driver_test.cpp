@@ -312,7 +312,11 @@ TEST(RenderVerb, WritesTheFrameInTheFormatOfItsDepth) {
         EXPECT_EQ(r.out[k - 3], '.') << r.out;
         EXPECT_EQ(r.out.substr(k + 13).find(" completed iterations\n"),
                   r.out.substr(k + 13).find_first_not_of("0123456789")) << r.out;
-        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
+        // simhost's own last line: the file's size and origin on the layer.
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+        EXPECT_NE(r.out.find("\noutput 64 x 36 at (0, 0) in layer pixels\n"), std::string::npos) << r.out;
+        // Without --verbose the effect's compile lines stay off the terminal.
+        EXPECT_EQ(r.err.find("Compiling"), std::string::npos) << r.err;
     }
 }
 
