@@ -8,8 +8,10 @@
 extern "C" {
 #endif
 
-/* A null rectangle means the whole world. The pixel depth of a copy is taken
- * from the destination, since the effect hands in flagless source records. */
+/* A null rectangle means the whole world. The copy does not scale: pixels land
+ * one to one from the destination rectangle's corner, over the part the two
+ * rectangles share. The pixel depth of a copy is taken from the destination,
+ * since the effect hands in flagless source records. */
 #define kPFWorldTransformSuite "PF World Transform Suite"
 #define kPFWorldTransformSuiteVersion1 1
 typedef struct PF_WorldTransformSuite1 {

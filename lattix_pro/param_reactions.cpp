@@ -90,6 +90,8 @@ void apply_point_param_change(PF_ParamDef* params[], const TSize2D& frame_size,
     if (!at || at->row > grid.rows() || at->column > grid.columns()) return;
     if (!has_size(frame_size)) return;
     const double value = params[index]->u.fs_d.value;
+    // A value no slider can show never reaches the grid.
+    if (!std::isfinite(value)) return;
 
     if (std::fabs(value - kPointSliderReset) <= kPointSliderResetTolerance) {
         // A reset slider (the host resets every slider with the effect)
@@ -121,8 +123,9 @@ void read_point_params_into_grid(const PF_InData* in_data, uint32_t plugin_id, P
             float target[3];
             for (int axis = 0; axis < 3; ++axis) {
                 const int32_t i = indices[size_t(axis)];
-                target[axis] = is_param_time_varying(in_data, plugin_id, i)
-                                   ? to_grid(params[i]->u.fs_d.value, extent_of_axis(frame_size, axis))
+                const double value = params[i]->u.fs_d.value;
+                target[axis] = is_param_time_varying(in_data, plugin_id, i) && std::isfinite(value)
+                                   ? to_grid(value, extent_of_axis(frame_size, axis))
                                    : coordinate(p, axis);
             }
             grid.set_handle_position(r, c, 0, LX_Cp::kPosition, true, target[0], target[1], target[2]);

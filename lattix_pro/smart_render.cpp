@@ -10,8 +10,10 @@
 #include "engine/scene/shadow_casters.h"
 #include "engine/shaders/shader_parameters.h"
 #include "plugin/data_locks.h"
+#include "plugin/gl_size_limit.h"
 #include "plugin/global_data.h"
 #include "lattix_pro/lattix_pro_params.h"
+#include "plugin/life_cycle.h"
 #include "plugin/param_checkout.h"
 #include "lattix_pro/param_reactions.h"
 #include "hostaccess/plugin_errors.h"
@@ -87,11 +89,25 @@ private:
     std::shared_ptr<I2dArrayAccessor>& holder_;
 };
 
+// The rectangle, in layer pixels, that the camera's frame covers: the comp
+// at this render's size for a layer that fills it, else the output itself
+// (text and shape layers' outputs follow the request).
+PF_LRect rendered_frame_rect(const PF_InData* in_data, const PF_EffectWorld& output) {
+    const int kind = effect_layer_kind(in_data);
+    if (kind != kTextLayer && kind != kShapeLayer) return output_rect(in_data);
+    return PF_LRect{output.origin_x, output.origin_y, output.origin_x + output.width,
+                    output.origin_y + output.height};
+}
+
 PF_Err render_checked_frame(PF_InData* in_data, PF_ParamDef* params[], PF_EffectWorld* output,
                             PF_EffectWorld* input) {
     GlobalDataLock global(in_data);
     SequenceDataLock sequence(in_data);
     RenderThread& thread = require_render_thread(*global.get());
+
+    const int32_t gl_limit = gl_max_side(thread);
+    check_fits_gl(gl_limit, input->width, input->height, "layer");
+    check_fits_gl(gl_limit, output->width, output->height, "output");
 
     tie_to_layer(in_data, params, global->plugin_id, *sequence.get());
 
@@ -104,19 +120,26 @@ PF_Err render_checked_frame(PF_InData* in_data, PF_ParamDef* params[], PF_Effect
     // sources the engine takes.
     if (global->shadow_warning_shown == 0) check_shadow_caster_count(*frame->lights, global->shadow_warning_shown);
 
+    // The camera's frame is rendered whole, one render pixel to one output
+    // pixel; the output world holds the part of it the host asked for.
+    const PF_LRect frame_rect = rendered_frame_rect(in_data, *output);
     std::shared_ptr<I2dArrayAccessor> readback;
     uint32_t triangles = 0;
     int32_t iterations = 0;
     const ReadbackRelease release(thread, readback);
-    MainRender::post(readback, thread, *abort, uint64_t(output->width), uint64_t(output->height), *frame, 0,
-                     triangles, iterations);
+    MainRender::post(readback, thread, *abort, uint64_t(frame_rect.right - frame_rect.left),
+                     uint64_t(frame_rect.bottom - frame_rect.top), *frame, 0, triangles, iterations);
 
     set_effect_status_text(in_data, triangle_count_text(triangles).c_str(),
                            iteration_count_text(iterations).c_str());
 
     PF_EffectWorld image{};
     make_world_record(image, *readback);
-    transform_world(in_data, &image, output, in_data->quality == PF_Quality_HI);
+    const OutputWindow window = output_window(frame_rect, *output);
+    if (!window.covers) fill_matte(in_data, output);
+    if (!window.empty)
+        transform_world(in_data, &image, output, in_data->quality == PF_Quality_HI, &window.source,
+                        &window.destination);
     return PF_Err_NONE;
 }
 
@@ -157,6 +180,8 @@ PF_Err render_frame(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_E
 std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread, const IAbort& abort,
                                                            PF_InData* in_data, PF_EffectWorld* input,
                                                            const A_Time& comp_time, int32_t count) {
+    // Every size below is divided or multiplied by these.
+    check_frame_ratios(in_data);
     auto checkout = std::make_shared<ScopedCheckoutAll>(in_data, count, true);
     PF_ParamDef** params = checkout->params();
     check_pf_err(prepare_time_variable_parameters(in_data, params, input, comp_time));
@@ -179,6 +204,7 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(RenderThread& thread,
     render_input->grid = &data.grid;
     render_input->generator = std::make_shared<AEGeneratorInstancingParams>(params, kGeneratorBase);
     render_input->pixel_depth_class = pixel_depth_class(*frame->source);
+    require_triangle_mesh(data);
     thread.execute(SetupInputFct{render_input, data.triangle_mesh, &abort});
 
     const std::shared_ptr<AEMaterialAdaptor> material = make_material_adaptor(params, kParamAmbient);

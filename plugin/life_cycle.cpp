@@ -112,10 +112,40 @@ void reset_render_thread(GlobalData& global) { global.render_thread.reset(); }
 
 bool is_live_sequence_data(const SequenceData* data) { return is_live(g_live_sequences, data); }
 
+namespace {
+
+std::mutex& maker_mutex() {
+    static std::mutex m;
+    return m;
+}
+
+TriangleMeshMaker& installed_maker() {
+    static TriangleMeshMaker maker;
+    return maker;
+}
+
+}  // namespace
+
+TriangleMeshMaker set_triangle_mesh_maker(TriangleMeshMaker make) {
+    std::lock_guard<std::mutex> lock(maker_mutex());
+    installed_maker().swap(make);
+    return make;
+}
+
+void require_triangle_mesh(SequenceData& data) {
+    if (!data.triangle_mesh) attach_triangle_mesh(data);
+}
+
 void attach_triangle_mesh(SequenceData& data, const TriangleMeshMaker& make) {
     std::shared_ptr<LattixTriangleMesh> mesh;
+    TriangleMeshMaker installed;
+    if (!make) {
+        std::lock_guard<std::mutex> lock(maker_mutex());
+        installed = installed_maker();
+    }
     try {
-        mesh = make ? make() : std::make_shared<LattixTriangleMesh>();
+        if (make) mesh = make();
+        else mesh = installed ? installed() : std::make_shared<LattixTriangleMesh>();
     } catch (const std::bad_alloc&) {
         mesh.reset();
     }

@@ -51,10 +51,18 @@ inline constexpr const char kOutOfMemory[] = "Out of memory.";
 // constructor (an empty maker).
 using TriangleMeshMaker = std::function<std::shared_ptr<LattixTriangleMesh>()>;
 
+// Replaces the maker that an empty maker stands for, process-wide, and
+// returns the previous one; an empty maker restores the plain constructor.
+// Tests use it to run the instance out of memory.
+TriangleMeshMaker set_triangle_mesh_maker(TriangleMeshMaker make);
+
 // Stores a new triangle mesh in the record. A maker that gives nothing or
 // runs out of memory throws std::runtime_error "Out of memory." and leaves
 // the record's mesh slot as it was.
 void attach_triangle_mesh(SequenceData& data, const TriangleMeshMaker& make = TriangleMeshMaker());
+// A frame of an instance whose set-up ran out of memory has no mesh yet: it
+// is made now, or the frame fails with "Out of memory." as the set-up did.
+void require_triangle_mesh(SequenceData& data);
 
 // Sequence records constructed by this library and not yet destroyed.
 bool is_live_sequence_data(const SequenceData* data);

@@ -14,6 +14,7 @@ PF_Err compute_pre_render_result(PF_InData* in_data, PF_PreRenderExtra* extra, i
     if (in_data == nullptr || extra == nullptr || extra->input == nullptr || extra->output == nullptr ||
         extra->cb == nullptr || extra->cb->checkout_layer == nullptr)
         return PF_Err_BAD_CALLBACK_PARAM;
+    check_frame_ratios(in_data);
     const PF_RenderRequest asked = extra->input->output_request;
     // The whole layer is needed whatever part of the output is asked for:
     // the surface can move any of its pixels anywhere.

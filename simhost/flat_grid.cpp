@@ -72,3 +72,19 @@ std::vector<uint8_t> default_flat_grid(int columns, int rows) {
 }
 
 }  // namespace simhost
+
+namespace simhost {
+
+std::string flat_grid_problem(const std::vector<uint8_t>& bytes) {
+    if (bytes.empty()) return "the file is empty, not a saved grid";
+    // Forms of the first version had no mark; the effect names them itself.
+    if (bytes.size() == kFirstVersionSizeA || bytes.size() == kFirstVersionSizeB) return "";
+    if (bytes.size() < 4 || std::memcmp(bytes.data(), "KZTQ", 4) != 0)
+        return "not a saved grid (it does not start with \"KZTQ\")";
+    if (bytes.size() < 6) return "a saved grid cut short after its mark";
+    const unsigned version = unsigned(bytes[4]) | unsigned(bytes[5]) << 8;
+    if (version != 1) return "a saved grid of version " + std::to_string(version) + "; version 1 is read";
+    return "";
+}
+
+}  // namespace simhost

@@ -3,7 +3,9 @@
 // its entry point, so it cannot borrow the effect's own writer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace simhost {
@@ -14,5 +16,16 @@ namespace simhost {
 // and "KZTQ" again. Points span [-1, 1] in both directions with handles a
 // third of a cell away. Throws SimhostError for a size outside 1 to 20.
 std::vector<uint8_t> default_flat_grid(int columns, int rows);
+
+// The sizes of the first version's forms, which carry no mark, and the
+// largest file a saved grid of any version needs.
+constexpr size_t kFirstVersionSizeA = 37064;
+constexpr size_t kFirstVersionSizeB = 37072;
+constexpr size_t kMaxFlatGridBytes = kFirstVersionSizeB;
+
+// What a user is told about a file that is no saved grid the effect could
+// read, in words: empty, without the mark, of another version. Empty for a
+// file whose header is sound (the effect reads the rest).
+std::string flat_grid_problem(const std::vector<uint8_t>& bytes);
 
 }  // namespace simhost

@@ -1,5 +1,7 @@
 // simhost: loads an effect plug-in and drives it as a host would.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -13,6 +15,7 @@
 #include "simhost/effect_instance.h"
 #include "simhost/flat_grid.h"
 #include "simhost/host.h"
+#include "simhost/host_files.h"
 #include "simhost/image_io.h"
 #include "simhost/render_driver.h"
 #include "simhost/simhost_error.h"
@@ -46,7 +49,9 @@ void usage() {
                  "                    (the default 8) or an EXR at 32. The --set edits follow\n"
                  "                    the scene's values, the grid comes last. Prints the\n"
                  "                    effect's two information lines; --trace logs the host\n"
-                 "                    calls to standard error\n");
+                 "                    calls to standard error\n"
+                 "Any verb takes --verbose: the effect's debugger output (shader compiles and\n"
+                 "links, failures) goes to standard error; without it that output is silent.\n");
 }
 
 // A strict host fails the run when the effect broke a rule, even if the
@@ -213,6 +218,16 @@ void run_edits(simhost::Host& host, PF_Handle value, const std::vector<std::stri
     global_set_down.now();
 }
 
+// Values that cannot be what the option takes: an empty path, and an edit
+// without "=" (most often the next option, its value forgotten).
+void check_option_value(const std::string& option, const std::string& value) {
+    if (option == "--set" && value.find('=') == std::string::npos)
+        throw simhost::SimhostError("--set needs NAME=VALUE, not \"" + simhost::echo(value) + "\"");
+    if (option == "--input" || option == "--output" || option == "--scene" || option == "--grid" ||
+        option == "--load" || option == "--save")
+        simhost::check_path(value, option);
+}
+
 int verb_grid(const Args& args) {
     if (args.empty()) throw simhost::SimhostError("grid takes a plug-in path");
     int columns = 0, rows = 0;
@@ -222,6 +237,7 @@ int verb_grid(const Args& args) {
         const std::string& a = args[i];
         if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
         const std::string& v = args[++i];
+        check_option_value(a, v);
         if (a == "--columns") columns = std::stoi(v);
         else if (a == "--rows") rows = std::stoi(v);
         else if (a == "--load") load = v;
@@ -237,9 +253,9 @@ int verb_grid(const Args& args) {
     simhost::ArbClient arb(host);
     std::vector<uint8_t> input;
     if (!load.empty()) {
-        std::ifstream f(load, std::ios::binary);
-        if (!f) throw simhost::SimhostError("cannot read " + load);
-        input.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        input = simhost::read_capped(load, simhost::kMaxFlatGridBytes, "a saved grid");
+        if (const std::string problem = simhost::flat_grid_problem(input); !problem.empty())
+            throw simhost::SimhostError(simhost::echo(load) + ": " + problem);
     } else if (columns != 0) {
         // The host hands the effect a flat grid of the asked size as if it
         // came from a project file.
@@ -270,9 +286,12 @@ int verb_grid(const Args& args) {
     }
     if (status == 0) {
         if (!save.empty()) {
-            std::ofstream f(save, std::ios::binary);
-            f.write(reinterpret_cast<const char*>(flat.data()), std::streamsize(flat.size()));
-            if (!f) throw simhost::SimhostError("cannot write " + save);
+            simhost::write_whole_file(save, [&](const std::string& temp) {
+                std::ofstream f(temp, std::ios::binary);
+                f.write(reinterpret_cast<const char*>(flat.data()), std::streamsize(flat.size()));
+                f.close();
+                if (!f) throw simhost::SimhostError("cannot write " + simhost::echo(save));
+            });
         }
     }
     if (value.handle != nullptr) arb.dispose(value.handle);
@@ -312,9 +331,10 @@ int verb_render(const Args& args) {
         }
         if (a != "--input" && a != "--output" && a != "--bpc" && a != "--size" && a != "--set" && a != "--grid" &&
             a != "--scene")
-            throw simhost::SimhostError("unknown option " + a);
+            throw simhost::SimhostError("unknown option " + simhost::echo(a));
         if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
         const std::string& v = args[++i];
+        check_option_value(a, v);
         if (a == "--input") setup.input = v;
         else if (a == "--output") output = v;
         else if (a == "--bpc") {
@@ -353,6 +373,7 @@ int verb_render(const Args& args) {
         status = 1;
     }
     for (const auto& [line1, line2] : frame.info_lines) std::printf("%s\n%s\n", line1.c_str(), line2.c_str());
+    const PF_LRect layer = driver.host().render().whole_layer();
     for (const auto& v : frame.violations) std::fprintf(stderr, "simhost: %s\n", v.c_str());
     if (!frame.violations.empty()) status = 1;
     if (status == 0 && !frame.output) {
@@ -366,8 +387,12 @@ int verb_render(const Args& args) {
         status = 1;
     }
     if (status == 0) {
-        if (bpc == 32) simhost::write_exr(output, *frame.output);
+        // The file holds the whole result rectangle; where it lies on the
+        // layer goes into the file and onto the terminal.
+        const PF_EffectWorld& w = frame.output->world();
+        if (bpc == 32) simhost::write_exr(output, *frame.output, &layer);
         else simhost::write_png(output, *frame.output);
+        std::printf("output %d x %d at (%d, %d) in layer pixels\n", w.width, w.height, w.origin_x, w.origin_y);
     }
     return status;
 }
@@ -375,6 +400,9 @@ int verb_render(const Args& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write with a reason instead of
+    // killing the process with a partial file on disk.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) {
         usage();
         return 2;
@@ -392,8 +420,15 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    Args args;
+    for (int i = 2; i < argc; ++i) {
+        // The effect writes what an attached debugger would show; a user asks
+        // for it on the terminal with --verbose.
+        if (std::string(argv[i]) == "--verbose") setenv("TAVREL_DEBUG_OUTPUT", "1", 1);
+        else args.emplace_back(argv[i]);
+    }
     try {
-        return it->second(Args(argv + 2, argv + argc));
+        return it->second(args);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "simhost: %s\n", e.what());
         return 1;

@@ -176,10 +176,10 @@ void ParamValues::set_keyframe(int32_t index, int32_t time, const ParamValue& va
     Slot& s = slot(index);
     const PF_ParamDef& d = store_.at(index).def;
     if (d.flags & PF_ParamFlag_CANNOT_TIME_VARY)
-        throw SimhostError("parameter " + std::to_string(index) + " cannot vary in time");
+        throw SimhostError(std::string(d.name) + " (parameter " + std::to_string(index) + ") cannot vary in time");
     if (d.param_type == PF_Param_GROUP_START || d.param_type == PF_Param_GROUP_END ||
         d.param_type == PF_Param_NO_DATA || d.param_type == PF_Param_LAYER)
-        throw SimhostError("parameter " + std::to_string(index) + " has no value to key");
+        throw SimhostError(std::string(d.name) + " (parameter " + std::to_string(index) + ") has no value to key");
     const auto it = s.keys.find(time);
     if (it != s.keys.end()) {
         const ParamValue old = it->second;

@@ -8,6 +8,8 @@
 #include <set>
 
 #include "simhost/arb_client.h"
+#include "simhost/flat_grid.h"
+#include "simhost/host_files.h"
 #include "simhost/image_io.h"
 #include "simhost/simhost_error.h"
 #include "simhost/user_edits.h"
@@ -25,10 +27,12 @@ std::string beside(const std::string& scene_path, const std::string& image) {
     return (std::filesystem::path(scene_path).parent_path() / p).string();
 }
 
-std::vector<uint8_t> read_bytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) throw SimhostError(path + ": cannot be read");
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+std::string object_name(AEGP_ObjectType type) {
+    switch (type) {
+        case AEGP_ObjectType_CAMERA: return "a camera";
+        case AEGP_ObjectType_LIGHT: return "a light";
+        default: return "no image layer";
+    }
 }
 
 // The effect's own handles alive now, as the heap names them. Values the
@@ -82,6 +86,8 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
     source.height = h;
     source.signature = 0;
     if (setup.scene.empty()) scene.set_comp(w, h);
+    // The host's defaults are measured on the layer's own size.
+    place_layer(scene, scene.effect_layer(), file_.effect_placement);
 
     RenderSession& session = host_->render();
     for (size_t i = 0; i < file_.layer_images.size(); ++i) {
@@ -90,6 +96,7 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
         const size_t index = file_.layer_indices[i];
         scene.layer(index).source =
             &scene.add_item(AEGP_ItemType_FOOTAGE, image->world().width, image->world().height);
+        place_layer(scene, scene.layer(index), file_.layer_placements[i]);
         session.layer_images[int32_t(index)] = std::move(image);
     }
     Host* host = host_.get();
@@ -102,6 +109,8 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
     in.downsample_y = PF_RationalScale{1, uint32_t(file_.downsample_y)};
     in.current_time = int32_t(std::lround((file_.time - scene.in_point) * double(in.time_scale)));
     in.quality = PF_Quality_HI;
+    // The effect layer's own pixel aspect, not the comp's.
+    in.pixel_aspect_ratio = PF_RationalScale{source.pixel_aspect.num, source.pixel_aspect.den};
     // Parameter reactions during set-up and edits see the layer's size.
     const PF_LRect layer = session.whole_layer();
     in.width = layer.right;
@@ -111,10 +120,20 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
 void RenderDriver::check_layer_value(const UserEdit& edit) const {
     const PF_ParamDef& d = host_->params().at(edit.index).def;
     if (d.param_type != PF_Param_LAYER || edit.value.whole == 0) return;
-    const int32_t n = int32_t(host_->scene().layer_count());
-    if (edit.value.whole >= n)
-        throw SimhostError(std::string(d.name) + ": the scene has no layer " + std::to_string(edit.value.whole) +
-                           (n > 1 ? " (1.." + std::to_string(n - 1) + ")" : " (it has the effect's layer only)"));
+    Scene& scene = host_->scene();
+    // A layer parameter takes pixels: cameras and lights, which follow the
+    // image layers, are no choice.
+    int32_t images = 0;
+    for (size_t i = 1; i < scene.layer_count(); ++i)
+        if (scene.layer(i).object_type == AEGP_ObjectType_AV) ++images;
+    const std::string valid =
+        images > 0 ? " (1.." + std::to_string(images) + ")" : " (it has the effect's layer only)";
+    const size_t n = size_t(edit.value.whole);
+    if (n >= scene.layer_count())
+        throw SimhostError(std::string(d.name) + ": the scene has no layer " + std::to_string(n) + valid);
+    if (scene.layer(n).object_type != AEGP_ObjectType_AV)
+        throw SimhostError(std::string(d.name) + ": layer " + std::to_string(n) + " is " +
+                           object_name(scene.layer(n).object_type) + ", not an image layer" + valid);
 }
 
 void RenderDriver::apply_values(const RenderSetup& setup) {
@@ -129,7 +148,9 @@ void RenderDriver::apply_values(const RenderSetup& setup) {
     std::vector<uint8_t> grid;
     int32_t grid_index = 0;
     if (!setup.grid.empty()) {
-        grid = read_bytes(setup.grid);
+        grid = read_capped(setup.grid, kMaxFlatGridBytes, "a saved grid");
+        if (const std::string problem = flat_grid_problem(grid); !problem.empty())
+            throw SimhostError(echo(setup.grid) + ": " + problem);
         grid_index = find_param(params, "Mesh Distortion");
     }
 
@@ -149,7 +170,11 @@ void RenderDriver::apply_values(const RenderSetup& setup) {
         ArbClient::Made made = instance_->arb().unflatten(grid.data(), A_u_long(grid.size()));
         if (made.call.err != 0 || !made.call.message.empty()) {
             if (made.handle != nullptr) instance_->arb().dispose(made.handle);
-            require_success(made.call, setup.grid + ": loading the grid");
+            // A refusal with a message comes with code 0: the message is the
+            // answer, never "error 0".
+            if (made.call.err == 0)
+                throw SimhostError(echo(setup.grid) + ": the effect refused the grid: " + made.call.message);
+            require_success(made.call, echo(setup.grid) + ": loading the grid");
         }
         ParamValue value;
         value.arb = made.handle;
@@ -173,10 +198,18 @@ RenderedFrame RenderDriver::render(int bpc) {
     RenderSession& session = host_->render();
     session.bpc = bpc;
 
-    PF_PreRenderExtra* pre = session.pre_render(session.whole_layer());
+    PF_PreRenderExtra* pre = session.pre_render(session.frame_request());
     frame.command = PF_Cmd_SMART_PRE_RENDER;
     frame.result = instance_->command(PF_Cmd_SMART_PRE_RENDER, pre);
-    if (frame.result.err == 0 && frame.result.message.empty()) {
+    const PF_LRect result = session.pre_render_output().result_rect;
+    const bool nothing = result.right <= result.left || result.bottom <= result.top;
+    if (frame.result.err == 0 && frame.result.message.empty() && nothing) {
+        // Nothing of the layer reaches the output (it lies outside the comp,
+        // or the downsampled output has no pixel of it): a host does not ask
+        // for the render and shows the layer transparent.
+        const PF_LRect layer = session.whole_layer();
+        frame.output = std::make_unique<OwnedWorld>(layer.right - layer.left, layer.bottom - layer.top, bpc);
+    } else if (frame.result.err == 0 && frame.result.message.empty()) {
         PF_SmartRenderExtra* extra = session.render();
         frame.command = PF_Cmd_SMART_RENDER;
         frame.result = instance_->command(PF_Cmd_SMART_RENDER, extra);

@@ -1,5 +1,7 @@
 #include "simhost/render_session.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "simhost/host.h"
@@ -38,6 +40,44 @@ PF_LRect RenderSession::whole_layer() const {
     const int32_t w = source ? source->width : scene.comp_item().width;
     const int32_t h = source ? source->height : scene.comp_item().height;
     return PF_LRect{0, 0, scaled_up(w, in.downsample_x), scaled_up(h, in.downsample_y)};
+}
+
+PF_LRect RenderSession::frame_request() const {
+    const PF_InData& in = host_.in_data();
+    const Scene& scene = host_.scene();
+    PF_LRect rect = whole_layer();
+    const A_Ratio comp_aspect = scene.comp_item().pixel_aspect;
+    const PF_RationalScale layer_aspect = in.pixel_aspect_ratio;
+    if (comp_aspect.num <= 0 || comp_aspect.den == 0 || layer_aspect.num <= 0 || layer_aspect.den == 0 ||
+        in.downsample_x.num <= 0 || in.downsample_x.den == 0 || in.downsample_y.num <= 0 ||
+        in.downsample_y.den == 0 || in.time_scale == 0)
+        return rect;  // nothing sound to add: the effect refuses such a frame
+    const double r = (double(comp_aspect.num) / comp_aspect.den) / (double(layer_aspect.num) / layer_aspect.den);
+    const double dsx = double(in.downsample_x.num) / in.downsample_x.den;
+    const double dsy = double(in.downsample_y.num) / in.downsample_y.den;
+    const double comp_seconds = double(in.current_time) / double(in.time_scale) + scene.in_point;
+    const A_Matrix4 m = scene.effect_layer().to_world.at(comp_seconds);
+    const double left = -m.mat[3][0] * r * dsx, top = -m.mat[3][1] * dsy;
+    const double right = left + scene.comp_item().width * r * dsx, bottom = top + scene.comp_item().height * dsy;
+    // Worlds hold at most 30000 pixels a side.
+    const auto clamp = [](double v) { return int32_t(std::max(-30000.0, std::min(30000.0, std::round(v)))); };
+    rect.left = std::min(rect.left, clamp(left));
+    rect.top = std::min(rect.top, clamp(top));
+    rect.right = std::max(rect.right, clamp(right));
+    rect.bottom = std::max(rect.bottom, clamp(bottom));
+    return rect;
+}
+
+PF_LRect RenderSession::layer_pixels_rect() const {
+    // The layer has pixels inside its own bounds only: a request reaching
+    // past them gets the part that lies inside.
+    PF_LRect r = layer_request_ ? layer_request_->rect : PF_LRect{};
+    const PF_InData& in = host_.in_data();
+    r.left = std::max(r.left, 0);
+    r.top = std::max(r.top, 0);
+    r.right = std::min(r.right, in.width);
+    r.bottom = std::min(r.bottom, in.height);
+    return r;
 }
 
 PF_PreRenderExtra* RenderSession::pre_render(const PF_LRect& request) {
@@ -219,7 +259,8 @@ PF_Err RenderSession::checkout_layer(PF_ProgPtr effect_ref, int32_t index, int32
     if (!is_effect(effect_ref) || request == nullptr || result == nullptr || index != 0 || checkout_id != 0)
         return kBadParam;
     s.layer_request_ = *request;
-    *result = PF_CheckoutResult{request->rect, request->rect, host.in_data().width, host.in_data().height};
+    const PF_LRect inside = s.layer_pixels_rect();
+    *result = PF_CheckoutResult{inside, inside, host.in_data().width, host.in_data().height};
     return 0;
 }
 
@@ -235,7 +276,7 @@ PF_Err RenderSession::checkout_layer_pixels(PF_ProgPtr effect_ref, int32_t check
         return kBadParam;
     }
     if (!s.input_has_pixels) return 0;
-    const PF_LRect r = s.layer_request_->rect;
+    const PF_LRect r = s.layer_pixels_rect();
     if (r.right <= r.left || r.bottom <= r.top) return 0;
     s.input_ = s.make_input(r.right - r.left, r.bottom - r.top, r.left, r.top);
     *pixels = &s.input_->world();

@@ -49,6 +49,14 @@ public:
     // The effect layer as a rectangle of the downsampled layer: the source
     // size scaled by in_data's downsample factors, rounded up.
     PF_LRect whole_layer() const;
+    // What the host asks a frame for: the whole layer and all of the comp
+    // that the layer's frame can reach, both in downsampled layer pixels. The
+    // comp is seen from the layer's origin at the frame's time, its width
+    // counted in layer pixels (comp pixel aspect over the layer's).
+    PF_LRect frame_request() const;
+    // The pre-render's layer request clipped to the layer: the part that
+    // has pixels.
+    PF_LRect layer_pixels_rect() const;
 
     // Starts a frame: in_data's width and height become those of
     // whole_layer(), and the returned block asks for `request`.

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "simhost/host_files.h"
 #include "simhost/simhost_error.h"
 
 namespace simhost {
@@ -16,8 +17,20 @@ using Json = nlohmann::ordered_json;
 
 constexpr double kPi = 3.14159265358979323846;
 
+// What a host holds: positions within ten million pixels of the origin (a
+// float in the render keeps a pixel's precision there), rotations and
+// scales within a million degrees and percent, and comp times within a
+// million seconds, so that a time in frames stays a 32-bit number at any
+// frame rate up to 2000.
+constexpr double kMaxCoordinate = 1e7;
+constexpr double kMaxAngle = 1e6;
+constexpr double kMaxScale = 1e6;
+constexpr double kMaxSeconds = 1e6;
+
 [[noreturn]] void refuse(const std::string& path, const std::string& problem) {
-    throw SimhostError("scene: " + (path.empty() ? problem : path + ": " + problem));
+    // Keys are echoed as read: a NUL in one must not end the message, and a
+    // huge one is cut.
+    throw SimhostError("scene: " + (path.empty() ? problem : echo(path) + ": " + problem));
 }
 
 std::string child(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
@@ -54,6 +67,12 @@ int32_t positive_whole(const Json& j, const std::string& path) {
     return int32_t(j.get<int64_t>());
 }
 
+// Kept as a ratio over 10000, enough for the common aspects.
+A_Ratio aspect_ratio(const Json& j, const std::string& path) {
+    const double a = number_in(j, path, 0.01, 100.0);
+    return A_Ratio{int32_t(std::lround(a * 10000.0)), 10000};
+}
+
 bool boolean(const Json& j, const std::string& path) {
     if (!j.is_boolean()) refuse(path, "expected true or false");
     return j.get<bool>();
@@ -64,13 +83,71 @@ std::string text(const Json& j, const std::string& path) {
     return j.get<std::string>();
 }
 
-// [x, y] or [x, y, z]; a missing z is `z`.
-AEGP_ThreeDVal point(const Json& j, const std::string& path, double z = 0.0) {
+// [x, y] or [x, y, z], each within +-`limit`; a missing z is `z`.
+AEGP_ThreeDVal point(const Json& j, const std::string& path, double limit, double z = 0.0) {
     if (!j.is_array() || j.size() < 2 || j.size() > 3) refuse(path, "expected [x, y] or [x, y, z]");
-    AEGP_ThreeDVal p{number(j[0], item(path, 0)), number(j[1], item(path, 1)), z};
-    if (j.size() == 3) p.z = number(j[2], item(path, 2));
+    AEGP_ThreeDVal p{number_in(j[0], item(path, 0), -limit, limit), number_in(j[1], item(path, 1), -limit, limit),
+                     z};
+    if (j.size() == 3) p.z = number_in(j[2], item(path, 2), -limit, limit);
     return p;
 }
+
+// Where in the text a parse failed, as a key path: the DOM parser knows
+// only the byte offset.
+class PathFinder : public nlohmann::json_sax<Json> {
+public:
+    std::string path() const {
+        std::string p;
+        for (const Level& l : levels_) {
+            if (l.array) p = item(p, l.index);
+            else if (l.has_key) p = child(p, l.key);
+        }
+        return p;
+    }
+    bool null() override { return value(); }
+    bool boolean(bool) override { return value(); }
+    bool number_integer(number_integer_t) override { return value(); }
+    bool number_unsigned(number_unsigned_t) override { return value(); }
+    bool number_float(number_float_t, const string_t&) override { return value(); }
+    bool string(string_t&) override { return value(); }
+    bool binary(binary_t&) override { return value(); }
+    bool start_object(std::size_t) override {
+        levels_.push_back({false, 0, false, {}});
+        return true;
+    }
+    bool key(string_t& k) override {
+        levels_.back().key = k;
+        levels_.back().has_key = true;
+        return true;
+    }
+    bool end_object() override {
+        levels_.pop_back();
+        return value();
+    }
+    bool start_array(std::size_t) override {
+        levels_.push_back({true, 0, false, {}});
+        return true;
+    }
+    bool end_array() override {
+        levels_.pop_back();
+        return value();
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    struct Level {
+        bool array;
+        size_t index;
+        bool has_key;
+        std::string key;
+    };
+    // A finished value moves an array on to its next element.
+    bool value() {
+        if (!levels_.empty() && levels_.back().array) ++levels_.back().index;
+        return true;
+    }
+    std::vector<Level> levels_;
+};
 
 // A value as a user would type it: text as is, numbers in their shortest
 // form, true and false as 1 and 0.
@@ -132,14 +209,15 @@ void load_camera(const Json& j, Scene& scene) {
     AEGP_ThreeDVal position{comp.width / 2.0, comp.height / 2.0, -zoom};
     AEGP_ThreeDVal poi{comp.width / 2.0, comp.height / 2.0, 0.0};
     AEGP_ThreeDVal orientation{0, 0, 0};
-    if (j.contains("position")) position = point(j["position"], child(path, "position"));
-    if (j.contains("point_of_interest")) poi = point(j["point_of_interest"], child(path, "point_of_interest"));
-    if (j.contains("orientation")) orientation = point(j["orientation"], child(path, "orientation"));
+    if (j.contains("position")) position = point(j["position"], child(path, "position"), kMaxCoordinate);
+    if (j.contains("point_of_interest"))
+        poi = point(j["point_of_interest"], child(path, "point_of_interest"), kMaxCoordinate);
+    if (j.contains("orientation")) orientation = point(j["orientation"], child(path, "orientation"), kMaxAngle);
     cam.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
     cam.streams[AEGP_LayerStream_ZOOM].set(one_d(zoom));
     if (j.contains("focus_distance"))
         cam.streams[AEGP_LayerStream_FOCUS_DISTANCE].set(
-            one_d(number_in(j["focus_distance"], child(path, "focus_distance"), 0.0, 1e9)));
+            one_d(number_in(j["focus_distance"], child(path, "focus_distance"), 1e-3, 1e9)));
     if (j.contains("aperture"))
         cam.streams[AEGP_LayerStream_APERTURE].set(one_d(number_in(j["aperture"], child(path, "aperture"), 0.0, 1e9)));
     if (j.contains("blur_level"))
@@ -166,8 +244,9 @@ void load_light(const Json& j, const std::string& path, Scene& scene) {
     const SceneItem& comp = scene.comp_item();
     AEGP_ThreeDVal position{comp.width / 2.0, comp.height / 2.0, -1000.0};
     AEGP_ThreeDVal poi{comp.width / 2.0, comp.height / 2.0, 0.0};
-    if (j.contains("position")) position = point(j["position"], child(path, "position"));
-    if (j.contains("point_of_interest")) poi = point(j["point_of_interest"], child(path, "point_of_interest"));
+    if (j.contains("position")) position = point(j["position"], child(path, "position"), kMaxCoordinate);
+    if (j.contains("point_of_interest"))
+        poi = point(j["point_of_interest"], child(path, "point_of_interest"), kMaxCoordinate);
     light.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
     light.to_world.set(aimed_matrix(position, poi, {0, 0, 0}));
     if (j.contains("color")) {
@@ -197,23 +276,28 @@ void load_light(const Json& j, const std::string& path, Scene& scene) {
 }
 
 // An image layer's placement; returns its image path.
-std::string load_image_layer(const Json& j, const std::string& path, SceneLayer& layer, double* in_point) {
+std::string load_image_layer(const Json& j, const std::string& path, LayerPlacement& placement, double* in_point,
+                             A_Ratio* pixel_aspect) {
     if (in_point != nullptr)
-        expect_keys(j, path, {"image", "position", "anchor", "scale", "orientation", "in_point"});
+        expect_keys(j, path, {"image", "position", "anchor", "scale", "orientation", "in_point", "pixel_aspect"});
     else
         expect_keys(j, path, {"image", "position", "anchor", "scale", "orientation"});
     std::string image;
-    if (j.contains("image")) image = text(j["image"], child(path, "image"));
-    AEGP_ThreeDVal anchor{0, 0, 0}, position{0, 0, 0}, scale{100, 100, 100}, orientation{0, 0, 0};
-    if (j.contains("anchor")) anchor = point(j["anchor"], child(path, "anchor"));
-    if (j.contains("position")) position = point(j["position"], child(path, "position"));
-    if (j.contains("scale")) scale = point(j["scale"], child(path, "scale"), 100.0);
-    if (j.contains("orientation")) orientation = point(j["orientation"], child(path, "orientation"));
-    if (in_point != nullptr && j.contains("in_point")) *in_point = number(j["in_point"], child(path, "in_point"));
-    layer.streams[AEGP_LayerStream_ANCHORPOINT].set(three_d(anchor.x, anchor.y, anchor.z));
-    layer.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
-    layer.streams[AEGP_LayerStream_SCALE].set(three_d(scale.x, scale.y, scale.z));
-    layer.to_world.set(layer_matrix(anchor, scale, orientation, position));
+    if (j.contains("image")) {
+        image = text(j["image"], child(path, "image"));
+        if (image.empty()) refuse(child(path, "image"), "expected a file path, not an empty one");
+        if (image.find('\0') != std::string::npos)
+            refuse(child(path, "image"), "a path cannot hold a NUL character: \"" + echo(image) + "\"");
+    }
+    if (j.contains("anchor")) placement.anchor = point(j["anchor"], child(path, "anchor"), kMaxCoordinate);
+    if (j.contains("position")) placement.position = point(j["position"], child(path, "position"), kMaxCoordinate);
+    if (j.contains("scale")) placement.scale = point(j["scale"], child(path, "scale"), kMaxScale, 100.0);
+    if (j.contains("orientation"))
+        placement.orientation = point(j["orientation"], child(path, "orientation"), kMaxAngle);
+    if (in_point != nullptr && j.contains("in_point"))
+        *in_point = number_in(j["in_point"], child(path, "in_point"), -kMaxSeconds, kMaxSeconds);
+    if (pixel_aspect != nullptr && j.contains("pixel_aspect"))
+        *pixel_aspect = aspect_ratio(j["pixel_aspect"], child(path, "pixel_aspect"));
     return image;
 }
 
@@ -253,12 +337,38 @@ A_Matrix4 layer_matrix(const AEGP_ThreeDVal& anchor, const AEGP_ThreeDVal& scale
                     translation_matrix(position.x, position.y, position.z));
 }
 
+void place_layer(const Scene& scene, SceneLayer& layer, const LayerPlacement& placement) {
+    const SceneItem& size = layer.source != nullptr ? *layer.source : scene.comp_item();
+    const AEGP_ThreeDVal anchor = placement.anchor.value_or(AEGP_ThreeDVal{size.width / 2.0, size.height / 2.0, 0});
+    const AEGP_ThreeDVal position = placement.position.value_or(
+        AEGP_ThreeDVal{scene.comp_item().width / 2.0, scene.comp_item().height / 2.0, 0});
+    const AEGP_ThreeDVal& scale = placement.scale;
+    layer.streams[AEGP_LayerStream_ANCHORPOINT].set(three_d(anchor.x, anchor.y, anchor.z));
+    layer.streams[AEGP_LayerStream_POSITION].set(three_d(position.x, position.y, position.z));
+    layer.streams[AEGP_LayerStream_SCALE].set(three_d(scale.x, scale.y, scale.z));
+    // World units are comp pixels: a layer pixel is (layer aspect / comp
+    // aspect) of one across.
+    AEGP_ThreeDVal world_scale = scale;
+    const A_Ratio comp_aspect = scene.comp_item().pixel_aspect;
+    if (layer.source != nullptr && comp_aspect.num > 0 && comp_aspect.den != 0 && size.pixel_aspect.num > 0 &&
+        size.pixel_aspect.den != 0)
+        world_scale.x *= (double(size.pixel_aspect.num) / size.pixel_aspect.den) /
+                         (double(comp_aspect.num) / comp_aspect.den);
+    layer.to_world.set(layer_matrix(anchor, world_scale, placement.orientation, position));
+}
+
 SceneFile load_scene(const std::string& json_text, Scene& scene) {
     Json root;
     try {
         root = Json::parse(json_text);
-    } catch (const Json::parse_error& e) {
-        refuse("", std::string("not JSON: ") + e.what());
+    } catch (const Json::exception& e) {
+        // Parsed again, only to say where: a number too large for a double
+        // is no syntax error and has no offset worth reading.
+        PathFinder finder;
+        Json::sax_parse(json_text, &finder);
+        const std::string problem = e.id == 406 ? "a number beyond what a scene holds (" + echo(e.what()) + ")"
+                                                : "not JSON: " + echo(e.what());
+        refuse(finder.path(), problem);
     }
     expect_keys(root, "", {"comp", "time", "downsample", "camera", "lights", "layer", "layers", "params", "keyframes"});
     SceneFile file;
@@ -270,15 +380,11 @@ SceneFile load_scene(const std::string& json_text, Scene& scene) {
         if (c.contains("width")) w = positive_whole(c["width"], "comp.width");
         if (c.contains("height")) h = positive_whole(c["height"], "comp.height");
         A_Ratio aspect = comp.pixel_aspect;
-        if (c.contains("pixel_aspect")) {
-            // Kept as a ratio over 10000, enough for the common aspects.
-            const double a = number_in(c["pixel_aspect"], "comp.pixel_aspect", 0.01, 100.0);
-            aspect = A_Ratio{int32_t(std::lround(a * 10000.0)), 10000};
-        }
+        if (c.contains("pixel_aspect")) aspect = aspect_ratio(c["pixel_aspect"], "comp.pixel_aspect");
         scene.set_comp(w, h, aspect);
         if (c.contains("duration")) file.duration = number_in(c["duration"], "comp.duration", 0.0, 1e6);
     }
-    if (root.contains("time")) file.time = number(root["time"], "time");
+    if (root.contains("time")) file.time = number_in(root["time"], "time", -kMaxSeconds, kMaxSeconds);
     if (root.contains("downsample")) {
         const Json& d = root["downsample"];
         if (!d.is_array() || d.size() != 2) refuse("downsample", "expected [x, y]");
@@ -286,14 +392,20 @@ SceneFile load_scene(const std::string& json_text, Scene& scene) {
         file.downsample_y = positive_whole(d[1], "downsample[1]");
     }
     if (root.contains("layer"))
-        file.effect_image = load_image_layer(root["layer"], "layer", scene.effect_layer(), &scene.in_point);
+        file.effect_image = load_image_layer(root["layer"], "layer", file.effect_placement, &scene.in_point,
+                                             &file.effect_pixel_aspect);
+    scene.effect_layer().source->pixel_aspect = file.effect_pixel_aspect;
+    place_layer(scene, scene.effect_layer(), file.effect_placement);
     if (root.contains("layers")) {
         const Json& ls = root["layers"];
         if (!ls.is_array()) refuse("layers", "expected an array");
         for (size_t i = 0; i < ls.size(); ++i) {
             SceneLayer& l = scene.add_layer(AEGP_ObjectType_AV);
             file.layer_indices.push_back(scene.layer_count() - 1);
-            file.layer_images.push_back(load_image_layer(ls[i], item("layers", i), l, nullptr));
+            file.layer_placements.emplace_back();
+            file.layer_images.push_back(
+                load_image_layer(ls[i], item("layers", i), file.layer_placements.back(), nullptr, nullptr));
+            place_layer(scene, l, file.layer_placements.back());
         }
     }
     if (root.contains("camera")) load_camera(root["camera"], scene);
@@ -317,8 +429,8 @@ SceneFile load_scene(const std::string& json_text, Scene& scene) {
             for (size_t i = 0; i < it.value().size(); ++i) {
                 const Json& key = it.value()[i];
                 if (!key.is_array() || key.size() != 2) refuse(item(path, i), "expected [time, VALUE]");
-                file.keyframes.push_back(
-                    {it.key(), number(key[0], item(item(path, i), 0)), typed_value(key[1], item(item(path, i), 1))});
+                file.keyframes.push_back({it.key(), number_in(key[0], item(item(path, i), 0), -kMaxSeconds, kMaxSeconds),
+                                          typed_value(key[1], item(item(path, i), 1))});
             }
         }
     }
@@ -326,12 +438,14 @@ SceneFile load_scene(const std::string& json_text, Scene& scene) {
 }
 
 SceneFile load_scene_file(const std::string& path, Scene& scene) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw SimhostError("scene: cannot read " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw SimhostError("scene: cannot read " + path);
-    return load_scene(text.str(), scene);
+    check_path(path, "--scene");
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = read_capped(path, kMaxSceneBytes, "a scene file");
+    } catch (const SimhostError& e) {
+        throw SimhostError(std::string("scene: ") + e.what());
+    }
+    return load_scene(std::string(bytes.begin(), bytes.end()), scene);
 }
 
 std::vector<UserEdit> scene_param_edits(const SceneFile& file, const ParamStore& params) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,16 @@ struct SceneKeyframe {
     std::string value;
 };
 
+// An image layer's placement as written. A missing anchor is the layer's
+// centre and a missing position the comp's centre, as the host places a new
+// layer; both need the layer's size, known only once its image is read.
+struct LayerPlacement {
+    std::optional<AEGP_ThreeDVal> anchor;
+    std::optional<AEGP_ThreeDVal> position;
+    AEGP_ThreeDVal scale{100, 100, 100};
+    AEGP_ThreeDVal orientation{0, 0, 0};
+};
+
 // What the scene holds beyond the scene model: the frame to render, image
 // paths (as written, for the caller to read) and parameter text, which needs
 // the effect's parameters to be understood.
@@ -35,8 +46,11 @@ struct SceneFile {
     int32_t downsample_x = 1;
     int32_t downsample_y = 1;
     std::string effect_image;                // empty: none named
+    LayerPlacement effect_placement;
+    A_Ratio effect_pixel_aspect{1, 1};       // the effect layer's own pixels
     std::vector<std::string> layer_images;   // one per entry of "layers", in order
     std::vector<size_t> layer_indices;       // their indices in the scene
+    std::vector<LayerPlacement> layer_placements;
     std::vector<SceneParam> params;          // by name
     std::vector<SceneKeyframe> keyframes;    // by name, then in the file's order
 };
@@ -52,6 +66,16 @@ A_Matrix4 aimed_matrix(const AEGP_ThreeDVal& position, const AEGP_ThreeDVal& poi
 // the translation to `position`.
 A_Matrix4 layer_matrix(const AEGP_ThreeDVal& anchor, const AEGP_ThreeDVal& scale, const AEGP_ThreeDVal& orientation,
                        const AEGP_ThreeDVal& position);
+
+// The largest scene file read: far more than any scene's keys and values
+// take, so that a device or a stray file is refused before it is held.
+constexpr size_t kMaxSceneBytes = size_t(16) << 20;
+
+// Sets the layer's anchor, position and scale streams and its layer-to-world
+// matrix, the defaults measured on its source (the comp where it has none).
+// The matrix takes layer pixels to comp pixels: x is scaled by the source's
+// pixel aspect over the comp's as well as by the layer's scale.
+void place_layer(const Scene& scene, SceneLayer& layer, const LayerPlacement& placement);
 
 // Fills `scene` from the JSON text. SimhostError "scene: PATH: PROBLEM" for
 // anything refused; the scene may then be partly filled.

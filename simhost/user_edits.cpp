@@ -1,11 +1,14 @@
 #include "simhost/user_edits.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
 
+#include "simhost/host_files.h"
 #include "simhost/simhost_error.h"
 
 namespace simhost {
@@ -23,8 +26,10 @@ std::vector<std::string> split(const std::string& text, char separator) {
     return parts;
 }
 
+// Decimal numbers as a user types them: strtod's hexadecimal forms, "inf"
+// and "nan" are no such numbers.
 bool parse_number(const std::string& text, double* out) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+    if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text.c_str(), &end);
@@ -40,16 +45,39 @@ bool parse_whole(const std::string& text, long min, long max, long* out) {
     return true;
 }
 
-std::string range(double min, double max) { return shortest_decimal(min) + ".." + shortest_decimal(max); }
-
-[[noreturn]] void refuse(const PF_ParamDef& d, const std::string& text, const std::string& valid) {
-    throw SimhostError(std::string(d.name) + ": \"" + text + "\" is not a valid value (" + valid + ")");
+// A bound as the parameter shows it: `precision` decimals without trailing
+// zeros, or the float's shortest form where those decimals would hide it
+// (a range stored in single precision is not printed with its binary error).
+std::string shown(double v, int precision) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", std::clamp(precision, 0, 10), v);
+    std::string text = buf;
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') text.pop_back();
+    }
+    if (text == "-0") text = "0";
+    if (float(std::strtod(text.c_str(), nullptr)) == float(v)) return text;
+    return shortest_decimal(float(v));
 }
 
-// A number within [min, max], or a refusal naming the range.
-double number_in(const PF_ParamDef& d, const std::string& text, double min, double max) {
+std::string range(double min, double max, int precision) {
+    return shown(min, precision) + ".." + shown(max, precision);
+}
+
+[[noreturn]] void refuse(const PF_ParamDef& d, const std::string& text, const std::string& valid) {
+    throw SimhostError(std::string(d.name) + ": \"" + echo(text) + "\" is not a valid value (" + valid + ")");
+}
+
+// A number within [min, max], or a refusal naming the range. A slider shown
+// without decimals takes whole numbers only: what it would show is what it
+// holds.
+double number_in(const PF_ParamDef& d, const std::string& text, double min, double max, int precision,
+                 bool whole_when_no_decimals = false) {
     double v = 0.0;
-    if (!parse_number(text, &v) || v < min || v > max) refuse(d, text, range(min, max));
+    const bool whole = whole_when_no_decimals && precision == 0;
+    if (!parse_number(text, &v) || v < min || v > max || (whole && v != std::floor(v)))
+        refuse(d, text, (whole ? "whole numbers " : "") + range(min, max, precision));
     return v;
 }
 
@@ -69,18 +97,18 @@ int32_t find_param(const ParamStore& params, const std::string& name) {
     const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
     if (digits) {
         if (!parse_whole(name, 1, params.count() - 1, &index))
-            throw SimhostError("no parameter with index " + name + " (1.." +
+            throw SimhostError("no parameter with index " + echo(name) + " (1.." +
                                std::to_string(params.count() - 1) + ")");
         return int32_t(index);
     }
     std::vector<int32_t> found;
     for (int32_t i = 1; i < params.count(); ++i)
         if (name == params.at(i).def.name) found.push_back(i);
-    if (found.empty()) throw SimhostError("no parameter named \"" + name + "\"");
+    if (found.empty()) throw SimhostError("no parameter named \"" + echo(name) + "\"");
     if (found.size() > 1) {
         std::string list;
         for (size_t k = 0; k < found.size(); ++k) list += (k ? ", " : "") + std::to_string(found[k]);
-        throw SimhostError("\"" + name + "\" names parameters " + list + "; give its index instead");
+        throw SimhostError("\"" + echo(name) + "\" names parameters " + list + "; give its index instead");
     }
     return found[0];
 }
@@ -99,12 +127,13 @@ ParamValue parse_param_value(const ParamStore& params, int32_t index, const std:
             break;
         }
         case PF_Param_FIX_SLIDER:
-            v.whole = to_fixed(number_in(d, text, d.u.fd.valid_min / 65536.0, d.u.fd.valid_max / 65536.0));
+            v.whole = to_fixed(
+                number_in(d, text, d.u.fd.valid_min / 65536.0, d.u.fd.valid_max / 65536.0, d.u.fd.precision, true));
             break;
         case PF_Param_FLOAT_SLIDER:
-            v.real = number_in(d, text, d.u.fs_d.valid_min, d.u.fs_d.valid_max);
+            v.real = number_in(d, text, d.u.fs_d.valid_min, d.u.fs_d.valid_max, d.u.fs_d.precision);
             break;
-        case PF_Param_ANGLE: v.whole = to_fixed(number_in(d, text, -kAngleLimit, kAngleLimit)); break;
+        case PF_Param_ANGLE: v.whole = to_fixed(number_in(d, text, -kAngleLimit, kAngleLimit, 2)); break;
         case PF_Param_CHECKBOX:
             if (text != "0" && text != "1") refuse(d, text, "0 or 1");
             v.whole = text == "1" ? 1 : 0;
@@ -112,11 +141,16 @@ ParamValue parse_param_value(const ParamStore& params, int32_t index, const std:
         case PF_Param_POPUP: {
             const std::vector<std::string> names = choices(p);
             long n = 0;
-            if (parse_whole(text, 1, long(names.size()), &n)) {
+            // A separator is no choice: its number is refused like a name.
+            if (parse_whole(text, 1, long(names.size()), &n) && names[size_t(n - 1)] != "(-") {
                 v.whole = int32_t(n);
                 break;
             }
             std::string valid = "1.." + std::to_string(names.size());
+            std::string separators;
+            for (size_t k = 0; k < names.size(); ++k)
+                if (names[k] == "(-") separators += (separators.empty() ? "" : ", ") + std::to_string(k + 1);
+            if (!separators.empty()) valid += " except " + separators;
             for (size_t k = 0; k < names.size(); ++k) {
                 if (names[k] == "(-") continue;
                 if (names[k] == text) {
@@ -154,7 +188,7 @@ ParamValue parse_param_value(const ParamStore& params, int32_t index, const std:
 
 UserEdit parse_user_edit(const ParamStore& params, const std::string& text) {
     const size_t eq = text.find('=');
-    if (eq == std::string::npos) throw SimhostError("an edit is NAME=VALUE, not \"" + text + "\"");
+    if (eq == std::string::npos) throw SimhostError("an edit is NAME=VALUE, not \"" + echo(text) + "\"");
     const int32_t index = find_param(params, text.substr(0, eq));
     return {index, parse_param_value(params, index, text.substr(eq + 1))};
 }

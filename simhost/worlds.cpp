@@ -59,9 +59,11 @@ bool inside(const PF_Rect& r, const PF_EffectWorld& w) {
            r.top < r.bottom;
 }
 
-// Nearest-pixel resampling from one rectangle to the other; the source is
-// read at the destination's depth, since a source record handed in by an
-// effect carries no depth of its own.
+// The copy applies no scaling: the source rectangle's pixels land one to one
+// from the destination rectangle's corner, over the part both rectangles
+// share; the rest of the destination keeps what it held. The source is read
+// at the destination's depth, since a source record handed in by an effect
+// carries no depth of its own.
 PF_Err copy_world(const char* name, bool hq, PF_EffectWorld* src, PF_EffectWorld* dst, const PF_Rect* src_rect,
                   const PF_Rect* dst_rect) {
     Host& host = Host::current();
@@ -73,22 +75,11 @@ PF_Err copy_world(const char* name, bool hq, PF_EffectWorld* src, PF_EffectWorld
     const PF_Rect d = dst_rect ? *dst_rect : whole(*dst);
     if (!inside(s, *src) || !inside(d, *dst)) return kBadParam;
     if (src->rowbytes < src->width * bytes_per_pixel(bpc)) return kBadParam;
-    const int32_t sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
-    const size_t pixel = size_t(bytes_per_pixel(bpc));
-    for (int32_t y = 0; y < dh; ++y) {
-        const int32_t sy = s.top + int32_t((int64_t(y) * sh) / dh);
-        uint8_t* out = pixel_at(*dst, bpc, d.left, d.top + y);
-        // Equal widths map every pixel of the row to its own: one copy, as a
-        // host copies its rows.
-        if (sw == dw) {
-            std::memmove(out, pixel_at(*src, bpc, s.left, sy), size_t(dw) * pixel);
-            continue;
-        }
-        for (int32_t x = 0; x < dw; ++x) {
-            const int32_t sx = s.left + int32_t((int64_t(x) * sw) / dw);
-            std::memcpy(out + size_t(x) * pixel, pixel_at(*src, bpc, sx, sy), pixel);
-        }
-    }
+    const int32_t w = std::min(s.right - s.left, d.right - d.left);
+    const int32_t h = std::min(s.bottom - s.top, d.bottom - d.top);
+    for (int32_t y = 0; y < h; ++y)
+        std::memmove(pixel_at(*dst, bpc, d.left, d.top + y), pixel_at(*src, bpc, s.left, s.top + y),
+                    size_t(w) * size_t(bytes_per_pixel(bpc)));
     host.worlds().copies.push_back({hq, bpc, src->width, src->height, dst->width, dst->height});
     return 0;
 }

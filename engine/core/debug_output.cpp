@@ -1,5 +1,7 @@
 #include "engine/core/debug_output.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <mutex>
 
@@ -17,13 +19,20 @@ DebugOutputSink& sink() {
     return s;
 }
 
+// Read at each write, so that a host may switch it on before or after
+// loading the effect.
+bool terminal_asked_for() {
+    const char* value = std::getenv(kDebugOutputVariable);
+    return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
 }  // namespace
 
 void debug_output(const std::string& text) {
     std::lock_guard<std::mutex> lock(sink_mutex());
     if (sink()) {
         sink()(text);
-    } else {
+    } else if (terminal_asked_for()) {
         std::cerr << text << std::flush;
     }
 }

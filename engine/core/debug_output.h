@@ -1,5 +1,7 @@
 // The engine's diagnostic channel for compile progress and failing shader
-// sources. Standard error by default; tests install a sink to read it.
+// sources: what a debugger attached to the host would show. Silent unless
+// someone listens: a sink installed by a test, or, without one, standard
+// error when the environment variable TAVREL_DEBUG_OUTPUT is "1".
 #pragma once
 
 #include <string>
@@ -10,11 +12,13 @@ namespace tavrel {
 
 using DebugOutputSink = boost::function<void(const std::string&)>;
 
+constexpr const char* kDebugOutputVariable = "TAVREL_DEBUG_OUTPUT";
+
 // Writes the text as it is, with no line end added.
 void debug_output(const std::string& text);
 
 // Replaces the sink and returns the previous one; an empty sink restores
-// standard error.
+// the default (standard error when asked for, else nothing).
 DebugOutputSink set_debug_output_sink(DebugOutputSink sink);
 
 // The text, then a separate line end.

@@ -25,6 +25,7 @@ void MultiViewIntegrationRenderer::render(SceneGraph& scene, const IAbort& abort
                                           const HeightMapSize& height_map_size,
                                           const DisplacementSettings& displacement, IRenderTarget& destination) {
     if (abort.is_aborted()) return;
+    if (!camera) throw std::invalid_argument("multi-view render without a camera");
     std::shared_ptr<AccumulationBuffer> accumulation =
         engine_->request_accumulation_buffer(destination.width(), destination.height());
     accumulation_clear(*accumulation);
@@ -35,6 +36,8 @@ void MultiViewIntegrationRenderer::render(SceneGraph& scene, const IAbort& abort
     for (int i = 1; i <= count; ++i) {
         const ViewSample& sample = samples_[i - 1];
         std::shared_ptr<IVirtualCameraParameters> view = camera->clone();
+        // A camera that cannot be copied (a shadow map's) has no views to move.
+        if (!view) throw std::invalid_argument("multi-view render with a camera that cannot be copied");
         if (sample.kind) {
             const double blur = view->blur_level();
             view->add_lens_offset(blur * sample.x, blur * sample.y);

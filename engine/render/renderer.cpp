@@ -18,6 +18,8 @@ void CompositeRenderer::render(SceneGraph& scene, const IAbort& abort,
                                const IDeformationCollection& deformation,
                                const IShaderCollection& shader_parameters, const HeightMapSize& height_map_size,
                                const DisplacementSettings& displacement, IRenderTarget& destination) {
+    // Every renderer below draws through the camera.
+    if (!camera) throw std::invalid_argument("render without a camera");
     for (const std::shared_ptr<IRenderer>& child : children_) {
         child->render(scene, abort, camera, lights, shadow_casters, height_map, surface, deformation,
                       shader_parameters, height_map_size, displacement, destination);

@@ -248,7 +248,11 @@ uniform int active_shadow_caster_count;
 uniform int shadow_caster_to_light_lut[MAX_SHADOW_CASTERS];
 uniform mat4 to_light_transform[MAX_SHADOW_CASTERS];
 uniform float shadow_caster_light_size_uv[MAX_SHADOW_CASTERS];
-float light_visibility[MaxLights];
+// Every entry is set where it is declared: the shadow lookup lowers only
+// the entries of lights that have casters, and the compiler cannot follow a
+// loop that sets them all.
+float light_visibility[MaxLights] = float[MaxLights](1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0,
+                                                    1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0);
 )glsl";
 
 // The Fresnel base is kept finite and non-negative (a scale of 0 or a bias
@@ -272,8 +276,6 @@ float fresnel_factor(vec3 E, vec3 N)
 
 vec4 shade_fragment()
 {
-    for (int i = 0; i < MaxLights; ++i)
-        light_visibility[i] = 1.0;
 #ifndef TAVREL_NO_SHADOWS
     if (active_shadow_caster_count > 0)
         compute_light_visibility();
@@ -362,6 +364,10 @@ vec4 shade_fragment()
                                    MetalCoefficient * metal_factor);
         vec3 Rr = normalize(-reflect(L, N));
         vec3 specular = vec3(0.0);
+        // The gate reads the facing value before the clamp that NdotL gets:
+        // with a scale and bias that lift grazing light above zero, a light
+        // behind the surface still lights it diffusely but gives no
+        // highlight, and one exactly edge-on (facing 0) still does.
         if (facing >= 0.0)
             specular = clamp(spot * specular_colour *
                                  pow(max(dot(Rr, E), 0.0), gl_FrontMaterial.shininess / shininess_factor),

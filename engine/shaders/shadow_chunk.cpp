@@ -29,6 +29,9 @@ void compute_light_visibility()
         if (i >= active_shadow_caster_count)
             break;
         int light = shadow_caster_to_light_lut[i];
+        // A caster whose light lies outside the array shades nothing.
+        if (light < 0 || light >= MaxLights)
+            continue;
         vec4 s = to_light_transform[i] * vec4(PositionInWorldRef, 1.0);
         s /= s.w;
         if (all(greaterThan(s.xyz, vec3(0.0))) && all(lessThan(s.xyz, vec3(1.0)))) {

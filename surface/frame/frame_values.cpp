@@ -110,7 +110,7 @@ void store_unit_rgb(const PF_Pixel& colour, float rgb[3]) {
     rgb[2] = colour.blue / 255.0f;
 }
 
-bool usable_ratio(const PF_RationalScale& r) { return r.num != 0 && r.den != 0; }
+bool usable_ratio(const PF_RationalScale& r) { return r.num > 0 && r.den != 0; }
 double ratio(const PF_RationalScale& r) { return ratio_value(r.num, r.den); }
 
 Vec3d add(const Vec3d& a, const Vec3d& b) { return Vec3d(a.x + b.x, a.y + b.y, a.z + b.z); }
@@ -168,8 +168,8 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
     rs.downsample[1] = static_cast<float>(down_y);
     rs.frame_size = input_frame_size(in_data, input_world, rs.frame_size);
     if (input_world != nullptr && input_world->data != nullptr) {
-        rs.frame_origin[0] = static_cast<int32_t>(input_world->origin_x / down_x);
-        rs.frame_origin[1] = static_cast<int32_t>(input_world->origin_y / down_y);
+        rs.frame_origin[0] = checked_pixels(std::trunc(input_world->origin_x / down_x));
+        rs.frame_origin[1] = checked_pixels(std::trunc(input_world->origin_y / down_y));
     }
     rs.pre_blur = float_param(params, kPreBlur);
 
@@ -192,8 +192,10 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
 
 TSize2D input_frame_size(const PF_InData* in_data, const PF_EffectWorld* input_world, TSize2D fallback) {
     if (input_world == nullptr || input_world->data == nullptr) return fallback;
-    return TSize2D{static_cast<int32_t>(input_world->width / ratio(in_data->downsample_x)),
-                   static_cast<int32_t>(input_world->height / ratio(in_data->downsample_y))};
+    // Truncated, as the frame size has always been; the check refuses a
+    // factor so small that the quotient leaves the integers.
+    return TSize2D{checked_pixels(std::trunc(input_world->width / ratio(in_data->downsample_x))),
+                   checked_pixels(std::trunc(input_world->height / ratio(in_data->downsample_y)))};
 }
 
 AntialiasingLevels antialiasing_levels(int32_t choice_value) {
@@ -345,7 +347,7 @@ void update_comp_camera_matrix(const PF_InData* in_data, SequenceData& sequence_
         // The host's default view: square pixels on screen, looking at the
         // composition's centre from the default distance.
         const A_Ratio& par = reading.comp_pixel_aspect;
-        m[0] = par.num != 0 && par.den != 0 ? static_cast<double>(par.den) / static_cast<double>(par.num) : 1.0;
+        m[0] = par.num > 0 && par.den != 0 ? static_cast<double>(par.den) / static_cast<double>(par.num) : 1.0;
         m[12] = reading.comp_size.width / 2.0;
         m[13] = reading.comp_size.height / 2.0;
         m[14] = -kDefaultCameraDistance;

@@ -181,6 +181,7 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     const SequenceData& data = require(parameters.sequence_data, "instance state");
     const ILightCollection& lights = require(parameters.lights, "lights");
     SceneGraph& graph = require(scene.scene, "a scene");
+    require(scene.camera, "a camera");
     if (width == 0 || height == 0)
         throw std::invalid_argument("frame render of an empty output: " + std::to_string(width) + " x " +
                                     std::to_string(height));

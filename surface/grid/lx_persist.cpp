@@ -1,5 +1,6 @@
 #include "surface/grid/lx_persist.h"
 
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
@@ -118,6 +119,9 @@ float CLXPersist::read_float() {
     const uint32_t bits = read_uint();
     float f;
     std::memcpy(&f, &bits, sizeof f);
+    // A NaN or infinite coordinate would render nothing and spread through
+    // every slider that shows the grid: the form is refused as corrupt.
+    if (!std::isfinite(f)) throw std::runtime_error("Invalid parameter file.");
     return f;
 }
 

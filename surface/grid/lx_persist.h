@@ -38,7 +38,8 @@ public:
 
     // 0, or 515 (nothing attached) or 512 (bad header or trailer). Throws
     // std::runtime_error "Invalid parameter file." for counts that do not
-    // describe a grid or do not fit the buffer. The attached grid changes
+    // describe a grid or do not fit the buffer, and for a coordinate that is
+    // not a finite number. The attached grid changes
     // only when the whole form, trailer included, is sound.
     int read();
 

@@ -25,8 +25,8 @@ SuiteHolder<AEGP_CameraSuite2> acquire_camera_suite(const PF_InData* in_data) {
 AECameraWrapper::AECameraWrapper(const PF_InData* in_data, AEGP_PluginID plugin_id) : plugin_id_(plugin_id) {
     if (in_data == nullptr || in_data->pica_basicP == nullptr) throw long(PF_Err_BAD_CALLBACK_PARAM);
     const std::array<double, 2> size = downsampled_comp_size(in_data);
-    render_width = int32_t(std::lround(size[0]));
-    render_height = int32_t(std::lround(size[1]));
+    render_width = checked_pixels(size[0]);
+    render_height = checked_pixels(size[1]);
     read_camera(in_data, in_data->current_time);
 }
 
@@ -112,8 +112,10 @@ AECameraAdaptor::AECameraAdaptor(const AECameraWrapper& wrapper)
 }
 
 const Matrix4d* AECameraAdaptor::projection_matrix() const {
-    projection_ = make_projection_matrix(is_orthographic(), width_, height_, wrapper_.pixel_aspect_ratio, subpixel_[0],
-                                         subpixel_[1], lens_[0], lens_[1], near_plane(), far_plane(), render_size_,
+    // Lens offset first, sub-pixel offset second: the lens moves on the focus
+    // plane, the jitter by fractions of a render pixel.
+    projection_ = make_projection_matrix(is_orthographic(), width_, height_, wrapper_.pixel_aspect_ratio, lens_[0],
+                                         lens_[1], subpixel_[0], subpixel_[1], near_plane(), far_plane(), render_size_,
                                          wrapper_.focus_distance, wrapper_.zoom);
     return &projection_;
 }

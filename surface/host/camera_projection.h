@@ -7,14 +7,19 @@
 
 namespace tavrel {
 
-// w, h: the camera's frame size; aspect: the pixel aspect ratio; (sx, sy):
-// the sub-pixel offset and (lx, ly) the lens offset; the viewport is the
-// render size in pixels. Orthographic: a box of w x aspect by h. Otherwise a
-// frustum whose half height at the near plane is h x near / zoom / 2, moved
-// by the lens offset (in viewport pixels) and by the sub-pixel offset scaled
-// from the focus plane to the near plane.
-Matrix4d make_projection_matrix(bool orthographic, double w, double h, double aspect, double sx, double sy,
-                                double lx, double ly, double near_plane, double far_plane, RenderSize viewport,
+// w, h: the camera's frame size in comp pixels; aspect: the comp's pixel
+// aspect ratio; the viewport is the render size in pixels. (fx, fy) is an
+// offset on the focus plane, scaled from it to the near plane: the camera
+// adaptor passes its lens offset here, so that an accumulated depth of field
+// keeps the focus plane still. (px, py) is an offset in viewport pixels: the
+// adaptor passes its sub-pixel offset here, so that anti-aliasing jitter is a
+// fraction of a pixel whatever the focus distance.
+// The camera's view already holds comp pixels (the adaptor squeezes x by the
+// aspect), so the box and the frustum span w comp pixels across: the aspect
+// is not applied a second time. Orthographic: a box of w by h. Otherwise a
+// frustum whose half height at the near plane is h x near / zoom / 2.
+Matrix4d make_projection_matrix(bool orthographic, double w, double h, double aspect, double fx, double fy,
+                                double px, double py, double near_plane, double far_plane, RenderSize viewport,
                                 double focus_distance, double zoom);
 
 }  // namespace tavrel

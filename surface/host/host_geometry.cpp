@@ -12,8 +12,15 @@ Matrix4d matrix_from_host(const A_Matrix4& m) {
 }
 
 double ratio_value(int32_t numerator, uint32_t denominator) {
-    if (denominator == 0) throw PFErrException(PF_Err_BAD_CALLBACK_PARAM);
+    if (denominator == 0 || numerator <= 0) throw PFErrException(PF_Err_BAD_CALLBACK_PARAM);
     return double(numerator) / double(denominator);
+}
+
+int32_t checked_pixels(double value) {
+    // Origins may lie a world's width outside the layer on either side.
+    constexpr double kLimit = 4.0 * 30000.0;
+    if (!std::isfinite(value) || std::fabs(value) > kLimit) throw PFErrException(PF_Err_BAD_CALLBACK_PARAM);
+    return int32_t(std::lround(value));
 }
 
 A_Time effect_to_comp_time(HostSuites& suites, const PF_InData* in_data) {
@@ -89,6 +96,15 @@ std::array<double, 2> downsampled_comp_size(const PF_InData* in_data) {
             comp.height * ratio_value(in_data->downsample_y.num, in_data->downsample_y.den)};
 }
 
+void check_frame_ratios(const PF_InData* in_data) {
+    if (in_data == nullptr) throw PFErrException(PF_Err_BAD_CALLBACK_PARAM);
+    ratio_value(in_data->downsample_x.num, in_data->downsample_x.den);
+    ratio_value(in_data->downsample_y.num, in_data->downsample_y.den);
+    layer_pixel_aspect(in_data);
+    HostSuites suites(in_data);
+    comp_pixel_aspect_ratio(suites, in_data);
+}
+
 Vec3d query_layer_vector(HostSuites& suites, AEGP_LayerH layer, const A_Time& comp_time) {
     A_Matrix4 m{};
     check_pf_err(suites.layer_suite().AEGP_GetLayerToWorldXform(layer, &comp_time, &m));
@@ -104,10 +120,10 @@ PF_LRect output_rect(const PF_InData* in_data) {
     const double dsy = ratio_value(in_data->downsample_y.num, in_data->downsample_y.den);
     const std::array<double, 2> size = downsampled_comp_size(in_data);
     PF_LRect rect{};
-    rect.left = int32_t(std::lround(-(t.x * r * dsx)));
-    rect.top = int32_t(std::lround(-(t.y * dsy)));
-    rect.right = rect.left + int32_t(std::lround(size[0]));
-    rect.bottom = rect.top + int32_t(std::lround(size[1]));
+    rect.left = checked_pixels(-(t.x * r * dsx));
+    rect.top = checked_pixels(-(t.y * dsy));
+    rect.right = rect.left + checked_pixels(size[0]);
+    rect.bottom = rect.top + checked_pixels(size[1]);
     return rect;
 }
 

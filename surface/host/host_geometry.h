@@ -20,9 +20,17 @@ namespace tavrel {
 // same transform for column vectors, so they are taken over as they come.
 Matrix4d matrix_from_host(const A_Matrix4& m);
 
-// numerator / denominator. A zero denominator is a host fault and throws
-// PFErrException(PF_Err_BAD_CALLBACK_PARAM) rather than dividing by it.
+// numerator / denominator of a scale or aspect, which is positive. A zero
+// denominator or a numerator of zero or below is a host fault and throws
+// PFErrException(PF_Err_BAD_CALLBACK_PARAM) rather than dividing by it or
+// handing on a zero, negative or infinite factor.
 double ratio_value(int32_t numerator, uint32_t denominator);
+
+// A pixel position or size computed in doubles, rounded. A value that is not
+// finite or lies beyond what a host world can hold (30000 pixels a side, with
+// room for origins) throws PFErrException(PF_Err_BAD_CALLBACK_PARAM): the
+// conversion to an integer would be undefined.
+int32_t checked_pixels(double value);
 
 // The effect's current time as comp time.
 A_Time effect_to_comp_time(HostSuites& suites, const PF_InData* in_data);
@@ -45,6 +53,11 @@ double layer_pixel_aspect(const PF_InData* in_data);
 // The composition's size in the pixels of this render: the width also
 // carries the comp's pixel aspect ratio against the layer's. Not rounded.
 std::array<double, 2> downsampled_comp_size(const PF_InData* in_data);
+
+// Refuses a frame whose downsample factors, layer pixel aspect or comp pixel
+// aspect has a zero or negative term: PFErrException(PF_Err_BAD_CALLBACK_PARAM)
+// before anything is computed from them.
+void check_frame_ratios(const PF_InData* in_data);
 
 // The translation row of the layer's layer-to-world matrix at comp time.
 Vec3d query_layer_vector(HostSuites& suites, AEGP_LayerH layer, const A_Time& comp_time);

@@ -1,5 +1,7 @@
 #include "surface/host/host_world.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 
@@ -36,10 +38,29 @@ void make_world_record(PF_EffectWorld& out, const I2dArrayAccessor& accessor) {
 }
 
 void transform_world(const PF_InData* in_data, PF_EffectWorld* source, PF_EffectWorld* destination,
-                     bool high_quality) {
+                     bool high_quality, const PF_Rect* source_rect, const PF_Rect* destination_rect) {
     HostSuites suites(in_data);
     const PF_WorldTransformSuite1& s = suites.world_transform_suite();
-    check_pf_err((high_quality ? s.copy_hq : s.copy)(in_data->effect_ref, source, destination, nullptr, nullptr));
+    check_pf_err((high_quality ? s.copy_hq : s.copy)(in_data->effect_ref, source, destination, source_rect,
+                                                      destination_rect));
+}
+
+OutputWindow output_window(const PF_LRect& frame, const PF_EffectWorld& output) {
+    OutputWindow w;
+    // In 64 bits: an origin near the limits plus a width must not wrap.
+    const int64_t left = std::max<int64_t>(frame.left, output.origin_x);
+    const int64_t top = std::max<int64_t>(frame.top, output.origin_y);
+    const int64_t right = std::min<int64_t>(frame.right, int64_t(output.origin_x) + output.width);
+    const int64_t bottom = std::min<int64_t>(frame.bottom, int64_t(output.origin_y) + output.height);
+    if (right <= left || bottom <= top) return w;
+    w.empty = false;
+    w.covers = left == output.origin_x && top == output.origin_y && right == int64_t(output.origin_x) + output.width &&
+               bottom == int64_t(output.origin_y) + output.height;
+    w.source = PF_Rect{int32_t(left - frame.left), int32_t(top - frame.top), int32_t(right - frame.left),
+                       int32_t(bottom - frame.top)};
+    w.destination = PF_Rect{int32_t(left - output.origin_x), int32_t(top - output.origin_y),
+                            int32_t(right - output.origin_x), int32_t(bottom - output.origin_y)};
+    return w;
 }
 
 void fill_matte(const PF_InData* in_data, PF_EffectWorld* world) {

@@ -25,10 +25,24 @@ PF_Err store_pointer(T** out, T* value) {
 // record cannot hold throws std::out_of_range.
 void make_world_record(PF_EffectWorld& out, const I2dArrayAccessor& accessor);
 
-// Copies the whole source into the whole destination, resampling; the host
-// takes the depth from the destination.
+// Copies the source rectangle into the destination rectangle one to one (a
+// null rectangle is the whole world); the host takes the depth from the
+// destination.
 void transform_world(const PF_InData* in_data, PF_EffectWorld* source, PF_EffectWorld* destination,
-                     bool high_quality);
+                     bool high_quality, const PF_Rect* source_rect = nullptr,
+                     const PF_Rect* destination_rect = nullptr);
+
+// Where a rendered frame meets the output world. The frame covers `frame` in
+// layer pixels; the output world's pixel (0, 0) is the layer pixel at its
+// origin. `source` is the shared part in the frame's pixels, `destination`
+// the same part in the output's; `covers` says whether it is the whole output.
+struct OutputWindow {
+    bool empty = true;
+    bool covers = false;
+    PF_Rect source{};
+    PF_Rect destination{};
+};
+OutputWindow output_window(const PF_LRect& frame, const PF_EffectWorld& output);
 
 // Clears the whole world to transparent black.
 void fill_matte(const PF_InData* in_data, PF_EffectWorld* world);

@@ -104,6 +104,9 @@ void copy_render_settings(RenderInput& input) {
 }
 
 void SetupInputFct::operator()(GlEngine& engine) const {
+    // Refused, never dereferenced: an instance whose set-up failed has none.
+    if (!input || !mesh || abort == nullptr)
+        throw std::invalid_argument("mesh set-up without its input, triangle mesh or abort object");
     build_mesh_pipeline(engine, *input, *mesh, *abort);
 }
 

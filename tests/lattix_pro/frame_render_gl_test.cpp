@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "engine/core/gl_object_counter.h"
 #include "plugin/command_dispatcher.h"
 #include "plugin/effect_commands.h"
+#include "plugin/life_cycle.h"
 #include "simhost/effect_instance.h"
 #include "simhost/host.h"
 #include "simhost/user_edits.h"
@@ -189,6 +192,157 @@ TEST_F(Frame, EveryFailureLeavesAnEmptyOutputAndReleasesTheReadbackOnItsThread) 
     EXPECT_EQ(tavrel::gl_thread_violations(), 0u);
     ASSERT_EQ(render().err, 0);
     EXPECT_EQ(tavrel::live_gl_objects(), live) << tavrel::live_gl_objects_text() << " against " << live_text;
+}
+
+// A set-up that ran out of memory leaves the instance without its triangle
+// mesh: its frames report the same clear error, with an empty output, until
+// the mesh can be made; then the instance renders.
+TEST_F(Frame, InstanceOutOfMemoryAtSetUpFailsItsFramesClearlyUntilMemoryIsBack) {
+    instance.reset();
+    using Mesh = std::shared_ptr<tavrel::LattixTriangleMesh>;
+    const tavrel::TriangleMeshMaker previous =
+        tavrel::set_triangle_mesh_maker([]() -> Mesh { throw std::bad_alloc(); });
+    instance = std::make_unique<simhost::EffectInstance>(host);
+    const simhost::CallResult set_up = instance->set_up();
+    EXPECT_EQ(set_up.message, "Out of memory.");
+    ASSERT_NE(host.in_data().sequence_data, nullptr);
+    EXPECT_FALSE(sequence().triangle_mesh);
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame);
+        host.worlds().fills.clear();
+        const simhost::CallResult r = render();
+        EXPECT_EQ(r.err, 0);
+        EXPECT_EQ(r.message, "Out of memory.");
+        EXPECT_EQ(host.worlds().fills, std::vector<int>{8});
+        EXPECT_EQ(worst_difference(true), 0.0);
+    }
+    tavrel::set_triangle_mesh_maker(previous);
+    const simhost::CallResult r = render();
+    EXPECT_EQ(r.err, 0);
+    EXPECT_EQ(r.message, "");
+    EXPECT_TRUE(sequence().triangle_mesh);
+    EXPECT_LE(worst_difference(), 2.0 / 255);
+    EXPECT_EQ(tavrel::gl_thread_violations(), 0u);
+}
+
+// "Pre-Blur" above 0.001 renders a blurred copy of the layer: the blue
+// checker's edges soften while the middle of a square keeps its value. At
+// 0.001 the layer is used as it is.
+TEST_F(Frame, PreBlurAboveTheThresholdBlursTheEdges) {
+    set("Antialiasing=None");
+    const auto blue_at = [&](int x, int y) { return host.render().output_world()->channel(x, y, 3); };
+    struct Case {
+        const char* amount;
+        bool blurred;
+    };
+    for (const Case& c : {Case{"0.001", false}, Case{"4", true}}) {
+        SCOPED_TRACE(c.amount);
+        set(std::string("Pre-Blur=") + c.amount);
+        host.worlds().blur_radii.clear();
+        ASSERT_EQ(render().err, 0);
+        EXPECT_EQ(host.worlds().blur_radii.empty(), !c.blurred);
+        // Columns 6 and 9 lie two pixels either side of the edge between a
+        // dark square (0.1) and a light one (0.9), on row 4: out of reach of
+        // the surface's filtering, within reach of a 4-pixel blur.
+        const double dark_edge = blue_at(6, 4), light_edge = blue_at(9, 4);
+        if (c.blurred) {
+            EXPECT_GT(dark_edge, 0.2);
+            EXPECT_LT(light_edge, 0.8);
+        } else {
+            EXPECT_NEAR(dark_edge, 0.1, 0.03);
+            EXPECT_NEAR(light_edge, 0.9, 0.03);
+        }
+        // The middle of a square is 4 pixels from its edges: a 4-pixel box
+        // blur reaches its edges, so it keeps most of its value.
+        EXPECT_NEAR(blue_at(12, 4), 0.9, c.blurred ? 0.2 : 0.03);
+    }
+}
+
+// The "Cubic" mapping uploads the reflection layer as a cube map: a red
+// reflection image turns the reflective surface red, as the spherical
+// mapping of the same image does; without reflectivity the layer is back.
+TEST_F(Frame, CubicMappingReflectsTheReflectionLayer) {
+    simhost::SceneLayer& reflection = host.scene().add_layer(AEGP_ObjectType_AV, "red");
+    reflection.source = &host.scene().add_item(AEGP_ItemType_FOOTAGE, 16, 16);
+    auto red = std::make_shared<simhost::OwnedWorld>(16, 16, 8);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            red->set_channel(x, y, 0, 1.0);
+            red->set_channel(x, y, 1, 1.0);
+        }
+    host.render().layer_images[1] = red;
+    set("Reflection Layer=1");
+    set("Reflectivity=100");
+    set("Fresnel Start=0");
+    set("Fresnel Stop=0");
+    const auto mean_red_gain = [&] {
+        const simhost::OwnedWorld* out = host.render().output_world();
+        double gain = 0.0;
+        int n = 0;
+        for (int y = 8; y < kHeight - 8; ++y)
+            for (int x = 8; x < kWidth - 8; ++x, ++n)
+                gain += (out->channel(x, y, 1) - layer_channel(x, y, 1)) -
+                        (out->channel(x, y, 2) - layer_channel(x, y, 2));
+        return gain / n;
+    };
+    for (const char* mapping : {"Spherical", "Cubic"}) {
+        SCOPED_TRACE(mapping);
+        set(std::string("Mapping=") + mapping);
+        const simhost::CallResult r = render();
+        ASSERT_EQ(r.err, 0);
+        ASSERT_EQ(r.message, "");
+        EXPECT_GT(mean_red_gain(), 0.3);
+    }
+    set("Reflectivity=0");
+    ASSERT_EQ(render().err, 0);
+    EXPECT_LE(worst_difference(), 2.0 / 255);
+    EXPECT_EQ(tavrel::gl_thread_violations(), 0u);
+}
+
+// Fog and mist against their closed forms on the flat layer. The default
+// camera stands (64 / 2) / 0.36 in front of the layer's centre; linear fog
+// from 0 to 200 covers each pixel by its distance from the eye / 200. The
+// mist runs from 100 in front of the layer to 100 behind it, so the layer
+// lies halfway. Both are white with "Normal" blending: the layer's colour
+// goes that share of the way to white, and stays opaque.
+TEST_F(Frame, FogAndMistMatchTheirClosedForms) {
+    const double eye = (kWidth / 2.0) / 0.36;
+    struct Case {
+        const char* name;
+        std::vector<std::string> edits;
+        std::function<double(int, int)> share;
+    };
+    const std::vector<Case> cases = {
+        {"linear fog by distance",
+         {"Fog Type=Linear", "Fog Color=255,255,255", "Fog Near=0", "Fog Far=200", "Mist Type=None"},
+         [&](int x, int y) {
+             const double dx = x + 0.5 - kWidth / 2.0, dy = y + 0.5 - kHeight / 2.0;
+             return std::sqrt(eye * eye + dx * dx + dy * dy) / 200.0;
+         }},
+        {"linear mist halfway along its axis",
+         {"Fog Type=None", "Mist Type=Linear", "Mist Near Z=-100", "Mist Far Y=0", "Mist Far Z=100"},
+         [](int, int) { return 0.5; }},
+    };
+    set("Antialiasing=None");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& e : c.edits) set(e);
+        ASSERT_EQ(render().err, 0);
+        const simhost::OwnedWorld* out = host.render().output_world();
+        ASSERT_NE(out, nullptr);
+        double worst = 0.0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                if (near_edge(x, y)) continue;
+                const double f = c.share(x, y);
+                worst = std::max(worst, std::abs(out->channel(x, y, 0) - 1.0));
+                for (int ch = 1; ch < 4; ++ch) {
+                    const double l = layer_channel(x, y, ch);
+                    worst = std::max(worst, std::abs(out->channel(x, y, ch) - (l + f * (1.0 - l))));
+                }
+            }
+        EXPECT_LE(worst, 3.0 / 255);
+    }
 }
 
 TEST_F(Frame, NoInputPixelsFillsZeroAndRendersNothing) {

@@ -282,6 +282,28 @@ TEST_F(Reactions, PointSliders) {
     EXPECT_EQ(slider(52), 0.0);
 }
 
+// A fresh instance still has its sliders due for a rewrite from the grid.
+// The first thing a user types into a point slider must survive it: the
+// other sliders are rewritten from the grid, then the typed value is
+// applied and moves its point.
+TEST_F(Reactions, FirstSliderEditOnAFreshInstanceKeepsTheTypedValue) {
+    ASSERT_NE(sequence().grid_change_pending, 0);
+    const ControlPointGrid flat(2, 2);
+    ASSERT_EQ(edit("R2-P2 Position X=-32").err, 0);
+    EXPECT_EQ(sequence().grid_change_pending, 0);
+    EXPECT_EQ(slider(tavrel::point_param_indices(1, 1)[0]), -32.0);
+    const auto& p = grid().point(grid().slot_index(1, 1)).handle(0);
+    EXPECT_EQ(p.x, 2.0f * -32.0f / float(kWidth));
+    EXPECT_EQ(p.y, 0.0f);
+    // The other sliders show the grid: point (0, 0) at the layer's corner.
+    EXPECT_EQ(slider(tavrel::point_param_indices(0, 0)[0]), -320.0);
+    EXPECT_EQ(slider(tavrel::point_param_indices(0, 0)[1]), -240.0);
+    for (int i = 0; i < grid().point_count(); ++i)
+        if (i != grid().slot_index(1, 1)) {
+            EXPECT_TRUE(grid().point(i) == flat.point(i)) << i;
+        }
+}
+
 TEST_F(Reactions, SlidersOfNoPointOfTheGridMoveNothing) {
     flush_sliders();
     instance->set_always_notify(true);
@@ -298,6 +320,10 @@ TEST_F(Reactions, SlidersOfNoPointOfTheGridMoveNothing) {
         {"row group end", 59, 100.0},
         {"row group start", 60, 100.0},
         {"last row group end", 127, 100.0},
+        // A value no slider shows never reaches the grid, even on a point
+        // the grid has.
+        {"not a number", tavrel::point_param_indices(0, 0)[0], std::nan("")},
+        {"infinite", tavrel::point_param_indices(1, 1)[1], -HUGE_VAL},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

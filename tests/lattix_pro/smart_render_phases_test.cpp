@@ -229,8 +229,10 @@ TEST(ParamCheckout, RenderPhaseOfTheFirstEffect) {
                 EXPECT_TRUE(host.handles().live(grid));
                 EXPECT_NE(grid, host.params().def(tavrel::kParamMeshDistortion).u.arb_d.dephault);
                 EXPECT_EQ(host.handles().owner(grid), "checkout copy");
+                // The widened request reaches past the layer; the host has
+                // pixels inside the layer only.
                 EXPECT_EQ((Rect{input->origin_x, input->origin_y, input->width, input->height}),
-                          (Rect{-20, -10, 120, 90}));
+                          (Rect{0, 0, 100, 80}));
                 EXPECT_EQ(output->width, 70);
                 EXPECT_EQ(output->height, 60);
                 EXPECT_TRUE(input->world_flags & PF_WorldFlag_DEEP);

@@ -144,9 +144,9 @@ TEST(GridVerb, SaveLoadAndCorruptFiles) {
     };
     const std::vector<Corrupt> cases = {
         {"truncated", 1000, -1, "Invalid parameter file."},
-        {"bad signature", 31335, 0, "error 512"},
+        {"bad signature", 31335, 0, "not a saved grid (it does not start with \"KZTQ\")"},
         {"bad trailer", 31335, 31334, "error 512"},
-        {"five bytes", 5, -1, "error 512"},
+        {"five bytes", 5, -1, "a saved grid cut short after its mark"},
     };
     for (const auto& c : cases) {
         const std::string bad = dir + "/grid_verb_bad.kztq";

@@ -45,11 +45,16 @@ TEST(ImageIo, PngRoundTripsExactly) {
     for (int bpc : {8, 16}) {
         OwnedWorld image(3, 2, bpc);
         fill_small(image, bpc);
+        // Where the image lies on its layer travels as the file's offset.
+        image.world().origin_x = -20 - bpc;
+        image.world().origin_y = 7;
         const std::string path = temp_path("rt" + std::to_string(bpc) + ".png");
         simhost::write_png(path, image);
         const auto back = simhost::read_png(path, bpc);
         ASSERT_EQ(back->world().width, 3);
         ASSERT_EQ(back->world().height, 2);
+        EXPECT_EQ(back->world().origin_x, -20 - bpc);
+        EXPECT_EQ(back->world().origin_y, 7);
         for (int32_t y = 0; y < 2; ++y)
             for (int32_t x = 0; x < 3; ++x)
                 for (int c = 0; c < 4; ++c)
@@ -168,6 +173,34 @@ TEST(ImageIo, TestPatternIsOpaqueAndAsymmetric) {
     }
     EXPECT_EQ(simhost::test_pattern()->world().width, 640);
     EXPECT_EQ(simhost::test_pattern()->world().height, 360);
+}
+
+// The pattern's values in closed form at chosen pixels of a 160 x 90 one:
+// the ramp, the lighter quarter, the shaded odd squares of 40 pixels and the
+// dark bar (5 rows, 53 columns).
+TEST(ImageIo, TestPatternCheckerAndMarkInClosedForm) {
+    const auto p = simhost::test_pattern(160, 90, 32);
+    struct Case {
+        int32_t x, y;
+        bool light, shaded, bar;
+    };
+    const Case cases[] = {
+        {10, 10, true, false, false}, {45, 10, true, true, false},  {39, 39, true, false, false},
+        {40, 40, true, false, false},  {85, 10, false, false, false}, {100, 50, false, true, false},
+        {120, 50, false, false, false}, {52, 4, true, false, true},   {53, 4, true, true, false},
+        {52, 5, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+        double r = 0.2 + 0.6 * c.x / 159.0, g = 0.2 + 0.6 * c.y / 89.0, b = 0.5;
+        if (c.light) r += 0.15, g += 0.15, b += 0.15;
+        if (c.shaded) r *= 0.55, g *= 0.55, b *= 0.55;
+        if (c.bar) r = g = b = 0.05;
+        EXPECT_EQ(p->channel(c.x, c.y, 0), 1.0);
+        EXPECT_NEAR(p->channel(c.x, c.y, 1), r, 1e-6);
+        EXPECT_NEAR(p->channel(c.x, c.y, 2), g, 1e-6);
+        EXPECT_NEAR(p->channel(c.x, c.y, 3), b, 1e-6);
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // the host-call trace, several frames of one instance and the command
 // history.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -329,8 +330,99 @@ TEST(RenderVerb, WritesTheFrameInTheFormatOfItsDepth) {
         EXPECT_EQ(r.out[k - 3], '.') << r.out;
         EXPECT_EQ(r.out.substr(k + 13).find(" completed iterations\n"),
                   r.out.substr(k + 13).find_first_not_of("0123456789")) << r.out;
-        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
+        // simhost's own last line: the file's size and origin on the layer.
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+        EXPECT_NE(r.out.find("\noutput 64 x 36 at (0, 0) in layer pixels\n"), std::string::npos) << r.out;
+        // Without --verbose the effect's compile lines stay off the terminal.
+        EXPECT_EQ(r.err.find("Compiling"), std::string::npos) << r.err;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A layer placed wholly outside the comp has nothing to render: the host
+// skips the render call and the frame is the layer, transparent.
+TEST(RenderDriver, LayerOutsideTheCompGivesATransparentFrameWithoutARender) {
+    const std::string scene = testing::TempDir() + "outside_" + std::to_string(getpid()) + ".json";
+    std::ofstream(scene) << R"({"comp": {"width": 64, "height": 36}, "layer": {"position": [5000, 5000, 0]}})";
+    RenderSetup setup = small_setup();
+    setup.scene = scene;
+    RenderDriver d(setup);
+    const size_t before = d.instance().history().size();
+    const simhost::RenderedFrame f = d.render(8);
+    expect_clean(f);
+    EXPECT_EQ(commands(d).size(), before + 1);
+    EXPECT_EQ(commands(d).back(), PF_Cmd_SMART_PRE_RENDER);
+    ASSERT_NE(f.output, nullptr);
+    ASSERT_EQ(f.output->world().width, 64);
+    ASSERT_EQ(f.output->world().height, 36);
+    for (int32_t y = 0; y < 36; ++y)
+        for (int32_t x = 0; x < 64; ++x)
+            for (int c = 0; c < 4; ++c) ASSERT_EQ(f.output->channel(x, y, c), 0.0) << x << "," << y << " c" << c;
+    for (const auto& v : d.finish()) ADD_FAILURE() << v;
+    std::remove(scene.c_str());
+}
+
+// Runs `command` in a shell whose file-size limit is zero: no regular file
+// grows;
+// standard error comes back through the pipe, which the limit does not touch.
+tavrel_test::CliRun run_with_file_limit(const std::string& command) {
+    tavrel_test::CliRun r{};
+    FILE* p = popen(("sh -c 'ulimit -f 0; exec " + command + "' 2>&1").c_str(), "r");
+    if (p == nullptr) {
+        ADD_FAILURE() << "popen failed";
+        return r;
+    }
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.err.append(buf.data(), n);
+    const int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+// A write cut short by a file-size limit names its cause and leaves neither
+// the output nor a temporary file behind, for both formats.
+TEST(RenderVerb, AWriteThatFailsLeavesNoFile) {
+    const std::string dir = testing::TempDir() + "write_limit_" + std::to_string(getpid()) + "/";
+    ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
+    for (const auto& [bpc, name] : {std::pair<int, std::string>{8, "f.png"}, {32, "f.exr"}}) {
+        SCOPED_TRACE(name);
+        const tavrel_test::CliRun r = run_with_file_limit(std::string(TAVREL_BIN_DIR) + "/simhost render " + kPlugin +
+                                                          " --size 64x36 --bpc " + std::to_string(bpc) + " --output " +
+                                                          dir + name);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("simhost: " + dir + name + ": cannot be written ("), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+        EXPECT_FALSE(std::ifstream(dir + name).good());
+    }
+    // Nothing at all is left in the folder: no temporary file either.
+    const tavrel_test::CliRun left = run_with_file_limit("ls -A " + dir);
+    EXPECT_EQ(left.err, "");
+}
+
+}  // namespace
+
+namespace {
+
+// A layer wider than the driver renders is refused with the driver's own
+// limit, in words, and no frame is written. Mesa's software renderer stops
+// at 16384 pixels a side, below the 30000 a host world holds.
+TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
+    const std::string out = testing::TempDir() + "too_wide_" + std::to_string(getpid()) + ".png";
+    const tavrel_test::CliRun r = tavrel_test::run_simhost("render " + kPlugin + " --size 30000x2 --output " + out);
+    EXPECT_EQ(r.status, 1);
+    const std::string head = "The layer is 30000 x 2 pixels; OpenGL here renders at most ";
+    const size_t at = r.err.find(head);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string rest = r.err.substr(at + head.size());
+    const int limit = std::atoi(rest.c_str());
+    EXPECT_GE(limit, 2048);
+    EXPECT_LT(limit, 30000);
+    EXPECT_EQ(rest, std::to_string(limit) + " pixels a side.\n");
+    EXPECT_FALSE(std::ifstream(out).good());
 }
 
 }  // namespace

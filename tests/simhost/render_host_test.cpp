@@ -108,8 +108,19 @@ TEST(RenderHost, CopyTakesTheDepthOfTheDestinationAndBlurIsABox) {
     PF_EffectWorld flagless = src.world();
     flagless.world_flags = 0;
     EXPECT_EQ(transform.copy(host.in_data().effect_ref, &flagless, &dst.world(), nullptr, nullptr), 0);
+    // One to one from the corners, read as float: no squeeze into the smaller
+    // destination.
     EXPECT_EQ(dst.channel(0, 0, 1), 0.0);
-    EXPECT_EQ(dst.channel(1, 0, 1), 0.5);  // every second source pixel, read as float
+    EXPECT_EQ(dst.channel(1, 0, 1), 0.25);
+    // A source rectangle lands at the destination rectangle's corner; the
+    // rest of the destination keeps what it held.
+    const PF_Rect right_half{2, 0, 4, 1}, last{1, 0, 2, 1};
+    EXPECT_EQ(transform.copy_hq(host.in_data().effect_ref, &flagless, &dst.world(), &right_half, &last), 0);
+    EXPECT_EQ(dst.channel(0, 0, 1), 0.0);
+    EXPECT_EQ(dst.channel(1, 0, 1), 0.5);
+    const PF_Rect outside{3, 0, 5, 1};
+    EXPECT_EQ(transform.copy(host.in_data().effect_ref, &flagless, &dst.world(), &outside, nullptr),
+              PF_Err_BAD_CALLBACK_PARAM);
     simhost::OwnedWorld row(5, 1, 8);
     row.set_channel(2, 0, 3, 1.0);
     EXPECT_EQ(worlds.AEGP_FastBlur(1.2, 0, 1, &row.world()), 0);

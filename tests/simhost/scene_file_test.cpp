@@ -59,9 +59,11 @@ TEST(SceneFile, ExampleLoadsIntoTheModel) {
     SceneLayer& effect = scene.effect_layer();
     const AEGP_ThreeDVal scale = effect.streams.at(AEGP_LayerStream_SCALE).at(0).three_d;
     EXPECT_EQ(scale.z, 100.0);
-    // Anchor (5, 6) to the origin, x doubled and y halved, then moved.
+    // Anchor (5, 6) to the origin, x doubled and y halved, then moved; a
+    // square layer pixel is 1 / 1.5 of a comp pixel across.
+    const double sx = 2.0 / 1.5;
     expect_matrix(effect.to_world.at(0),
-                  {{2, 0, 0, 0}, {0, 0.5, 0, 0}, {0, 0, 1, 0}, {10 - 2 * 5, 20 - 0.5 * 6, 30, 1}});
+                  {{sx, 0, 0, 0}, {0, 0.5, 0, 0}, {0, 0, 1, 0}, {10 - sx * 5, 20 - 0.5 * 6, 30, 1}});
 
     SceneLayer* cam = scene.active_camera();
     ASSERT_NE(cam, nullptr);
@@ -155,6 +157,9 @@ TEST(SceneFile, RefusalsNameTheKeyAndItsPath) {
         {R"({"layer": {"in_point": 1, "opacity": 50}})", "scene: layer.opacity: unknown key"},
         {R"({"layers": [{"in_point": 1}]})", "scene: layers[0].in_point: unknown key"},
         {R"({"layer": {"image": 7}})", "scene: layer.image: expected a string"},
+        {R"({"layer": {"pixel_aspect": 0}})", "scene: layer.pixel_aspect: expected a number from 0.01 to 100"},
+        {R"({"layer": {"pixel_aspect": -2}})", "scene: layer.pixel_aspect: expected a number from 0.01 to 100"},
+        {R"({"layers": [{"pixel_aspect": 2}]})", "scene: layers[0].pixel_aspect: unknown key"},
         {R"({"params": {"Thickness": [1]}})", "scene: params.Thickness: expected a number, a string or true or false"},
         {R"({"keyframes": {"Thickness": [[0, 1], [1]]}})", "scene: keyframes.Thickness[1]: expected [time, VALUE]"},
         {R"({"keyframes": {"Thickness": [["0", 1]]}})", "scene: keyframes.Thickness[0][0]: expected a number"},
@@ -172,13 +177,53 @@ TEST(SceneFile, RefusalsNameTheKeyAndItsPath) {
     }
 }
 
+// As the host places a new layer: the anchor at the layer's centre, the
+// position at the comp's centre, each where the file leaves it out; the
+// layer's own pixel aspect (default 1) widens or narrows it in the comp.
+TEST(SceneFile, LayerDefaultsAndPixelAspect) {
+    struct Case {
+        const char* layer;
+        double anchor_x, anchor_y, position_x, position_y;
+        double aspect;   // the layer's pixel aspect
+        double world_x;  // the matrix's x scale
+    };
+    const Case cases[] = {
+        {"{}", 100, 50, 320, 180, 1.0, 1.0},
+        {R"({"position": [10, 20]})", 100, 50, 10, 20, 1.0, 1.0},
+        {R"({"anchor": [1, 2]})", 1, 2, 320, 180, 1.0, 1.0},
+        {R"({"pixel_aspect": 2})", 100, 50, 320, 180, 2.0, 2.0},
+        {R"({"pixel_aspect": 0.9, "anchor": [0, 0], "position": [0, 0]})", 0, 0, 0, 0, 0.9, 0.9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layer);
+        Scene scene;
+        scene.effect_layer().source->width = 200;
+        scene.effect_layer().source->height = 100;
+        simhost::load_scene(std::string(R"({"comp": {"width": 640, "height": 360}, "layer": )") + c.layer + "}",
+                            scene);
+        SceneLayer& effect = scene.effect_layer();
+        const AEGP_ThreeDVal anchor = effect.streams.at(AEGP_LayerStream_ANCHORPOINT).at(0).three_d;
+        const AEGP_ThreeDVal position = effect.streams.at(AEGP_LayerStream_POSITION).at(0).three_d;
+        EXPECT_EQ(anchor.x, c.anchor_x);
+        EXPECT_EQ(anchor.y, c.anchor_y);
+        EXPECT_EQ(position.x, c.position_x);
+        EXPECT_EQ(position.y, c.position_y);
+        EXPECT_EQ(double(effect.source->pixel_aspect.num) / effect.source->pixel_aspect.den, c.aspect);
+        expect_matrix(effect.to_world.at(0), {{c.world_x, 0, 0, 0},
+                                              {0, 1, 0, 0},
+                                              {0, 0, 1, 0},
+                                              {c.position_x - c.world_x * c.anchor_x, c.position_y - c.anchor_y, 0, 1}});
+    }
+}
+
 TEST(SceneFile, NotJsonAndMissingFileAreRefused) {
     Scene scene;
     try {
         simhost::load_scene("{\"time\": ", scene);
         ADD_FAILURE();
     } catch (const simhost::SimhostError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("scene: not JSON: ", 0), 0u) << e.what();
+        // Where the text broke off is named like any other refusal.
+        EXPECT_EQ(std::string(e.what()).rfind("scene: time: not JSON: ", 0), 0u) << e.what();
     }
     EXPECT_THROW(simhost::load_scene_file("/nonexistent/scene.json", scene), simhost::SimhostError);
 }

@@ -114,8 +114,8 @@ TEST(SimhostCli, GridEditsThatCannotBeMadeAreRefused) {
     const Case cases[] = {
         {"Position X=3", "simhost: \"Position X\" names parameters 22, 36; give its index instead\n"},
         {"Rows Count=3", "simhost: no parameter named \"Rows Count\"\n"},
-        {"Rows=25", "simhost: Rows: \"25\" is not a valid value (1..20)\n"},
-        {"Rows=three", "simhost: Rows: \"three\" is not a valid value (1..20)\n"},
+        {"Rows=25", "simhost: Rows: \"25\" is not a valid value (whole numbers 1..20)\n"},
+        {"Rows=three", "simhost: Rows: \"three\" is not a valid value (whole numbers 1..20)\n"},
         {"Enable=2", "simhost: Enable: \"2\" is not a valid value (0 or 1)\n"},
         {"Manipulation=W only",
          "simhost: Manipulation: \"W only\" is not a valid value (1..4, \"X,Y,Z\", \"X only\", \"Y only\", \"Z only\")\n"},
@@ -123,7 +123,7 @@ TEST(SimhostCli, GridEditsThatCannotBeMadeAreRefused) {
         {"R1-P1 Position X=-5001", "simhost: R1-P1 Position X: \"-5001\" is not a valid value (-5000..5000)\n"},
         {"5=1", "simhost: parameter 5 (PF_Param_ARBITRARY_DATA) takes no typed value\n"},
         {"999=1", "simhost: no parameter with index 999 (1..275)\n"},
-        {"Rows", "simhost: an edit is NAME=VALUE, not \"Rows\"\n"},
+        {"Rows", "simhost: --set needs NAME=VALUE, not \"Rows\"\n"},
     };
     for (const auto& c : cases) {
         const CliRun r = run_simhost("grid " + kPlugin + " --set '" + c.edit + "'");
@@ -152,6 +152,7 @@ TEST(SimhostCli, RenderRefusesBadInputAndWritesNothing) {
     const std::string dir = testing::TempDir() + "render_refusals_" + std::to_string(getpid()) + "/";
     ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
     std::ofstream(dir + "corrupt.kztq", std::ios::binary) << "KZTQ but nothing a grid is made of";
+    std::ofstream(dir + "corrupt_v1.kztq", std::ios::binary) << std::string("KZTQ\x01\0\0\0 nothing a grid is made of", 34);
     std::ofstream(dir + "unknown_key.json") << R"({"comp": {"width": 64, "height": 36}, "lyers": []})";
     struct Case {
         std::string options;
@@ -160,14 +161,17 @@ TEST(SimhostCli, RenderRefusesBadInputAndWritesNothing) {
     };
     const Case cases[] = {
         {"--set 'Rows Count=3'", "a.png", "simhost: no parameter named \"Rows Count\"\n"},
-        {"--set Rows=21", "a.png", "simhost: Rows: \"21\" is not a valid value (1..20)\n"},
+        {"--set Rows=21", "a.png", "simhost: Rows: \"21\" is not a valid value (whole numbers 1..20)\n"},
         {"--set 'Displacement Layer=2'", "a.png",
          "simhost: Displacement Layer: the scene has no layer 2 (it has the effect's layer only)\n"},
         {"--set 'Displacement Layer=top'", "a.png",
          "simhost: Displacement Layer: \"top\" is not a valid value (none or a layer index 1..30000)\n"},
         {"--grid " + dir + "corrupt.kztq", "a.png",
-         "simhost: " + dir + "corrupt.kztq: loading the grid failed with error 512\n"},
-        {"--grid " + dir + "missing.kztq", "a.png", "simhost: " + dir + "missing.kztq: cannot be read\n"},
+         "simhost: " + dir + "corrupt.kztq: a saved grid of version 25120; version 1 is read\n"},
+        {"--grid " + dir + "corrupt_v1.kztq", "a.png",
+         "simhost: " + dir + "corrupt_v1.kztq: the effect refused the grid: Invalid parameter file.\n"},
+        {"--grid " + dir + "missing.kztq", "a.png",
+         "simhost: " + dir + "missing.kztq: cannot be read (No such file or directory)\n"},
         {"--bpc 32", "a.png", "simhost: --bpc 32 is written as .exr, not " + dir + "a.png\n"},
         {"--bpc 8", "a.exr", "simhost: --bpc 8 is written as .png, not " + dir + "a.exr\n"},
         {"--bpc 12", "a.png", "simhost: --bpc is 8, 16 or 32, not 12\n"},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,25 @@ TEST(DebugOutput, NumberedSource) {
     }
 }
 
-TEST(DebugOutput, StandardErrorWithoutASink) {
-    testing::internal::CaptureStderr();
-    tavrel::debug_print_line("Linking program...");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Linking program...\n");
+// Without a sink the terminal stays quiet unless the variable is exactly "1".
+TEST(DebugOutput, StandardErrorWithoutASinkOnlyWhenAskedFor) {
+    const struct {
+        const char* value;  // null: unset
+        const char* printed;
+    } cases[] = {{nullptr, ""}, {"0", ""}, {"", ""}, {"yes", ""}, {"1", "Linking program...\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value ? c.value : "(unset)");
+        if (c.value) setenv(tavrel::kDebugOutputVariable, c.value, 1);
+        else unsetenv(tavrel::kDebugOutputVariable);
+        testing::internal::CaptureStderr();
+        tavrel::debug_print_line("Linking program...");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.printed);
+    }
+    unsetenv(tavrel::kDebugOutputVariable);
+    // A sink hears everything, asked for or not.
+    DebugOutputCapture capture;
+    tavrel::debug_print_line("Compiling vertex shader...");
+    EXPECT_EQ(capture.calls, (std::vector<std::string>{"Compiling vertex shader...", "\n"}));
 }
 
 }  // namespace

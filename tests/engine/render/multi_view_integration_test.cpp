@@ -168,6 +168,37 @@ TEST(MultiViewIntegration, AbortSeenFirstLeavesTheDestination) {
     EXPECT_THROW(tavrel::MultiViewIntegrationRenderer(ViewSampleSet(), nullptr), std::invalid_argument);
 }
 
+// No camera, or one whose copy is null (as a shadow map's is): refused with
+// an error before any view is drawn, by the multi-view and the single-view
+// renderer alike.
+TEST(MultiViewIntegration, MissingOrUncopyableCameraIsRefused) {
+    class UncopyableCamera : public JitterCamera {
+    public:
+        std::shared_ptr<tavrel::IVirtualCameraParameters> clone() const override { return nullptr; }
+    };
+    run_on_engine([](GlEngine& engine) {
+        auto destination = engine.request_render_target(kSize, kSize, 1, 2, true, 0, 1);
+        const std::shared_ptr<TestCamera> cameras[] = {nullptr, std::make_shared<UncopyableCamera>()};
+        for (const auto& camera : cameras) {
+            SCOPED_TRACE(camera ? "clone gives null" : "no camera");
+            RenderArguments args;
+            args.camera = camera;
+            auto child = std::make_shared<ViewRenderer>();
+            tavrel::MultiViewIntegrationRenderer multi(samples(4, false), &engine);
+            multi.add_child(child);
+            EXPECT_THROW(args.render(multi, *destination), std::invalid_argument);
+            EXPECT_TRUE(child->offsets.empty());
+        }
+        RenderArguments args;
+        args.camera = nullptr;
+        auto child = std::make_shared<ViewRenderer>();
+        tavrel::SingleViewIntegrationRenderer single(&engine);
+        single.add_child(child);
+        EXPECT_THROW(args.render(single, *destination), std::invalid_argument);
+        EXPECT_TRUE(child->offsets.empty());
+    });
+}
+
 // A vertical edge at x = 32.25 through a single-sample buffer: a view covers
 // column c when c + 0.5 lies left of 32.25 + dx, so each column holds, after
 // the un-premultiplying copy, the colour at the share of the four x offsets

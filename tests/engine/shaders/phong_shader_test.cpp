@@ -110,6 +110,8 @@ TEST(PhongShader, EveryChunkChoiceCompilesLinksAndValidatesPerKind) {
                 EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
             }
         }
+        // The compiler finds every light's visibility set before it is read.
+        EXPECT_EQ(quiet.text().find("light_visibility"), std::string::npos) << quiet.text();
     });
 }
 
@@ -535,6 +537,90 @@ TEST(PhongShader, LightingInClosedForm) {
             for (float v : got) EXPECT_TRUE(std::isfinite(v));
             EXPECT_TRUE(tavrel_test::near(got, lc.expected, 1e-3f))
                 << tavrel_test::to_string(got) << " expected " << tavrel_test::to_string(lc.expected);
+        }
+        glDeleteTextures(1, &white);
+        glDeleteTextures(1, &environment);
+    });
+}
+
+// The environment lookup with a texture of 8 x 4 distinct grey texels and
+// the reflection offsets turning the ray. The probe pixel sees its surface
+// head-on, so the reflected ray is (0, 0, 1); the offsets (x about y, then y
+// about x) turn it to (-cos oy sin ox, sin oy, cos oy cos ox). Each case puts
+// that ray at a texel centre of the mapping's closed form; the white
+// ambient light shows the fetched texel as it is.
+TEST(PhongShader, EnvironmentLookupTurnedByTheOffsetsLandsOnItsTexel) {
+    constexpr int kW = 8, kH = 4;
+    const double pi = std::acos(-1.0);
+    struct Case {
+        int mode;  // 0 spherical, 2 equirectangular
+        double ox, oy;
+    };
+    std::vector<Case> cases;
+    // Equirectangular: u = ox / 2 pi (mod 1), v = 1/2 + oy / pi.
+    for (const auto& [i, j] : std::vector<std::pair<int, int>>{{1, 1}, {5, 2}, {6, 3}, {3, 0}})
+        cases.push_back({2, 2 * pi * (i + 0.5) / kW, pi * ((j + 0.5) / kH - 0.5)});
+    // Spherical, about the map's centre.
+    cases.push_back({0, 0.3, 0.2});
+    cases.push_back({0, -0.5, -0.4});
+    run_on_engine([&](tavrel::GlEngine&) {
+        tavrel_test::DebugOutputText quiet;
+        tavrel::PhongShader program(2, tavrel::PhongChunks{{}, {}, {}, {}, tavrel::phong_chunk(tavrel::DiffuseColor::kWhite), {}});
+        std::vector<Rgba> texels;
+        for (int t = 0; t < kW * kH; ++t) {
+            const float g = float(t + 1) / 64.0f;
+            texels.push_back({g, g, g, g});
+        }
+        const GLuint white = tavrel_test::make_float_texture(1, 1, {{1, 1, 1, 1}});
+        const GLuint environment = tavrel_test::make_float_texture(kW, kH, texels);
+        glBindTexture(GL_TEXTURE_2D, environment);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        program.bind_texture(GL_TEXTURE_2D, "height_map", white, 3);
+        program.bind_texture(GL_TEXTURE_2D, "EnvSampler", environment, 2);
+        const float one[4] = {1, 1, 1, 1}, none[4] = {0, 0, 0, 1};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, one);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, none);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, none);
+        const double view[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        const double inverse_view[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 10, 1};
+        tavrel::upload_view_parameters(program, view, inverse_view);
+        tavrel_test::TestLights lights;
+        auto ambient = light_of(tavrel::kAmbientLight);
+        std::copy(one, one + 4, ambient->ambient);
+        lights.lights.push_back(ambient);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", offsets " << c.ox << ", " << c.oy);
+            tavrel::ShaderParameters material;
+            tavrel::PhongShader::upload_parameters(program, lights, nullptr, tavrel::SurfaceOptions(),
+                                                   tavrel::NoDeformation(), material, tavrel::HeightMapSize{1, 1},
+                                                   tavrel::DisplacementSettings());
+            program.get_parameter("EnvMapMode")->set_int(c.mode);
+            program.get_parameter("Reflectivity")->set_float(1.0f);
+            program.get_parameter("FresnelDisplay")->set_float(0.0f);
+            program.get_parameter("ReflectionOffsetX")->set_float(float(c.ox));
+            program.get_parameter("ReflectionOffsetY")->set_float(float(c.oy));
+            const double rx = -std::cos(c.oy) * std::sin(c.ox), ry = std::sin(c.oy), rz = std::cos(c.oy) * std::cos(c.ox);
+            double u, v;
+            if (c.mode == 2) {
+                u = std::fmod(std::atan2(rz, rx) / (2 * pi) + 0.75 + 1.0, 1.0);
+                v = 1.0 - std::acos(ry) / pi;
+            } else {
+                const double m = 2.0 * std::sqrt(rx * rx + ry * ry + (1 - rz) * (1 - rz));
+                u = rx / m + 0.5;
+                v = ry / m + 0.5;
+            }
+            // Well inside a texel: the case tests the mapping, not rounding.
+            const double fu = u * kW - std::floor(u * kW), fv = v * kH - std::floor(v * kH);
+            ASSERT_TRUE(fu > 0.1 && fu < 0.9 && fv > 0.1 && fv < 0.9) << u << ", " << v;
+            const int texel = int(std::floor(v * kH)) * kW + int(std::floor(u * kW));
+            const float g = float(texel + 1) / 64.0f;
+            const Rgba got = draw_one_pixel(program);
+            // Kind 2's output order: alpha first; the colour is the texel.
+            EXPECT_NEAR(got[1], g, 1e-4) << "texel " << texel << ", got " << tavrel_test::to_string(got);
+            EXPECT_NEAR(got[2], g, 1e-4);
+            EXPECT_NEAR(got[3], g, 1e-4);
         }
         glDeleteTextures(1, &white);
         glDeleteTextures(1, &environment);

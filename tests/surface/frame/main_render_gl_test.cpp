@@ -139,6 +139,27 @@ TEST(MainRender, FlatDefaultGridGivesTheLayerBackUprightThroughFourSubPixelViews
     EXPECT_EQ(frame.data->render_count, 2u);
 }
 
+// A frame without a camera, or a mesh set-up without the instance's mesh,
+// is refused on the rendering thread with an error naming what is missing.
+TEST(MainRender, MissingCameraOrMeshIsRefusedNotDereferenced) {
+    Frame frame;
+    RenderThread& thread = tavrel_test::shared_render_thread();
+    try {
+        thread.execute(SetupInputFct{frame.values.render_input, nullptr, &frame.abort});
+        ADD_FAILURE() << "a mesh set-up without a mesh ran";
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find("triangle mesh"), std::string::npos) << e.what();
+    }
+    frame.values.camera = nullptr;
+    try {
+        frame.render(0);
+        ADD_FAILURE() << "a frame without a camera rendered";
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find("camera"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(frame.readback);
+}
+
 // The back-face flag wins, then a backside with pixels; a backside of no
 // width is none. The height map fades at the layer's border only on an
 // extruded layer with softened edges.

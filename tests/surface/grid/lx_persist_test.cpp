@@ -261,6 +261,11 @@ TEST(FlatForm, MalformedFormsLeaveTheGrid) {
         {"capacity below the bytes", [&] { return good; }, -1, int32_t(good.size()) - 4},
         {"bad trailer", with([](Bytes& b) { b.back() = 'X'; }), 512},
         {"trailer of zeros", with([](Bytes& b) { std::fill(b.end() - 4, b.end(), 0); }), 512},
+        // A coordinate that is no finite number: the last point's position
+        // z, a handle's x, and the first point's position x.
+        {"NaN position z", with([](Bytes& b) { put_u32(b, 20 + 3 * 71 + 1 + 10, 0x7FC00000u); }), -1},
+        {"infinite handle x", with([](Bytes& b) { put_u32(b, 20 + 71 + 1 + 14 + 2, 0xFF800000u); }), -1},
+        {"signalling NaN position x", with([](Bytes& b) { put_u32(b, 20 + 1 + 2, 0x7F800001u); }), -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -223,3 +223,60 @@ TEST(CameraAdaptor, CompCornersProjectOntoRenderCorners) {
 }
 
 }  // namespace
+
+namespace {
+
+// The render column at which a point of the comp lands through a view of
+// the adaptor: the projection after the view, divided by w.
+double column_of(tavrel::IVirtualCameraParameters& view, double x, double y, double z) {
+    const auto eye = view.view_transform()->transform(x, y, z);
+    const auto clip = view.projection_matrix()->transform(eye[0], eye[1], eye[2], eye[3]);
+    return (clip[0] / clip[3] + 1.0) * 0.5 * view.render_size().width;
+}
+
+// The offsets a multi-view render adds: a sub-pixel offset moves the image
+// by that many render pixels whatever the focus distance; a lens offset of
+// blur x sample moves a point on the layer plane (at the zoom's distance) by
+// blur x sample x zoom / focus distance pixels; blur level 0 is the single
+// view.
+TEST(CameraAdaptor, SubpixelOffsetsArePixelsAndLensOffsetsScaleWithTheFocus) {
+    struct Case {
+        double focus_factor;  // of the zoom
+        bool lens;
+        double blur, offset;
+        double shift;  // expected, in render pixels
+    };
+    const double zoom = 185.0;
+    const Case cases[] = {
+        {1.0, false, 0, 0.5, 0.5},          {1.0 / 8, false, 0, 0.5, 0.5},   {8.0, false, 0, 0.5, 0.5},
+        {1.0, false, 0, -0.25, -0.25},      {1.0, true, 100, 0.01, 1.0},     {1.0 / 8, true, 100, 0.01, 8.0},
+        {8.0, true, 100, 0.01, 1.0 / 8},    {1.0, true, 0, 0.5, 0.0},        {1.0 / 8, true, 0, 0.5, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "focus " << c.focus_factor << " x zoom, " << (c.lens ? "lens" : "sub-pixel")
+                                        << " offset " << c.offset << ", blur " << c.blur);
+        Host host;
+        host.scene().set_comp(160, 90);
+        auto& cam = host.scene().add_camera();
+        cam.to_world.set(simhost::translation_matrix(80, 45, -zoom));
+        cam.streams[AEGP_LayerStream_ZOOM].set(simhost::one_d(zoom));
+        cam.streams[AEGP_LayerStream_FOCUS_DISTANCE].set(simhost::one_d(zoom * c.focus_factor));
+        cam.streams[AEGP_LayerStream_BLUR_LEVEL].set(simhost::one_d(c.blur));
+        std::unique_ptr<AECameraWrapper> wrapper;
+        ASSERT_EQ(in_command(host, [&](PF_InData* in) { wrapper = std::make_unique<AECameraWrapper>(in, 7); }), 0);
+        const AECameraAdaptor adaptor(*wrapper);
+        const auto view = adaptor.clone();
+        ASSERT_NE(view, nullptr);
+        // As the multi-view renderer moves its views.
+        if (c.lens) view->add_lens_offset(view->blur_level() * c.offset, 0.0);
+        else view->add_subpixel_offset(c.offset, 0.0);
+        const auto single = adaptor.clone();
+        for (const double x : {20.0, 80.0, 150.0}) {
+            const double before = column_of(*single, x, 30.0, 0.0);
+            EXPECT_NEAR(before, x, 1e-6) << "the layer plane is one to one";
+            EXPECT_NEAR(column_of(*view, x, 30.0, 0.0) - before, c.shift, 1e-6) << "at x " << x;
+        }
+    }
+}
+
+}  // namespace

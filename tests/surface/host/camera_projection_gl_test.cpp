@@ -15,7 +15,7 @@ namespace {
 
 struct ProjectionCase {
     bool ortho;
-    double w, h, aspect, sx, sy, lx, ly, n, f;
+    double w, h, aspect, fx, fy, px, py, n, f;
     int vw, vh;
     double focus, zoom;
 };
@@ -34,23 +34,26 @@ TEST(CameraProjection, MatchesTheMatrixStack) {
         glPushMatrix();
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << (c.ortho ? "ortho " : "frustum ") << c.w << "x" << c.h << " a "
-                                            << c.aspect << " lens " << c.lx << "," << c.ly);
+                                            << c.aspect << " pixel offset " << c.px << "," << c.py);
             glLoadIdentity();
             if (c.ortho) {
-                glOrtho(-c.w * c.aspect / 2, c.w * c.aspect / 2, -c.h / 2, c.h / 2, c.n, c.f);
+                // The view holds comp pixels already: the box is w wide
+                // whatever the aspect.
+                glOrtho(-c.w / 2, c.w / 2, -c.h / 2, c.h / 2, c.n, c.f);
             } else {
-                // The frame's half size at the near plane, moved by the lens
-                // offset (viewport pixels) and the sub-pixel offset (focus plane).
-                const double half_w = c.aspect * c.w * c.n / c.zoom / 2, half_h = c.h * c.n / c.zoom / 2;
-                const double dx = c.lx * (2 * half_w / c.vw) * c.aspect + c.sx * c.n / c.focus;
-                const double dy = c.ly * (2 * half_h / c.vh) + c.sy * c.n / c.focus;
+                // The frame's half size at the near plane, moved by the pixel
+                // offset (one viewport pixel is 2 half_w / vw) and the focus
+                // plane offset (scaled by near / focus distance).
+                const double half_w = c.w * c.n / c.zoom / 2, half_h = c.h * c.n / c.zoom / 2;
+                const double dx = c.px * (2 * half_w / c.vw) + c.fx * c.n / c.focus;
+                const double dy = c.py * (2 * half_h / c.vh) + c.fy * c.n / c.focus;
                 glFrustum(-half_w - dx, half_w - dx, -half_h - dy, half_h - dy, c.n, c.f);
             }
             ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
             std::array<double, 16> gl{};
             glGetDoublev(GL_PROJECTION_MATRIX, gl.data());
             const tavrel::Matrix4d m = tavrel::make_projection_matrix(
-                c.ortho, c.w, c.h, c.aspect, c.sx, c.sy, c.lx, c.ly, c.n, c.f, {c.vw, c.vh}, c.focus, c.zoom);
+                c.ortho, c.w, c.h, c.aspect, c.fx, c.fy, c.px, c.py, c.n, c.f, {c.vw, c.vh}, c.focus, c.zoom);
             // The stack keeps single precision.
             for (int i = 0; i < 16; ++i)
                 EXPECT_NEAR(m[i], gl[i], 1e-6 * std::max(1.0, std::abs(gl[i]))) << "element " << i;
@@ -62,6 +65,11 @@ TEST(CameraProjection, MatchesTheMatrixStack) {
 
 TEST(CameraProjection, EmptyViewportIsRefused) {
     EXPECT_THROW(tavrel::make_projection_matrix(false, 100, 100, 1, 0, 0, 0, 0, 2, 40000, {0, 0}, 1, 1),
+                 std::invalid_argument);
+    // A focus distance or zoom of zero would divide by it.
+    EXPECT_THROW(tavrel::make_projection_matrix(false, 100, 100, 1, 0, 0, 0, 0, 2, 40000, {100, 100}, 0, 1),
+                 std::invalid_argument);
+    EXPECT_THROW(tavrel::make_projection_matrix(false, 100, 100, 1, 0, 0, 0, 0, 2, 40000, {100, 100}, 1, -5),
                  std::invalid_argument);
 }
 

@@ -1,0 +1,21 @@
+// The largest frame this machine's OpenGL renders, asked of the driver, so
+// that a layer too large for it is refused in words before any work instead
+// of failing inside a texture upload.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavrel {
+
+class RenderThread;
+
+// The smallest of the texture, render buffer and viewport side limits, read
+// on the rendering thread.
+int32_t gl_max_side(RenderThread& thread);
+
+// PluginError "The WHAT is W x H pixels; OpenGL here renders at most N
+// pixels a side." when either side exceeds `limit`.
+void check_fits_gl(int32_t limit, int32_t width, int32_t height, const std::string& what);
+
+}  // namespace tavrel

@@ -1,0 +1,235 @@
+// Hostile and careless input through the render verb: each file is made
+// here, a few bytes long, and each run must fail with its own message, exit
+// 1, leave no output file, and stay far below the memory its input could
+// make a careless reader take.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
+
+// A refused run never holds an image: the plug-in, its libraries and the
+// parsed input fit in this, while each hostile file below asks for
+// gigabytes from a reader that trusts it.
+constexpr long kPeakLimitKb = 300 * 1024;
+
+struct Measured {
+    int status = -1;
+    std::string err;
+    long peak_kb = 0;
+};
+
+// Runs simhost with `args` (no shell) and reads its own peak resident size
+// from wait4: the figure belongs to that child alone.
+Measured run_measured(const std::vector<std::string>& args) {
+    Measured m;
+    std::string err_file = testing::TempDir() + "hostile_stderr_XXXXXX";
+    const int fd = mkstemp(err_file.data());
+    if (fd < 0) {
+        ADD_FAILURE() << "mkstemp failed";
+        return m;
+    }
+    std::vector<std::string> argv_text = {std::string(TAVREL_BIN_DIR) + "/simhost"};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_text) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fd, 2);
+        const int null_out = open("/dev/null", O_WRONLY);
+        dup2(null_out, 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fd);
+    int status = 0;
+    struct rusage usage {};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) {
+        ADD_FAILURE() << "fork or wait failed";
+        return m;
+    }
+    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m.peak_kb = usage.ru_maxrss;
+    std::ifstream e(err_file, std::ios::binary);
+    m.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
+    std::remove(err_file.c_str());
+    return m;
+}
+
+void put_u32(std::string& s, uint32_t v) {
+    for (int i = 3; i >= 0; --i) s += char((v >> (8 * i)) & 0xff);
+}
+
+std::string png_chunk(const std::string& type, const std::string& data, uint32_t declared) {
+    std::string c;
+    put_u32(c, declared);
+    const std::string body = type + data;
+    c += body;
+    put_u32(c, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+    return c;
+}
+std::string png_chunk(const std::string& type, const std::string& data) {
+    return png_chunk(type, data, uint32_t(data.size()));
+}
+
+// An RGBA header of `width` x `height` and `idat` as the image data.
+std::string png_file(uint32_t width, uint32_t height, const std::string& after_header) {
+    std::string ihdr;
+    put_u32(ihdr, width);
+    put_u32(ihdr, height);
+    ihdr += std::string("\x08\x06\x00\x00\x00", 5);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + png_chunk("IHDR", ihdr) + after_header;
+}
+
+std::string deflated(const std::string& raw) {
+    uLongf size = compressBound(uLong(raw.size()));
+    std::string out(size, '\0');
+    compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+             uLong(raw.size()));
+    out.resize(size);
+    return out;
+}
+
+// A saved 2 x 2 grid (one cell) whose point `broken` has `z` as its
+// position's z.
+std::string flat_grid(uint16_t version, float z) {
+    std::string s = "KZTQ";
+    s += char(version & 0xff);
+    s += char(version >> 8);
+    s += std::string(2, '\0');
+    auto le32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xff);
+    };
+    auto f32 = [&](float v) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        le32(bits);
+    };
+    le32(4);
+    le32(1);
+    le32(1);
+    for (int p = 0; p < 4; ++p) {
+        s += '\0';
+        for (int h = 0; h < 5; ++h) {
+            s += char(h == 0 ? 1 : 0);
+            s += '\0';
+            f32(p % 2 ? 1.0f : -1.0f);
+            f32(p / 2 ? 1.0f : -1.0f);
+            f32(p == 3 && h == 0 ? z : 0.0f);
+        }
+    }
+    return s + "KZTQ";
+}
+
+TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
+    const std::string dir = testing::TempDir() + "hostile_" + std::to_string(getpid()) + "/";
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    const auto write = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir + name, std::ios::binary) << bytes;
+        return dir + name;
+    };
+    // 30000 x 30000 pixels promised by a few bytes of image data: 3.6 GB
+    // to a reader that sizes its buffers by the header.
+    const std::string few_zeros = deflated(std::string(64, '\0'));
+    const std::string huge =
+        write("huge.png", png_file(30000, 30000, png_chunk("IDAT", few_zeros) + png_chunk("IEND", "")));
+    // A text chunk that declares 2 GB in a 45-byte file.
+    const std::string text = write("text.png", png_file(1, 1, png_chunk("tEXt", "abcd", 0x7ffffff0u)));
+    const std::string empty_grid = write("empty.kztq", "");
+    const std::string version_2 = write("v2.kztq", flat_grid(2, 0.0f));
+    const std::string nan_grid = write("nan.kztq", flat_grid(1, std::numeric_limits<float>::quiet_NaN()));
+    const std::string inf_grid = write("inf.kztq", flat_grid(1, std::numeric_limits<float>::infinity()));
+    const std::string late_time = write("time.json", R"({"time": 1e10})");
+    const std::string overflow = write("overflow.json", R"({"comp": {"duration": 1e400}})");
+    const std::string far_camera = write("far.json", R"({"camera": {"position": [0, 0, 1e308]}})");
+    const std::string keys = write("keys.json", R"({"keyframes": {"Rotation": [[-1e308, 0], [1e308, 90]]}})");
+    const std::string in_point = write("in_point.json", R"({"layer": {"in_point": -1e300}})");
+    const std::string focus = write("focus.json", R"({"camera": {"focus_distance": 0}})");
+    const std::string camera_layer =
+        write("camera_layer.json", R"({"camera": {}, "layers": [], "params": {"Displacement Layer": 1}})");
+    const std::string light_layer = write(
+        "light_layer.json", R"({"layers": [{}], "lights": [{"type": "point"}], "params": {"Displacement Layer": 2}})");
+    const std::string nul_key = write("nul.json", std::string("{\"a\\u0000b\": 1}"));
+    const std::string long_key = write("long.json", "{\"" + std::string(100000, 'k') + "\": 1}");
+    const std::string nul_image = write("nul_image.json", R"({"layer": {"image": "a\u0000.png"}})");
+    const std::string fixed_key = write("fixed_key.json", R"({"keyframes": {"Rows": [[0, 2], [1, 3]]}})");
+
+    struct Case {
+        std::vector<std::string> options;
+        std::string error;  // the end of standard error
+    };
+    const Case cases[] = {
+        {{"--input", huge},
+         huge + ": cannot be read (declares 30000 x 30000 pixels, more than its " + std::to_string(few_zeros.size()) +
+             " bytes of image data can hold)\n"},
+        {{"--input", text}, text + ": cannot be read (chunk tEXt declares 2147483632 bytes, more than the file holds)\n"},
+        {{"--scene", "/dev/zero"}, "scene: /dev/zero: larger than 16777216 bytes, more than a scene file can need\n"},
+        {{"--grid", "/dev/zero"}, "/dev/zero: larger than 37072 bytes, more than a saved grid can need\n"},
+        {{"--grid", dir}, dir + ": is a directory, not a file\n"},
+        {{"--grid", empty_grid}, empty_grid + ": the file is empty, not a saved grid\n"},
+        {{"--grid", version_2}, version_2 + ": a saved grid of version 2; version 1 is read\n"},
+        {{"--grid", nan_grid}, nan_grid + ": the effect refused the grid: Invalid parameter file.\n"},
+        {{"--grid", inf_grid}, inf_grid + ": the effect refused the grid: Invalid parameter file.\n"},
+        {{"--input", ""}, "--input needs a file path, not an empty one\n"},
+        {{"--scene", ""}, "--scene needs a file path, not an empty one\n"},
+        {{"--grid", ""}, "--grid needs a file path, not an empty one\n"},
+        {{"--scene", late_time}, "scene: time: expected a number from -1e+06 to 1e+06\n"},
+        {{"--scene", overflow},
+         "scene: comp.duration: a number beyond what a scene holds ([json.exception.out_of_range.406] number "
+         "overflow parsing '1e400')\n"},
+        {{"--scene", far_camera}, "scene: camera.position[2]: expected a number from -1e+07 to 1e+07\n"},
+        {{"--scene", keys}, "scene: keyframes.Rotation[0][0]: expected a number from -1e+06 to 1e+06\n"},
+        {{"--scene", in_point}, "scene: layer.in_point: expected a number from -1e+06 to 1e+06\n"},
+        {{"--scene", focus}, "scene: camera.focus_distance: expected a number from 0.001 to 1e+09\n"},
+        {{"--scene", camera_layer},
+         "Displacement Layer: layer 1 is a camera, not an image layer (it has the effect's layer only)\n"},
+        {{"--scene", light_layer}, "Displacement Layer: layer 2 is a light, not an image layer (1..1)\n"},
+        {{"--scene", nul_key}, "scene: a\\x00b: unknown key\n"},
+        {{"--scene", long_key}, "scene: " + std::string(200, 'k') + "... (99800 more bytes): unknown key\n"},
+        {{"--scene", nul_image}, "scene: layer.image: a path cannot hold a NUL character: \"a\\x00.png\"\n"},
+        {{"--scene", fixed_key}, "Rows (parameter 3) cannot vary in time\n"},
+        {{"--set", "Rows=1.5"}, "Rows: \"1.5\" is not a valid value (whole numbers 1..20)\n"},
+        {{"--set", "Rows=0x10"}, "Rows: \"0x10\" is not a valid value (whole numbers 1..20)\n"},
+        {{"--set", "Tolerance=0x1p3"}, "Tolerance: \"0x1p3\" is not a valid value (0.01..100)\n"},
+        {{"--set", "Tolerance=200"}, "Tolerance: \"200\" is not a valid value (0.01..100)\n"},
+        {{"--set", "Use for Specular=2"},
+         "Use for Specular: \"2\" is not a valid value (1..13 except 2, 8, \"None\", \"RGB (Luma)\", \"Red\", "
+         "\"Green\", \"Blue\", \"Alpha\", \"RGB (Luma) Inverted\", \"Red Inverted\", \"Green Inverted\", "
+         "\"Blue Inverted\", \"Alpha Inverted\")\n"},
+        {{"--set", "--output"}, "--set needs NAME=VALUE, not \"--output\"\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string output = dir + "out.png";
+        std::vector<std::string> args = {"render", kPlugin};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {"--output", output});
+        const Measured m = run_measured(args);
+        const std::string what = c.options[0] + " " + c.options[1].substr(0, 80);
+        EXPECT_EQ(m.status, 1) << what;
+        const std::string expected = "simhost: " + c.error;
+        // An engine without a display may have said so first.
+        ASSERT_GE(m.err.size(), expected.size()) << what << ": " << m.err;
+        EXPECT_EQ(m.err.substr(m.err.size() - expected.size()), expected) << what;
+        EXPECT_FALSE(std::ifstream(output).good()) << what;
+        EXPECT_LT(m.peak_kb, kPeakLimitKb) << what;
+    }
+    std::remove((dir + "out.png").c_str());
+}
+
+}  // namespace
