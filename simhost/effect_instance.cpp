@@ -22,6 +22,7 @@ EffectInstance::EffectInstance(Host& host, PF_Handle arb_value)
                    return m.handle;
                },
                [this](PF_Handle h) { require_success(arb_.dispose(h), "DISPOSE"); }}) {
+    history_.reserve(kHistoryLength);
     values_.reset(arb_value);
     host_.effect_streams().set_time_varying([this](int32_t i) { return values_.keyframed(i); });
     host_.render().set_values(&values_);
@@ -47,8 +48,21 @@ CallResult EffectInstance::command(PF_Cmd cmd, void* extra) {
     ParamValues::Frame frame = values_.checkout(host_.in_data().current_time);
     CommandRecord record{cmd, host_.call(cmd, frame.list(), nullptr, extra), {}};
     record.marked = values_.adopt(frame);
-    history_.push_back(record);
+    if (history_.size() < kHistoryLength)
+        history_.push_back(record);
+    else
+        history_[commands_sent_ % kHistoryLength] = record;
+    ++commands_sent_;
     return record.result;
+}
+
+std::vector<EffectInstance::CommandRecord> EffectInstance::history() const {
+    if (history_.size() < kHistoryLength) return history_;
+    // Full: the oldest entry is the one the next command overwrites.
+    const std::size_t oldest = commands_sent_ % kHistoryLength;
+    std::vector<CommandRecord> out(history_.begin() + std::ptrdiff_t(oldest), history_.end());
+    out.insert(out.end(), history_.begin(), history_.begin() + std::ptrdiff_t(oldest));
+    return out;
 }
 
 CallResult EffectInstance::set_up() {

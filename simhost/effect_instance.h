@@ -3,6 +3,7 @@
 // layer time, and user edits.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -48,8 +49,15 @@ public:
 
     ParamValues& values() { return values_; }
     ArbClient& arb() { return arb_; }
-    // Commands sent so far, in order.
-    const std::vector<CommandRecord>& history() const { return history_; }
+    // The latest commands sent (kHistoryLength at most), oldest first. The
+    // record is a ring of fixed size, so that an instance that renders
+    // frames for as long as a host runs holds no more memory after its
+    // thousandth frame than after its tenth.
+    static constexpr std::size_t kHistoryLength = 256;
+    std::vector<CommandRecord> history() const;
+    // Commands sent since construction, the ones the history let go of
+    // included.
+    std::uint64_t commands_sent() const { return commands_sent_; }
 
 private:
     PF_Handle copy_arb(PF_Handle h);
@@ -59,7 +67,9 @@ private:
     ParamValues values_;
     bool set_up_ = false;
     bool always_notify_ = false;
+    // Filled up to kHistoryLength, then overwritten from its oldest entry.
     std::vector<CommandRecord> history_;
+    std::uint64_t commands_sent_ = 0;
 };
 
 }  // namespace simhost

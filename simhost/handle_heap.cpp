@@ -57,7 +57,14 @@ void HandleHeap::dispose(PF_Handle h) {
     if (it->second.locks != 0) misuse_.push_back(describe(h, it->second) + " disposed while locked");
     std::free(*h);
     *h = nullptr;
-    retired_.push_back(h);
+    if (retired_.size() < kRetiredKept) {
+        retired_.push_back(h);
+    } else {
+        PF_Handle& oldest = retired_[retired_count_ % kRetiredKept];
+        delete oldest;
+        oldest = h;
+    }
+    ++retired_count_;
     records_.erase(it);
 }
 

@@ -14,7 +14,7 @@ namespace simhost {
 
 class HandleHeap {
 public:
-    HandleHeap() = default;
+    HandleHeap() { retired_.reserve(kRetiredKept); }
     ~HandleHeap();
     HandleHeap(const HandleHeap&) = delete;
     HandleHeap& operator=(const HandleHeap&) = delete;
@@ -54,9 +54,13 @@ private:
     mutable std::mutex mutex_;
     std::map<PF_Handle, Record> records_;
     std::vector<std::string> misuse_;
-    // Master pointers of disposed handles are never reused, so a stale
-    // handle stays recognisable as disposed.
-    std::vector<PF_Handle> retired_;
+    // Master pointers of the latest kRetiredKept disposed handles are kept
+    // from reuse, so that a stale handle stays recognisable as disposed;
+    // the oldest is given back when another is retired, so that a host that
+    // runs for hours holds no more of them than after its first frames.
+    static constexpr size_t kRetiredKept = 4096;
+    std::vector<PF_Handle> retired_;  // a ring once full
+    size_t retired_count_ = 0;
     uint64_t next_serial_ = 1;
 };
 

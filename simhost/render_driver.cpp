@@ -187,7 +187,13 @@ RenderedFrame RenderDriver::render(int bpc) {
         throw SimhostError("a frame has 8, 16 or 32 bits per channel, not " + std::to_string(bpc));
     if (!instance_) throw SimhostError("no instance to render");
     RenderedFrame frame;
-    const size_t info_before = host_->info_lines.size();
+    // The host's records of a frame describe the latest frame only, so that
+    // a host that renders for hours holds one frame's worth of them.
+    host_->render().clear_log();
+    host_->info_lines.clear();
+    host_->worlds().blur_radii.clear();
+    host_->worlds().copies.clear();
+    host_->worlds().fills.clear();
     const std::set<std::string> handles_before = effect_handles(*host_);
     RenderSession& session = host_->render();
     session.bpc = bpc;
@@ -210,7 +216,7 @@ RenderedFrame RenderDriver::render(int bpc) {
         frame.output = session.take_output();
     }
 
-    frame.info_lines.assign(host_->info_lines.begin() + std::ptrdiff_t(info_before), host_->info_lines.end());
+    frame.info_lines = host_->info_lines;
     for (const auto& h : effect_handles(*host_))
         if (handles_before.count(h) == 0) host_->add_violation("frame: " + h + " made and not disposed");
     const auto& all = host_->violations();

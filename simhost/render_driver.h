@@ -70,7 +70,9 @@ public:
     const SceneFile& scene_file() const { return file_; }
 
     // One frame at the scene's time and downsampling, at 8, 16 or 32 bits,
-    // of the whole layer at high quality.
+    // of the whole layer at high quality. The host's records of the last
+    // frame (checkout log, information lines, world copies, fills and blurs)
+    // are emptied first.
     RenderedFrame render(int bpc);
 
     // Sets the instance and the effect down and unloads it; returns what a

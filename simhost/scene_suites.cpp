@@ -246,9 +246,22 @@ const StreamBook::Stream* StreamBook::find(AEGP_StreamRefH stream) const {
     return it == streams_.end() ? nullptr : &it->second;
 }
 
+// A stream's name is kept while the stream or a value of it is open, for the
+// lines of what was not disposed, and no longer: a stream opened each frame
+// would otherwise hold a name for every frame ever rendered.
+void StreamBook::forget_name_if_unused(uintptr_t stream) {
+    if (streams_.count(stream) != 0) return;
+    for (const auto& v : values_)
+        if (v.second == stream) return;
+    names_.erase(stream);
+}
+
 bool StreamBook::dispose_stream(AEGP_StreamRefH stream) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return streams_.erase(reinterpret_cast<uintptr_t>(stream)) == 1;
+    const uintptr_t id = reinterpret_cast<uintptr_t>(stream);
+    if (streams_.erase(id) != 1) return false;
+    forget_name_if_unused(id);
+    return true;
 }
 
 void* StreamBook::open_value(AEGP_StreamRefH stream) {
@@ -260,7 +273,12 @@ void* StreamBook::open_value(AEGP_StreamRefH stream) {
 
 bool StreamBook::dispose_value(void* host_ref) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return values_.erase(reinterpret_cast<uintptr_t>(host_ref)) == 1;
+    const auto it = values_.find(reinterpret_cast<uintptr_t>(host_ref));
+    if (it == values_.end()) return false;
+    const uintptr_t stream = it->second;
+    values_.erase(it);
+    forget_name_if_unused(stream);
+    return true;
 }
 
 std::vector<std::string> StreamBook::undisposed() const {

@@ -59,10 +59,14 @@ public:
     size_t streams_opened() const { return serial_; }
 
 private:
+    // With the mutex held.
+    void forget_name_if_unused(uintptr_t stream);
+
     mutable std::mutex mutex_;
     std::map<uintptr_t, Stream> streams_;
     std::map<uintptr_t, uintptr_t> values_;  // value serial -> stream serial
     uintptr_t serial_ = 0;
+    // Of the streams open or with a value open.
     std::map<uintptr_t, std::string> names_;
 };
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -52,6 +53,28 @@ TEST(HandleHeap, LocksOwnersAndMisuse) {
     heap.dispose(a);
     EXPECT_EQ(heap.live_count(), 0u);
     EXPECT_TRUE(heap.take_misuse().empty());
+}
+
+// A host that makes and disposes handles for hours: the heap it holds stops
+// growing once the recent disposals it remembers are full, and a handle
+// just disposed is still known as disposed.
+TEST(HandleHeap, ManyDisposalsHoldNoMoreMemory) {
+    simhost::HandleHeap heap;
+    const auto cycles = [&](int n) {
+        for (int i = 0; i < n; ++i) heap.dispose(heap.allocate(64, "effect"));
+    };
+    cycles(10000);
+    const std::size_t held = mallinfo2().uordblks;
+    cycles(10000);
+    EXPECT_EQ(mallinfo2().uordblks, held);
+    EXPECT_TRUE(heap.take_misuse().empty());
+
+    PF_Handle h = heap.allocate(8, "effect");
+    heap.dispose(h);
+    EXPECT_EQ(heap.lock(h), nullptr);
+    const auto m = heap.take_misuse();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0], "lock of an unknown or disposed handle");
 }
 
 TEST(HostHandles, LeftLocksAndLeaksAreViolations) {

@@ -1,6 +1,7 @@
 // Frames of the first effect driven by the simulated host: the order of the
 // two phases, the worlds handed out, the values and layers checkouts hold,
-// the host-call trace, and several frames of one instance.
+// the host-call trace, several frames of one instance and the command
+// history.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -230,6 +231,23 @@ TEST(RenderDriver, SeveralFramesOfOneInstance) {
     size_t renders = 0;
     for (const PF_Cmd c : commands(d)) renders += c == PF_Cmd_SMART_RENDER;
     EXPECT_EQ(renders, 3u);
+    for (const auto& v : d.finish()) ADD_FAILURE() << v;
+}
+
+// The command history keeps its latest entries, oldest first, and counts
+// every command sent.
+TEST(RenderDriver, TheCommandHistoryKeepsTheLatestCommands) {
+    RenderDriver d(small_setup());
+    const std::uint64_t sent = d.instance().commands_sent();
+    const std::size_t n = simhost::EffectInstance::kHistoryLength;
+    for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(d.instance().command(PF_Cmd_UPDATE_PARAMS_UI).err, 0);
+    expect_clean(d.render(8));
+    const std::vector<PF_Cmd> kept = commands(d);
+    EXPECT_EQ(d.instance().commands_sent(), sent + n + 2);
+    ASSERT_EQ(kept.size(), n);
+    for (std::size_t i = 0; i + 2 < n; ++i) ASSERT_EQ(kept[i], PF_Cmd_UPDATE_PARAMS_UI) << i;
+    EXPECT_EQ(kept[n - 2], PF_Cmd_SMART_PRE_RENDER);
+    EXPECT_EQ(kept[n - 1], PF_Cmd_SMART_RENDER);
     for (const auto& v : d.finish()) ADD_FAILURE() << v;
 }
 
