@@ -376,14 +376,11 @@ struct FollowCase {
 // A dragged point lands under the mouse: the unprojection of the drag and
 // the projection of the drawing agree.
 TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
-    const std::string aspect_scene = testing::TempDir() + "custom_ui_aspect.json";
-    std::ofstream(aspect_scene) << R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2}})";
     const FollowCase cases[] = {
         {"default camera", {}, "", 1, 0, 0},
         {"rotated layer", {"27=30"}, "", 1, 0, 0},
         {"tilted layer", {"25=20"}, "", 1, 0, 0},
         {"zoom and pan", {}, "", 1.5, -40, 25},
-        {"comp pixel aspect 2", {}, aspect_scene, 1, 0, 0},
     };
     for (const auto& c : cases) {
         simhost::RenderSetup s;
@@ -405,7 +402,6 @@ TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
         EXPECT_NEAR(after[7].first.x, x + 30, 1.0) << c.what;
         EXPECT_NEAR(after[7].first.y, y + 50, 1.0) << c.what;
     }
-    std::remove(aspect_scene.c_str());
 }
 
 // The value of a `changed` line of the output, or NaN when it has none.
