@@ -231,7 +231,8 @@ TEST(CustomUi, DragsMoveWhatTheClickPickedAndTheSlidersFollow) {
         EXPECT_NEAR(ui.slider(c.slider) - before, c.moved, 0.5) << c.what;
         // The last drag hands the grid back to the host once more.
         if (c.slider[0] == 'R') {
-            const auto& marked = ui.driver->instance().history().back().marked;
+            const auto history = ui.driver->instance().history();
+            const auto& marked = history.back().marked;
             EXPECT_NE(std::find(marked.begin(), marked.end(), 5), marked.end()) << c.what;
         }
         if (c.still) {
