@@ -372,16 +372,71 @@ struct FollowCase {
     std::vector<std::string> edits;
     std::string scene;
     double zoom, pan_x, pan_y;
+    bool gizmo;  // drags the gizmo's inner square rather than the middle point
 };
 
+// The centre of the gizmo: its inner square is the first rectangle drawn
+// with a pen in the anchor colour, 5 pixels either side of the centre.
+Point gizmo_centre(const std::vector<std::string>& log) {
+    const std::string anchor = colour_text(255, 0, 0);
+    bool after_pen = false;
+    for (const auto& l : log) {
+        if (l.rfind("New pen", 0) == 0) after_pen = l.find(anchor) != std::string::npos;
+        char path[32];
+        float x = 0, y = 0, w = 0, h = 0;
+        if (after_pen && std::sscanf(l.c_str(), "AddRect %31s %f %f %f %f", path, &x, &y, &w, &h) == 5)
+            return {x - 0.5f + w / 2, y - 0.5f + h / 2};
+    }
+    ADD_FAILURE() << "no gizmo drawn";
+    return {0, 0};
+}
+
+// Where a follow case's dragged thing is drawn.
+Point drawn_at(Ui& ui, bool gizmo) {
+    const std::vector<std::string> log = ui.draw().drawing;
+    if (gizmo) return gizmo_centre(log);
+    const auto segments = grid_segments(log);
+    EXPECT_EQ(segments.size(), 12u);
+    // From the middle point to its right neighbour.
+    return segments.size() > 7 ? segments[7].first : Point{0, 0};
+}
+
+std::string scene_file(const std::string& name, const std::string& json) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path) << json;
+    return path;
+}
+
 // A dragged point lands under the mouse: the unprojection of the drag and
-// the projection of the drawing agree.
+// the projection of the drawing agree, whatever the pixel aspects and the
+// distance of the point from the camera.
 TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
+    const std::string aspect_scene =
+        scene_file("custom_ui_aspect.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2}})");
+    const std::string narrow_scene =
+        scene_file("custom_ui_narrow.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 0.9}})");
+    const std::string layer_aspect_scene = scene_file(
+        "custom_ui_layer_aspect.json",
+        R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 0.9}, "layer": {"pixel_aspect": 2}})");
+    // A camera nearer than its zoom and off to one side: the layer is not
+    // at the distance where one comp pixel is one window pixel.
+    const std::string camera_scene =
+        scene_file("custom_ui_camera.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2},
+            "camera": {"position": [200, 100, -500], "point_of_interest": [320, 180, 0], "zoom": 900}})");
+    const std::vector<std::string> turned = {"Columns=3", "Rows=3", "27=30", "28=150", "25=20"};
     const FollowCase cases[] = {
-        {"default camera", {}, "", 1, 0, 0},
-        {"rotated layer", {"27=30"}, "", 1, 0, 0},
-        {"tilted layer", {"25=20"}, "", 1, 0, 0},
-        {"zoom and pan", {}, "", 1.5, -40, 25},
+        {"default camera", {}, "", 1, 0, 0, false},
+        {"rotated layer", {"27=30"}, "", 1, 0, 0, false},
+        {"tilted layer", {"25=20"}, "", 1, 0, 0, false},
+        {"zoom and pan", {}, "", 1.5, -40, 25, false},
+        {"comp pixel aspect 2", {}, aspect_scene, 1, 0, 0, false},
+        {"comp pixel aspect 0.9", {}, narrow_scene, 1, 0, 0, false},
+        {"layer pixel aspect 2 in a comp of 0.9", {}, layer_aspect_scene, 1, 0, 0, false},
+        {"near camera, rotated layer, aspect 2", {"27=30"}, camera_scene, 1, 0, 0, false},
+        {"raised point under the near camera", {"R2-P2 Position Z=-200"}, camera_scene, 1, 0, 0, false},
+        {"gizmo, default camera", {"Columns=3", "Rows=3"}, "", 1, 0, 0, true},
+        {"gizmo, turned and scaled layer, layer aspect", turned, layer_aspect_scene, 1, 0, 0, true},
+        {"gizmo, turned layer, near camera", turned, camera_scene, 1, 0, 0, true},
     };
     for (const auto& c : cases) {
         simhost::RenderSetup s;
@@ -390,19 +445,18 @@ TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
         s.scene = c.scene;
         Ui ui(Ui::FromSetup{}, s);
         ui.events->set_view(c.zoom, c.pan_x, c.pan_y);
-        // The middle point is where the layer's centre is drawn.
-        const auto first = grid_segments(ui.draw().drawing);
-        ASSERT_EQ(first.size(), 12u) << c.what;
-        const Point middle = first[7].first;  // from the middle point to its right neighbour
-        const int x = int(middle.x), y = int(middle.y);
-        ASSERT_EQ(ui.click(x, y).refcon[3], 4) << c.what;
+        const Point start = drawn_at(ui, c.gizmo);
+        const int x = int(std::lround(start.x)), y = int(std::lround(start.y));
+        const EventRecord click = ui.click(x, y);
+        ASSERT_EQ(click.refcon[0], c.gizmo ? 1 : 2) << c.what;
+        if (!c.gizmo) ASSERT_EQ(click.refcon[3], 4) << c.what;
         ui.drag(x + 15, y + 10, false);
         ui.drag(x + 30, y + 50, true);
-        const auto after = grid_segments(ui.draw().drawing);
-        ASSERT_EQ(after.size(), 12u) << c.what;
-        EXPECT_NEAR(after[7].first.x, x + 30, 1.0) << c.what;
-        EXPECT_NEAR(after[7].first.y, y + 50, 1.0) << c.what;
+        const Point end = drawn_at(ui, c.gizmo);
+        EXPECT_NEAR(end.x, x + 30, 1.0) << c.what;
+        EXPECT_NEAR(end.y, y + 50, 1.0) << c.what;
     }
+    for (const auto& f : {aspect_scene, narrow_scene, layer_aspect_scene, camera_scene}) std::remove(f.c_str());
 }
 
 // The value of a `changed` line of the output, or NaN when it has none.
