@@ -314,6 +314,47 @@ TEST(CustomUi, MarqueeAndLassoSelectTheSamePointsEitherWay) {
     }
 }
 
+// A point that cannot be shown (behind the camera, or so near it that its
+// window coordinate leaves 16 bits) is neither drawn nor hit, nor are its
+// tangents; the camera is the default one, 888.9 pixels before the layer.
+TEST(CustomUi, PointThatCannotBeShownIsNeitherDrawnNorHit) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> edits;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"in front, raised", {"R2-P2 Position Z=-400"}, true},
+        {"behind the camera", {"R2-P2 Position Z=-1000"}, false},
+        // 38.9 pixels before the camera x grows 22.857 times: 320 + 65536,
+        // which narrowed to 16 bits would wrap onto the middle, 320.
+        {"beyond 16 bits", {"R2-P2 Position Z=-850", "R2-P2 Position X=2867.2"}, false},
+    };
+    for (const auto& c : cases) {
+        Ui ui;
+        ui.draw();
+        ASSERT_EQ(ui.click(320, 180).refcon[3], 4) << c.what;  // selected: its handles show
+        for (const auto& text : c.edits) {
+            const simhost::UserEdit e = simhost::parse_user_edit(ui.host().params(), text);
+            ASSERT_EQ(ui.driver->instance().edit(e.index, e.value).err, 0) << c.what;
+        }
+        const EventRecord drawn = ui.draw();
+        // Its four segments go with it; its square, fill and tangents too.
+        EXPECT_EQ(grid_segments(drawn.drawing).size(), c.shown ? 12u : 8u) << c.what;
+        size_t control = 0, tangent = 0;
+        for (const auto& l : drawn.drawing) {
+            if (l.find(colour_text(0, 0, 255)) != std::string::npos) ++control;
+            if (l.find(colour_text(0, 255, 0)) != std::string::npos) ++tangent;
+        }
+        EXPECT_EQ(control, c.shown ? 2u : 0u) << c.what;
+        EXPECT_EQ(tangent, c.shown ? 8u : 0u) << c.what;
+        // At the middle the gizmo takes the click when the point cannot.
+        const EventRecord click = ui.click(320, 180);
+        EXPECT_EQ(click.refcon[0], c.shown ? 2 : 1) << c.what;
+        EXPECT_EQ(click.refcon[3], c.shown ? 4 : 0) << c.what;
+    }
+}
+
 TEST(CustomUi, RefusedInterfaceSuiteEndsTheDrawWithItsMessageAndNoDrawing) {
     Ui ui;
     ui.host().suites().refuse(kPFEffectCustomUISuite);
