@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../simhost/cli_run.h"
+#include "simhost/drawbot_raster.h"
 #include "simhost/event_driver.h"
 #include "simhost/image_io.h"
 #include "simhost/render_driver.h"
@@ -498,6 +499,92 @@ TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
         EXPECT_NEAR(end.y, y + 50, 1.0) << c.what;
     }
     for (const auto& f : {aspect_scene, narrow_scene, layer_aspect_scene, camera_scene}) std::remove(f.c_str());
+}
+
+// The drawing and the render agree: a moved and raised point's handle,
+// painted over the rendered frame as the host's window shows it, is centred
+// where the surface shows that point: a red marker at the layer's centre,
+// where the middle point of the 2 x 2 grid takes its texture from.
+TEST(CustomUi, HandleLiesWhereTheRenderShowsThePoint) {
+    const std::string marker = testing::TempDir() + "custom_ui_marker.png";
+    {
+        simhost::OwnedWorld layer(640, 360, 8);
+        for (int y = 0; y < 360; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const bool red = x >= 317 && x < 323 && y >= 177 && y < 183;
+                layer.set_channel(x, y, 0, 1.0);
+                layer.set_channel(x, y, 1, red ? 1.0 : 0.5);
+                layer.set_channel(x, y, 2, red ? 0.0 : 0.5);
+                layer.set_channel(x, y, 3, red ? 0.0 : 0.5);
+            }
+        simhost::write_png(marker, layer);
+    }
+    const std::string camera_scene =
+        scene_file("custom_ui_marker_camera.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2},
+            "camera": {"position": [200, 100, -500], "point_of_interest": [320, 180, 0], "zoom": 900}})");
+    const std::vector<std::string> moved = {"R2-P2 Position X=60", "R2-P2 Position Y=-40", "R2-P2 Position Z=-150"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), moved.begin(), moved.end());
+        return more;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::string> edits;
+        std::string scene;
+    };
+    const Case cases[] = {
+        {"default camera", moved, ""},
+        {"turned and tilted layer", with({"27=30", "25=20"}), ""},
+        {"near camera, comp pixel aspect 2", with({"26=25"}), camera_scene},
+    };
+    for (const auto& c : cases) {
+        simhost::RenderSetup s;
+        s.plugin = kPlugin;
+        s.input = marker;
+        s.scene = c.scene;
+        s.edits = c.edits;
+        Ui ui(Ui::FromSetup{}, s);
+        const auto segments = grid_segments(ui.draw().drawing);
+        ASSERT_EQ(segments.size(), 12u) << c.what;
+        ASSERT_EQ(ui.click(int(segments[7].first.x), int(segments[7].first.y)).refcon[3], 4) << c.what;
+        const EventRecord drawn = ui.draw();
+        simhost::RenderedFrame frame = ui.driver->render(8);
+        ASSERT_EQ(frame.result.err, 0) << c.what << " " << frame.result.message;
+        ASSERT_TRUE(frame.output) << c.what;
+        simhost::OwnedWorld& image = *frame.output;
+        // The marker: the centroid of the red pixels, by how red each is.
+        double sum = 0, sx = 0, sy = 0;
+        for (int y = 0; y < image.world().height; ++y)
+            for (int x = 0; x < image.world().width; ++x) {
+                const double red =
+                    image.channel(x, y, 1) - std::max(image.channel(x, y, 2), image.channel(x, y, 3)) - 0.1;
+                if (red <= 0) continue;
+                sum += red;
+                sx += red * x;
+                sy += red * y;
+            }
+        ASSERT_GT(sum, 4.0) << c.what << ": no marker in the frame";
+        // The handle: the pixels painted in the control colour, its square
+        // stroked and filled around the point.
+        simhost::rasterise_drawbot_log(drawn.drawing, image);
+        int left = INT32_MAX, right = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
+        for (int y = 0; y < image.world().height; ++y)
+            for (int x = 0; x < image.world().width; ++x)
+                if (image.channel(x, y, 1) == 0.0 && image.channel(x, y, 2) == 0.0 && image.channel(x, y, 3) == 1.0) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        ASSERT_EQ(right - left, 12) << c.what;
+        ASSERT_EQ(bottom - top, 12) << c.what;
+        // Pixel centres: a drawn pixel is the projection rounded, a rendered
+        // one the pixel the projection falls in, whose centre is + 0.5.
+        EXPECT_NEAR((left + right) / 2.0, sx / sum + 0.5, 1.0) << c.what;
+        EXPECT_NEAR((top + bottom) / 2.0, sy / sum + 0.5, 1.0) << c.what;
+    }
+    std::remove(marker.c_str());
+    std::remove(camera_scene.c_str());
 }
 
 // The value of a `changed` line of the output, or NaN when it has none.
