@@ -58,9 +58,9 @@ void drag_transform_gizmo(const CustomUIDescription& effect, PF_InData* in_data,
 void drag_control_points(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                          PF_ParamDef* params[], PF_EventExtra* extra);
 // Moves handle k of the point in slot by the grid-space move between two
-// window points at that handle's depth; 1 when it did, 0 with "index %d type %d" in the return
-// message for a slot outside the grid. A layer that cannot be unprojected
-// moves nothing.
+// window points at that handle's depth; 1 when it did, 0 with "index %d
+// type %d" in the return message for a slot outside the grid. A layer that
+// cannot be unprojected moves nothing.
 int apply_point_drag(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                      PF_ParamDef* params[], const PF_EventExtra& extra, ControlPointGrid& working,
                      const UiView& view, int slot, int k, PF_Point from, PF_Point to);

@@ -86,8 +86,6 @@ double grid_point_depth(const UiView& v, const Vec3d& g) {
 
 double world_point_depth(const UiView& v, const Vec3d& p) { return v.projector().view().transform_affine(p).z; }
 
-double layer_origin_depth(const UiView& v) { return v.projector().model_view().transform_affine(Vec3d(0, 0, 0)).z; }
-
 std::optional<Vec3d> unproject_to_layer_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h,
                                               double eye_z) {
     const CompSpaceProjector& projector = v.projector();

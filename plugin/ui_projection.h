@@ -63,9 +63,6 @@ enum class UiSpace { grid, layer, world };
 // mouse whatever the perspective.
 double grid_point_depth(const UiView& v, const Vec3d& grid_point);
 double world_point_depth(const UiView& v, const Vec3d& world_point);
-// The layer's origin (its anchor): the depth a drag uses when it has no
-// point of its own.
-double layer_origin_depth(const UiView& v);
 
 // The window pixel (px, py) of a w x h viewport, taken back through the
 // projection onto the plane at eye depth eye_z, then through the inverse

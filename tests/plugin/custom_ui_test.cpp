@@ -455,8 +455,6 @@ std::string scene_file(const std::string& name, const std::string& json) {
 TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
     const std::string aspect_scene =
         scene_file("custom_ui_aspect.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2}})");
-    const std::string narrow_scene =
-        scene_file("custom_ui_narrow.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 0.9}})");
     const std::string layer_aspect_scene = scene_file(
         "custom_ui_layer_aspect.json",
         R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 0.9}, "layer": {"pixel_aspect": 2}})");
@@ -472,11 +470,9 @@ TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
         {"tilted layer", {"25=20"}, "", 1, 0, 0, false},
         {"zoom and pan", {}, "", 1.5, -40, 25, false},
         {"comp pixel aspect 2", {}, aspect_scene, 1, 0, 0, false},
-        {"comp pixel aspect 0.9", {}, narrow_scene, 1, 0, 0, false},
         {"layer pixel aspect 2 in a comp of 0.9", {}, layer_aspect_scene, 1, 0, 0, false},
         {"near camera, rotated layer, aspect 2", {"27=30"}, camera_scene, 1, 0, 0, false},
         {"raised point under the near camera", {"R2-P2 Position Z=-200"}, camera_scene, 1, 0, 0, false},
-        {"gizmo, default camera", {"Columns=3", "Rows=3"}, "", 1, 0, 0, true},
         {"gizmo, turned and scaled layer, layer aspect", turned, layer_aspect_scene, 1, 0, 0, true},
         {"gizmo, turned layer, near camera", turned, camera_scene, 1, 0, 0, true},
     };
@@ -498,7 +494,7 @@ TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
         EXPECT_NEAR(end.x, x + 30, 1.0) << c.what;
         EXPECT_NEAR(end.y, y + 50, 1.0) << c.what;
     }
-    for (const auto& f : {aspect_scene, narrow_scene, layer_aspect_scene, camera_scene}) std::remove(f.c_str());
+    for (const auto& f : {aspect_scene, layer_aspect_scene, camera_scene}) std::remove(f.c_str());
 }
 
 // The drawing and the render agree: a moved and raised point's handle,

@@ -147,7 +147,8 @@ TEST(UiGeometry, SingularLayerUnprojectsToNothing) {
     EXPECT_NEAR(p->x, 0.2 / 640, 1e-12);
     EXPECT_NEAR(p->y, -0.2 / 360, 1e-12);
     EXPECT_NEAR(p->z, 0.0, 1e-12);
-    const tavrel::WindowPoint back = tavrel::project_grid_point_to_window(plain_view(2.0), tavrel::Vec3f::from_doubles(p->x, p->y, p->z));
+    const tavrel::WindowPoint back =
+        tavrel::project_grid_point_to_window(plain_view(2.0), tavrel::Vec3f::from_doubles(p->x, p->y, p->z));
     EXPECT_EQ(back.x, 320 + 64);
     EXPECT_EQ(back.y, 180 - 36);
 }
