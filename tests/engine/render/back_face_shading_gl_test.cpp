@@ -104,6 +104,19 @@ void reset_state() {
     ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// The frame's back-face flag decides the switch, whatever else the values
+// turn off.
+TEST(BackFaceShading, FlagOfTheFrameTurnsTheSwitchOff) {
+    for (std::uint8_t flag : {0, 1, 2}) {
+        tavrel::ShadingValues values;
+        values.back_face = flag;
+        EXPECT_EQ(tavrel::shading_switches_for(values).back_faces, flag == 0) << int(flag);
+        values.shadow_casters = 3;
+        values.reflectivity = 0.5f;
+        EXPECT_EQ(tavrel::shading_switches_for(values).back_faces, flag == 0) << int(flag);
+    }
+}
+
 // The quad of -1..1 at distance 2 before a perspective camera that sees -2..2
 // there, under the white material, with a grey 0.5 front texture and a grey
 // 0.25 back-face texture. The back-facing quad (x mirrored) has its normal
