@@ -15,6 +15,7 @@
 #include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/displacement_settings.h"
 #include "engine/render/dual_peeling_programs.h"
+#include "engine/render/flat_height_slopes.h"
 #include "engine/render/phong_renderer.h"
 #include "engine/render/wireframe_cube.h"
 #include "engine/scene/scene_graph.h"
@@ -112,6 +113,7 @@ DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool s
     overlay_peel_ = std::make_shared<DualPeelingPeelProgram>(overlay_vertex, flat_shading_chunk(kind));
     blend_ = std::make_shared<DualPeelingBlendProgram>();
     final_ = std::make_shared<DualPeelingFinalProgram>(kind);
+    if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
 
     try {
         set_sampler_units(*surface_init_, 6, 7);
@@ -152,6 +154,7 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
                                     const HeightMapSize& height_map_size, const DisplacementSettings& displacement,
                                     DualPeelingRenderBuffers& buffers, IRenderTarget& destination,
                                     std::uint32_t layers) {
+    if (flat_slopes_) flat_slopes_->upload(*surface_peel_, height_map, height_map_size, displacement);
     // The attribute stack restores the draw buffers into the framebuffer
     // bound when it pops, which is the destination: so it is bound when the
     // state is saved too.

@@ -17,6 +17,7 @@ namespace tavrel {
 
 class GlEngine;
 class DualPeelingRenderBuffers;
+class FlatHeightSlopes;
 class TexturingProgram;
 class IProgram;
 
@@ -61,6 +62,8 @@ private:
     std::shared_ptr<TexturingProgram> overlay_peel_;
     std::shared_ptr<TexturingProgram> blend_;
     std::shared_ptr<TexturingProgram> final_;
+    // The flat map's slopes, without the height taps.
+    std::shared_ptr<FlatHeightSlopes> flat_slopes_;
     GLuint occlusion_query_ = 0;
     GLuint full_screen_quad_ = 0;
     bool cull_;

@@ -4,6 +4,7 @@
 #include "engine/gl/gl_state_guards.h"
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
+#include "engine/render/flat_height_slopes.h"
 #include "engine/render/shading_pass.h"
 #include "engine/render/wireframe_cube.h"
 #include "engine/scene/scene_graph.h"
@@ -48,7 +49,9 @@ PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool swit
     : program_(std::make_shared<PhongShader>(static_cast<int>(format_kind),
                                              phong_renderer_chunks(switch_a, switch_b, render_mode), switches)),
       flat_shading_(std::make_shared<VertexColorFlatShadingProgram>(static_cast<int>(format_kind))),
-      cull_(render_mode == 3) {}
+      cull_(render_mode == 3) {
+    if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
+}
 
 void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
                            const std::shared_ptr<IVirtualCameraParameters>& camera, const ILightCollection& lights,
@@ -57,6 +60,7 @@ void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
                            const HeightMapSize& height_map_size, const DisplacementSettings& displacement,
                            IRenderTarget& destination) {
     if (abort.is_aborted()) return;
+    if (flat_slopes_) flat_slopes_->upload(*program_, height_map, height_map_size, displacement);
     begin_shading_pass(destination, cull_, kErrorSource);
 
     program_->bind();

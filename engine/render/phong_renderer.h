@@ -10,6 +10,7 @@
 
 namespace tavrel {
 
+class FlatHeightSlopes;
 class VertexColorFlatShadingProgram;
 
 // The Phong program's chunks for a description's switches and render mode.
@@ -27,7 +28,9 @@ public:
     // Compiles the Phong program of the chunks above and the flat-shading
     // program of the pixel format kind. Render mode 3 culls back faces; any
     // other mode draws both sides, lit on both. The shading switches leave
-    // out of the Phong program what they turn off (by default nothing).
+    // out of the Phong program what they turn off (by default nothing);
+    // without the height taps each render first works out the flat map's
+    // slopes.
     PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
                   const ShadingSwitches& switches = ShadingSwitches());
 
@@ -44,6 +47,7 @@ public:
 private:
     std::shared_ptr<PhongShader> program_;
     std::shared_ptr<VertexColorFlatShadingProgram> flat_shading_;
+    std::shared_ptr<FlatHeightSlopes> flat_slopes_;
     bool cull_;
 };
 

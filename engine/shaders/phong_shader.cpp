@@ -53,14 +53,24 @@ vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
 }
 )glsl";
 
-// Fourth-order central differences of the height along both texture axes.
+// Fourth-order central differences of the height along both texture axes,
+// scaled to slopes. A flat map (TAVREL_FLAT_HEIGHT_MAP) gives every fragment
+// the same slopes: the program then takes those the same reads gave once.
 const char* const kFragmentNormalHeightMap = R"glsl(
+#ifdef TAVREL_FLAT_HEIGHT_MAP
+uniform vec2 flat_height_slopes;
+
+vec2 height_map_slopes(vec2 tex_coord, int channel)
+{
+    return flat_height_slopes;
+}
+#else
 float height_map_height_at(vec2 st, int channel)
 {
     return get_disp_height(texture2DLod(height_map, st, lod_bias), channel, st);
 }
 
-vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
+vec2 height_map_slopes(vec2 tex_coord, int channel)
 {
     vec2 du = vec2(1.0 / height_map_width, 0.0);
     vec2 dv = vec2(0.0, 1.0 / height_map_height);
@@ -74,7 +84,23 @@ vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
                   2.0 * height_map_height_at(tex_coord + dv, channel) / 3.0 +
                   2.0 * height_map_height_at(tex_coord - dv, channel) / 3.0 -
                   height_map_height_at(tex_coord - 2.0 * dv, channel) / 12.0);
-    return N + t * dhdu + b * dhdv;
+    return vec2(dhdu, dhdv);
+}
+#endif
+
+vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
+{
+    vec2 slopes = height_map_slopes(tex_coord, channel);
+    return N + t * slopes.x + b * slopes.y;
+}
+)glsl";
+
+// The slopes of the general program's reads, written to a float target: the
+// coordinates do not matter for a flat map.
+const char* const kFlatHeightSlopesMain = R"glsl(
+void main()
+{
+    gl_FragColor = vec4(height_map_slopes(vec2(0.5, 0.5), disp_map_channel), 0.0, 1.0);
 }
 )glsl";
 
@@ -488,6 +514,15 @@ std::string phong_shading_source(int kind, const PhongChunks& chunks, const Shad
 
 std::string phong_fragment_source(int kind, const PhongChunks& chunks, const ShadingSwitches& switches) {
     return phong_shading_source(kind, chunks, switches) + kFragmentMain;
+}
+
+std::string flat_height_slopes_source(int kind) {
+    // The noise is off wherever the slopes are flat; every other switch
+    // leaves the reads as the general program makes them.
+    ShadingSwitches switches;
+    switches.displacement_noise = false;
+    return shader_preamble(kind) + shading_switch_defines(switches) + displacement_noise_chunk() +
+           kHeightMapDeclarations + kFragmentNormalHeightMap + kFlatHeightSlopesMain;
 }
 
 PhongShader::PhongShader(int kind, const PhongChunks& chunks, const ShadingSwitches& switches)

@@ -66,6 +66,11 @@ std::string phong_fragment_source(int kind, const PhongChunks& chunks,
 std::string phong_shading_source(int kind, const PhongChunks& chunks,
                                  const ShadingSwitches& switches = ShadingSwitches());
 
+// The fragment source that writes the slopes the height map's eight reads
+// give the normal (red along u, green along v), as the general program
+// makes them, for a flat map (see ShadingSwitches::height_taps).
+std::string flat_height_slopes_source(int kind);
+
 // Points each sampler of the shading source that the program has at the unit
 // the Phong program uses for it (see PhongShader), for programs built on
 // that source.

@@ -37,6 +37,7 @@ std::string shading_switch_defines(const ShadingSwitches& s) {
     if (!s.decal_alpha) define(text, "TAVREL_NO_DECAL_ALPHA");
     if (!s.displacement_noise) define(text, "TAVREL_NO_DISP_NOISE");
     if (!s.deformation) define(text, "TAVREL_NO_DEFORMATION");
+    if (!s.height_taps) define(text, "TAVREL_FLAT_HEIGHT_MAP");
     define_blend(text, "TAVREL_REFLECTION_BLENDING", s.reflection_blending);
     define_blend(text, "TAVREL_FOG_BLENDING", s.fog_blending);
     define_blend(text, "TAVREL_MIST_BLENDING", s.mist_blending);
@@ -63,6 +64,8 @@ ShadingSwitches shading_switches_for(const ShadingValues& values) {
     if (values.surface != nullptr) s.decal_alpha = values.surface->disable_alpha_decal == 0;
     if (values.deformation != nullptr) s.deformation = values.deformation->apply_deformation();
     if (values.displacement != nullptr) s.displacement_noise = displacement_noise_active(*values.displacement);
+    // The noise varies the height with the position the read is made at.
+    s.height_taps = !(values.flat_height_map && values.displacement != nullptr && !s.displacement_noise);
 
     s.reflection = values.reflectivity != 0.0f;
     const auto* p = dynamic_cast<const ShaderParameters*>(values.shader_parameters);

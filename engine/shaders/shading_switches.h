@@ -42,6 +42,12 @@ struct ShadingSwitches {
     bool displacement_noise = true;
     // The deformation region; off when no deformation is applied.
     bool deformation = true;
+    // The eight height reads that tilt the normal. Off when every read gives
+    // the same height (a flat height map without displacement noise): the
+    // slopes they would give are then the same for every fragment, and the
+    // program takes them from the uniform "flat_height_slopes", worked out
+    // once by the same reads (FlatHeightSlopes).
+    bool height_taps = true;
     // Each blend popup compiled in as its one mode, or kAnyBlendMode.
     int reflection_blending = kAnyBlendMode;
     int fog_blending = kAnyBlendMode;
@@ -55,7 +61,7 @@ struct ShadingSwitches {
 
     auto tied() const {
         return std::tie(shadows, fog, mist, reflection, fresnel, map_channels, decal_alpha, displacement_noise,
-                        deformation, reflection_blending, fog_blending, mist_blending, back_faces);
+                        deformation, height_taps, reflection_blending, fog_blending, mist_blending, back_faces);
     }
     bool operator<(const ShadingSwitches& other) const { return tied() < other.tied(); }
     bool operator==(const ShadingSwitches& other) const { return tied() == other.tied(); }
@@ -95,6 +101,9 @@ struct ShadingValues {
     // uniforms as they are, so every material switch stays on.
     const IShaderCollection* shader_parameters = nullptr;
     const DisplacementSettings* displacement = nullptr;
+    // Whether every height the fragment normal reads is the same, noise
+    // aside (see height_map_flat); false when unknown.
+    bool flat_height_map = false;
     // The frame's back-face flag: set, the surface is extruded and its back
     // faces are shaded as its front (ShadingSwitches::back_faces off).
     std::uint8_t back_face = 0;

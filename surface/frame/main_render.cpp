@@ -22,6 +22,7 @@
 #include "engine/scene/shadow_caster_collection.h"
 #include "engine/scene/shadow_casters.h"
 #include "engine/scene/texture_set.h"
+#include "engine/shaders/height_map_flatness.h"
 #include "engine/shaders/shader_parameters.h"
 #include "engine/shaders/shading_switches.h"
 #include "engine/shaders/utility_programs.h"
@@ -205,6 +206,7 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     values.deformation = deformation.get();
     values.shader_parameters = shader_parameters.get();
     values.displacement = &input.displacement;
+    values.flat_height_map = layer_height_map_flat(data, input.displacement);
     values.back_face = back_face;
     description.shading = shading_switches_for(values);
     const std::shared_ptr<RendererAllocationProxy> renderer = engine.request_renderer(description);
@@ -227,6 +229,14 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     renderer->render(graph, abort, scene.camera, lights, &shadows, height_map, surface, *deformation,
                      *shader_parameters, height_map_size, input.displacement, *target);
     return target;
+}
+
+bool layer_height_map_flat(const SequenceData& data, const DisplacementSettings& displacement) {
+    if (!data.layer_texture || !data.triangle_mesh) return false;
+    // The mesh read the layer's pixels of this frame to decide whether to
+    // place again; the shading reads the same map.
+    const std::uint32_t wrap = data.layer_texture->textures.at(0)->description().wrap_mode;
+    return height_map_flat(data.triangle_mesh->constant_height_components(), displacement, wrap);
 }
 
 MeshScene build_mesh_scene(const TimeVariableParameters& parameters, const TextureSet& textures, GlEngine& engine,

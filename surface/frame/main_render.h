@@ -16,6 +16,8 @@ class GeneratorInstancingNode;
 class GlEngine;
 class IAbort;
 class RenderTarget;
+struct DisplacementSettings;
+struct SequenceData;
 class RenderThread;
 class SceneGraph;
 class TextureSet;
@@ -68,6 +70,11 @@ struct MainRender {
 // node.
 MeshScene build_mesh_scene(const TimeVariableParameters& parameters, const TextureSet& textures, GlEngine& engine,
                            IAbort& abort, uint8_t back_face, int32_t& iteration_count);
+
+// Whether the layer's height map, as the mesh last placed the triangles
+// from it, is flat for the fragment normal at these displacement settings
+// (height_map_flat); false without a layer texture or a mesh.
+bool layer_height_map_flat(const SequenceData& data, const DisplacementSettings& displacement);
 
 // The instancing root over the instance's mesh, updated for this frame.
 std::shared_ptr<GeneratorInstancingNode> make_mesh_node(const TimeVariableParameters& parameters,

@@ -12,6 +12,7 @@
 #include "engine/scene/parent_node.h"
 #include "engine/gpu/render_target.h"
 #include "engine/gl/gl_errors.h"
+#include "engine/shaders/height_map_flatness.h"
 #include "surface/mesh/compute_nurbs_mesh_gpu.h"
 #include "surface/mesh/compute_triangle_mesh_gpu.h"
 #include "surface/grid/lattix_mesh_knots.h"
@@ -253,6 +254,17 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
     group->add_child(node_);
     parent.add_child(group);
     return completed_passes_;
+}
+
+uint8_t LattixTriangleMesh::constant_height_components() const {
+    if (!placed_valid_ || !placed_.has_height_map) return 0x0F;
+    if (components_counted_at_ != placement_count_) {
+        const std::size_t pixel_bytes = 4 * bytes_per_channel(placed_.format);
+        constant_components_ =
+            constant_components(placed_.pixels.data(), placed_.pixels.size() / pixel_bytes, pixel_bytes / 4);
+        components_counted_at_ = placement_count_;
+    }
+    return constant_components_;
 }
 
 }  // namespace tavrel

@@ -65,6 +65,11 @@ public:
     // settings and triangulation options all equal the last placing's keeps
     // its triangles.
     uint64_t placement_count() const { return placement_count_; }
+    // Which of the R, G, B and A components (ComponentBit) of the height map
+    // the placed triangles were placed from hold one value over the whole
+    // map: all four without a map or before the first placing. Counted
+    // once per placing.
+    uint8_t constant_height_components() const;
     const std::shared_ptr<ISGNode>& node() const { return node_; }
     const std::shared_ptr<RenderTarget>& evaluation() const { return evaluation_; }
     const std::vector<Vec3d>& bounds_points() const { return bounds_points_; }
@@ -121,6 +126,9 @@ private:
     bool placed_valid_ = false;
     PlacementKey placed_;
     PlacementKey next_;
+    // constant_height_components() of the placing it was counted at.
+    mutable uint64_t components_counted_at_ = 0;
+    mutable uint8_t constant_components_ = 0x0F;
 };
 
 // A node that draws the captured triangles of a mesh, then its children.

@@ -3,12 +3,16 @@
 // switches chosen for the values are the expected ones and the program they
 // select renders the same pixels as the general program, bit for bit, at 8
 // bits and in float, through the Phong, the depth and the peeling renderer.
+// A flat height map replaces the normal's eight reads by the slopes worked
+// out once: its rows give slopes of the order of 1e-7, which move the float
+// pixels unless they are the general program's own to the bit.
 #include <gtest/gtest.h>
 
 #include <GL/glew.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +32,7 @@
 #include "engine/scene/shadow_caster_collection.h"
 #include "engine/scene/shadow_casters.h"
 #include "engine/scene/standard_nodes.h"
+#include "engine/shaders/height_map_flatness.h"
 #include "engine/shaders/shader_parameters.h"
 #include "engine/shaders/shading_switches.h"
 #include "engine/shaders/utility_programs.h"
@@ -55,8 +60,12 @@ public:
     bool display_region() const override { return false; }
 };
 
+// The height map: varied in every channel, or flat in some of them.
+enum class HeightMap { kVaried, kFlatAlpha, kFlatRedAndAlpha8Bit };
+
 // Everything a render reads, at values that make every feature a no-op.
 struct Values {
+    HeightMap height_map = HeightMap::kVaried;
     ShaderParameters material;
     SurfaceOptions surface;
     DisplacementSettings displacement;
@@ -83,30 +92,45 @@ struct Values {
 };
 
 // A texture of the given size whose texels vary in every channel (alpha
-// included), host order.
-std::shared_ptr<TextureObject> varied_texture(int size, float phase) {
+// included), host order; a flat map holds its flat channels at one value.
+// The texels as uploaded go to pixels when it is given.
+std::shared_ptr<TextureObject> varied_texture(int size, float phase, HeightMap map = HeightMap::kVaried,
+                                              std::vector<std::uint8_t>* pixels = nullptr) {
+    const bool bytes = map == HeightMap::kFlatRedAndAlpha8Bit;
     TextureDescription description;
     description.target = GL_TEXTURE_2D;
-    description.format_kind = 2;
+    description.format_kind = bytes ? 0 : 2;
     description.channel_layout = 2;
     description.width = size;
     description.height = size;
     description.external_format = GL_RGBA;
-    description.pixel_type = GL_FLOAT;
+    description.pixel_type = bytes ? GL_UNSIGNED_BYTE : GL_FLOAT;
     description.wrap_mode = 1;
     auto texture = std::make_shared<TextureObject>(description);
     std::vector<Rgba> texels;
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             const float u = float(x) / float(size - 1), v = float(y) / float(size - 1);
-            texels.push_back({0.35f + 0.6f * u * v, 0.5f + 0.45f * std::sin(7.0f * u + phase), v,
-                              0.5f + 0.5f * std::cos(5.0f * v * u + phase)});
+            Rgba t = {0.35f + 0.6f * u * v, 0.5f + 0.45f * std::sin(7.0f * u + phase), v,
+                      0.5f + 0.5f * std::cos(5.0f * v * u + phase)};
+            if (map != HeightMap::kVaried) t[3] = 0.6f;
+            if (map == HeightMap::kFlatRedAndAlpha8Bit) t[0] = 0.7f;
+            texels.push_back(t);
         }
+    std::vector<std::uint8_t> uploaded;
+    if (bytes) {
+        for (const Rgba& t : texels)
+            for (float c : t) uploaded.push_back(std::uint8_t(std::lround(c * 255.0f)));
+    } else {
+        uploaded.resize(texels.size() * sizeof(Rgba));
+        std::memcpy(uploaded.data(), texels.data(), uploaded.size());
+    }
     glBindTexture(GL_TEXTURE_2D, texture->gl_name());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGBA, GL_FLOAT, texels.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGBA, description.pixel_type, uploaded.data());
     glBindTexture(GL_TEXTURE_2D, 0);
+    if (pixels != nullptr) *pixels = std::move(uploaded);
     return texture;
 }
 
@@ -129,9 +153,11 @@ struct Scene {
     TestLights lights;
     std::shared_ptr<TextureObject> colour = varied_texture(8, 0.0f);
     std::shared_ptr<TextureObject> environment = varied_texture(8, 1.0f);
-    std::shared_ptr<TextureObject> height_map = varied_texture(kMapSize, 2.0f);
+    std::vector<std::uint8_t> height_pixels;
+    std::shared_ptr<TextureObject> height_map;
 
     Scene(const Values& values) {
+        height_map = varied_texture(kMapSize, 2.0f, values.height_map, &height_pixels);
         camera->projection.set_identity();
         ortho_matrix(-2, 2, -2, 2, -10, 10, camera->projection);
         camera->view.set_identity();
@@ -185,6 +211,11 @@ ShadingSwitches switches_for(Scene& scene, const Values& values) {
     v.deformation = values.deformation.get();
     v.shader_parameters = &values.material;
     v.displacement = &values.displacement;
+    // The flatness as the frame finds it, from the map's own texels.
+    const std::size_t bytes = values.height_map == HeightMap::kFlatRedAndAlpha8Bit ? 1 : 4;
+    v.flat_height_map = height_map_flat(
+        constant_components(scene.height_pixels.data(), scene.height_pixels.size() / (4 * bytes), bytes),
+        values.displacement, 1);
     return shading_switches_for(v);
 }
 
@@ -240,6 +271,16 @@ const std::vector<Case>& cases() {
          [](ShadingSwitches&) {}},
         {"deformation", [](Values& v) { v.deformation = std::make_shared<TwistDeformation>(); },
          [](ShadingSwitches& s) { s.deformation = true; }},
+        {"flat height map: alpha", [](Values& v) { v.height_map = HeightMap::kFlatAlpha; v.displacement.channel = 4; },
+         [](ShadingSwitches& s) { s.height_taps = false; }},
+        {"flat height map: red premultiplied, 8 bits",
+         [](Values& v) { v.height_map = HeightMap::kFlatRedAndAlpha8Bit; v.displacement.channel = 1;
+                         v.displacement.premultiply = 1; },
+         [](ShadingSwitches& s) { s.height_taps = false; }},
+        {"flat height map with noise",
+         [](Values& v) { v.height_map = HeightMap::kFlatAlpha; v.displacement.channel = 4;
+                         v.displacement.noise.amplitude = 0.6f; v.displacement.noise.frequency = 40.0f; },
+         [](ShadingSwitches& s) { s.displacement_noise = true; }},
     };
     return table;
 }
@@ -318,7 +359,7 @@ TEST(ShadingSwitches, DepthAndPeelingProgramsRenderAsTheGeneralOnes) {
         const auto peeling_rows = [](const Case& c) {
             const std::string n = c.name;
             return n == "every feature a no-op" || n == "reflection, multiply, its channel" ||
-                   n == "opacity channel alone";
+                   n == "opacity channel alone" || n == "flat height map: alpha";
         };
         compare_table(
             engine,

@@ -16,6 +16,7 @@
 #include "engine/gpu/gl_engine.h"
 #include "engine/core/gl_object_counter.h"
 #include "engine/gpu/render_target.h"
+#include "engine/shaders/height_map_flatness.h"
 #include "surface/mesh/combine_poly_clipping_alpha.h"
 #include "surface/mesh/compute_nurbs_mesh_gpu.h"
 #include "surface/mesh/compute_triangle_mesh_gpu.h"
@@ -396,6 +397,47 @@ TEST(GpuSurface, PlacedTrianglesKeptUntilTheirInputsChange) {
             instance.update(engine, u);
             EXPECT_EQ(instance.mesh->placement_count(), placed) << "an unchanged frame placed again";
             EXPECT_EQ(instance.mesh->node(), kept);
+        }
+    });
+}
+
+// The constant components of the height map are those of the map the placed
+// triangles came from, counted again whenever the triangles are placed
+// again (the map of the test helper holds blue and alpha constant).
+TEST(GpuSurface, ConstantHeightComponentsFollowThePlacedMap) {
+    run_on_engine([&](GlEngine& engine) {
+        MeshInstance instance(ControlPointGrid(3, 3), 8);
+        ASSERT_TRUE(instance.setup(engine));
+        constexpr uint8_t kAll = kRedComponent | kGreenComponent | kBlueComponent | kAlphaComponent;
+        EXPECT_EQ(instance.mesh->constant_height_components(), kAll) << "before the first placing";
+        LattixTriangleMesh::Update u;
+        u.frame_size = TSize2D{64, 64};
+        u.adaptive = false;
+        u.settings.scale = 0.2f;
+        std::shared_ptr<RenderTarget> map;
+        struct Row {
+            const char* name;
+            std::function<void()> change;
+            uint8_t expected;
+        };
+        const Row rows[] = {
+            {"varied, float", [&] { map = height_map(engine, 16, 12, 2); u.height_map = map.get(); },
+             kBlueComponent | kAlphaComponent},
+            {"one pixel", [&] { map = height_map(engine, 1, 1, 2); u.height_map = map.get(); }, kAll},
+            {"varied, 8 bits", [&] { map = height_map(engine, 16, 12, 0); u.height_map = map.get(); },
+             kBlueComponent | kAlphaComponent},
+            {"no height map", [&] { u.height_map = nullptr; }, kAll},
+            {"two pixels, one marked", [&] { map = height_map(engine, 2, 1, 2, 1, 0); u.height_map = map.get(); },
+             kBlueComponent | kAlphaComponent},
+        };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.name);
+            row.change();
+            instance.update(engine, u);
+            EXPECT_EQ(instance.mesh->constant_height_components(), row.expected);
+            // An unchanged frame keeps the count.
+            instance.update(engine, u);
+            EXPECT_EQ(instance.mesh->constant_height_components(), row.expected);
         }
     });
 }
