@@ -5,7 +5,8 @@
 // camera at time 0 with "Antialiasing" High and depth of field, and the
 // example with a saved 2 x 2 grid whose middle point lies at z = 1e6 or
 // whose tangent handles all sit on their points. The aim is a ratio of at
-// most 5 for each. One frame each: the slow ones take minutes on Mesa's
+// most 5 for each. One frame each: before the shading bounded each pixel
+// block's texture footprint, the slow ones took minutes on Mesa's
 // software renderer.
 // Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/pathological_frame_bench
 #include <benchmark/benchmark.h>

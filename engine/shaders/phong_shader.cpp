@@ -29,7 +29,7 @@ vec4 transform_tex_coord(vec4 tex_coord_in, vec4 vertex_world_pos)
 }
 )glsl";
 
-const char* const kTextureFetchPlain = "\n#define TEXFETCH(sampler, coord) texture2D(sampler, (coord).xy)\n";
+const char* const kTextureFetchPlain = "\n#define TEXFETCH(sampler, coord) texture2D_bounded(sampler, (coord).xy)\n";
 const char* const kTextureFetchProjective = "\n#define TEXFETCH(sampler, coord) texture2DProj(sampler, coord)\n";
 
 const char* const kNormalUnchanged = R"glsl(
@@ -70,8 +70,9 @@ float height_map_height_at(vec2 st, int channel)
     return get_disp_height(texture2DLod(height_map, st, lod_bias), channel, st);
 }
 
-vec2 height_map_slopes(vec2 tex_coord, int channel)
+vec2 height_map_slopes(vec2 coord, int channel)
 {
+    vec2 tex_coord = bounded_footprint(height_map, coord);
     vec2 du = vec2(1.0 / height_map_width, 0.0);
     vec2 dv = vec2(0.0, 1.0 / height_map_height);
     float dhdu = disp_map_scale * height_map_width *
@@ -138,7 +139,7 @@ const char* const kAlphaHeightMap = R"glsl(
 float update_alpha(float alpha_in, vec2 tex_coord, int do_mult_disp_map_alpha)
 {
     if (do_mult_disp_map_alpha != 0)
-        return texture2D(height_map, tex_coord).a * alpha_in;
+        return texture2D_bounded(height_map, tex_coord).a * alpha_in;
     return alpha_in;
 }
 )glsl";
@@ -165,6 +166,44 @@ void main()
     gl_TexCoord[0] = transform_tex_coord(gl_MultiTexCoord0, dfo.world_position);
     gl_Position = gl_ProjectionMatrix * (vec4(dfo.world_position.xyz, 1.0) * ViewTransform);
     EyeZ = length(dfo.eye_position.xyz);
+}
+)glsl";
+
+// Mesa's software sampler filters an anisotropic footprint by visiting
+// every texel of the footprint's bounding box, whatever the filter (explicit
+// level-of-detail reads included), without the cap on taps a graphics card
+// has. A surface seen edge-on, or stretched across the view by a far grid
+// point, gives footprints millions of texels long, or none at all where its
+// coordinates are not finite, and a frame then takes minutes. Where a 2 x 2
+// pixel block's footprint is longer than kLongestFootprint texels along a
+// texture axis, the block's coordinates are drawn together about its centre
+// until it fits; coordinates that still do not fit (not finite) read the
+// texture's centre. Footprints within the limit read exactly what they read
+// before: the thin walls of an extruded layer seen from the side reach
+// several hundred texels.
+const char* const kBoundedFootprint = R"glsl(
+const float kLongestFootprint = $longest_footprint$.0;
+
+// How many times the block's footprint exceeds the limit: 1 or less fits.
+float footprint_excess(vec2 coord, vec2 size)
+{
+    vec2 extent = max(abs(dFdx(coord)), abs(dFdy(coord))) * size;
+    return max(extent.x, extent.y) / kLongestFootprint;
+}
+
+vec2 bounded_footprint(sampler2D tex, vec2 coord)
+{
+    vec2 size = vec2(textureSize2D(tex, 0));
+    float excess = footprint_excess(coord, size);
+    vec2 from_centre = mod(floor(gl_FragCoord.xy), 2.0) - 0.5;
+    vec2 drawn = coord - (1.0 - 1.0 / excess) * (dFdx(coord) * from_centre.x + dFdy(coord) * from_centre.y);
+    vec2 fitted = footprint_excess(drawn, size) <= 2.0 ? drawn : vec2(0.5);
+    return excess <= 1.0 ? coord : fitted;
+}
+
+vec4 texture2D_bounded(sampler2D tex, vec2 coord)
+{
+    return texture2D(tex, bounded_footprint(tex, coord));
 }
 )glsl";
 
@@ -195,13 +234,13 @@ vec4 reflection_map_fetch(vec3 R)
     vec4 texel;
     if (EnvMapMode == 0) {
         float m = 2.0 * sqrt(R.x * R.x + R.y * R.y + (1.0 - R.z) * (1.0 - R.z));
-        texel = texture2D(EnvSampler, vec2(R.x / m + 0.5, R.y / m + 0.5));
+        texel = texture2D_bounded(EnvSampler, vec2(R.x / m + 0.5, R.y / m + 0.5));
     } else if (EnvMapMode == 1) {
         texel = textureCube(EnvCubeSampler, R);
     } else {
         float u = mod(atan(R.z, R.x) * 0.1591549 + 0.75, 1.0);
         float v = 1.0 - acos(clamp(R.y, -1.0, 1.0)) * 0.31831;
-        texel = texture2D(EnvSampler, vec2(u, v));
+        texel = texture2D_bounded(EnvSampler, vec2(u, v));
     }
     return INPUT_SWIZZLE_SCALE(texel);
 }
@@ -287,7 +326,8 @@ float light_visibility[MaxLights] = float[MaxLights](1.0, 1.0, 1.0, 1.0, 1.0, 1.
 const char* const kShading = R"glsl(
 float get_map_channel(int channel)
 {
-    return get_disp_channel(texture2DLod(height_map, gl_TexCoord[0].st, lod_bias), channel);
+    return get_disp_channel(texture2DLod(height_map, bounded_footprint(height_map, gl_TexCoord[0].st), lod_bias),
+                            channel);
 }
 
 float fresnel_factor(vec3 E, vec3 N)
@@ -454,6 +494,15 @@ constexpr SamplerUnit kSamplerUnits[] = {
 
 }  // namespace
 
+const std::string& bounded_footprint_chunk() {
+    static const std::string text = [] {
+        std::string t = kBoundedFootprint;
+        boost::replace_all(t, "$longest_footprint$", std::to_string(kLongestTextureFootprint));
+        return t;
+    }();
+    return text;
+}
+
 const std::string& phong_chunk(TexCoordTransform choice) {
     static const std::string unchanged = kTexCoordUnchanged, projective = kTexCoordProjective;
     return choice == TexCoordTransform::kProjective ? projective : unchanged;
@@ -498,7 +547,8 @@ std::string phong_vertex_source(int kind, const PhongChunks& chunks, const Shadi
 std::string phong_shading_source(int kind, const PhongChunks& chunks, const ShadingSwitches& switches) {
     // The height map's declarations and channel reads come before the
     // chunks that may use them, so that every alternative compiles.
-    std::string text = shader_preamble(kind) + shading_switch_defines(switches) + kColorSamplers + kEnvironment +
+    std::string text = shader_preamble(kind) + shading_switch_defines(switches) + bounded_footprint_chunk() + kColorSamplers +
+                       kEnvironment +
                        chunk_or(chunks.texture_fetch, phong_chunk(TextureFetch::kPlain)) +
                        chunk_or(chunks.normal_flip, phong_chunk(NormalFlip::kUnchanged)) +
                        chunk_or(chunks.diffuse_color, phong_chunk(DiffuseColor::kFront)) +
@@ -521,8 +571,8 @@ std::string flat_height_slopes_source(int kind) {
     // leaves the reads as the general program makes them.
     ShadingSwitches switches;
     switches.displacement_noise = false;
-    return shader_preamble(kind) + shading_switch_defines(switches) + displacement_noise_chunk() +
-           kHeightMapDeclarations + kFragmentNormalHeightMap + kFlatHeightSlopesMain;
+    return shader_preamble(kind) + shading_switch_defines(switches) + bounded_footprint_chunk() +
+           displacement_noise_chunk() + kHeightMapDeclarations + kFragmentNormalHeightMap + kFlatHeightSlopesMain;
 }
 
 PhongShader::PhongShader(int kind, const PhongChunks& chunks, const ShadingSwitches& switches)

@@ -23,7 +23,7 @@ namespace tavrel {
 // `transform_tex_coord(tex_coord_in, vertex_world_pos)`: unchanged, or
 // projected by texture matrix 0.
 enum class TexCoordTransform { kUnchanged, kProjective };
-// `TEXFETCH(sampler, coord)`: texture2D at coord.xy, or texture2DProj.
+// `TEXFETCH(sampler, coord)`: texture2D_bounded at coord.xy, or texture2DProj.
 enum class TextureFetch { kPlain, kProjective };
 // `flip_normal(Nn, is_backface)`: unchanged, or reversed on back faces.
 enum class NormalFlip { kUnchanged, kBackFaces };
@@ -36,6 +36,17 @@ enum class DiffuseColor { kFront, kBackFaceSampler, kWhite };
 // `update_alpha(alpha_in, tex_coord, do_mult_disp_map_alpha)`: unchanged, or
 // times the height map's alpha when the flag is not 0.
 enum class AlphaUpdate { kUnchanged, kHeightMapAlpha };
+
+// The longest texture footprint, in texels along a texture axis, that the
+// fragment stage hands to the sampler for one 2 x 2 pixel block.
+constexpr int kLongestTextureFootprint = 1024;
+
+// `bounded_footprint(tex, coord)`: coord where its block's footprint in tex
+// is at most kLongestTextureFootprint texels along each axis, else the
+// block's coordinates drawn together about its centre until it fits, else
+// (coordinates not finite) the texture's centre; `texture2D_bounded(tex,
+// coord)` reads tex there. Fragment stage only.
+const std::string& bounded_footprint_chunk();
 
 const std::string& phong_chunk(TexCoordTransform choice);
 const std::string& phong_chunk(TextureFetch choice);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/interfaces/no_deformation.h"
+#include "engine/shaders/glsl_program.h"
 #include "engine/shaders/parameter_upload.h"
 #include "engine/shaders/phong_shader.h"
 #include "engine/shaders/shader_chunks.h"
@@ -678,3 +679,80 @@ TEST(PhongShader, HeightMapNormalTiltsBySlope) {
 }
 
 }  // namespace
+
+// The fragment stage's bound on texture footprints: a 16 x 16 quad over a
+// 64 x 64 texture with the coordinates spanning `span` across it, so that a
+// pixel's footprint is span * 4 texels along each axis. Within the limit the
+// coordinates reach the sampler unchanged, bit for bit; beyond it each 2 x 2
+// block's footprint is drawn in to the limit and stays inside the span;
+// coordinates that are not finite read the texture's centre.
+TEST(PhongShader, TextureFootprintsAreBoundedPerPixelBlock) {
+    run_on_engine([](tavrel::GlEngine&) {
+        const std::string vertex =
+            "void main()\n{\n    gl_Position = gl_Vertex;\n    gl_TexCoord[0] = gl_MultiTexCoord0;\n}\n";
+        const std::string fragment = tavrel::shader_preamble(2) + tavrel::bounded_footprint_chunk() + R"glsl(
+uniform sampler2D tex;
+void main()
+{
+    vec2 coord = gl_TexCoord[0].st;
+    vec2 bounded = bounded_footprint(tex, coord);
+    vec2 extent = max(abs(dFdx(bounded)), abs(dFdy(bounded))) * vec2(textureSize2D(tex, 0));
+    gl_FragColor = vec4(bounded, max(extent.x, extent.y), bounded == coord ? 1.0 : 0.0);
+}
+)glsl";
+        tavrel::GLSLProgram program(vertex, fragment);
+        const GLuint texture = tavrel_test::make_float_texture(64, 64, std::vector<Rgba>(64 * 64, Rgba{1, 1, 1, 1}));
+        const float limit = float(tavrel::kLongestTextureFootprint);
+        const float nan = std::nanf("");
+        struct Case {
+            float span;
+            bool unchanged;
+            float least_extent, most_extent;
+        };
+        const Case cases[] = {
+            {1.0f, true, 4.0f, 4.0f},
+            {255.0f, true, 1020.0f, 1020.0f},
+            {1.0e5f, false, 0.99f * limit, 1.01f * limit},
+            {3.0e7f, false, 0.99f * limit, 1.01f * limit},
+            {nan, false, 0.0f, 0.0f},
+        };
+        for (const Case& c : cases) {
+            tavrel_test::FloatFramebuffer target(16, 16);
+            glUseProgram(program.program());
+            glUniform1i(glGetUniformLocation(program.program(), "tex"), 0);
+            glActiveTexture(GL_TEXTURE0);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            glBegin(GL_QUADS);
+            glTexCoord2f(0.0f, 0.0f);
+            glVertex2f(-1.0f, -1.0f);
+            glTexCoord2f(c.span, 0.0f);
+            glVertex2f(1.0f, -1.0f);
+            glTexCoord2f(c.span, c.span);
+            glVertex2f(1.0f, 1.0f);
+            glTexCoord2f(0.0f, c.span);
+            glVertex2f(-1.0f, 1.0f);
+            glEnd();
+            glUseProgram(0);
+            glBindTexture(GL_TEXTURE_2D, 0);
+            ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+            const std::vector<Rgba> pixels = target.read();
+            for (std::size_t i = 0; i < pixels.size(); ++i) {
+                const Rgba& p = pixels[i];
+                SCOPED_TRACE("span " + std::to_string(c.span) + ", pixel " + std::to_string(i));
+                EXPECT_EQ(p[3], c.unchanged ? 1.0f : 0.0f);
+                EXPECT_GE(p[2], c.least_extent);
+                EXPECT_LE(p[2], c.most_extent);
+                if (std::isnan(c.span)) {
+                    EXPECT_EQ(p[0], 0.5f);
+                    EXPECT_EQ(p[1], 0.5f);
+                } else {
+                    for (int k = 0; k < 2; ++k) {
+                        EXPECT_GE(p[k], 0.0f);
+                        EXPECT_LE(p[k], c.span);
+                    }
+                }
+            }
+        }
+        glDeleteTextures(1, &texture);
+    });
+}
