@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "plugin/data_locks.h"
+#include "plugin/grid_size_reactions.h"
 #include "lattix_pro/lattix_pro_params.h"
 #include "plugin/param_declare.h"
 #include "hostaccess/plugin_errors.h"
@@ -22,9 +23,6 @@ constexpr int32_t kTangentTension = 10;
 constexpr int32_t kColsMidpointsBias = 14;
 
 void mark_changed(PF_ParamDef* def) { def->uu.change_flags = PF_ChangeFlag_CHANGED_VALUE; }
-
-// Rows and columns arrive as 16.16 and are rounded to whole cells.
-int fixed_count(PF_Fixed value) { return int(double(value) / 65536.0 + 0.5); }
 
 bool has_size(const TSize2D& s) { return s.width > 0 && s.height > 0; }
 
@@ -151,24 +149,8 @@ PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[]
     bool slider_change = false;
     switch (index) {
         case kParamRows:
-        case kParamColumns:
-            data->grid_change_pending = 1;
-            // The refit compares surfaces in a square frame of lattice units,
-            // so it takes no frame aspect.
-            grid.resample(data->grid, fixed_count(params[kParamColumns]->u.fd.value),
-                          fixed_count(params[kParamRows]->u.fd.value));
-            data->grid = grid;
-            mark_changed(params[kParamMeshDistortion]);
-            break;
-        case kParamMeshDistortion:
-            if (fixed_count(params[kParamColumns]->u.fd.value) != grid.columns() ||
-                fixed_count(params[kParamRows]->u.fd.value) != grid.rows()) {
-                params[kParamColumns]->u.fd.value = float_to_fixed(grid.columns());
-                params[kParamRows]->u.fd.value = float_to_fixed(grid.rows());
-                mark_changed(params[kParamColumns]);
-                mark_changed(params[kParamRows]);
-            }
-            break;
+        case kParamColumns: refit_grid_to_size_sliders(lattix_pro_description(), params, *data.get(), grid); break;
+        case kParamMeshDistortion: follow_grid_size(lattix_pro_description(), params, grid); break;
         case kParamAutoTangentsEnable:
             if (params[kParamAutoTangentsEnable]->u.bd.value == 0) {
                 ControlPointGrid plain = data->grid;

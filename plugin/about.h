@@ -13,9 +13,15 @@ struct AboutEntry {
 
 inline constexpr int kAboutEntryCount = 13;
 
-// Index equal to position. The About command shows entries 1 and 2.
+// The first effect's table. Index equal to position. The About command shows
+// entries 1 and 2.
 const AboutEntry* about_strings();
 
+// Writes entry 1, a carriage return and entry 2 of an effect's table into the
+// return message through the ANSI suite, cut to the 255 bytes it holds.
+PF_Err write_about_text(const AboutEntry* table, PF_InData* in_data, PF_OutData* out_data);
+
+// The first effect's PF_Cmd_ABOUT handler.
 PF_Err about(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
              void* extra);
 

@@ -16,7 +16,9 @@ struct BannerImage;
 
 // An effect's parameters and functions that its interface uses. An index of
 // 0 is a parameter the effect does not have: without `grid_and_controls` the
-// composition and layer windows show nothing and take no click.
+// composition and layer windows show nothing and take no click. Without
+// `grid` the interface is the banner alone: a click only clears the
+// instance's pending-change flag, and no drag is ever asked for.
 struct CustomUIDescription {
     int32_t about = 1;              // the banner's control
     int32_t grid = 0;               // the grid parameter
@@ -42,7 +44,8 @@ struct CustomUIDescription {
 };
 
 // Handler of PF_Cmd_EVENT; extra is the PF_EventExtra. Clicks, drags and
-// draws; any other kind returns 0 without work.
+// draws (then the overlay step: the gizmo, or nothing without a grid); any
+// other kind returns 0 without work.
 PF_Err handle_event(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                     PF_ParamDef* params[], PF_LayerDef* output, void* extra);
 

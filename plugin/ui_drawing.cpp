@@ -58,6 +58,14 @@ PF_Err draw_ui(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData
     return PF_Err_NONE;
 }
 
+PF_Err draw_ui_banner_only(const CustomUIDescription& effect, PF_InData* in_data, PF_EventExtra* extra) {
+    const int32_t window = extra->contextH != nullptr ? extra->contextH->w_type : -1;
+    if (window != PF_Window_EFFECT || extra->effect_win.area != PF_EA_CONTROL ||
+        extra->effect_win.index != effect.about || effect.banner == nullptr)
+        return PF_Err_NONE;
+    return draw_about_control(in_data, extra, *effect.banner);
+}
+
 PF_Err draw_transform_gizmo_event(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                                   PF_ParamDef* params[], PF_EventExtra* extra) {
     if (!editing_window(*extra) || !grid_and_controls_on(effect, params)) return PF_Err_NONE;

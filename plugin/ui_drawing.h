@@ -23,6 +23,16 @@ PF_Err draw_ui(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData
 PF_Err draw_transform_gizmo_event(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                                   PF_ParamDef* params[], PF_EventExtra* extra);
 
+// The draw event of an interface without a grid: the banner when the event
+// is for the "About" control in the effect controls, which marks it
+// handled; anything else draws nothing and is not marked. Returns the
+// drawing's host error.
+PF_Err draw_ui_banner_only(const CustomUIDescription& effect, PF_InData* in_data, PF_EventExtra* extra);
+// What follows its draw: there is no gizmo to draw over the composition.
+inline PF_Err draw_overlay_banner_only(const CustomUIDescription&, PF_InData*, PF_EventExtra*) {
+    return PF_Err_NONE;
+}
+
 // Each acquires its drawing suites through the custom interface suite and
 // releases them; a refused suite writes "Not able to acquire AEFX Suite."
 // and draws nothing. A failing drawing call throws PFErrException with

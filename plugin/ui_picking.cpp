@@ -82,6 +82,12 @@ PF_Err handle_click(const CustomUIDescription& effect, PF_InData* in_data, PF_Ou
     return PF_Err_NONE;
 }
 
+PF_Err handle_click_banner_only(const CustomUIDescription&, PF_InData* in_data, PF_EventExtra*) {
+    SequenceDataLock data(in_data);
+    data->grid_change_pending = 0;
+    return PF_Err_NONE;
+}
+
 void set_point_selection(ControlPointGrid& grid, bool clear_all, int slot, int k, bool alt) {
     if (clear_all) grid.clear_selection();
     else grid.set_selected(unsigned(slot), k, !alt);

@@ -33,6 +33,13 @@ PF_Err handle_click(const CustomUIDescription& effect, PF_InData* in_data, PF_Ou
                     PF_ParamDef* params[], PF_EventExtra* extra);
 PF_Err handle_drag(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                    PF_ParamDef* params[], PF_EventExtra* extra);
+// The click of an interface without a grid: clears the instance's
+// pending-change flag and takes nothing (no out flag, no drag requested).
+PF_Err handle_click_banner_only(const CustomUIDescription& effect, PF_InData* in_data, PF_EventExtra* extra);
+// No click of such an interface asks for a drag.
+inline PF_Err handle_drag_banner_only(const CustomUIDescription&, PF_InData*, PF_EventExtra*) {
+    return PF_Err_NONE;
+}
 
 bool hit_test_grid_points(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                           PF_ParamDef* params[], PF_EventExtra* extra);

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "plugin/data_locks.h"
 #include "varnmoor/varnmoor_params.h"
 
 namespace tavrel::varnmoor {
@@ -46,10 +45,6 @@ std::vector<uint8_t> paint_banner() {
     return px;
 }
 
-int32_t window_of(const PF_EventExtra& event) {
-    return event.contextH != nullptr ? event.contextH->w_type : -1;
-}
-
 }  // namespace
 
 const BannerImage* banner() {
@@ -58,32 +53,19 @@ const BannerImage* banner() {
     return &image;
 }
 
-PF_Err handle_click_banner_only(PF_InData* in_data, PF_EventExtra*) {
-    SequenceDataLock data(in_data);
-    data->grid_change_pending = 0;
-    return PF_Err_NONE;
+const CustomUIDescription& ui() {
+    static const CustomUIDescription d = [] {
+        CustomUIDescription u;
+        u.about = kParamAbout;
+        u.banner = banner();
+        return u;
+    }();
+    return d;
 }
 
-PF_Err draw_ui_banner_only(PF_InData* in_data, PF_EventExtra* event) {
-    if (window_of(*event) != PF_Window_EFFECT || event->effect_win.area != PF_EA_CONTROL ||
-        event->effect_win.index != kParamAbout)
-        return PF_Err_NONE;
-    return draw_effect_banner(in_data, event, *banner());
-}
-
-PF_Err handle_event(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*, void* extra) {
-    auto* event = static_cast<PF_EventExtra*>(extra);
-    if (event == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-    switch (event->e_type) {
-        case PF_Event_DO_CLICK: return handle_click_banner_only(in_data, event);
-        case PF_Event_DRAG: return handle_drag_banner_only(in_data, event);
-        case PF_Event_DRAW: {
-            const PF_Err err = draw_ui_banner_only(in_data, event);
-            if (err != PF_Err_NONE) return err;
-            return draw_overlay_banner_only(in_data, event);
-        }
-        default: return PF_Err_NONE;
-    }
+PF_Err handle_event(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
+                    void* extra) {
+    return tavrel::handle_event(ui(), in_data, out_data, params, output, extra);
 }
 
 }  // namespace tavrel::varnmoor

@@ -4,20 +4,12 @@
 
 #include "hostaccess/plugin_errors.h"
 #include "plugin/data_locks.h"
-#include "plugin/param_declare.h"
+#include "plugin/grid_size_reactions.h"
 #include "plugin/return_message.h"
 #include "surface/mesh/sequence_data.h"
 #include "varnmoor/varnmoor_params.h"
 
 namespace tavrel::varnmoor {
-namespace {
-
-void mark_changed(PF_ParamDef* def) { def->uu.change_flags = PF_ChangeFlag_CHANGED_VALUE; }
-
-// Rows and columns arrive as 16.16 and are rounded to whole cells.
-int fixed_count(PF_Fixed value) { return int(double(value) / 65536.0 + 0.5); }
-
-}  // namespace
 
 PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerDef*,
                           void* extra) {
@@ -29,25 +21,8 @@ PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[]
 
     switch (changed->param_index) {
         case kParamRows:
-        case kParamColumns:
-            data->grid_change_pending = 1;
-            // The refit compares surfaces in lattice units and takes no frame
-            // aspect, so an instance that has not rendered yet (no frame
-            // size) refits like any other.
-            grid.resample(data->grid, fixed_count(params[kParamColumns]->u.fd.value),
-                          fixed_count(params[kParamRows]->u.fd.value));
-            data->grid = grid;
-            mark_changed(params[kParamMeshDistortion]);
-            break;
-        case kParamMeshDistortion:
-            if (fixed_count(params[kParamColumns]->u.fd.value) != grid.columns() ||
-                fixed_count(params[kParamRows]->u.fd.value) != grid.rows()) {
-                params[kParamColumns]->u.fd.value = float_to_fixed(grid.columns());
-                params[kParamRows]->u.fd.value = float_to_fixed(grid.rows());
-                mark_changed(params[kParamColumns]);
-                mark_changed(params[kParamRows]);
-            }
-            break;
+        case kParamColumns: refit_grid_to_size_sliders(description(), params, *data.get(), grid); break;
+        case kParamMeshDistortion: follow_grid_size(description(), params, grid); break;
         case kParamTieToLayer:
             if (params[kParamTieToLayer]->u.bd.value != 0) data->tie_to_layer_dirty = 1;
             break;

@@ -23,11 +23,19 @@ public:
     GlContextGuard& operator=(const GlContextGuard&) = delete;
 
     // Remembers the display, drawable and context current on this thread,
-    // then makes ours current. Throws GlEngineError when that fails.
+    // then makes ours current. Throws GlEngineError when that fails, with
+    // "The connection to the X server NAME was lost." once it has gone.
     void make_current();
     // Makes the remembered triple current again, or no context when there was
     // none. Failures go to standard error: this runs in destructors.
     void restore() noexcept;
+
+    // Throws GlEngineError "The connection to the X server NAME was lost."
+    // once the server has gone. Rendering into framebuffer objects never
+    // talks to the server, so without this check a frame would not notice.
+    // Costs one poll of the connection while it is alive.
+    void check_connection();
+    bool connection_lost() const;
 
     Display* display() const;
     Window window() const;

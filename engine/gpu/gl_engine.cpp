@@ -137,6 +137,8 @@ void GlEngine::make_current() { context_guard_->make_current(); }
 
 void GlEngine::restore() noexcept { context_guard_->restore(); }
 
+void GlEngine::check_connection() { context_guard_->check_connection(); }
+
 GlContextGuard& GlEngine::context_guard() { return *context_guard_; }
 
 tbb::task_arena& GlEngine::task_arena() { return *task_arena_; }

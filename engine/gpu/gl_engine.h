@@ -41,6 +41,9 @@ public:
     void make_current();
     // Makes the remembered context current again.
     void restore() noexcept;
+    // Throws GlEngineError "The connection to the X server NAME was lost."
+    // once the engine's X server has gone (GlContextGuard::check_connection).
+    void check_connection();
 
     // True on the thread that created the engine, where every GL object must
     // be created and destroyed; for assertions in the resource deleters.

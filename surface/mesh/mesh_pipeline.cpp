@@ -107,6 +107,9 @@ void SetupInputFct::operator()(GlEngine& engine) const {
     // Refused, never dereferenced: an instance whose set-up failed has none.
     if (!input || !mesh || abort == nullptr)
         throw std::invalid_argument("mesh set-up without its input, triangle mesh or abort object");
+    // Every frame starts here. Rendering into framebuffer objects would go
+    // on without the X server; the frame fails in words instead.
+    engine.check_connection();
     build_mesh_pipeline(engine, *input, *mesh, *abort);
 }
 

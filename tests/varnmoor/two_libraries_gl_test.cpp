@@ -37,6 +37,7 @@ struct Copy {
 };
 
 int count_errors(Display*, XErrorEvent*) { return 0; }
+int keep_io(Display*) { return 0; }
 
 TEST(TwoEngineCopies, StartStopTrapAndUnloadConcurrently) {
     Copy a("engine_copy_a.so");
@@ -44,6 +45,9 @@ TEST(TwoEngineCopies, StartStopTrapAndUnloadConcurrently) {
     ASSERT_TRUE(a.cycle && a.trap) << dlerror();
     ASSERT_TRUE(b.cycle && b.trap) << dlerror();
     ASSERT_NE(a.cycle, b.cycle);
+
+    const auto io_before = XSetIOErrorHandler(keep_io);
+    XSetIOErrorHandler(io_before);
 
     constexpr int kRounds = 3;
     int done_a = 0, done_b = 0, caught_a = 0, caught_b = 0;
@@ -83,6 +87,11 @@ TEST(TwoEngineCopies, StartStopTrapAndUnloadConcurrently) {
     const auto after = XSetErrorHandler(count_errors);
     XSetErrorHandler(after);
     EXPECT_EQ(after, before);
+    // The I/O error handler, installed with each trap, is the one from
+    // before too.
+    const auto io_after = XSetIOErrorHandler(keep_io);
+    XSetIOErrorHandler(io_after);
+    EXPECT_EQ(io_after, io_before);
 }
 
 }  // namespace
