@@ -98,13 +98,14 @@ int components_of(GLenum type) {
 
 // The capture sequence: render target, feedback buffer, feedback, rasterizer
 // discard, query, draw; closed in reverse; then the count, which waits for
-// the GPU. Returns whether the buffer was filled.
+// the GPU. Returns whether the buffer was filled. `mode` is GL_TRIANGLES or
+// GL_POINTS.
 bool run_capture(RenderTarget* target, const PBO& destination, GLintptr byte_offset, GLuint query,
-                 GLuint& primitives_written, const std::function<void()>& draw) {
+                 GLuint& primitives_written, const std::function<void()>& draw, GLenum mode = GL_TRIANGLES) {
     if (target != nullptr) target->bind();
     {
         FeedbackBufferBinding binding(destination.gl_name(), byte_offset);
-        TransformFeedbackGuard feedback(GL_TRIANGLES);
+        TransformFeedbackGuard feedback(mode);
         RasterizerDiscardGuard discard;
         PrimitivesWrittenQuery written(query);
         draw();
@@ -117,12 +118,17 @@ bool run_capture(RenderTarget* target, const PBO& destination, GLintptr byte_off
     const std::uint64_t offset = byte_offset < 0 ? 0 : static_cast<std::uint64_t>(byte_offset);
     const std::uint64_t vertex_bytes = captured_bytes_per_vertex();
     if (vertex_bytes == 0) return false;
-    const std::uint64_t capacity = feedback_capacity_triangles(destination.size(), offset, vertex_bytes);
+    const bool points = mode == GL_POINTS;
+    const std::uint64_t per_primitive = points ? 1 : 3;
+    const char* const kind = points ? "points" : "triangles";
+    const std::uint64_t capacity = points
+                                       ? (offset < destination.size() ? (destination.size() - offset) / vertex_bytes : 0)
+                                       : feedback_capacity_triangles(destination.size(), offset, vertex_bytes);
     if (count < capacity) return false;
     debug_output("Transform feedback buffer full: " + std::to_string(count) + " of " + std::to_string(capacity) +
-                 " triangles of " + std::to_string(3 * vertex_bytes) + " bytes written from byte offset " +
-                 std::to_string(offset) + " of " + std::to_string(destination.size()) +
-                 "; triangles beyond that were not captured.\n");
+                 " " + kind + " of " + std::to_string(per_primitive * vertex_bytes) + " bytes written from byte offset " +
+                 std::to_string(offset) + " of " + std::to_string(destination.size()) + "; " + kind +
+                 " beyond that were not captured.\n");
     return true;
 }
 
@@ -154,6 +160,16 @@ void draw_captured_triangles(const PBO& vertex_buffer, GLuint triangle_count, in
     glVertexPointer(components, GL_FLOAT, components * 4, nullptr);
     TAVREL_CHECK_GL();
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(triangle_count * 3));
+    TAVREL_CHECK_GL();
+}
+
+void draw_captured_points(const PBO& vertex_buffer, GLuint first_vertex, GLuint vertex_count, int components) {
+    VertexArrayScope scope;
+    glBindBuffer(GL_ARRAY_BUFFER, vertex_buffer.gl_name());
+    TAVREL_CHECK_GL();
+    glVertexPointer(components, GL_FLOAT, components * 4, nullptr);
+    TAVREL_CHECK_GL();
+    glDrawArrays(GL_POINTS, static_cast<GLint>(first_vertex), static_cast<GLsizei>(vertex_count));
     TAVREL_CHECK_GL();
 }
 
@@ -209,6 +225,15 @@ void SinglePassFeedbackTriangles::capture_indexed(std::shared_ptr<PBO>& result,
                                                   GLintptr byte_offset) {
     capacity_reached_ = run_capture(render_target_.get(), *buffer_, byte_offset, query_, primitives_written,
                                     [&] { draw_indexed_triangles_2d(vertex_buffer, index_buffer); });
+    result = buffer_;
+}
+
+void SinglePassFeedbackTriangles::capture_points(std::shared_ptr<PBO>& result, const PBO& vertex_buffer,
+                                                 GLuint first_vertex, GLuint vertex_count, GLuint& points_written,
+                                                 int components, GLintptr byte_offset) {
+    capacity_reached_ = run_capture(
+        render_target_.get(), *buffer_, byte_offset, query_, points_written,
+        [&] { draw_captured_points(vertex_buffer, first_vertex, vertex_count, components); }, GL_POINTS);
     result = buffer_;
 }
 

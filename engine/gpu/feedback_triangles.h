@@ -5,7 +5,7 @@
 // varyings is bound by the caller beforehand.
 //
 // After every capture the count is compared with what the buffer can hold:
-// GL drops the triangles that do not fit without an error, so a full buffer
+// GL drops the primitives that do not fit without an error, so a full buffer
 // is reported on the debugger output.
 #pragma once
 
@@ -29,6 +29,10 @@ void draw_indexed_triangles_2d(const PBO& vertex_buffer, const PBO& index_buffer
 // Draws triangle_count triangles whose vertices are `components` floats each,
 // packed, from the start of the buffer.
 void draw_captured_triangles(const PBO& vertex_buffer, GLuint triangle_count, int components);
+
+// Draws vertex_count points from vertex first_vertex on, whose vertices are
+// `components` floats each, packed, from the start of the buffer.
+void draw_captured_points(const PBO& vertex_buffer, GLuint first_vertex, GLuint vertex_count, int components);
 
 // Bytes per captured vertex of the current program's feedback varyings; 0
 // when no program is current or it captures nothing known.
@@ -55,6 +59,12 @@ public:
                  GLuint triangle_count, GLuint& primitives_written, int components, GLintptr byte_offset);
     void capture_indexed(std::shared_ptr<PBO>& result, const PBO& vertex_buffer,
                          const PBO& index_buffer, GLuint& primitives_written, GLintptr byte_offset);
+    // Captures vertex_count vertices of `vertex_buffer` from vertex
+    // first_vertex on, each on its own as a point, into the capture buffer at
+    // the byte offset: a vertex program's output for each distinct vertex
+    // once. points_written counts vertices.
+    void capture_points(std::shared_ptr<PBO>& result, const PBO& vertex_buffer, GLuint first_vertex,
+                        GLuint vertex_count, GLuint& points_written, int components, GLintptr byte_offset);
 
     // Whether the last capture filled the buffer (triangles may be missing).
     bool capacity_reached() const { return capacity_reached_; }

@@ -1,6 +1,7 @@
 #include "surface/mesh/compute_triangle_mesh_gpu.h"
 
 #include <algorithm>
+#include <vector>
 #include <optional>
 
 #include "engine/core/engine_errors.h"
@@ -142,6 +143,99 @@ void ComputeTriangleMeshGPU::bind_inputs(TexturingProgram& program, GLuint heigh
     set_uniform_float_if_present(program, "subdivisions", static_cast<float>(subdivisions));
 }
 
+const std::shared_ptr<PBO>& ComputeTriangleMeshGPU::grid_topology(GlEngine& engine, uint32_t& triangles) {
+    if (!uniform_capture_) {
+        const uint32_t n = subdivisions_;
+        // One triangle of room beyond the 2 n^2 the grid has, so that an
+        // exact fit is not mistaken for a full buffer.
+        auto capture = std::make_shared<SinglePassFeedbackTriangles>(
+            engine, static_cast<uint64_t>(n) * n * 2 * kIntermediateTriangleBytes + kIntermediateTriangleBytes);
+        IntegerStateGuard scope(engine.copy_topology_program());
+        std::shared_ptr<PBO> captured;
+        GLuint written = 0;
+        capture->capture_indexed(captured, *vertex_buffer_, *index_buffer_, written, 0);
+        uniform_capture_ = capture;
+        uniform_buffer_ = captured;
+        uniform_triangles_ = written;
+    }
+    triangles = uniform_triangles_;
+    return uniform_buffer_;
+}
+
+// The placing program is a vertex program of the (s, t, code) triple alone,
+// and every corner of the unclipped grid is a grid point with code 1 (the
+// back's code -1): placing each point once and drawing the grid's triangles
+// through its indices gives the very vertices placing the corners one by
+// one gives, in the same triangles and order. The walls are cut from the
+// triangles and keep vertices of their own.
+bool ComputeTriangleMeshGPU::place_indexed_grid(GlEngine& engine, const TessellationProgramSet& set,
+                                                const BindInputs& bind, bool extrude, uint32_t capacity,
+                                                TriangulationResult& result) {
+    const uint32_t n = subdivisions_;
+    const uint64_t points = static_cast<uint64_t>(n + 1) * (n + 1);
+    const uint64_t grid_triangles = 2ull * n * n;
+    const uint64_t most_walls = extrude ? std::min<uint64_t>(grid_triangles * kMostWallsPerTriangle, capacity) : 0;
+    const uint64_t shared = extrude ? 2 * points : points;
+    // One triangle of room beyond what can come, so that an exact fit is
+    // not mistaken for a full buffer.
+    const uint64_t records = shared + 3 * most_walls + 3;
+    if (records * kPlacedVertexBytes > limits_.vertex_bytes) return false;
+
+    if (!grid_points_) {
+        std::vector<float> st;
+        make_jittered_samples(n + 1, n + 1, st);
+        std::vector<float> triples;
+        triples.reserve(6 * points);
+        for (const float code : {1.0f, -1.0f})
+            for (uint64_t k = 0; k < points; ++k) triples.insert(triples.end(), {st[2 * k], st[2 * k + 1], code});
+        grid_points_ = fill_buffer(request_vertex_buffer(engine, 2 * points, 12), triples.data(), triples.size() * 4);
+    }
+    if (extrude && !two_sided_indices_) {
+        std::vector<uint32_t> indices;
+        make_triangle_indices(indices, n + 1, n + 1);
+        const std::size_t front = indices.size();
+        indices.reserve(2 * front);
+        const uint32_t back = static_cast<uint32_t>(points);
+        // The back wound as the reversing program winds it: corners 0, 2, 1.
+        for (std::size_t k = 0; k < front; k += 3)
+            indices.insert(indices.end(), {indices[k] + back, indices[k + 2] + back, indices[k + 1] + back});
+        two_sided_indices_ = fill_buffer(request_index_buffer(engine, indices.size()), indices.data(), indices.size() * 4);
+    }
+
+    SinglePassFeedbackTriangles placed(engine, records * kPlacedVertexBytes);
+    GLuint written = 0;
+    {
+        IntegerStateGuard scope(*set.placing);
+        bind(*set.placing);
+        placed.capture_points(result.vertices, *grid_points_, 0, static_cast<GLuint>(shared), written, 3, 0);
+        result.capacity_reached |= placed.capacity_reached() || written != shared;
+    }
+    result.indices = extrude ? two_sided_indices_ : index_buffer_;
+    result.front = static_cast<uint32_t>(grid_triangles);
+    result.back = extrude ? result.front : 0;
+    result.indexed = result.front + result.back;
+    result.first_unshared = static_cast<uint32_t>(shared);
+    if (extrude) {
+        uint32_t topology_count = 0;
+        const std::shared_ptr<PBO> topology = grid_topology(engine, topology_count);
+        SinglePassFeedbackTriangles walls(engine, capacity * kIntermediateTriangleBytes);
+        std::shared_ptr<PBO> wall_buffer;
+        GLuint wall_count = 0;
+        {
+            IntegerStateGuard scope(engine.extrude_program());
+            walls.capture(wall_buffer, *topology, topology_count, wall_count, 3, 0);
+            result.capacity_reached |= walls.capacity_reached();
+        }
+        IntegerStateGuard scope(*set.placing_alpha_normals);
+        bind(*set.placing_alpha_normals);
+        placed.capture(result.vertices, *wall_buffer, wall_count, result.walls, 3,
+                       static_cast<GLintptr>(shared * kPlacedVertexBytes));
+        result.capacity_reached |= placed.capacity_reached();
+    }
+    result.triangles = result.front + result.back + result.walls;
+    return true;
+}
+
 TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTarget& evaluation,
                                                 const RenderTarget* height_map,
                                                 const DisplacementSettings& settings, bool adaptive,
@@ -155,7 +249,7 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
     const uint32_t n = subdivisions_;
     const uint32_t capacity = limits_.capacity(extrude, n);
     InputUnitsScope units;
-    auto bind = [&](TexturingProgram& program) {
+    const BindInputs bind = [&](TexturingProgram& program) {
         bind_inputs(program, height_texture, evaluation, settings, 0.0f, n, map_width, map_height);
         set_uniform_float_if_present(program, "distance_threshold", distance_threshold);
     };
@@ -189,21 +283,10 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
             result.capacity_reached |= levels->capacity_reached();
             last = levels->current_buffer(last_count);
         } else {
-            if (!uniform_capture_) {
-                // One triangle of room beyond the 2 n^2 the grid has, so that
-                // an exact fit is not mistaken for a full buffer.
-                auto capture = std::make_shared<SinglePassFeedbackTriangles>(
-                    engine, static_cast<uint64_t>(n) * n * 2 * kIntermediateTriangleBytes + kIntermediateTriangleBytes);
-                IntegerStateGuard scope(engine.copy_topology_program());
-                std::shared_ptr<PBO> captured;
-                GLuint written = 0;
-                capture->capture_indexed(captured, *vertex_buffer_, *index_buffer_, written, 0);
-                uniform_capture_ = capture;
-                uniform_buffer_ = captured;
-                uniform_triangles_ = written;
-            }
-            last = uniform_buffer_;
-            last_count = uniform_triangles_;
+            if (indexed_grid_ && place_indexed_grid(engine, set, bind, extrude, capacity, result)) return result;
+            uint32_t count = 0;
+            last = grid_topology(engine, count);
+            last_count = count;
         }
     } else {
         IntegerStateGuard scope(*set.subdivision);

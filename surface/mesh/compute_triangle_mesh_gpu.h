@@ -7,6 +7,7 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,7 @@ class TexturingProgram;
 class RenderTarget;
 class SinglePassFeedbackTriangles;
 class TessellationPrograms;
+struct TessellationProgramSet;
 
 // For each row r < h-1 and column c < w-1 with k = r*w + c: (k, k+1, k+w)
 // and (k+1, k+w+1, k+w). Appends to out.
@@ -46,6 +48,14 @@ struct CaptureLimits {
 
 struct TriangulationResult {
     std::shared_ptr<PBO> vertices;  // 14 floats per vertex
+    // Null: `vertices` holds every triangle as three vertices of its own.
+    // Otherwise the triangles share their vertices: the first `indexed`
+    // triangles are three 32-bit indices each into `vertices`, in the order
+    // the unshared triangles would have; the rest (the walls) follow as three
+    // vertices each from vertex first_unshared on.
+    std::shared_ptr<PBO> indices;
+    uint32_t indexed = 0;
+    uint32_t first_unshared = 0;
     uint32_t triangles = 0;
     uint32_t completed_passes = 0;
     // Some capture filled its buffer: triangles beyond it are missing.
@@ -71,18 +81,40 @@ public:
                             const DisplacementSettings& settings, float lod_bias, uint32_t subdivisions,
                             uint32_t height_map_width, uint32_t height_map_height);
 
+    // Whether the uniform grid without an alpha clip places each grid point
+    // once and draws through indices (the default; also for the extruded
+    // front and back): the same vertices, triangles and order as placing
+    // every triangle's corners, from a sixth of the placing work. Off, the
+    // grid is placed corner by corner as the other triangulations are.
+    void set_indexed_grid(bool indexed) { indexed_grid_ = indexed; }
+    bool indexed_grid() const { return indexed_grid_; }
+
     uint32_t subdivisions() const { return subdivisions_; }
     const std::shared_ptr<TessellationPrograms>& programs() const { return programs_; }
     const std::shared_ptr<PBO>& sample_grid() const { return vertex_buffer_; }
     const std::shared_ptr<PBO>& index_list() const { return index_buffer_; }
 
 private:
+    using BindInputs = std::function<void(TexturingProgram&)>;
+    // The grid's triangles in the parameter layout, captured once.
+    const std::shared_ptr<PBO>& grid_topology(GlEngine& engine, uint32_t& triangles);
+    // Places the grid indexed into result; false, with nothing done, when
+    // the placed vertices would exceed the vertex limit.
+    bool place_indexed_grid(GlEngine& engine, const TessellationProgramSet& set, const BindInputs& bind,
+                            bool extrude, uint32_t capacity, TriangulationResult& result);
+
     std::shared_ptr<TessellationPrograms> programs_;
     std::shared_ptr<PBO> vertex_buffer_;
     std::shared_ptr<PBO> index_buffer_;
     std::shared_ptr<SinglePassFeedbackTriangles> uniform_capture_;
     std::shared_ptr<PBO> uniform_buffer_;
     uint32_t uniform_triangles_ = 0;
+    // (s, t, 1) for each grid point, then (s, t, -1) for the back's; the
+    // front's triangle indices followed by the back's, each wound the other
+    // way round and pointing at the back's points. Made on first use.
+    std::shared_ptr<PBO> grid_points_;
+    std::shared_ptr<PBO> two_sided_indices_;
+    bool indexed_grid_ = true;
     uint32_t subdivisions_;
     CaptureLimits limits_;
 };

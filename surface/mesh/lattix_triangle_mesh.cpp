@@ -29,16 +29,27 @@ bool same_bytes(const std::vector<T>& a, const std::vector<T>& b) {
 
 class TriangleMeshNode : public ParentNode {
 public:
-    TriangleMeshNode(std::shared_ptr<PBO> vertices, uint32_t triangles, std::vector<Vec3d> bounds)
-        : vertices_(std::move(vertices)), triangles_(triangles), bounds_(std::move(bounds)) {}
+    TriangleMeshNode(const TriangulationResult& mesh, std::vector<Vec3d> bounds)
+        : vertices_(mesh.vertices),
+          indices_(mesh.indices),
+          triangles_(mesh.triangles),
+          indexed_(mesh.indices ? std::min(mesh.indexed, mesh.triangles) : 0),
+          first_unshared_(mesh.first_unshared),
+          bounds_(std::move(bounds)) {}
 
     void render() override {
         // The buffer is drawn where the capture left it: no triangle data
         // returns to the CPU.
-        if (vertices_ && triangles_ > 0) draw_triangle_array(*vertices_, triangles_);
+        if (vertices_ && triangles_ > 0) {
+            if (indices_)
+                draw_indexed_triangle_array(*vertices_, *indices_, indexed_, first_unshared_, triangles_ - indexed_);
+            else
+                draw_triangle_array(*vertices_, triangles_);
+        }
         render_children();
     }
     std::string type_name() const override { return "TriangleMeshNode"; }
+    // Triangles drawn, whether their vertices are shared or not.
     uint32_t primitive_count() const override { return ParentNode::primitive_count() + triangles_; }
     void extend_bounds(BoundsPoints& points) override {
         for (const Vec3d& p : bounds_) points.push_back(BoundsPoint{p.x, p.y, p.z});
@@ -46,7 +57,10 @@ public:
 
 private:
     std::shared_ptr<PBO> vertices_;
+    std::shared_ptr<PBO> indices_;
     uint32_t triangles_;
+    uint32_t indexed_;
+    uint32_t first_unshared_;
     std::vector<Vec3d> bounds_;
 };
 
@@ -60,9 +74,8 @@ public:
 
 }  // namespace
 
-std::shared_ptr<ISGNode> make_triangle_mesh_node(std::shared_ptr<PBO> vertices, uint32_t triangles,
-                                                 std::vector<Vec3d> bounds_points) {
-    return std::make_shared<TriangleMeshNode>(std::move(vertices), triangles, std::move(bounds_points));
+std::shared_ptr<ISGNode> make_triangle_mesh_node(const TriangulationResult& mesh, std::vector<Vec3d> bounds_points) {
+    return std::make_shared<TriangleMeshNode>(mesh, std::move(bounds_points));
 }
 
 void surface_bounds_points(const LattixMeshKnots& knots, float scale, float bias, std::vector<Vec3d>& out) {
@@ -158,6 +171,7 @@ void LattixTriangleMesh::read_placement_key(const ComputeTriangleMeshGPU& triang
                                             PlacementKey& key) const {
     key.triangulation = &triangulation;
     key.subdivisions = triangulation.subdivisions();
+    key.indexed_grid = triangulation.indexed_grid();
     key.settings = frame.settings;
     key.adaptive = frame.adaptive;
     key.max_passes = frame.max_passes;
@@ -184,6 +198,7 @@ void LattixTriangleMesh::read_placement_key(const ComputeTriangleMeshGPU& triang
 
 bool LattixTriangleMesh::same_placement(const PlacementKey& a, const PlacementKey& b) {
     return a.triangulation == b.triangulation && a.subdivisions == b.subdivisions &&
+           a.indexed_grid == b.indexed_grid &&
            same_settings(a.settings, b.settings) && a.has_height_map == b.has_height_map && a.format == b.format &&
            a.width == b.width && a.height == b.height && a.adaptive == b.adaptive &&
            a.max_passes == b.max_passes && std::memcmp(&a.distance_threshold, &b.distance_threshold, 4) == 0 &&
@@ -241,7 +256,7 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
         capacity_reached_ = result.capacity_reached;
         adaptive_ = frame.adaptive ? 1 : 0;
         surface_bounds_points(*knots_, frame.settings.scale, frame.settings.bias, bounds_points_);
-        node_ = make_triangle_mesh_node(result.vertices, result.triangles, bounds_points_);
+        node_ = make_triangle_mesh_node(result, bounds_points_);
         settings_ = frame.settings;
         has_height_map_ = frame.height_map != nullptr ? 1 : 0;
         evaluated_subdivisions_ = requested_subdivisions_;

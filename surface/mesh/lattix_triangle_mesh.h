@@ -21,6 +21,7 @@ class GlEngine;
 class IAbort;
 class LattixMeshKnots;
 class RenderTarget;
+struct TriangulationResult;
 
 // 100 surface points over a 10 x 10 grid of parameters, each followed by the
 // point moved along the unit normal by scale + bias: 200 points that bound
@@ -83,6 +84,7 @@ private:
     struct PlacementKey {
         const ComputeTriangleMeshGPU* triangulation = nullptr;
         uint32_t subdivisions = 0;
+        bool indexed_grid = true;
         DisplacementSettings settings;
         bool has_height_map = false;
         uint32_t format = 0;
@@ -131,8 +133,8 @@ private:
     mutable uint8_t constant_components_ = 0x0F;
 };
 
-// A node that draws the captured triangles of a mesh, then its children.
-std::shared_ptr<ISGNode> make_triangle_mesh_node(std::shared_ptr<PBO> vertices, uint32_t triangles,
-                                                 std::vector<Vec3d> bounds_points);
+// A node that draws the captured triangles of a triangulation (through its
+// indices when it has them), then its children.
+std::shared_ptr<ISGNode> make_triangle_mesh_node(const TriangulationResult& mesh, std::vector<Vec3d> bounds_points);
 
 }  // namespace tavrel

@@ -1,8 +1,12 @@
 #include "tests/surface/mesh_test_support.h"
 
+#include <cstring>
 #include <memory>
 #include <random>
+#include <stdexcept>
+#include <string>
 
+#include "engine/gpu/pbo.h"
 #include "engine/scene/standard_nodes.h"
 #include "surface/grid/host_buffer_accessor.h"
 #include "surface/mesh/mesh_pipeline.h"
@@ -69,6 +73,29 @@ std::vector<float> read_buffer_floats(GLuint buffer, std::uint64_t floats) {
     if (floats > 0) glGetBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(floats * sizeof(float)), values.data());
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     return values;
+}
+
+std::vector<float> triangle_records(const tavrel::TriangulationResult& r) {
+    constexpr std::uint64_t kFloats = 14;
+    if (!r.indices) return read_buffer_floats(r.vertices->gl_name(), std::uint64_t(r.triangles) * 3 * kFloats);
+    const std::uint64_t unshared = r.triangles - r.indexed;
+    const std::vector<float> vertices =
+        read_buffer_floats(r.vertices->gl_name(), (r.first_unshared + 3 * unshared) * kFloats);
+    const std::vector<float> index_bits = read_buffer_floats(r.indices->gl_name(), 3ull * r.indexed);
+    std::vector<float> out;
+    out.reserve(std::size_t(r.triangles) * 3 * kFloats);
+    for (const float bits : index_bits) {
+        std::uint32_t index = 0;
+        std::memcpy(&index, &bits, 4);
+        if (std::uint64_t(index) * kFloats + kFloats > vertices.size()) {
+            throw std::runtime_error("index " + std::to_string(index) + " beyond the " +
+                                     std::to_string(vertices.size() / kFloats) + " vertices");
+        }
+        out.insert(out.end(), vertices.begin() + std::ptrdiff_t(index * kFloats),
+                   vertices.begin() + std::ptrdiff_t((index + 1) * kFloats));
+    }
+    out.insert(out.end(), vertices.begin() + std::ptrdiff_t(r.first_unshared * kFloats), vertices.end());
+    return out;
 }
 
 MeshInstance::MeshInstance(const ControlPointGrid& grid, int n) {

@@ -13,6 +13,7 @@
 #include "engine/scene/parent_node.h"
 #include "engine/gpu/texture_object.h"
 #include "surface/grid/control_point_grid.h"
+#include "surface/mesh/compute_triangle_mesh_gpu.h"
 #include "surface/mesh/lattix_triangle_mesh.h"
 #include "surface/mesh/render_input.h"
 #include "surface/mesh/sequence_data.h"
@@ -37,6 +38,11 @@ std::vector<float> read_texture(GLuint texture, std::uint64_t width, std::uint64
 
 // The floats of a buffer object, read back without mapping it.
 std::vector<float> read_buffer_floats(GLuint buffer, std::uint64_t floats);
+
+// A triangulation's triangles as three 14-float vertices each, in drawing
+// order: indexed triangles looked up through their indices, then the
+// unshared rest.
+std::vector<float> triangle_records(const tavrel::TriangulationResult& r);
 
 // One instance: its state, input and mesh, on the rendering thread.
 struct MeshInstance {

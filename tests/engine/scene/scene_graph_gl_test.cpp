@@ -661,6 +661,48 @@ TEST(DrawTriangleArrayGl, DrawsAndResetsTheClientState) {
         glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &client_unit);
         EXPECT_EQ(client_unit, GL_TEXTURE1);
         glClientActiveTexture(GL_TEXTURE0);
+
+        // The same two triangles through indices that share records 0 and
+        // 2, or one through indices and the other from record 3 on as an
+        // array: the same left half, the same state afterwards.
+        const std::uint32_t index_list[6] = {0, 1, 2, 0, 2, 5};
+        auto indices = std::make_shared<tavrel::PBO>(
+            tavrel::PBODescriptor{GL_ELEMENT_ARRAY_BUFFER, GL_STATIC_DRAW, GL_READ_ONLY, sizeof index_list});
+        indices->bind();
+        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, GLsizeiptr(sizeof index_list), index_list);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+        struct Indexed {
+            std::uint32_t indexed, first_record, array;
+        };
+        for (const Indexed& d : {Indexed{2, 6, 0}, Indexed{1, 3, 1}}) {
+            SCOPED_TRACE(d.indexed);
+            target->bind();
+            glClearColor(0, 0, 0, 0);
+            glClear(GL_COLOR_BUFFER_BIT);
+            tavrel::draw_indexed_triangle_array(*buffer, *indices, d.indexed, d.first_record, d.array);
+            expect_state_reset();
+            GLint element_buffer = -1;
+            glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &element_buffer);
+            EXPECT_EQ(element_buffer, 0);
+            EXPECT_EQ(read_back(engine, *target), rgba);
+        }
+        struct Refused {
+            std::uint32_t indexed, first_record, array;
+            const char* message;
+        };
+        const Refused refused[] = {
+            {3, 0, 0, "draw_indexed_triangle_array: 3 triangles need 36 bytes of indices; the buffer holds 24."},
+            {1, 4, 1, "draw_indexed_triangle_array: 1 triangles need 392 bytes; the buffer holds 336."},
+        };
+        for (const Refused& r : refused) {
+            try {
+                tavrel::draw_indexed_triangle_array(*buffer, *indices, r.indexed, r.first_record, r.array);
+                ADD_FAILURE() << "no exception: " << r.message;
+            } catch (const std::invalid_argument& e) {
+                EXPECT_EQ(std::string(e.what()), r.message);
+            }
+        }
+        indices.reset();
         target.reset();
         buffer.reset();
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

@@ -24,8 +24,9 @@ using tavrel_test::run_on_engine;
 constexpr int kFloatsPerVertex = 14;
 constexpr int kFloatsPerTriangle = 3 * kFloatsPerVertex;
 
+// Every triangle's three vertices in drawing order, indexed or not.
 std::vector<float> captured(const TriangulationResult& r) {
-    return tavrel_test::read_buffer_floats(r.vertices->gl_name(), std::uint64_t(r.triangles) * kFloatsPerTriangle);
+    return tavrel_test::triangle_records(r);
 }
 
 // Twice the signed area in x and y of triangle k.
@@ -142,14 +143,20 @@ TEST(Triangulation, ACaptureThatFillsItsBufferIsReported) {
     struct Case {
         const char* name;
         bool adaptive;
+        bool indexed;
         CaptureLimits limits;
         bool reached;
         std::uint32_t most;  // triangles at most
     };
+    // Indexed, the grid's 121 points and a spare triangle take 6,944 bytes:
+    // the limit of 100 unshared triangles holds them all, and one of 120
+    // points does not, so the grid is placed corner by corner and fills it.
     const Case cases[] = {
-        {"ample", false, CaptureLimits(), false, 200},
-        {"placed buffer of 100 triangles", false, CaptureLimits{1597830, 100 * 168}, true, 100},
-        {"level buffer of 150 triangles", true, CaptureLimits{150, 268435456}, true, 150},
+        {"ample", false, true, CaptureLimits(), false, 200},
+        {"placed buffer of 100 triangles", false, false, CaptureLimits{1597830, 100 * 168}, true, 100},
+        {"placed buffer of 100 triangles, indexed", false, true, CaptureLimits{1597830, 100 * 168}, false, 200},
+        {"placed buffer of 120 points, indexed", false, true, CaptureLimits{1597830, 120 * 56}, true, 40},
+        {"level buffer of 150 triangles", true, true, CaptureLimits{150, 268435456}, true, 150},
     };
     run_on_engine([&](GlEngine& engine) {
         for (const Case& c : cases) {
@@ -157,6 +164,7 @@ TEST(Triangulation, ACaptureThatFillsItsBufferIsReported) {
             MeshInstance instance(ControlPointGrid(2, 2), 10);
             instance.setup(engine);
             ComputeTriangleMeshGPU limited(engine, instance.data->triangulator->programs(), 10, c.limits);
+            limited.set_indexed_grid(c.indexed);
             LattixTriangleMesh::Update u;
             u.frame_size = TSize2D{64, 64};
             u.adaptive = c.adaptive;
@@ -184,15 +192,21 @@ TEST(Triangulation, PlacedCaptureIsSizedFromTheSettings) {
         bool adaptive;
         std::uint32_t max_passes;
         bool extrude;
-        std::uint64_t triangles;  // room before the spare one
+        bool indexed;
+        std::uint64_t vertices;  // room before the spare vertex or triangle
     };
-    const std::uint64_t grid = 2 * 10 * 10;
+    const std::uint64_t grid = 3 * 2 * 10 * 10;
+    const std::uint64_t points = 11 * 11;
+    // Indexed, the grid's points (extruded: twice, then the walls'
+    // triangles), and room for one triangle more.
     const Case cases[] = {
-        {"uniform", false, 1, false, grid},
-        {"adaptive, one pass", true, 1, false, grid * 4 * 2},
-        {"adaptive, two passes", true, 2, false, grid * 16 * 2},
-        {"adaptive, ten passes: the level capacity, over the limit", true, 10, false, 1597830},
-        {"uniform, extruded", false, 1, true, 2 * grid + 6 * grid},
+        {"uniform", false, 1, false, false, grid},
+        {"uniform, indexed", false, 1, false, true, points},
+        {"adaptive, one pass", true, 1, false, true, grid * 4 * 2},
+        {"adaptive, two passes", true, 2, false, true, grid * 16 * 2},
+        {"adaptive, ten passes: the level capacity, over the limit", true, 10, false, true, 3 * 1597830},
+        {"uniform, extruded", false, 1, true, false, 2 * grid + 6 * grid},
+        {"uniform, extruded, indexed", false, 1, true, true, 2 * points + 6 * grid},
     };
     run_on_engine([&](GlEngine& engine) {
         MeshInstance instance(ControlPointGrid(2, 2), 10);
@@ -203,10 +217,12 @@ TEST(Triangulation, PlacedCaptureIsSizedFromTheSettings) {
         instance.update(engine, u);
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
+            instance.data->triangulator->set_indexed_grid(c.indexed);
             const TriangulationResult r = instance.data->triangulator->run(
                 engine, *instance.mesh->evaluation(), nullptr, DisplacementSettings(), c.adaptive, c.max_passes,
                 100.0f, c.extrude);
-            EXPECT_EQ(r.vertices->size(), std::min<std::uint64_t>((c.triangles + 1) * 3 * 56, 268435456));
+            EXPECT_EQ(r.vertices->size(), std::min<std::uint64_t>((c.vertices + 3) * 56, 268435456));
+            EXPECT_EQ(r.indices != nullptr, c.indexed && !c.adaptive);
             EXPECT_FALSE(r.capacity_reached);
         }
     });
