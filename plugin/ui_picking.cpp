@@ -179,9 +179,14 @@ PF_Err handle_drag(const CustomUIDescription& effect, PF_InData* in_data, PF_Out
     return PF_Err_NONE;
 }
 
-std::optional<Vec3d> gizmo_drag_delta(const UiView& view, const PF_EventExtra& extra, PF_Point from, PF_Point to) {
-    const std::optional<Vec3d> a = frame_to_grid_point(view, extra, from.h, from.v, false);
-    const std::optional<Vec3d> b = frame_to_grid_point(view, extra, to.h, to.v, false);
+std::optional<Vec3d> gizmo_drag_delta(const UiView& view, const PF_EventExtra& extra, intptr_t mode,
+                                      const Vec3d& gizmo, PF_Point from, PF_Point to) {
+    // The position is the layer's place in the world, the anchor a point of
+    // the layer itself: each moves in its own space, at the gizmo's depth.
+    const UiSpace space = mode == kDragPosition ? UiSpace::world : UiSpace::layer;
+    const double depth = world_point_depth(view, gizmo);
+    const std::optional<Vec3d> a = frame_to_grid_point(view, extra, from.h, from.v, space, depth);
+    const std::optional<Vec3d> b = frame_to_grid_point(view, extra, to.h, to.v, space, depth);
     if (!a || !b) return std::nullopt;
     return Vec3d(b->x - a->x, b->y - a->y, b->z - a->z);
 }
@@ -211,7 +216,9 @@ void drag_transform_gizmo(const CustomUIDescription& effect, PF_InData* in_data,
     PF_DoClickEventInfo& click = extra->u.do_click;
     const intptr_t mode = click.continue_refcon[0];
     const PF_Point from{int32_t(click.continue_refcon[1]), int32_t(click.continue_refcon[2])};
-    const std::optional<Vec3d> delta = gizmo_drag_delta(UiView::of(*data.get(), in_data), *extra, from, mouse(*extra));
+    const UiView view = UiView::of(*data.get(), in_data);
+    const Vec3d gizmo = center_on_layer(view.gizmo, get_comp_dimensions(in_data));
+    const std::optional<Vec3d> delta = gizmo_drag_delta(view, *extra, mode, gizmo, from, mouse(*extra));
     if (delta) apply_gizmo_drag(effect, params, mode, *delta);
     start_drag(extra, mode, 1);
     end_drag_on_last_event(extra);
@@ -226,8 +233,11 @@ int apply_point_drag(const CustomUIDescription& effect, PF_InData* in_data, PF_O
         write_return_message(in_data, out_data, text);
         return 0;
     }
-    const std::optional<Vec3d> a = frame_to_grid_point(view, extra, from.h, from.v, true);
-    const std::optional<Vec3d> b = frame_to_grid_point(view, extra, to.h, to.v, true);
+    // The handle moves at its own depth, so that it stays under the mouse.
+    const ControlHandle& h = working.point(slot).handle(k);
+    const double depth = grid_point_depth(view, Vec3d(h.x, h.y, h.z));
+    const std::optional<Vec3d> a = frame_to_grid_point(view, extra, from.h, from.v, UiSpace::grid, depth);
+    const std::optional<Vec3d> b = frame_to_grid_point(view, extra, to.h, to.v, UiSpace::grid, depth);
     // A layer that cannot be unprojected gives no move to make.
     if (!a || !b) return 1;
     const int mode = std::max(0, popup(params, effect.manipulation) - 1);

@@ -44,9 +44,12 @@ bool begin_marquee(PF_InData* in_data, PF_EventExtra* extra);
 // selected, or deselected with alt.
 void set_point_selection(ControlPointGrid& grid, bool clear_all, int slot, int k, bool alt);
 
-// The layer-space move between two window points of the event; empty when
-// the layer cannot be unprojected (a singular matrix).
-std::optional<Vec3d> gizmo_drag_delta(const UiView& view, const PF_EventExtra& extra, PF_Point from, PF_Point to);
+// The move between two window points of the event at the depth of the
+// gizmo (its world point): in the world for the position, in the layer's
+// space for the anchor; empty when that space cannot be unprojected (a
+// singular matrix).
+std::optional<Vec3d> gizmo_drag_delta(const UiView& view, const PF_EventExtra& extra, intptr_t mode,
+                                      const Vec3d& gizmo, PF_Point from, PF_Point to);
 // Adds the delta, restricted by "Manipulation", to the mode's three fixed
 // sliders: in 64 bits, held to each slider's valid range.
 void apply_gizmo_drag(const CustomUIDescription& effect, PF_ParamDef* params[], intptr_t mode, const Vec3d& delta);
@@ -55,9 +58,9 @@ void drag_transform_gizmo(const CustomUIDescription& effect, PF_InData* in_data,
 void drag_control_points(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                          PF_ParamDef* params[], PF_EventExtra* extra);
 // Moves handle k of the point in slot by the grid-space move between two
-// window points; 1 when it did, 0 with "index %d type %d" in the return
-// message for a slot outside the grid. A layer that cannot be unprojected
-// moves nothing.
+// window points at that handle's depth; 1 when it did, 0 with "index %d
+// type %d" in the return message for a slot outside the grid. A layer that
+// cannot be unprojected moves nothing.
 int apply_point_drag(const CustomUIDescription& effect, PF_InData* in_data, PF_OutData* out_data,
                      PF_ParamDef* params[], const PF_EventExtra& extra, ControlPointGrid& working,
                      const UiView& view, int slot, int k, PF_Point from, PF_Point to);

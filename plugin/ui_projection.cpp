@@ -63,24 +63,64 @@ WindowPoint project_point(const UiView& v, const Vec3f& p, bool grid_space) {
     return grid_space ? project_grid_point_to_window(v, p) : project_layer_point_to_window(v, p);
 }
 
-std::optional<Vec3d> unproject_to_layer_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h) {
-    const CompSpaceProjector& projector = v.projector();
-    if (!projector.model_view_invertible()) return std::nullopt;
-    const Vec3f r = projector.to_layer_space(Vec3f(float(px - w / 2), float(py - h / 2), 0.0f));
-    return Vec3d(r.x, r.y, r.z);
+namespace {
+
+Vec3d grid_to_layer(const UiView& v, const Vec3d& g) {
+    const double W = v.frame.width, H = v.frame.height;
+    return Vec3d(0.5 * W * g.x, 0.5 * H * g.y, 0.5 * W * g.z);
 }
 
-std::optional<Vec3d> unproject_to_grid_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h) {
+std::optional<Vec3d> unproject_to_eye(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h, double eye_z) {
+    Vec3d eye;
+    // A drawn pixel is the integer part of its window coordinate + 0.5: the
+    // pixel's own coordinate is where the point was.
+    if (!v.projector().window_to_eye(px, py, w, h, eye_z, eye)) return std::nullopt;
+    return eye;
+}
+
+}  // namespace
+
+double grid_point_depth(const UiView& v, const Vec3d& g) {
+    return v.projector().model_view().transform_affine(grid_to_layer(v, g)).z;
+}
+
+double world_point_depth(const UiView& v, const Vec3d& p) { return v.projector().view().transform_affine(p).z; }
+
+std::optional<Vec3d> unproject_to_layer_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h,
+                                              double eye_z) {
+    const CompSpaceProjector& projector = v.projector();
+    if (!projector.model_view_invertible()) return std::nullopt;
+    const std::optional<Vec3d> eye = unproject_to_eye(v, px, py, w, h, eye_z);
+    if (!eye) return eye;
+    return projector.inverse_model_view().transform_affine(*eye);
+}
+
+std::optional<Vec3d> unproject_to_grid_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h,
+                                             double eye_z) {
     if (v.frame.width <= 0 || v.frame.height <= 0) return std::nullopt;
-    std::optional<Vec3d> p = unproject_to_layer_space(v, px, py, w, h);
+    std::optional<Vec3d> p = unproject_to_layer_space(v, px, py, w, h, eye_z);
     if (!p) return p;
     const double W = v.frame.width, H = v.frame.height;
     return Vec3d(2.0 * p->x / W, 2.0 * p->y / H, 2.0 * p->z / W);
 }
 
-std::optional<Vec3d> unproject_point(const UiView& v, int32_t px, int32_t py, bool grid_space) {
-    return grid_space ? unproject_to_grid_space(v, px, py, v.viewport[0], v.viewport[1])
-                      : unproject_to_layer_space(v, px, py, v.viewport[0], v.viewport[1]);
+std::optional<Vec3d> unproject_to_world_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h,
+                                              double eye_z) {
+    const CompSpaceProjector& projector = v.projector();
+    if (!projector.view_invertible()) return std::nullopt;
+    const std::optional<Vec3d> eye = unproject_to_eye(v, px, py, w, h, eye_z);
+    if (!eye) return eye;
+    return projector.inverse_view().transform_affine(*eye);
+}
+
+std::optional<Vec3d> unproject_point(const UiView& v, int32_t px, int32_t py, UiSpace space, double eye_z) {
+    const int32_t w = v.viewport[0], h = v.viewport[1];
+    switch (space) {
+        case UiSpace::grid: return unproject_to_grid_space(v, px, py, w, h, eye_z);
+        case UiSpace::layer: return unproject_to_layer_space(v, px, py, w, h, eye_z);
+        case UiSpace::world: return unproject_to_world_space(v, px, py, w, h, eye_z);
+    }
+    return std::nullopt;
 }
 
 Vec3d center_on_layer(const Vec3d& p, const TSize2D& comp) {
@@ -104,10 +144,10 @@ void frame_to_source_point(const PF_EventExtra& extra, double& x, double& y) {
 }
 
 std::optional<Vec3d> frame_to_grid_point(const UiView& v, const PF_EventExtra& extra, int32_t wx, int32_t wy,
-                                         bool grid_space) {
+                                         UiSpace space, double eye_z) {
     double x = wx, y = wy;
     frame_to_source_point(extra, x, y);
-    return unproject_point(v, int32_t(std::trunc(x)), int32_t(std::trunc(y)), grid_space);
+    return unproject_point(v, int32_t(std::trunc(x)), int32_t(std::trunc(y)), space, eye_z);
 }
 
 namespace {

@@ -53,13 +53,31 @@ WindowPoint project_grid_point_to_window(const UiView& v, const Vec3f& grid_poin
 WindowPoint project_layer_point_to_window(const UiView& v, const Vec3f& layer_point);
 WindowPoint project_point(const UiView& v, const Vec3f& point, bool grid_space);
 
-// The window pixel, taken from the viewport's centre, through the inverse
-// model-view matrix; grid space scales by (2 / W, 2 / H, 2 / W). Empty when
-// the layer's matrix is singular (a layer scaled to zero): nothing can be
-// moved by it.
-std::optional<Vec3d> unproject_to_layer_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h);
-std::optional<Vec3d> unproject_to_grid_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h);
-std::optional<Vec3d> unproject_point(const UiView& v, int32_t px, int32_t py, bool grid_space);
+// Which space an unprojection gives its point in: the grid's lattice, the
+// layer's own pixels (what the anchor is measured in), or the world (what
+// the layer's position is measured in).
+enum class UiSpace { grid, layer, world };
+
+// How far along the view a point lies (its eye-space z): an unprojection
+// keeps a dragged point at its own distance, so that it stays under the
+// mouse whatever the perspective.
+double grid_point_depth(const UiView& v, const Vec3d& grid_point);
+double world_point_depth(const UiView& v, const Vec3d& world_point);
+
+// The window pixel (px, py) of a w x h viewport, taken back through the
+// projection onto the plane at eye depth eye_z, then through the inverse
+// model-view (layer space) or view (world space): the exact inverse of the
+// drawing's projection there, whatever the comp's and the layer's pixel
+// aspects. Grid space scales the layer point by (2 / W, 2 / H, 2 / W).
+// Empty when the layer's matrix is singular (a layer scaled to zero):
+// nothing can be moved by it; empty too when that depth is behind the camera.
+std::optional<Vec3d> unproject_to_layer_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h,
+                                              double eye_z);
+std::optional<Vec3d> unproject_to_grid_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h,
+                                             double eye_z);
+std::optional<Vec3d> unproject_to_world_space(const UiView& v, int32_t px, int32_t py, int32_t w, int32_t h,
+                                              double eye_z);
+std::optional<Vec3d> unproject_point(const UiView& v, int32_t px, int32_t py, UiSpace space, double eye_z);
 
 // Half the composition's width and height added to x and y.
 Vec3d center_on_layer(const Vec3d& p, const TSize2D& comp);
@@ -69,10 +87,10 @@ Vec3d center_on_layer(const Vec3d& p, const TSize2D& comp);
 void source_to_frame_point(const PF_EventExtra& extra, double& x, double& y);
 void frame_to_source_point(const PF_EventExtra& extra, double& x, double& y);
 
-// A window pixel of the event back into grid (or layer) space; empty as for
-// the unprojection.
+// A window pixel of the event back into the given space at eye depth eye_z;
+// empty as for the unprojection.
 std::optional<Vec3d> frame_to_grid_point(const UiView& v, const PF_EventExtra& extra, int32_t wx, int32_t wy,
-                                         bool grid_space);
+                                         UiSpace space, double eye_z);
 
 // A grid point as a window pixel of the event.
 WindowPoint grid_to_frame_point(const UiView& v, const PF_EventExtra& extra, const Vec3f& grid_point);

@@ -32,16 +32,26 @@ public:
     // The point through the inverse model-view matrix, without division.
     Vec3f to_layer_space(const Vec3f& p) const;
 
+    // The eye-space point on the plane z = eye_z that the projection takes
+    // to window (wx, wy) of a viewport of the given size: the projection's
+    // exact inverse on that plane, so whatever scale the projection and the
+    // viewport give x and y (a non-square pixel aspect among them) is undone.
+    // False where that plane cannot be shown (on or behind the camera) or
+    // the projection cannot be solved there.
+    bool window_to_eye(double wx, double wy, int width, int height, double eye_z, Vec3d& eye) const;
+
     // False when the model-view matrix is singular (a layer scaled to zero):
     // to_layer_space then gives nothing meaningful and callers should not
     // move points with it.
     bool model_view_invertible() const { return invertible_; }
+    bool view_invertible() const { return view_invertible_; }
 
     const Matrix4d& layer_to_world() const { return layer_to_world_; }
     const Matrix4d& view() const { return view_; }
     const Matrix4d& model_view() const { return model_view_; }
     const Matrix4d& projection() const { return projection_; }
     const Matrix4d& inverse_model_view() const { return inverse_model_view_; }
+    const Matrix4d& inverse_view() const { return inverse_view_; }
     const Viewport& viewport() const { return viewport_; }
 
 private:
@@ -52,8 +62,10 @@ private:
     Matrix4d model_view_;
     Matrix4d projection_;
     Matrix4d inverse_model_view_;
+    Matrix4d inverse_view_;
     Viewport viewport_;
     bool invertible_;
+    bool view_invertible_;
 };
 
 }  // namespace tavrel

@@ -316,9 +316,9 @@ vec4 shade_fragment()
     float reflectivity_factor = get_map_channel(ReflectionMapChannel);
 #endif
 
-    bool back_face = !gl_FrontFacing;
+$back_face_test$
     N = normalize(update_fragment_normal(N, T, B, st, disp_map_channel));
-    N = flip_normal(N, back_face);
+$back_face_normal$
 
     // Without a reflection or "Use for Opacity" the term weighs nothing.
 #ifdef TAVREL_NO_FRESNEL
@@ -327,17 +327,17 @@ vec4 shade_fragment()
     float fresnel = fresnel_factor(E, N);
 #endif
 
-    vec4 decal = get_diffuse_color(texcoord, back_face);
+$decal_color$
 #ifdef TAVREL_NO_REFLECTION
     // A reflectivity of 0 mixes none of the reflection in.
-    vec3 surface = decal.rgb;
+    vec3 surface = decal_color.rgb;
 #else
 #ifndef TAVREL_REFLECTION_BLENDING
 #define TAVREL_REFLECTION_BLENDING ReflectionBlending
 #endif
     vec3 R = reflect(-E, N);
     vec3 reflection = Reflectivity > 0.0 ? reflection_map_fetch(R).rgb : vec3(0.0);
-    vec3 surface = mix(decal.rgb, blendColors(decal.rgb, reflection, TAVREL_REFLECTION_BLENDING),
+    vec3 surface = mix(decal_color.rgb, blendColors(decal_color.rgb, reflection, TAVREL_REFLECTION_BLENDING),
                        Reflectivity * reflectivity_factor * fresnel);
 #endif
 
@@ -379,7 +379,7 @@ vec4 shade_fragment()
     float alpha = gl_FrontMaterial.ambient.a;
 #ifndef TAVREL_NO_DECAL_ALPHA
     if (DisableAlphaDecal == 0)
-        alpha *= update_alpha(decal.a, st, disp_map_use_alpha_as_mask);
+        alpha *= update_alpha(decal_color.a, st, disp_map_use_alpha_as_mask);
 #endif
     return ApplyFog(colour, mix(mix(1.0, alpha, opacity_factor), 1.0, fresnel * FresnelDisplay), position);
 }
@@ -395,6 +395,17 @@ void main()
 
 const std::string& chunk_or(const std::optional<std::string>& chunk, const std::string& fallback) {
     return chunk ? *chunk : fallback;
+}
+
+// The lines of shade_fragment() that treat back faces apart, each a whole
+// line of the shading text. Without them a back face is shaded with the
+// front normal and the front texture.
+void fill_back_face_lines(std::string& text, bool back_faces) {
+    boost::replace_all(text, "$back_face_test$\n", back_faces ? "    bool back_face = !gl_FrontFacing;\n" : "");
+    boost::replace_all(text, "$back_face_normal$\n", back_faces ? "    N = flip_normal(N, back_face);\n" : "");
+    boost::replace_all(text, "$decal_color$\n",
+                       back_faces ? "    vec4 decal_color = get_diffuse_color(texcoord, back_face);\n"
+                                  : "    vec4 decal_color = get_diffuse_color(gl_TexCoord[0],false);\n");
 }
 
 std::string lighting_declarations() {
@@ -471,6 +482,7 @@ std::string phong_shading_source(int kind, const PhongChunks& chunks, const Shad
                        fog_and_mist_chunk() + kShading;
     boost::replace_all(text, "$light_uniform_parameters_declarations$", lighting_declarations());
     boost::replace_all(text, "$shadow_map_compute_light_visibility$", shadow_lookup_chunk());
+    fill_back_face_lines(text, switches.back_faces);
     return text;
 }
 

@@ -59,6 +59,7 @@ bool map_channel_read(std::uint32_t choice) {
 ShadingSwitches shading_switches_for(const ShadingValues& values) {
     ShadingSwitches s;
     s.shadows = values.shadow_casters > 0;
+    s.back_faces = values.back_face == 0;
     if (values.surface != nullptr) s.decal_alpha = values.surface->disable_alpha_decal == 0;
     if (values.deformation != nullptr) s.deformation = values.deformation->apply_deformation();
     if (values.displacement != nullptr) s.displacement_noise = displacement_noise_active(*values.displacement);

@@ -46,10 +46,16 @@ struct ShadingSwitches {
     int reflection_blending = kAnyBlendMode;
     int fog_blending = kAnyBlendMode;
     int mist_blending = kAnyBlendMode;
+    // Back faces shaded as back faces: the normal turned towards the viewer
+    // and the diffuse colour that the chunk gives a back face. Off, every
+    // fragment takes the front normal and the front texture. Unlike the
+    // switches above this one changes pixels: the frame chooses it (an
+    // extruded surface has a back layer of its own), not its values.
+    bool back_faces = true;
 
     auto tied() const {
         return std::tie(shadows, fog, mist, reflection, fresnel, map_channels, decal_alpha, displacement_noise,
-                        deformation, reflection_blending, fog_blending, mist_blending);
+                        deformation, reflection_blending, fog_blending, mist_blending, back_faces);
     }
     bool operator<(const ShadingSwitches& other) const { return tied() < other.tied(); }
     bool operator==(const ShadingSwitches& other) const { return tied() == other.tied(); }
@@ -89,10 +95,14 @@ struct ShadingValues {
     // uniforms as they are, so every material switch stays on.
     const IShaderCollection* shader_parameters = nullptr;
     const DisplacementSettings* displacement = nullptr;
+    // The frame's back-face flag: set, the surface is extruded and its back
+    // faces are shaded as its front (ShadingSwitches::back_faces off).
+    std::uint8_t back_face = 0;
 };
 
 // The narrowest switches that render the values exactly as the general
-// program does. A missing record leaves its switches on.
+// program does, back faces as the flag says. A missing record leaves its
+// switches on.
 ShadingSwitches shading_switches_for(const ShadingValues& values);
 
 }  // namespace tavrel

@@ -168,7 +168,7 @@ std::shared_ptr<RenderTarget> MainRender::build_scene(GlEngine& engine, IAbort& 
     triangle_count = scene.scene->primitive_count();
 
     abort.progress(2, 2);
-    std::shared_ptr<RenderTarget> target = render_view(engine, abort, parameters, scene, mode, width, height);
+    std::shared_ptr<RenderTarget> target = render_view(engine, abort, parameters, scene, mode, back_face, width, height);
     ++data.render_count;
     return target;
 }
@@ -176,7 +176,7 @@ std::shared_ptr<RenderTarget> MainRender::build_scene(GlEngine& engine, IAbort& 
 std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& abort,
                                                       const TimeVariableParameters& parameters,
                                                       const MeshScene& scene, uint32_t back_face_mode,
-                                                      uint64_t width, uint64_t height) {
+                                                      uint8_t back_face, uint64_t width, uint64_t height) {
     const RenderInput& input = require(parameters.render_input, "its render input");
     const SequenceData& data = require(parameters.sequence_data, "instance state");
     const ILightCollection& lights = require(parameters.lights, "lights");
@@ -205,6 +205,7 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     values.deformation = deformation.get();
     values.shader_parameters = shader_parameters.get();
     values.displacement = &input.displacement;
+    values.back_face = back_face;
     description.shading = shading_switches_for(values);
     const std::shared_ptr<RendererAllocationProxy> renderer = engine.request_renderer(description);
 

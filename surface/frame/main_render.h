@@ -61,7 +61,7 @@ struct MainRender {
     static std::shared_ptr<RenderTarget> render_view(GlEngine& engine, IAbort& abort,
                                                      const TimeVariableParameters& parameters,
                                                      const MeshScene& scene, uint32_t back_face_mode,
-                                                     uint64_t width, uint64_t height);
+                                                     uint8_t back_face, uint64_t width, uint64_t height);
 };
 
 // The frame's scene: its lights and one pass of the textures over the mesh

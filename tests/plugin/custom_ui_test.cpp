@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../simhost/cli_run.h"
+#include "simhost/drawbot_raster.h"
 #include "simhost/event_driver.h"
 #include "simhost/image_io.h"
 #include "simhost/render_driver.h"
@@ -314,6 +315,47 @@ TEST(CustomUi, MarqueeAndLassoSelectTheSamePointsEitherWay) {
     }
 }
 
+// A point that cannot be shown (behind the camera, or so near it that its
+// window coordinate leaves 16 bits) is neither drawn nor hit, nor are its
+// tangents; the camera is the default one, 888.9 pixels before the layer.
+TEST(CustomUi, PointThatCannotBeShownIsNeitherDrawnNorHit) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> edits;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"in front, raised", {"R2-P2 Position Z=-400"}, true},
+        {"behind the camera", {"R2-P2 Position Z=-1000"}, false},
+        // 38.9 pixels before the camera x grows 22.857 times: 320 + 65536,
+        // which narrowed to 16 bits would wrap onto the middle, 320.
+        {"beyond 16 bits", {"R2-P2 Position Z=-850", "R2-P2 Position X=2867.2"}, false},
+    };
+    for (const auto& c : cases) {
+        Ui ui;
+        ui.draw();
+        ASSERT_EQ(ui.click(320, 180).refcon[3], 4) << c.what;  // selected: its handles show
+        for (const auto& text : c.edits) {
+            const simhost::UserEdit e = simhost::parse_user_edit(ui.host().params(), text);
+            ASSERT_EQ(ui.driver->instance().edit(e.index, e.value).err, 0) << c.what;
+        }
+        const EventRecord drawn = ui.draw();
+        // Its four segments go with it; its square, fill and tangents too.
+        EXPECT_EQ(grid_segments(drawn.drawing).size(), c.shown ? 12u : 8u) << c.what;
+        size_t control = 0, tangent = 0;
+        for (const auto& l : drawn.drawing) {
+            if (l.find(colour_text(0, 0, 255)) != std::string::npos) ++control;
+            if (l.find(colour_text(0, 255, 0)) != std::string::npos) ++tangent;
+        }
+        EXPECT_EQ(control, c.shown ? 2u : 0u) << c.what;
+        EXPECT_EQ(tangent, c.shown ? 8u : 0u) << c.what;
+        // At the middle the gizmo takes the click when the point cannot.
+        const EventRecord click = ui.click(320, 180);
+        EXPECT_EQ(click.refcon[0], c.shown ? 2 : 1) << c.what;
+        EXPECT_EQ(click.refcon[3], c.shown ? 4 : 0) << c.what;
+    }
+}
+
 TEST(CustomUi, RefusedInterfaceSuiteEndsTheDrawWithItsMessageAndNoDrawing) {
     Ui ui;
     ui.host().suites().refuse(kPFEffectCustomUISuite);
@@ -372,16 +414,67 @@ struct FollowCase {
     std::vector<std::string> edits;
     std::string scene;
     double zoom, pan_x, pan_y;
+    bool gizmo;  // drags the gizmo's inner square rather than the middle point
 };
 
+// The centre of the gizmo: its inner square is the first rectangle drawn
+// with a pen in the anchor colour, 5 pixels either side of the centre.
+Point gizmo_centre(const std::vector<std::string>& log) {
+    const std::string anchor = colour_text(255, 0, 0);
+    bool after_pen = false;
+    for (const auto& l : log) {
+        if (l.rfind("New pen", 0) == 0) after_pen = l.find(anchor) != std::string::npos;
+        char path[32];
+        float x = 0, y = 0, w = 0, h = 0;
+        if (after_pen && std::sscanf(l.c_str(), "AddRect %31s %f %f %f %f", path, &x, &y, &w, &h) == 5)
+            return {x - 0.5f + w / 2, y - 0.5f + h / 2};
+    }
+    ADD_FAILURE() << "no gizmo drawn";
+    return {0, 0};
+}
+
+// Where a follow case's dragged thing is drawn.
+Point drawn_at(Ui& ui, bool gizmo) {
+    const std::vector<std::string> log = ui.draw().drawing;
+    if (gizmo) return gizmo_centre(log);
+    const auto segments = grid_segments(log);
+    EXPECT_EQ(segments.size(), 12u);
+    // From the middle point to its right neighbour.
+    return segments.size() > 7 ? segments[7].first : Point{0, 0};
+}
+
+std::string scene_file(const std::string& name, const std::string& json) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path) << json;
+    return path;
+}
+
 // A dragged point lands under the mouse: the unprojection of the drag and
-// the projection of the drawing agree.
+// the projection of the drawing agree, whatever the pixel aspects and the
+// distance of the point from the camera.
 TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
+    const std::string aspect_scene =
+        scene_file("custom_ui_aspect.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2}})");
+    const std::string layer_aspect_scene = scene_file(
+        "custom_ui_layer_aspect.json",
+        R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 0.9}, "layer": {"pixel_aspect": 2}})");
+    // A camera nearer than its zoom and off to one side: the layer is not
+    // at the distance where one comp pixel is one window pixel.
+    const std::string camera_scene =
+        scene_file("custom_ui_camera.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2},
+            "camera": {"position": [200, 100, -500], "point_of_interest": [320, 180, 0], "zoom": 900}})");
+    const std::vector<std::string> turned = {"Columns=3", "Rows=3", "27=30", "28=150", "25=20"};
     const FollowCase cases[] = {
-        {"default camera", {}, "", 1, 0, 0},
-        {"rotated layer", {"27=30"}, "", 1, 0, 0},
-        {"tilted layer", {"25=20"}, "", 1, 0, 0},
-        {"zoom and pan", {}, "", 1.5, -40, 25},
+        {"default camera", {}, "", 1, 0, 0, false},
+        {"rotated layer", {"27=30"}, "", 1, 0, 0, false},
+        {"tilted layer", {"25=20"}, "", 1, 0, 0, false},
+        {"zoom and pan", {}, "", 1.5, -40, 25, false},
+        {"comp pixel aspect 2", {}, aspect_scene, 1, 0, 0, false},
+        {"layer pixel aspect 2 in a comp of 0.9", {}, layer_aspect_scene, 1, 0, 0, false},
+        {"near camera, rotated layer, aspect 2", {"27=30"}, camera_scene, 1, 0, 0, false},
+        {"raised point under the near camera", {"R2-P2 Position Z=-200"}, camera_scene, 1, 0, 0, false},
+        {"gizmo, turned and scaled layer, layer aspect", turned, layer_aspect_scene, 1, 0, 0, true},
+        {"gizmo, turned layer, near camera", turned, camera_scene, 1, 0, 0, true},
     };
     for (const auto& c : cases) {
         simhost::RenderSetup s;
@@ -390,19 +483,104 @@ TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
         s.scene = c.scene;
         Ui ui(Ui::FromSetup{}, s);
         ui.events->set_view(c.zoom, c.pan_x, c.pan_y);
-        // The middle point is where the layer's centre is drawn.
-        const auto first = grid_segments(ui.draw().drawing);
-        ASSERT_EQ(first.size(), 12u) << c.what;
-        const Point middle = first[7].first;  // from the middle point to its right neighbour
-        const int x = int(middle.x), y = int(middle.y);
-        ASSERT_EQ(ui.click(x, y).refcon[3], 4) << c.what;
+        const Point start = drawn_at(ui, c.gizmo);
+        const int x = int(std::lround(start.x)), y = int(std::lround(start.y));
+        const EventRecord click = ui.click(x, y);
+        ASSERT_EQ(click.refcon[0], c.gizmo ? 1 : 2) << c.what;
+        if (!c.gizmo) ASSERT_EQ(click.refcon[3], 4) << c.what;
         ui.drag(x + 15, y + 10, false);
         ui.drag(x + 30, y + 50, true);
-        const auto after = grid_segments(ui.draw().drawing);
-        ASSERT_EQ(after.size(), 12u) << c.what;
-        EXPECT_NEAR(after[7].first.x, x + 30, 1.0) << c.what;
-        EXPECT_NEAR(after[7].first.y, y + 50, 1.0) << c.what;
+        const Point end = drawn_at(ui, c.gizmo);
+        EXPECT_NEAR(end.x, x + 30, 1.0) << c.what;
+        EXPECT_NEAR(end.y, y + 50, 1.0) << c.what;
     }
+    for (const auto& f : {aspect_scene, layer_aspect_scene, camera_scene}) std::remove(f.c_str());
+}
+
+// The drawing and the render agree: a moved and raised point's handle,
+// painted over the rendered frame as the host's window shows it, is centred
+// where the surface shows that point: a red marker at the layer's centre,
+// where the middle point of the 2 x 2 grid takes its texture from.
+TEST(CustomUi, HandleLiesWhereTheRenderShowsThePoint) {
+    const std::string marker = testing::TempDir() + "custom_ui_marker.png";
+    {
+        simhost::OwnedWorld layer(640, 360, 8);
+        for (int y = 0; y < 360; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const bool red = x >= 317 && x < 323 && y >= 177 && y < 183;
+                layer.set_channel(x, y, 0, 1.0);
+                layer.set_channel(x, y, 1, red ? 1.0 : 0.5);
+                layer.set_channel(x, y, 2, red ? 0.0 : 0.5);
+                layer.set_channel(x, y, 3, red ? 0.0 : 0.5);
+            }
+        simhost::write_png(marker, layer);
+    }
+    const std::string camera_scene =
+        scene_file("custom_ui_marker_camera.json", R"({"comp": {"width": 640, "height": 360, "pixel_aspect": 2},
+            "camera": {"position": [200, 100, -500], "point_of_interest": [320, 180, 0], "zoom": 900}})");
+    const std::vector<std::string> moved = {"R2-P2 Position X=60", "R2-P2 Position Y=-40", "R2-P2 Position Z=-150"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), moved.begin(), moved.end());
+        return more;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::string> edits;
+        std::string scene;
+    };
+    const Case cases[] = {
+        {"default camera", moved, ""},
+        {"turned and tilted layer", with({"27=30", "25=20"}), ""},
+        {"near camera, comp pixel aspect 2", with({"26=25"}), camera_scene},
+    };
+    for (const auto& c : cases) {
+        simhost::RenderSetup s;
+        s.plugin = kPlugin;
+        s.input = marker;
+        s.scene = c.scene;
+        s.edits = c.edits;
+        Ui ui(Ui::FromSetup{}, s);
+        const auto segments = grid_segments(ui.draw().drawing);
+        ASSERT_EQ(segments.size(), 12u) << c.what;
+        ASSERT_EQ(ui.click(int(segments[7].first.x), int(segments[7].first.y)).refcon[3], 4) << c.what;
+        const EventRecord drawn = ui.draw();
+        simhost::RenderedFrame frame = ui.driver->render(8);
+        ASSERT_EQ(frame.result.err, 0) << c.what << " " << frame.result.message;
+        ASSERT_TRUE(frame.output) << c.what;
+        simhost::OwnedWorld& image = *frame.output;
+        // The marker: the centroid of the red pixels, by how red each is.
+        double sum = 0, sx = 0, sy = 0;
+        for (int y = 0; y < image.world().height; ++y)
+            for (int x = 0; x < image.world().width; ++x) {
+                const double red =
+                    image.channel(x, y, 1) - std::max(image.channel(x, y, 2), image.channel(x, y, 3)) - 0.1;
+                if (red <= 0) continue;
+                sum += red;
+                sx += red * x;
+                sy += red * y;
+            }
+        ASSERT_GT(sum, 4.0) << c.what << ": no marker in the frame";
+        // The handle: the pixels painted in the control colour, its square
+        // stroked and filled around the point.
+        simhost::rasterise_drawbot_log(drawn.drawing, image);
+        int left = INT32_MAX, right = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
+        for (int y = 0; y < image.world().height; ++y)
+            for (int x = 0; x < image.world().width; ++x)
+                if (image.channel(x, y, 1) == 0.0 && image.channel(x, y, 2) == 0.0 && image.channel(x, y, 3) == 1.0) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        ASSERT_EQ(right - left, 12) << c.what;
+        ASSERT_EQ(bottom - top, 12) << c.what;
+        // Pixel centres: a drawn pixel is the projection rounded, a rendered
+        // one the pixel the projection falls in, whose centre is + 0.5.
+        EXPECT_NEAR((left + right) / 2.0, sx / sum + 0.5, 1.0) << c.what;
+        EXPECT_NEAR((top + bottom) / 2.0, sy / sum + 0.5, 1.0) << c.what;
+    }
+    std::remove(marker.c_str());
+    std::remove(camera_scene.c_str());
 }
 
 // The value of a `changed` line of the output, or NaN when it has none.

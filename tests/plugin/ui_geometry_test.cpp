@@ -138,13 +138,19 @@ tavrel::UiView plain_view(double scale) {
 }
 
 TEST(UiGeometry, SingularLayerUnprojectsToNothing) {
-    EXPECT_FALSE(tavrel::unproject_to_grid_space(plain_view(0.0), 10, 10, 640, 360).has_value());
-    EXPECT_FALSE(tavrel::unproject_to_layer_space(plain_view(0.0), 10, 10, 640, 360).has_value());
-    const auto p = tavrel::unproject_to_grid_space(plain_view(2.0), 320 + 64, 180 - 36, 640, 360);
+    EXPECT_FALSE(tavrel::unproject_to_grid_space(plain_view(0.0), 10, 10, 640, 360, 0.0).has_value());
+    EXPECT_FALSE(tavrel::unproject_to_layer_space(plain_view(0.0), 10, 10, 640, 360, 0.0).has_value());
+    // The identity projection spans the viewport with 2 units: pixel 384 is
+    // x 0.2, 0.1 on a layer scaled by 2, 0.2 / 640 of the grid's half width.
+    const auto p = tavrel::unproject_to_grid_space(plain_view(2.0), 320 + 64, 180 - 36, 640, 360, 0.0);
     ASSERT_TRUE(p.has_value());
-    EXPECT_NEAR(p->x, 2.0 * 32 / 640, 1e-9);
-    EXPECT_NEAR(p->y, 2.0 * -18 / 360, 1e-9);
-    EXPECT_NEAR(p->z, 0.0, 1e-9);
+    EXPECT_NEAR(p->x, 0.2 / 640, 1e-12);
+    EXPECT_NEAR(p->y, -0.2 / 360, 1e-12);
+    EXPECT_NEAR(p->z, 0.0, 1e-12);
+    const tavrel::WindowPoint back =
+        tavrel::project_grid_point_to_window(plain_view(2.0), tavrel::Vec3f::from_doubles(p->x, p->y, p->z));
+    EXPECT_EQ(back.x, 320 + 64);
+    EXPECT_EQ(back.y, 180 - 36);
 }
 
 TEST(UiGeometry, CoordinatesBeyondSixteenBitsAreNotVisible) {

@@ -8,6 +8,7 @@
 
 #include "engine/core/matrix4d.h"
 #include "engine/core/projection.h"
+#include "engine/core/projection_matrices.h"
 #include "engine/core/vec3.h"
 
 namespace {
@@ -324,6 +325,41 @@ TEST(Projection, CompSpaceProjector) {
     EXPECT_NEAR(back.x, 0.0f, 1e-6);
     EXPECT_NEAR(back.y, 0.0f, 1e-6);
     EXPECT_NEAR(back.z, 0.0f, 1e-6);
+}
+
+// Window back to eye space on a plane of given depth: the exact inverse of
+// the projection and the viewport there, for an off-centre frustum over a
+// viewport twice as wide as the frustum's proportions (non-square pixels)
+// and for a box.
+TEST(Projection, WindowToEyeInvertsTheProjectionOnItsPlane) {
+    Matrix4d frustum, box;
+    tavrel::frustum_matrix(-1.2, 0.8, -0.5, 0.6, 2.0, 400.0, frustum);
+    tavrel::ortho_matrix(-320, 320, -180, 180, -1000, 1000, box);
+    struct Case {
+        const char* what;
+        Matrix4d projection;
+        Vec3d eye;
+    };
+    const Case cases[] = {
+        {"frustum, centre", frustum, {0, 0, -50}},
+        {"frustum, off axis, far", frustum, {-30, 17, -300}},
+        {"box", box, {100, -40, 7}},
+    };
+    for (const auto& c : cases) {
+        const tavrel::CompSpaceProjector projector(Matrix4d(), Matrix4d(), c.projection, 1280, 360);
+        const Vec3f w = projector.project_world_point(Vec3f::from_doubles(c.eye.x, c.eye.y, c.eye.z));
+        Vec3d back;
+        ASSERT_TRUE(projector.window_to_eye(w.x, w.y, 1280, 360, c.eye.z, back)) << c.what;
+        EXPECT_NEAR(back.x, c.eye.x, 1e-4 * (std::fabs(c.eye.z) + 1.0)) << c.what;
+        EXPECT_NEAR(back.y, c.eye.y, 1e-4 * (std::fabs(c.eye.z) + 1.0)) << c.what;
+        EXPECT_EQ(back.z, c.eye.z) << c.what;
+    }
+    // The frustum shows nothing on or behind the camera's plane.
+    const tavrel::CompSpaceProjector projector(Matrix4d(), Matrix4d(), frustum, 1280, 360);
+    Vec3d eye;
+    EXPECT_FALSE(projector.window_to_eye(640, 180, 1280, 360, 0.0, eye));
+    EXPECT_FALSE(projector.window_to_eye(640, 180, 1280, 360, 10.0, eye));
+    EXPECT_FALSE(projector.window_to_eye(640, 180, 0, 360, -10.0, eye));
 }
 
 TEST(Projection, LayerScaledToZeroIsReportedNotHidden) {

@@ -163,7 +163,7 @@ TEST(MainRender, MissingCameraOrMeshIsRefusedNotDereferenced) {
 }
 
 // The back-face flag wins, then a backside with pixels; a backside of no
-// width is none. The height map fades at the layer's border only on an
+// width is none. With the flag the programs shade no back faces apart. The height map fades at the layer's border only on an
 // extruded layer with softened edges.
 TEST(MainRender, BackFaceModeAndLayerWrapFollowTheFlagAndTheBackside) {
     struct Case {
@@ -183,7 +183,10 @@ TEST(MainRender, BackFaceModeAndLayerWrapFollowTheFlagAndTheBackside) {
         frame.values.backside.reset();
         if (c.backside_width >= 0) frame.values.backside = view_of(back_pixels, std::uint64_t(c.backside_width), 16);
         frame.values.soften_layer_edge = c.soften_layer_edge;
-        EXPECT_EQ(renderer_key_of_frame(frame, c.back_face).render_mode, c.mode);
+        const RendererDescription key = renderer_key_of_frame(frame, c.back_face);
+        EXPECT_EQ(key.render_mode, c.mode);
+        // The extruded surface shades its back faces as its front.
+        EXPECT_EQ(key.shading.back_faces, c.back_face == 0);
         run_on_engine([&](GlEngine&) {
             GLint wrap = 0;
             glActiveTexture(GL_TEXTURE0);
