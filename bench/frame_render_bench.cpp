@@ -20,7 +20,8 @@
 //   the host thread's CPU time;
 // - resources over 1,000 small frames: pixel buffers created per frame in
 //   steady state, resident memory, heap in use and the effect's live GL
-//   objects after 10 frames and after 1,000.
+//   objects after 10 frames and after 1,000, summed up in a line of its own
+//   (heap bytes a frame, resident change in percent, GL objects).
 // The first frame of each (programs compiled, pools filled) is reported
 // apart, as a counter, from the steady state.
 // Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_render_bench
@@ -420,9 +421,55 @@ void BM_EffectSmallFrame(benchmark::State& state) {
     if (!left.empty()) state.SkipWithError(left.front().c_str());
 }
 
+// The resident size once the C library has given the free pages of every
+// arena back: what the process holds, without what the allocator of each
+// thread keeps cached (the rendering thread and the driver's threads
+// allocate from arenas of their own, which grow to their high-water mark
+// over the first frames).
+double trimmed_resident_megabytes() {
+    malloc_trim(0);
+    return resident_megabytes();
+}
+
+// The size attribute of the first element that starts with `tag` in the
+// text; 0 without one.
+double xml_size(const std::string& text, const std::string& tag) {
+    const std::size_t at = text.find(tag);
+    if (at == std::string::npos) return 0.0;
+    const std::size_t size = text.find("size=\"", at);
+    return size == std::string::npos ? 0.0 : std::strtod(text.c_str() + size + 6, nullptr);
+}
+
 // Heap blocks in use, the effect's and the host's, as the C library counts
-// them.
-double heap_megabytes() { return double(mallinfo2().uordblks) / (1024.0 * 1024.0); }
+// them over all its arenas: the rendering thread and the driver's threads
+// allocate from arenas of their own, which mallinfo2 does not count. What
+// the arenas hold less what lies free in them, and the blocks mapped apart.
+double heap_megabytes() {
+    char* buffer = nullptr;
+    std::size_t length = 0;
+    FILE* out = open_memstream(&buffer, &length);
+    if (out == nullptr) return 0.0;
+    malloc_info(0, out);
+    std::fclose(out);
+    std::string text(buffer, length);
+    std::free(buffer);
+    // The totals over every arena follow the last arena's element.
+    const std::size_t totals = text.rfind("</heap>");
+    if (totals != std::string::npos) text.erase(0, totals);
+    const double in_use = xml_size(text, "<system type=\"current\"") - xml_size(text, "<total type=\"fast\"") -
+                          xml_size(text, "<total type=\"rest\"") + xml_size(text, "<total type=\"mmap\"");
+    return in_use / (1024.0 * 1024.0);
+}
+
+// What the 1,000 frames below left, for the report's last lines.
+struct FlatMemory {
+    bool measured = false;
+    double heap_bytes_per_frame = 0.0;
+    double rss_change_percent = 0.0;
+    double trimmed_rss_change_percent = 0.0;
+    std::int64_t gl_objects_after_10 = 0, gl_objects_after_1000 = 0;
+};
+FlatMemory g_flat;
 
 // 1,000 small frames in one instance. What a frame leaks shows as growth
 // between the 10th and the 1,000th; pools that recycle show as no buffers
@@ -441,13 +488,29 @@ void BM_EffectFrameResources(benchmark::State& state) {
         const std::uint64_t filled = g_buffers_created;
         state.counters["buffers_created_in_first_10"] = double(filled - start);
         state.counters["rss_mb_after_10"] = resident_megabytes();
+        state.counters["trimmed_rss_mb_after_10"] = trimmed_resident_megabytes();
         state.counters["heap_mb_after_10"] = heap_megabytes();
         state.counters["gl_objects_after_10"] = double(live());
         for (int i = 10; i < 1000; ++i) frame();
         state.counters["buffers_created_per_frame"] = double(g_buffers_created - filled) / 990.0;
         state.counters["rss_mb_after_1000"] = resident_megabytes();
+        state.counters["trimmed_rss_mb_after_1000"] = trimmed_resident_megabytes();
         state.counters["heap_mb_after_1000"] = heap_megabytes();
         state.counters["gl_objects_after_1000"] = double(live());
+        // Flat: the heap in use and the GL objects equal, the resident size
+        // within 1%.
+        g_flat.heap_bytes_per_frame =
+            (state.counters["heap_mb_after_1000"] - state.counters["heap_mb_after_10"]) * 1024.0 * 1024.0 / 990.0;
+        g_flat.rss_change_percent =
+            100.0 * (state.counters["rss_mb_after_1000"] / state.counters["rss_mb_after_10"] - 1.0);
+        g_flat.gl_objects_after_10 = std::int64_t(state.counters["gl_objects_after_10"]);
+        g_flat.gl_objects_after_1000 = std::int64_t(state.counters["gl_objects_after_1000"]);
+        g_flat.measured = true;
+        state.counters["heap_bytes_per_frame"] = g_flat.heap_bytes_per_frame;
+        state.counters["rss_change_percent"] = g_flat.rss_change_percent;
+        g_flat.trimmed_rss_change_percent =
+            100.0 * (state.counters["trimmed_rss_mb_after_1000"] / state.counters["trimmed_rss_mb_after_10"] - 1.0);
+        state.counters["trimmed_rss_change_percent"] = g_flat.trimmed_rss_change_percent;
         const auto left = driver.finish();
         if (!left.empty()) state.SkipWithError(left.front().c_str());
     }
@@ -506,6 +569,14 @@ int main(int argc, char** argv) {
     const int result = tavrel_bench::run_with_ratios(
         argc, argv, {{"effect frame / bare frame", "BM_EffectFrame/iterations:3/real_time",
                       "BM_BareFrame/iterations:3/real_time"}});
+    if (g_flat.measured) {
+        std::printf("1,000 small frames: heap in use %+.1f bytes a frame (aim 0), resident size %+.2f%% "
+                    "(aim within 1%%; %+.2f%% with the free pages of every arena given back), GL objects %lld "
+                    "after 10 and %lld after 1,000\n",
+                    g_flat.heap_bytes_per_frame, g_flat.rss_change_percent, g_flat.trimmed_rss_change_percent,
+                    static_cast<long long>(g_flat.gl_objects_after_10),
+                    static_cast<long long>(g_flat.gl_objects_after_1000));
+    }
     // The effect's frames without the host's pixel work against their fair
     // floors; the default shading's line last.
     for (int s : {kSpotShadows, kPeeling, kDefaultShading}) {

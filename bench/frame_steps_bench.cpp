@@ -197,7 +197,8 @@ FrameTimes render_frame(GlEngine& engine, Instance& instance) {
     times.ms[kRequest] = lap();
 
     const ShadowCasterCollection shadows(*scene.scene, engine.depth_only_program(int(description.format_kind)),
-                                         casters, deformation, shader_parameters, engine.shadow_map_array());
+                                         casters, deformation, shader_parameters,
+                                         engine.shadow_map_array(std::uint32_t(casters.count())));
     times.ms[kShadows] = lap();
 
     const GLuint height_map = data.layer_texture->textures.at(0)->gl_name();

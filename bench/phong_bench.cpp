@@ -142,7 +142,7 @@ void BM_PhongPass(benchmark::State& state) {
         ShaderParameters material;
         const ShadowCasterParamsCollection casters(scene.graph, lights);
         const ShadowCasterCollection shadows(scene.graph, engine.depth_only_program(2), casters, NoDeformation(),
-                                             material, engine.shadow_map_array());
+                                             material, engine.shadow_map_array(std::uint32_t(casters.count())));
         PhongShader program(2, PhongChunks{{}, {}, {}, {}, phong_chunk(DiffuseColor::kWhite), {}});
         const GLuint white = white_texture();
         program.bind_texture(GL_TEXTURE_2D, "height_map", white, 3);

@@ -76,7 +76,7 @@ void BM_ShadowMaps(benchmark::State& state) {
         ShaderParameters material;
         const auto pass = [&] {
             ShadowCasterCollection shadows(scene.graph, engine.depth_only_program(2), casters, NoDeformation(),
-                                           material, engine.shadow_map_array());
+                                           material, engine.shadow_map_array(std::uint32_t(casters.count())));
             glFinish();
             benchmark::DoNotOptimize(shadows.count());
         };
@@ -93,7 +93,7 @@ void BM_BareDepthPass(benchmark::State& state) {
         Scene scene(engine);
         const BenchLights lights(static_cast<int>(state.range(0)));
         const ShadowCasterParamsCollection casters(scene.graph, lights);
-        auto array = engine.shadow_map_array();
+        auto array = engine.shadow_map_array(std::uint32_t(casters.count()));
         auto buffer = tavrel_bench::make_wave_mesh(engine);
         GLuint framebuffer = 0;
         glGenFramebuffersEXT(1, &framebuffer);

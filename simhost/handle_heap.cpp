@@ -5,12 +5,19 @@
 
 namespace simhost {
 
+HandleHeap::HandleHeap() {
+    retired_.reserve(kRetiredKept);
+    spare_.reserve(kRetiredKept + kLiveSpares);
+    for (size_t i = 0; i < kRetiredKept + kLiveSpares; ++i) spare_.push_back(new void*(nullptr));
+}
+
 HandleHeap::~HandleHeap() {
     for (auto& r : records_) {
         std::free(*r.first);
         delete r.first;
     }
     for (PF_Handle h : retired_) delete h;
+    for (PF_Handle h : spare_) delete h;
 }
 
 PF_Handle HandleHeap::allocate(uint64_t size, const std::string& owner) {
@@ -18,8 +25,15 @@ PF_Handle HandleHeap::allocate(uint64_t size, const std::string& owner) {
     void* block = std::aligned_alloc(16, rounded ? rounded : 16);
     if (block == nullptr) return nullptr;
     std::memset(block, 0xCD, rounded ? rounded : 16);
-    PF_Handle h = new void*(block);
     std::lock_guard<std::mutex> lock(mutex_);
+    PF_Handle h = nullptr;
+    if (!spare_.empty()) {
+        h = spare_.back();
+        spare_.pop_back();
+        *h = block;
+    } else {
+        h = new void*(block);
+    }
     records_[h] = Record{next_serial_++, size, 0, owner};
     return h;
 }
@@ -61,7 +75,9 @@ void HandleHeap::dispose(PF_Handle h) {
         retired_.push_back(h);
     } else {
         PF_Handle& oldest = retired_[retired_count_ % kRetiredKept];
-        delete oldest;
+        // Reserved for every spare made with the heap: only handles made
+        // beyond those would have to grow it.
+        spare_.push_back(oldest);
         oldest = h;
     }
     ++retired_count_;

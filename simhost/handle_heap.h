@@ -14,7 +14,7 @@ namespace simhost {
 
 class HandleHeap {
 public:
-    HandleHeap() { retired_.reserve(kRetiredKept); }
+    HandleHeap();
     ~HandleHeap();
     HandleHeap(const HandleHeap&) = delete;
     HandleHeap& operator=(const HandleHeap&) = delete;
@@ -55,12 +55,18 @@ private:
     std::map<PF_Handle, Record> records_;
     std::vector<std::string> misuse_;
     // Master pointers of the latest kRetiredKept disposed handles are kept
-    // from reuse, so that a stale handle stays recognisable as disposed;
-    // the oldest is given back when another is retired, so that a host that
-    // runs for hours holds no more of them than after its first frames.
+    // from reuse, so that a stale handle stays recognisable as disposed.
+    // Once the ring is full the oldest goes back to the spares, from which
+    // new handles take their master pointers. The spares are made with the
+    // heap, as many as the ring holds and kLiveSpares more for the handles
+    // alive at once, so that the memory held does not grow with the
+    // disposals while the ring fills (four handles a frame fill it only
+    // after a thousand frames); only more live handles than that need more.
     static constexpr size_t kRetiredKept = 4096;
+    static constexpr size_t kLiveSpares = 256;
     std::vector<PF_Handle> retired_;  // a ring once full
     size_t retired_count_ = 0;
+    std::vector<PF_Handle> spare_;
     uint64_t next_serial_ = 1;
 };
 

@@ -118,6 +118,19 @@ std::unique_ptr<OwnedWorld> RenderSession::make_input(int32_t width, int32_t hei
     return w;
 }
 
+std::unique_ptr<OwnedWorld> RenderSession::whole_input() {
+    const PF_InData& in = host_.in_data();
+    // The layer's pixels checked out for this render, when they are the
+    // whole layer, are the same pixels: handed out again, not painted again.
+    if (input_) {
+        const PF_EffectWorld& w = input_->world();
+        if (w.width == in.width && w.height == in.height && w.origin_x == 0 && w.origin_y == 0 &&
+            input_->bpc() == bpc)
+            return input_->share();
+    }
+    return make_input(in.width, in.height, 0, 0);
+}
+
 std::unique_ptr<OwnedWorld> RenderSession::named_layer(int32_t layer) const {
     const auto it = layer_images.find(layer);
     if (it == layer_images.end() || !it->second) return nullptr;
@@ -201,7 +214,7 @@ PF_Err RenderSession::checkout_param(PF_ProgPtr effect_ref, int32_t index, int32
         if (index != 0) {
             c.layer = s.named_layer(value.whole);
         } else if (s.input_has_pixels && host.in_data().width > 0 && host.in_data().height > 0) {
-            c.layer = s.make_input(host.in_data().width, host.in_data().height, 0, 0);
+            c.layer = s.whole_input();
         }
         if (c.layer) param->u.ld = c.layer->world();
     } else if (declared.param_type == PF_Param_ARBITRARY_DATA) {

@@ -111,6 +111,9 @@ private:
         std::unique_ptr<OwnedWorld> layer;
     };
     std::unique_ptr<OwnedWorld> make_input(int32_t width, int32_t height, int32_t origin_x, int32_t origin_y);
+    // The whole input layer as a parameter: the checked-out layer pixels
+    // shared when they cover it, else painted afresh.
+    std::unique_ptr<OwnedWorld> whole_input();
     // A world of the pixels of scene layer `layer`, or null.
     std::unique_ptr<OwnedWorld> named_layer(int32_t layer) const;
     // The effect's own arbitrary-data callback, called from inside another

@@ -260,12 +260,20 @@ void write_channel(PF_EffectWorld& world, int bpc, int32_t x, int32_t y, int c, 
 
 OwnedWorld::OwnedWorld(int32_t width, int32_t height, int bpc) : bpc_(bpc) {
     const int32_t row_bytes = width * bytes_per_pixel(bpc) + 16;
-    pixels_.assign(size_t(row_bytes) * size_t(height), 0);
-    world_.data = pixels_.data();
+    pixels_ = std::make_shared<std::vector<uint8_t>>(size_t(row_bytes) * size_t(height), 0);
+    world_.data = pixels_->data();
     world_.rowbytes = row_bytes;
     world_.width = width;
     world_.height = height;
     world_.world_flags = flags_for(bpc);
+}
+
+std::unique_ptr<OwnedWorld> OwnedWorld::share() const {
+    std::unique_ptr<OwnedWorld> shared(new OwnedWorld);
+    shared->pixels_ = pixels_;
+    shared->world_ = world_;
+    shared->bpc_ = bpc_;
+    return shared;
 }
 
 double OwnedWorld::channel(int32_t x, int32_t y, int c) const { return read_channel(world_, bpc_, x, y, c); }

@@ -23,6 +23,9 @@ int bytes_per_pixel(int bpc);
 class OwnedWorld {
 public:
     OwnedWorld(int32_t width, int32_t height, int bpc);
+    // A second world over the same pixels, which live as long as either:
+    // what a host hands out twice for one layer at one time, without a copy.
+    std::unique_ptr<OwnedWorld> share() const;
     PF_EffectWorld& world() { return world_; }
     const PF_EffectWorld& world() const { return world_; }
     int bpc() const { return bpc_; }
@@ -31,9 +34,11 @@ public:
     void set_channel(int32_t x, int32_t y, int c, double v);
 
 private:
-    std::vector<uint8_t> pixels_;
+    OwnedWorld() = default;
+
+    std::shared_ptr<std::vector<uint8_t>> pixels_;
     PF_EffectWorld world_{};
-    int bpc_;
+    int bpc_ = 8;
 };
 
 // Channel access of any world by its own depth.

@@ -6,6 +6,8 @@
 
 #include <iostream>
 #include <new>
+#include <stdexcept>
+#include <string>
 
 #include "engine/gpu/accumulation_buffer.h"
 #include "engine/gpu/dual_peeling_render_buffers.h"
@@ -63,16 +65,15 @@ GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
     renderer_pool_ = make_pool<RendererPool>(kRendererPoolLimits);
     accumulation_pool_ = make_pool<AccumulationPool>(kAccumulationPoolLimits);
 
-    build_programs_and_shadow_map();
+    build_programs();
 }
 
-void GlEngine::build_programs_and_shadow_map() {
+void GlEngine::build_programs() {
     claim_gl_object_thread();
     try {
         extrude_program_.reset(new ExtrudeProgram);
         reverse_vertex_order_program_.reset(new ReverseVertexOrderProgram);
         copy_topology_program_.reset(new CopyTopologyProgram);
-        shadow_map_array_ = std::make_shared<ShadowMapArray>(kShadowMapSize, kShadowMapLayers);
         for (int kind = 0; kind < 3; ++kind) {
             copy_programs_[kind] = std::make_shared<CopyProgram>(true, kind);
             flat_shading_programs_[kind] = std::make_shared<VertexColorFlatShadingProgram>(kind);
@@ -163,9 +164,27 @@ ReverseVertexOrderProgram& GlEngine::reverse_vertex_order_program() { return *re
 
 CopyTopologyProgram& GlEngine::copy_topology_program() { return *copy_topology_program_; }
 
-std::shared_ptr<ShadowMapArray> GlEngine::shadow_map_array() { return shadow_map_array_; }
+std::shared_ptr<ShadowMapArray> GlEngine::shadow_map_array(std::uint32_t casters) {
+    if (casters == 0) return nullptr;
+    if (casters > kShadowMapLayers) {
+        throw std::out_of_range(std::to_string(casters) + " shadow casters, at most " +
+                                std::to_string(kShadowMapLayers));
+    }
+    // Each layer costs 16 MiB in host memory on a software driver: a frame
+    // gets the layers its casters fill, and the array grows only when a later
+    // frame has more casters. Layers are cleared before they are drawn, so a
+    // larger array gives the same shadows.
+    if (!shadow_map_array_ || shadow_map_array_->layers() < casters) {
+        shadow_map_array_.reset();
+        shadow_map_array_ = std::make_shared<ShadowMapArray>(kShadowMapSize, casters);
+    }
+    return shadow_map_array_;
+}
 
 void GlEngine::release_free_pooled_objects() {
+    // A frame still drawing its shadows keeps the array through its own
+    // handle.
+    shadow_map_array_.reset();
     texture_pool_->release_free();
     render_buffer_pool_->release_free();
     render_target_pool_->release_free();

@@ -65,7 +65,8 @@ public:
     AccumulationPool& accumulation_pool() { return *accumulation_pool_; }
 
     // Empties all seven pools of their free objects (see
-    // RecyclingPool::release_free); rendering thread only.
+    // RecyclingPool::release_free) and lets the shadow-map array go;
+    // rendering thread only.
     void release_free_pooled_objects();
 
     // The shared utility programs, one per pixel format kind (0, 1, 2) where
@@ -77,8 +78,14 @@ public:
     ExtrudeProgram& extrude_program();
     ReverseVertexOrderProgram& reverse_vertex_order_program();
     CopyTopologyProgram& copy_topology_program();
-    // Twelve layers of 2048 by 2048, one per shadow caster.
-    std::shared_ptr<ShadowMapArray> shadow_map_array();
+    // Layers of 2048 by 2048, one per shadow caster: the engine's array,
+    // made or grown to hold at least `casters` layers (at most 12; more
+    // throws std::out_of_range). Nothing without casters: no array is made
+    // for a frame that casts no shadows.
+    std::shared_ptr<ShadowMapArray> shadow_map_array(std::uint32_t casters);
+    // The array as held now, without making one; null before the first
+    // frame with casters.
+    std::shared_ptr<ShadowMapArray> held_shadow_map_array() const { return shadow_map_array_; }
 
     // Pooled requests. Each returns an object of the pool that goes back to
     // it when the last handle is let go (on the rendering thread).
@@ -115,7 +122,7 @@ public:
         uint32_t wrap, bool cube);
 
 private:
-    void build_programs_and_shadow_map();
+    void build_programs();
     void release_programs_and_shadow_map() noexcept;
 
     std::thread::id rendering_thread_;

@@ -1,5 +1,7 @@
 #include "engine/gpu/upload_visitor.h"
 
+#include <algorithm>
+
 #include "engine/core/engine_errors.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/gl/gl_errors.h"
@@ -51,27 +53,38 @@ std::shared_ptr<ITextureObject> UploadVisitor::operator()(T* pixels) const {
                                          wrap_};
     gl_wrap_mode(wrap_);
 
-    std::shared_ptr<PBO> pbo = pbo_pool_.acquire(
-        PBODescriptor{GL_PIXEL_UNPACK_BUFFER, GL_STREAM_DRAW, GL_WRITE_ONLY, shape.buffer_size});
-    {
-        std::shared_ptr<T> mapped = pbo->map<T>();
-        const CopyKernel<T> kernel{reinterpret_cast<const uint8_t*>(pixels), accessor_->row_bytes(),
-                                   reinterpret_cast<uint8_t*>(mapped.get()),
-                                   shape.row_length * shape.pixel_size,
-                                   width * channels_of_layout(layout)};
-        copy_rows(kernel, height, arena_);
-    }  // unmapped here, after every row is in
-
+    // A 2-D image goes up in bands of rows through one small buffer, so that
+    // an upload never holds a second copy of the whole image beside the
+    // host's and the texture. A cube map is cut from the whole cross at once.
+    const uint64_t row_stride = shape.row_length * shape.pixel_size;
+    uint64_t band_rows = height;
+    if (target_ == GL_TEXTURE_2D && row_stride != 0)
+        band_rows = std::max<uint64_t>(1, std::min<uint64_t>(height, kUploadBandBytes / row_stride));
+    std::shared_ptr<PBO> pbo = pbo_pool_.acquire(PBODescriptor{GL_PIXEL_UNPACK_BUFFER, GL_STREAM_DRAW, GL_WRITE_ONLY,
+                                                               band_rows == height ? shape.buffer_size
+                                                                                   : band_rows * row_stride});
     std::shared_ptr<TextureAllocationProxy> texture = texture_pool_.acquire(description);
-    pbo->bind();
-    try {
-        texture->upload(unit_, 0, 0, GLsizei(width), GLsizei(height), GLint(shape.row_length), wrap_);
-    } catch (...) {
+    uint64_t first = 0;
+    do {
+        const uint64_t rows = std::min(band_rows, height - first);
+        {
+            std::shared_ptr<T> mapped = pbo->map<T>();
+            const CopyKernel<T> kernel{reinterpret_cast<const uint8_t*>(pixels) + first * accessor_->row_bytes(),
+                                       accessor_->row_bytes(), reinterpret_cast<uint8_t*>(mapped.get()),
+                                       row_stride, width * channels_of_layout(layout)};
+            copy_rows(kernel, rows, arena_);
+        }  // unmapped here, after every row of the band is in
+        pbo->bind();
+        try {
+            texture->upload(unit_, 0, GLint(first), GLsizei(width), GLsizei(rows), GLint(shape.row_length), wrap_);
+        } catch (...) {
+            glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+            throw;
+        }
         glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
-        throw;
-    }
-    glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
-    TAVREL_CHECK_GL();
+        TAVREL_CHECK_GL();
+        first += rows;
+    } while (first < height);
     return texture;
 }
 

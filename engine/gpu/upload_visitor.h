@@ -1,6 +1,8 @@
 // Upload of a host image into a pooled texture. The rows are copied in
 // parallel into a mapped pixel-unpack buffer, and the texture is filled from
-// that buffer, so the driver never reads the host's memory itself.
+// that buffer, so the driver never reads the host's memory itself. A 2-D
+// image goes through the buffer in bands of at most kUploadBandBytes (one
+// row at the least), so the buffer never holds a whole frame.
 #pragma once
 
 #include <GL/glew.h>
@@ -18,6 +20,8 @@
 namespace tavrel {
 
 class ITextureObject;
+
+constexpr uint64_t kUploadBandBytes = uint64_t(4) << 20;
 
 class UploadVisitor : public boost::static_visitor<std::shared_ptr<ITextureObject>> {
 public:

@@ -2,6 +2,9 @@
 
 #include <GL/glew.h>
 
+#include <stdexcept>
+#include <string>
+
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/shaders/parameter_upload.h"
@@ -103,6 +106,10 @@ ShadowCasterCollection::ShadowCasterCollection(SceneGraph& scene, TexturingProgr
                                                const IShaderCollection& shader_parameters,
                                                std::shared_ptr<ShadowMapArray> shadow_maps)
     : count_(casters.count()), shadow_maps_(std::move(shadow_maps)) {
+    if (count_ > 0 && (!shadow_maps_ || shadow_maps_->layers() < static_cast<std::uint32_t>(count_))) {
+        throw std::invalid_argument(std::to_string(count_) + " shadow casters need as many layers, the array has " +
+                                    std::to_string(shadow_maps_ ? shadow_maps_->layers() : 0u));
+    }
     for (int i = 0; i < count_; ++i)
         to_light_.push_back(casters.caster_projection_matrix(i) * casters.caster_view_matrix(i));
     const auto lut = casters.light_lut();

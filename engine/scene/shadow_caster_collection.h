@@ -29,7 +29,9 @@ void render_shadow_casters(SceneGraph& scene, TexturingProgram& depth_program,
 class ShadowCasterCollection : public IShadowUniforms {
 public:
     // Keeps what the shading needs of the casters and, when there are any,
-    // renders their shadow maps.
+    // renders their shadow maps into the array, which then needs a layer
+    // for each (std::invalid_argument otherwise); without casters it may be
+    // null.
     ShadowCasterCollection(SceneGraph& scene, TexturingProgram& depth_program,
                            const IShadowCasterParamsCollection& casters, const IDeformationCollection& deformation,
                            const IShaderCollection& shader_parameters, std::shared_ptr<ShadowMapArray> shadow_maps);

@@ -215,8 +215,10 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
         to_u32(width, "output width"), to_u32(height, "output height"), 1, description.format_kind, true, 0,
         kClampToEdge);
 
+    // The array is made, or grown, only for a frame with casters.
     const ShadowCasterCollection shadows(graph, engine.depth_only_program(int(description.format_kind)), casters,
-                                         *deformation, *shader_parameters, engine.shadow_map_array());
+                                         *deformation, *shader_parameters,
+                                         engine.shadow_map_array(std::uint32_t(casters.count())));
 
     // The shading reads the same height map as the triangulation did.
     GLuint height_map = 0;

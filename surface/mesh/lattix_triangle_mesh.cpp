@@ -141,29 +141,48 @@ GLenum pixel_type(std::uint32_t format) {
 
 std::size_t bytes_per_channel(std::uint32_t format) { return format == 0 ? 1 : format == 1 ? 2 : 4; }
 
-// Reads into client memory, packed: no pixel-pack buffer and alignment 1
-// while it lives, the previous binding, alignment and texture afterwards.
-class ClientPackScope {
+// Reads a render target's colour into client memory as stored: its
+// framebuffer bound for reading, no pixel-pack buffer, alignment 1 and no
+// clamping of float colours while it lives; the previous state afterwards.
+class ClientReadScope {
 public:
-    ClientPackScope() {
+    explicit ClientReadScope(const RenderTarget& target) {
         glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &buffer_);
         glGetIntegerv(GL_PACK_ALIGNMENT, &alignment_);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture_);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &framebuffer_);
+        glGetIntegerv(GL_CLAMP_READ_COLOR, &clamp_);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glClampColor(GL_CLAMP_READ_COLOR, GL_FALSE);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, target.gl_name());
+        glReadBuffer(GL_COLOR_ATTACHMENT0);
     }
-    ~ClientPackScope() {
-        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture_));
+    ~ClientReadScope() {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(framebuffer_));
+        glClampColor(GL_CLAMP_READ_COLOR, static_cast<GLenum>(clamp_));
         glPixelStorei(GL_PACK_ALIGNMENT, alignment_);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(buffer_));
         TAVREL_REPORT_GL();
     }
-    ClientPackScope(const ClientPackScope&) = delete;
-    ClientPackScope& operator=(const ClientPackScope&) = delete;
+    ClientReadScope(const ClientReadScope&) = delete;
+    ClientReadScope& operator=(const ClientReadScope&) = delete;
+
+    // Rows first to first + rows - 1, whole, into out.
+    void read_rows(const RenderTarget& target, uint64_t first, uint64_t rows, uint8_t* out) const {
+        glReadPixels(0, static_cast<GLint>(first), static_cast<GLsizei>(target.width()), static_cast<GLsizei>(rows),
+                     GL_RGBA, pixel_type(target.format()), out);
+        check_gl_error("lattix_triangle_mesh", __LINE__);
+    }
 
 private:
-    GLint buffer_ = 0, alignment_ = 4, texture_ = 0;
+    GLint buffer_ = 0, alignment_ = 4, framebuffer_ = 0, clamp_ = GL_FIXED_ONLY;
 };
+
+// Bytes of one row of a height map as read back.
+uint64_t row_bytes_of(const RenderTarget& map) { return map.width() * 4 * bytes_per_channel(map.format()); }
+
+// At most this much of a height map is read at once for a comparison.
+constexpr uint64_t kCompareBandBytes = uint64_t(1) << 20;
 
 }  // namespace
 
@@ -178,7 +197,6 @@ void LattixTriangleMesh::read_placement_key(const ComputeTriangleMeshGPU& triang
     key.distance_threshold = frame.distance_threshold;
     key.extrude = frame.extrude;
     key.has_height_map = frame.height_map != nullptr;
-    key.pixels.clear();
     key.format = 0;
     key.width = key.height = 0;
     if (!key.has_height_map) return;
@@ -186,14 +204,21 @@ void LattixTriangleMesh::read_placement_key(const ComputeTriangleMeshGPU& triang
     key.format = map.format();
     key.width = map.width();
     key.height = map.height();
-    // Every pixel, as stored: a changed layer (a video's next frame) always
-    // places again.
-    key.pixels.resize(std::size_t(key.width) * std::size_t(key.height) * 4 * bytes_per_channel(key.format));
-    ClientPackScope scope;
-    glBindTexture(GL_TEXTURE_2D, map.textures.at(0)->gl_name());
-    check_gl_error("lattix_triangle_mesh", __LINE__);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, pixel_type(key.format), key.pixels.data());
-    check_gl_error("lattix_triangle_mesh", __LINE__);
+}
+
+bool LattixTriangleMesh::same_height_map(const RenderTarget& map) {
+    const uint64_t row = row_bytes_of(map);
+    if (placed_pixels_.size() != row * map.height()) return false;
+    if (row == 0) return true;
+    const uint64_t band_rows = std::max<uint64_t>(1, std::min<uint64_t>(map.height(), kCompareBandBytes / row));
+    band_.resize(band_rows * row);
+    const ClientReadScope scope(map);
+    for (uint64_t first = 0; first < map.height(); first += band_rows) {
+        const uint64_t rows = std::min(band_rows, map.height() - first);
+        scope.read_rows(map, first, rows, band_.data());
+        if (std::memcmp(band_.data(), placed_pixels_.data() + first * row, rows * row) != 0) return false;
+    }
+    return true;
 }
 
 bool LattixTriangleMesh::same_placement(const PlacementKey& a, const PlacementKey& b) {
@@ -202,7 +227,7 @@ bool LattixTriangleMesh::same_placement(const PlacementKey& a, const PlacementKe
            same_settings(a.settings, b.settings) && a.has_height_map == b.has_height_map && a.format == b.format &&
            a.width == b.width && a.height == b.height && a.adaptive == b.adaptive &&
            a.max_passes == b.max_passes && std::memcmp(&a.distance_threshold, &b.distance_threshold, 4) == 0 &&
-           a.extrude == b.extrude && same_bytes(a.pixels, b.pixels);
+           a.extrude == b.extrude;
 }
 
 bool LattixTriangleMesh::evaluation_current(uint16_t key, const TSize2D& frame, float threshold) const {
@@ -243,8 +268,11 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
     // buffer back from its last owner.
     // Last frame's triangles stand when nothing they were placed from has
     // changed: placing is most of a still frame's triangulation.
+    // Every pixel of the height map, as stored: a changed layer (a video's
+    // next frame) always places again.
     read_placement_key(triangulation, frame, next_);
-    if (evaluated || !node_ || !placed_valid_ || !same_placement(next_, placed_)) {
+    if (evaluated || !node_ || !placed_valid_ || !same_placement(next_, placed_) ||
+        (frame.height_map != nullptr && !same_height_map(*frame.height_map))) {
         node_.reset();
         placed_valid_ = false;
         const TriangulationResult result =
@@ -260,7 +288,15 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
         settings_ = frame.settings;
         has_height_map_ = frame.height_map != nullptr ? 1 : 0;
         evaluated_subdivisions_ = requested_subdivisions_;
-        std::swap(placed_, next_);
+        placed_ = next_;
+        if (frame.height_map != nullptr) {
+            const RenderTarget& map = *frame.height_map;
+            placed_pixels_.resize(row_bytes_of(map) * map.height());
+            if (!placed_pixels_.empty()) ClientReadScope(map).read_rows(map, 0, map.height(), placed_pixels_.data());
+        } else {
+            placed_pixels_.clear();
+            placed_pixels_.shrink_to_fit();
+        }
         placed_valid_ = true;
     }
 
@@ -276,7 +312,7 @@ uint8_t LattixTriangleMesh::constant_height_components() const {
     if (components_counted_at_ != placement_count_) {
         const std::size_t pixel_bytes = 4 * bytes_per_channel(placed_.format);
         constant_components_ =
-            constant_components(placed_.pixels.data(), placed_.pixels.size() / pixel_bytes, pixel_bytes / 4);
+            constant_components(placed_pixels_.data(), placed_pixels_.size() / pixel_bytes, pixel_bytes / 4);
         components_counted_at_ = placement_count_;
     }
     return constant_components_;

@@ -89,7 +89,6 @@ private:
         bool has_height_map = false;
         uint32_t format = 0;
         uint64_t width = 0, height = 0;
-        std::vector<uint8_t> pixels;
         bool adaptive = false;
         uint32_t max_passes = 0;
         float distance_threshold = 0.0f;
@@ -99,6 +98,9 @@ private:
     bool evaluation_current(uint16_t key, const TSize2D& frame, float threshold) const;
     void read_placement_key(const ComputeTriangleMeshGPU& triangulation, const Update& frame, PlacementKey& key) const;
     static bool same_placement(const PlacementKey& a, const PlacementKey& b);
+    // Whether the height map's pixels, read a band of rows at a time, equal
+    // the ones the triangles were placed from.
+    bool same_height_map(const RenderTarget& map);
 
     std::shared_ptr<LattixMeshKnots> knots_;
     std::shared_ptr<ISGNode> node_;
@@ -123,14 +125,18 @@ private:
     bool capacity_reached_ = false;
     uint64_t evaluation_count_ = 0;
     uint64_t placement_count_ = 0;
-    // The key of the triangles node_ holds, and the next frame's, read into
-    // a buffer of its own that the two swap.
+    // The key of the triangles node_ holds, and the next frame's. The height
+    // map's pixels are kept once, for the placed triangles only: the next
+    // frame's are compared against them a band at a time, so a still frame
+    // holds one copy of the layer, not two.
     bool placed_valid_ = false;
     PlacementKey placed_;
     PlacementKey next_;
     // constant_height_components() of the placing it was counted at.
     mutable uint64_t components_counted_at_ = 0;
     mutable uint8_t constant_components_ = 0x0F;
+    std::vector<uint8_t> placed_pixels_;
+    std::vector<uint8_t> band_;
 };
 
 // A node that draws the captured triangles of a triangulation (through its

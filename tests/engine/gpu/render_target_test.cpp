@@ -362,9 +362,43 @@ TEST(AccumulationBuffer, AddsWeightedViewsAlphaIncluded) {
     });
 }
 
+// The array costs 16 MiB a layer in host memory on a software driver: none
+// exists until a frame has casters, it holds as many layers as the most
+// casters asked for so far, and fewer casters later reuse it.
+TEST(ShadowMapArray, EngineMakesLayersOnlyForCasters) {
+    run_on_engine([](tavrel::GlEngine& engine) {
+        engine.release_free_pooled_objects();
+        EXPECT_FALSE(engine.held_shadow_map_array());
+        EXPECT_FALSE(engine.shadow_map_array(0));
+        EXPECT_FALSE(engine.held_shadow_map_array());
+
+        const std::shared_ptr<tavrel::ShadowMapArray> one = engine.shadow_map_array(1);
+        ASSERT_TRUE(one);
+        EXPECT_EQ(one->layers(), 1u);
+        EXPECT_EQ(texture_level_parameter(GL_TEXTURE_2D_ARRAY_EXT, one->texture(), GL_TEXTURE_DEPTH), 1);
+        EXPECT_EQ(engine.shadow_map_array(1), one);
+        EXPECT_EQ(engine.held_shadow_map_array(), one);
+
+        const std::shared_ptr<tavrel::ShadowMapArray> three = engine.shadow_map_array(3);
+        EXPECT_NE(three, one);
+        EXPECT_EQ(three->layers(), 3u);
+        EXPECT_EQ(texture_level_parameter(GL_TEXTURE_2D_ARRAY_EXT, three->texture(), GL_TEXTURE_DEPTH), 3);
+        EXPECT_EQ(engine.shadow_map_array(2), three);
+        // A frame without casters lets the array be, and gets none.
+        EXPECT_FALSE(engine.shadow_map_array(0));
+        EXPECT_EQ(engine.held_shadow_map_array(), three);
+        EXPECT_THROW(engine.shadow_map_array(13), std::out_of_range);
+        EXPECT_EQ(engine.held_shadow_map_array(), three);
+
+        engine.release_free_pooled_objects();
+        EXPECT_FALSE(engine.held_shadow_map_array());
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    });
+}
+
 TEST(ShadowMapArray, EngineArrayLayersAttachOneByOne) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        std::shared_ptr<tavrel::ShadowMapArray> shadow = engine.shadow_map_array();
+        std::shared_ptr<tavrel::ShadowMapArray> shadow = engine.shadow_map_array(12);
         ASSERT_TRUE(shadow);
         EXPECT_EQ(shadow->size(), 2048u);
         EXPECT_EQ(shadow->layers(), 12u);

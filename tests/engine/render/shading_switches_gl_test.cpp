@@ -193,7 +193,8 @@ std::vector<Rgba> render(GlEngine& engine, Scene& scene, const Values& values, s
                          IRenderer& renderer) {
     const ShadowCasterParamsCollection casters(scene.graph, scene.lights);
     const ShadowCasterCollection shadows(scene.graph, engine.depth_only_program(int(kind)), casters,
-                                         *values.deformation, values.material, engine.shadow_map_array());
+                                         *values.deformation, values.material,
+                                         engine.shadow_map_array(std::uint32_t(casters.count())));
     auto target = engine.request_render_target(kSize, kSize, 1, kind, true, 0, 1);
     const std::shared_ptr<IVirtualCameraParameters> camera = scene.camera;
     renderer.render(scene.graph, NeverAbort(), camera, scene.lights, &shadows, scene.height_map->gl_name(),

@@ -127,7 +127,7 @@ TEST(ShadowCasterCollection, UniformLayoutAndSampler) {
         casters.sizes = {500.0, 2000.0};
         const tavrel::ShadowCasterCollection collection(empty, engine.depth_only_program(2), casters,
                                                         tavrel::NoDeformation(), material,
-                                                        engine.shadow_map_array());
+                                                        engine.shadow_map_array(std::uint32_t(casters.count())));
         collection.set_uniforms(program, true);
         const GLuint p = program.program();
         GLint count = -1;
@@ -151,7 +151,7 @@ TEST(ShadowCasterCollection, UniformLayoutAndSampler) {
         GLint stex = -1;
         glGetUniformiv(p, glGetUniformLocation(p, "stex"), &stex);
         EXPECT_EQ(stex, 5);
-        EXPECT_EQ(array_bound_on_shadow_unit(), static_cast<GLint>(engine.shadow_map_array()->texture()));
+        EXPECT_EQ(array_bound_on_shadow_unit(), static_cast<GLint>(engine.held_shadow_map_array()->texture()));
         EXPECT_EQ(texture_parameter_on_shadow_unit(GL_TEXTURE_COMPARE_MODE), GL_COMPARE_R_TO_TEXTURE);
         EXPECT_EQ(texture_parameter_on_shadow_unit(GL_TEXTURE_COMPARE_FUNC), GL_LEQUAL);
         collection.set_uniforms(program, false);
@@ -162,7 +162,7 @@ TEST(ShadowCasterCollection, UniformLayoutAndSampler) {
 
         // No casters: count 0 and texture 0 on the unit; no map rendered.
         const tavrel::ShadowCasterCollection none(empty, engine.depth_only_program(2), GivenCasters(),
-                                                  tavrel::NoDeformation(), material, engine.shadow_map_array());
+                                                  tavrel::NoDeformation(), material, engine.shadow_map_array(0));
         none.set_uniforms(program, true);
         glGetUniformiv(p, glGetUniformLocation(p, "active_shadow_caster_count"), &count);
         EXPECT_EQ(count, 0);
@@ -225,7 +225,8 @@ std::vector<float> render_lit(tavrel::GlEngine& engine, tavrel::PhongShader& pro
                               const tavrel_test::TestLights& lights, const tavrel::IShadowCasterParamsCollection& casters) {
     tavrel::ShaderParameters material;
     const tavrel::ShadowCasterCollection shadows(scene, engine.depth_only_program(2), casters,
-                                                 tavrel::NoDeformation(), material, engine.shadow_map_array());
+                                                 tavrel::NoDeformation(), material,
+                                                 engine.shadow_map_array(std::uint32_t(casters.count())));
     tavrel_test::FloatFramebuffer target(kSize, kSize);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);

@@ -17,6 +17,7 @@
 
 #include "engine/core/gl_object_counter.h"
 #include "engine/gpu/render_target.h"
+#include "engine/gpu/shadow_map_array.h"
 #include "engine/interfaces/default_material.h"
 #include "engine/interfaces/never_abort.h"
 #include "engine/render/render_thread.h"
@@ -30,6 +31,7 @@
 #include "surface/mesh/mesh_pipeline.h"
 #include "surface/mesh/render_input.h"
 #include "surface/mesh/sequence_data.h"
+#include "tests/engine/scene_test_inputs.h"
 #include "tests/engine/shared_engine.h"
 #include "tests/surface/layer_image_support.h"
 
@@ -218,6 +220,40 @@ TEST(MainRender, ReleasingTheReadBackLeavesTheGlObjectsOfBeforeTheFrame) {
     trimmed_count(after);
     EXPECT_GT(holding, before);
     EXPECT_EQ(after, before);
+}
+
+// The shadow-map array costs 16 MiB a layer in host memory on a software
+// driver. A frame whose lights cast no shadows makes none; a point light far
+// off casting shadows (one view) makes one layer, and a second caster grows
+// the array to two.
+TEST(MainRender, ShadowMapLayersAreMadeForTheFramesCastersOnly) {
+    Frame frame;
+    run_on_engine([](GlEngine& engine) { engine.release_free_pooled_objects(); });
+    frame.render(0);
+    std::uint32_t layers = 99;
+    const auto held_layers = [&] {
+        run_on_engine([&](GlEngine& engine) {
+            const std::shared_ptr<ShadowMapArray> held = engine.held_shadow_map_array();
+            layers = held ? held->layers() : 0u;
+        });
+        return layers;
+    };
+    EXPECT_EQ(held_layers(), 0u);
+
+    auto casting = std::make_shared<tavrel_test::TestLights>();
+    for (int i = 0; i < 2; ++i) {
+        auto light = std::make_shared<tavrel_test::TestLight>();
+        light->light_type = kPointLight;
+        light->where[0] = float(kWidth / 2 + 100 * i);
+        light->where[1] = float(kHeight / 2);
+        light->where[2] = -5000.0f;
+        light->density = 1.0f;
+        casting->lights.push_back(light);
+        frame.values.lights = casting;
+        frame.render(0);
+        ASSERT_TRUE(frame.readback);
+        EXPECT_EQ(held_layers(), std::uint32_t(i + 1)) << (i + 1) << " casters";
+    }
 }
 
 // Two instances whose frames are posted from two host threads at once: the

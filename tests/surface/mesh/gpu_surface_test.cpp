@@ -320,12 +320,12 @@ namespace {
 // A height map of the size and depth class whose pixels vary, with the
 // texel at (x, y) given a channel value of its own.
 std::shared_ptr<RenderTarget> height_map(GlEngine& engine, uint32_t width, uint32_t height, uint32_t kind,
-                                         int x = -1, int y = -1) {
+                                         int x = -1, int y = -1, float value = 0.9f) {
     auto target = engine.request_render_target(width, height, 1, kind, false, 0, 1);
     std::vector<float> texels;
     for (uint32_t j = 0; j < height; ++j)
         for (uint32_t i = 0; i < width; ++i) {
-            const float v = (int(i) == x && int(j) == y) ? 0.9f : float((i * 3 + j * 5) % 7) / 8.0f;
+            const float v = (int(i) == x && int(j) == y) ? value : float((i * 3 + j * 5) % 7) / 8.0f;
             texels.insert(texels.end(), {v, 0.5f * v, 0.25f, 1.0f});
         }
     glBindTexture(GL_TEXTURE_2D, target->textures.at(0)->gl_name());
@@ -363,6 +363,14 @@ TEST(GpuSurface, PlacedTrianglesKeptUntilTheirInputsChange) {
             {"a layer pixel", [&] { map = height_map(engine, 16, 12, 2, 5, 7); u.height_map = map.get(); }},
             {"the height map's size", [&] { map = height_map(engine, 16, 13, 2); u.height_map = map.get(); }},
             {"the height map's format", [&] { map = height_map(engine, 16, 13, 0); u.height_map = map.get(); }},
+            // 4,096 rows of 16 float pixels fill one band of the comparison.
+            {"a height map of two bands", [&] { map = height_map(engine, 16, 4100, 2); u.height_map = map.get(); }},
+            {"a pixel in the second band",
+             [&] { map = height_map(engine, 16, 4100, 2, 3, 4099); u.height_map = map.get(); }},
+            {"a float pixel above 1",
+             [&] { map = height_map(engine, 16, 4100, 2, 3, 4099, 1.5f); u.height_map = map.get(); }},
+            {"another above 1",
+             [&] { map = height_map(engine, 16, 4100, 2, 3, 4099, 2.5f); u.height_map = map.get(); }},
             {"no height map", [&] { u.height_map = nullptr; }},
             {"a height map again", [&] { u.height_map = map.get(); }},
             {"the displacement scale", [&] { u.settings.scale = 0.25f; }},

@@ -77,7 +77,7 @@ std::vector<float> shade(GlEngine& engine, SceneGraph& scene, PhongShader& progr
     ShaderParameters material;
     const ShadowCasterParamsCollection casters(scene, lights);
     const ShadowCasterCollection shadows(scene, engine.depth_only_program(2), casters, NoDeformation(), material,
-                                         engine.shadow_map_array());
+                                         engine.shadow_map_array(std::uint32_t(casters.count())));
     auto target = engine.request_render_target(kTarget, kTarget, 1, 2, true, 0, 1);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

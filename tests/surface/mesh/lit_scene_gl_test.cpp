@@ -50,7 +50,7 @@ std::vector<float> shade(GlEngine& engine, PhongShader& program, SceneGraph& sce
     const ShadowCasterParamsCollection casters(scene, lights);
     EXPECT_EQ(casters.count(), density > 0.0f ? 1 : 0);
     const ShadowCasterCollection shadows(scene, engine.depth_only_program(2), casters, NoDeformation(), material,
-                                         engine.shadow_map_array());
+                                         engine.shadow_map_array(std::uint32_t(casters.count())));
 
     tavrel_test::TestCamera camera;
     // The surface faces -z: the camera looks at it from z = -100, image x
