@@ -346,6 +346,24 @@ void fair_bare_frame(benchmark::State& state, Shading shading) {
     });
 }
 
+// Renders the steady frames of the state's loop and sets the effect's time
+// per frame, less the host's own pixel work, beside the fair floor's.
+void time_effect_frames(benchmark::State& state, simhost::RenderDriver& driver, Shading shading,
+                        std::chrono::steady_clock::time_point& start) {
+    const double host_before = simhost::host_pixel_seconds();
+    start = std::chrono::steady_clock::now();
+    for (auto _ : state) render_frame(driver);
+    if (state.iterations() == 0) return;
+    const double n = double(state.iterations());
+    const double host_ms = (simhost::host_pixel_seconds() - host_before) * 1000.0 / n;
+    state.counters["host_ms"] = host_ms;
+    g_effect_ms[shading] = milliseconds_since(start) / n - host_ms;
+    if (g_fair_bare_ms[shading] > 0.0) {
+        state.counters["fair_bare_ms"] = g_fair_bare_ms[shading];
+        state.counters["effect_over_fair_bare"] = g_effect_ms[shading] / g_fair_bare_ms[shading];
+    }
+}
+
 // The effect's 1080p frame of a shading. Its time less the host's own pixel
 // work (reported as host_ms) is set beside the fair floor's.
 void effect_frame(benchmark::State& state, Shading shading) {
@@ -354,19 +372,8 @@ void effect_frame(benchmark::State& state, Shading shading) {
     if (shading == kPeeling) setup.edits.push_back("3D Transparency=4 layers");
     simhost::RenderDriver driver(setup);
     render_frame(driver);
-    const double host_before = simhost::host_pixel_seconds();
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state) render_frame(driver);
-    if (state.iterations() > 0) {
-        const double n = double(state.iterations());
-        const double host_ms = (simhost::host_pixel_seconds() - host_before) * 1000.0 / n;
-        state.counters["host_ms"] = host_ms;
-        g_effect_ms[shading] = milliseconds_since(start) / n - host_ms;
-        if (g_fair_bare_ms[shading] > 0.0) {
-            state.counters["fair_bare_ms"] = g_fair_bare_ms[shading];
-            state.counters["effect_over_fair_bare"] = g_effect_ms[shading] / g_fair_bare_ms[shading];
-        }
-    }
+    std::chrono::steady_clock::time_point start;
+    time_effect_frames(state, driver, shading, start);
     const auto left = driver.finish();
     if (!left.empty()) state.SkipWithError(left.front().c_str());
 }
@@ -387,19 +394,7 @@ void BM_EffectFrame(benchmark::State& state) {
     const simhost::RenderedFrame first = render_frame(driver);
     state.counters["first_frame_ms"] = milliseconds_since(start);
     state.counters["triangles"] = triangles_shown(first);
-    start = std::chrono::steady_clock::now();
-    const double host_before = simhost::host_pixel_seconds();
-    for (auto _ : state) render_frame(driver);
-    if (state.iterations() > 0) {
-        const double n = double(state.iterations());
-        const double host_ms = (simhost::host_pixel_seconds() - host_before) * 1000.0 / n;
-        state.counters["host_ms"] = host_ms;
-        g_effect_ms[kDefaultShading] = milliseconds_since(start) / n - host_ms;
-        if (g_fair_bare_ms[kDefaultShading] > 0.0) {
-            state.counters["fair_bare_ms"] = g_fair_bare_ms[kDefaultShading];
-            state.counters["effect_over_fair_bare"] = g_effect_ms[kDefaultShading] / g_fair_bare_ms[kDefaultShading];
-        }
-    }
+    time_effect_frames(state, driver, kDefaultShading, start);
     if (g_bare_frame_ms > 0.0 && state.iterations() > 0) {
         state.counters["bare_frame_ms"] = g_bare_frame_ms;
         state.counters["effect_over_bare"] = milliseconds_since(start) / double(state.iterations()) / g_bare_frame_ms;
