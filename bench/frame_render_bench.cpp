@@ -11,7 +11,8 @@
 //   the engine's pieces as the frame command builds it), camera, lights and
 //   layer texture, drawn by a minimal lighting program into the same
 //   4-sample buffer, resolved, copied by the copy pass and read back as the
-//   effect's frame is; the effect's frame is charged without the host's own
+//   effect's frame is, one fair frame and one effect frame a round, medians
+//   over the rounds; the effect's frame is charged without the host's own
 //   pixel work (painting the layer, world copies and fills), which is
 //   reported apart. The ratio "frame / fair bare" ends the report, after the
 //   same ratio with one spot light casting shadows and with "3D
@@ -280,109 +281,157 @@ void main()
 // The fair floor of the 1080p frame: the effect's placed mesh, camera,
 // lights and layer texture, built once from the engine's pieces as the frame
 // command builds them, then per frame drawn by the minimal program into a
-// 4-sample buffer, resolved, copied by the copy pass into the output target
-// and read back into host memory.
-void fair_bare_frame(benchmark::State& state, Shading shading) {
-    render_thread().execute([&](tavrel::GlEngine& engine) {
+// 4-sample buffer, resolved, copied by the copy pass and read back into host
+// memory. Made, drawn and destroyed on the benchmark's rendering thread.
+class FairBareFrame {
+public:
+    FairBareFrame(tavrel::GlEngine& engine, Shading shading) : instance_(fair_kind(shading)) {
         using namespace tavrel;
+        try {
+            TimeVariableParameters& values = instance_.values;
+            SequenceData& data = *instance_.data;
+            SetupInputFct{values.render_input, data.triangle_mesh, &instance_.abort}(engine);
+            set_material(Material());
+            colour_ = engine.texture_from_accessor(values.source, GL_TEXTURE0, 1, 1, false);
+            colour_->unbind();
+            data.layer_texture = engine.request_render_target(colour_->width(), colour_->height(), 1,
+                                                              colour_->format(), false, 1, 1);
+            data.clipping_alpha->combine(*colour_, nullptr, *data.layer_texture);
+            const TextureSet textures(colour_, nullptr, nullptr, 0.0f, 0);
+            std::int32_t iterations = 0;
+            scene_ = std::make_unique<MeshScene>(
+                build_mesh_scene(values, textures, engine, instance_.abort, 0, iterations));
+            triangles_ = scene_->scene->primitive_count();
+
+            program_ = std::make_unique<TexturingProgram>(kFairVertex, kFairFragment);
+            std::vector<IParameter::Vec3> positions;
+            for (std::uint64_t i = 0; i < std::min<std::uint64_t>(4, values.lights->count()); ++i) {
+                const float* p = values.lights->light(i)->position();
+                positions.push_back({p[0], p[1], p[2]});
+            }
+            program_->bind();
+            program_->get_parameter("ColorSampler")->set_int(0);
+            program_->get_parameter("light_count")->set_int(int(positions.size()));
+            if (!positions.empty()) program_->get_parameter("light_position")->set_vec3_array(positions);
+            program_->unbind();
+        } catch (...) {
+            release();
+            throw;
+        }
+    }
+    ~FairBareFrame() { release(); }
+    FairBareFrame(const FairBareFrame&) = delete;
+    FairBareFrame& operator=(const FairBareFrame&) = delete;
+
+    std::uint64_t triangles() const { return triangles_; }
+
+    void render(tavrel::GlEngine& engine) {
+        using namespace tavrel;
+        auto buffer = engine.request_render_buffer(kWidth, kHeight, 4, 0);
+        auto view = engine.request_render_target(kWidth, kHeight, 1, 0, false, 0, 1);
+        auto output = engine.request_render_target(kWidth, kHeight, 1, 0, true, 0, 1);
+        buffer->bind();
+        glViewport(0, 0, GLsizei(kWidth), GLsizei(kHeight));
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        program_->bind();
+        scene_->scene->render_with_textures(*program_, *scene_->camera);
+        program_->unbind();
+        glDisable(GL_DEPTH_TEST);
+        fast_blit(*buffer, *view);
+        copy_pass(*view, *output, engine.copy_program(0));
+        auto pixels = map_readback(read_pixels_to_pbo(engine, *output), kWidth, kHeight, 0);
+        std::memcpy(image_.data(), boost::get<std::uint8_t*>(pixels->data()), image_.size());
+    }
+
+private:
+    static tavrel_bench::FrameKind fair_kind(Shading shading) {
         tavrel_bench::FrameKind kind = tavrel_bench::full_hd_frame();
         kind.scene_json = lit_scene_json(int(kWidth), int(kHeight), shading == kSpotShadows);
-        tavrel_bench::Instance instance(kind);
-        struct Destroy {
-            tavrel_bench::Instance& instance;
-            ~Destroy() { instance.destroy(); }
-        } destroy{instance};
-        TimeVariableParameters& values = instance.values;
-        SequenceData& data = *instance.data;
-        SetupInputFct{values.render_input, data.triangle_mesh, &instance.abort}(engine);
-        set_material(Material());
-        auto colour = engine.texture_from_accessor(values.source, GL_TEXTURE0, 1, 1, false);
-        colour->unbind();
-        data.layer_texture = engine.request_render_target(colour->width(), colour->height(), 1, colour->format(),
-                                                          false, 1, 1);
-        data.clipping_alpha->combine(*colour, nullptr, *data.layer_texture);
-        const TextureSet textures(colour, nullptr, nullptr, 0.0f, 0);
-        std::int32_t iterations = 0;
-        const MeshScene scene = build_mesh_scene(values, textures, engine, instance.abort, 0, iterations);
-        state.counters["triangles"] = scene.scene->primitive_count();
-
-        TexturingProgram program(kFairVertex, kFairFragment);
-        std::vector<IParameter::Vec3> positions;
-        for (std::uint64_t i = 0; i < std::min<std::uint64_t>(4, values.lights->count()); ++i) {
-            const float* p = values.lights->light(i)->position();
-            positions.push_back({p[0], p[1], p[2]});
-        }
-        program.bind();
-        program.get_parameter("ColorSampler")->set_int(0);
-        program.get_parameter("light_count")->set_int(int(positions.size()));
-        if (!positions.empty()) program.get_parameter("light_position")->set_vec3_array(positions);
-        program.unbind();
-
-        std::vector<std::uint8_t> image(std::size_t(kWidth) * kHeight * 4);
-        const auto render = [&] {
-            auto buffer = engine.request_render_buffer(kWidth, kHeight, 4, 0);
-            auto view = engine.request_render_target(kWidth, kHeight, 1, 0, false, 0, 1);
-            auto output = engine.request_render_target(kWidth, kHeight, 1, 0, true, 0, 1);
-            buffer->bind();
-            glViewport(0, 0, GLsizei(kWidth), GLsizei(kHeight));
-            glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            glEnable(GL_DEPTH_TEST);
-            program.bind();
-            scene.scene->render_with_textures(program, *scene.camera);
-            program.unbind();
-            glDisable(GL_DEPTH_TEST);
-            fast_blit(*buffer, *view);
-            copy_pass(*view, *output, engine.copy_program(0));
-            auto pixels = map_readback(read_pixels_to_pbo(engine, *output), kWidth, kHeight, 0);
-            std::memcpy(image.data(), boost::get<std::uint8_t*>(pixels->data()), image.size());
-        };
-        const auto start = std::chrono::steady_clock::now();
-        render();
-        state.counters["first_frame_ms"] = milliseconds_since(start);
-        const auto steady = std::chrono::steady_clock::now();
-        for (auto _ : state) render();
-        if (state.iterations() > 0) g_fair_bare_ms[shading] = milliseconds_since(steady) / double(state.iterations());
-    });
-}
-
-// Renders the steady frames of the state's loop and sets the effect's time
-// per frame, less the host's own pixel work, beside the fair floor's.
-void time_effect_frames(benchmark::State& state, simhost::RenderDriver& driver, Shading shading,
-                        std::chrono::steady_clock::time_point& start) {
-    const double host_before = simhost::host_pixel_seconds();
-    start = std::chrono::steady_clock::now();
-    for (auto _ : state) render_frame(driver);
-    if (state.iterations() == 0) return;
-    const double n = double(state.iterations());
-    const double host_ms = (simhost::host_pixel_seconds() - host_before) * 1000.0 / n;
-    state.counters["host_ms"] = host_ms;
-    g_effect_ms[shading] = milliseconds_since(start) / n - host_ms;
-    if (g_fair_bare_ms[shading] > 0.0) {
-        state.counters["fair_bare_ms"] = g_fair_bare_ms[shading];
-        state.counters["effect_over_fair_bare"] = g_effect_ms[shading] / g_fair_bare_ms[shading];
+        return kind;
     }
+    // The GL objects first, then the instance, in the order the frame
+    // command lets them go.
+    void release() noexcept {
+        program_.reset();
+        scene_.reset();
+        colour_.reset();
+        instance_.destroy();
+    }
+
+    tavrel_bench::Instance instance_;
+    std::shared_ptr<tavrel::ITextureObject> colour_;
+    std::unique_ptr<tavrel::MeshScene> scene_;
+    std::unique_ptr<tavrel::TexturingProgram> program_;
+    std::uint64_t triangles_ = 0;
+    std::vector<std::uint8_t> image_ = std::vector<std::uint8_t>(std::size_t(kWidth) * kHeight * 4);
+};
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
 }
 
-// The effect's 1080p frame of a shading. Its time less the host's own pixel
-// work (reported as host_ms) is set beside the fair floor's.
-void effect_frame(benchmark::State& state, Shading shading) {
+// The effect's 1080p frame of a shading against its fair floor, one of each
+// a round, so that both meet the same machine: the machine's own pace moves
+// by tens of percent from minute to minute, which two runs a minute apart
+// would read as a change of ratio. The effect's frame is charged without the
+// host's own pixel work (host_ms); each side's time is its median over the
+// rounds.
+void frame_against_fair_bare(benchmark::State& state, Shading shading) {
     const LitScene scene(kWidth, kHeight, shading == kSpotShadows);
     simhost::RenderSetup setup = frame_setup(scene, kWidth, kHeight, 316);
     if (shading == kPeeling) setup.edits.push_back("3D Transparency=4 layers");
+    // The fair frame reads its lights through a simulated host of its own,
+    // which must be gone before the driver's comes.
+    std::unique_ptr<FairBareFrame> fair;
+    struct Release {
+        std::unique_ptr<FairBareFrame>& fair;
+        ~Release() {
+            render_thread().execute([this](tavrel::GlEngine&) { fair.reset(); });
+        }
+    } release{fair};
+    auto start = std::chrono::steady_clock::now();
+    render_thread().execute([&](tavrel::GlEngine& engine) {
+        fair = std::make_unique<FairBareFrame>(engine, shading);
+        fair->render(engine);
+    });
+    state.counters["fair_first_frame_ms"] = milliseconds_since(start);
+    state.counters["triangles"] = double(fair->triangles());
     simhost::RenderDriver driver(setup);
+    start = std::chrono::steady_clock::now();
     render_frame(driver);
-    std::chrono::steady_clock::time_point start;
-    time_effect_frames(state, driver, shading, start);
+    state.counters["first_frame_ms"] = milliseconds_since(start);
+
+    std::vector<double> fair_ms, effect_ms, host_ms;
+    for (auto _ : state) {
+        start = std::chrono::steady_clock::now();
+        render_thread().execute([&](tavrel::GlEngine& engine) { fair->render(engine); });
+        fair_ms.push_back(milliseconds_since(start));
+        const double host_before = simhost::host_pixel_seconds();
+        start = std::chrono::steady_clock::now();
+        render_frame(driver);
+        const double host = (simhost::host_pixel_seconds() - host_before) * 1000.0;
+        effect_ms.push_back(milliseconds_since(start) - host);
+        host_ms.push_back(host);
+    }
+    if (state.iterations() == 0) return;
+    g_fair_bare_ms[shading] = median(fair_ms);
+    g_effect_ms[shading] = median(effect_ms);
+    state.counters["fair_bare_ms"] = g_fair_bare_ms[shading];
+    state.counters["effect_ms"] = g_effect_ms[shading];
+    state.counters["host_ms"] = median(host_ms);
+    state.counters["effect_over_fair_bare"] = g_effect_ms[shading] / g_fair_bare_ms[shading];
     const auto left = driver.finish();
     if (!left.empty()) state.SkipWithError(left.front().c_str());
 }
 
-void BM_FairBare(benchmark::State& state) { fair_bare_frame(state, kDefaultShading); }
-void BM_FairBareSpotShadows(benchmark::State& state) { fair_bare_frame(state, kSpotShadows); }
-void BM_FairBarePeeling(benchmark::State& state) { fair_bare_frame(state, kPeeling); }
-void BM_EffectFrameSpotShadows(benchmark::State& state) { effect_frame(state, kSpotShadows); }
-void BM_EffectFramePeeling(benchmark::State& state) { effect_frame(state, kPeeling); }
+void BM_FrameAgainstFairBare(benchmark::State& state) { frame_against_fair_bare(state, kDefaultShading); }
+void BM_FrameAgainstFairBareSpotShadows(benchmark::State& state) { frame_against_fair_bare(state, kSpotShadows); }
+void BM_FrameAgainstFairBarePeeling(benchmark::State& state) { frame_against_fair_bare(state, kPeeling); }
 
 // Runs after the bare frame, whose time it sets beside its own as counters.
 void BM_EffectFrame(benchmark::State& state) {
@@ -394,7 +443,8 @@ void BM_EffectFrame(benchmark::State& state) {
     const simhost::RenderedFrame first = render_frame(driver);
     state.counters["first_frame_ms"] = milliseconds_since(start);
     state.counters["triangles"] = triangles_shown(first);
-    time_effect_frames(state, driver, kDefaultShading, start);
+    start = std::chrono::steady_clock::now();
+    for (auto _ : state) render_frame(driver);
     if (g_bare_frame_ms > 0.0 && state.iterations() > 0) {
         state.counters["bare_frame_ms"] = g_bare_frame_ms;
         state.counters["effect_over_bare"] = milliseconds_since(start) / double(state.iterations()) / g_bare_frame_ms;
@@ -523,30 +573,24 @@ void guarded(benchmark::State& state) {
 }
 
 BENCHMARK(guarded<BM_BareFrame>)->Name("BM_BareFrame")->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(guarded<BM_FairBare>)->Name("BM_FairBare")->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(guarded<BM_FairBareSpotShadows>)
-    ->Name("BM_FairBareSpotShadows")
-    ->Iterations(3)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(guarded<BM_FairBarePeeling>)
-    ->Name("BM_FairBarePeeling")
-    ->Iterations(3)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
 BENCHMARK(guarded<BM_EffectFrame>)
     ->Name("BM_EffectFrame")
     ->Iterations(3)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(guarded<BM_EffectFrameSpotShadows>)
-    ->Name("BM_EffectFrameSpotShadows")
-    ->Iterations(3)
+BENCHMARK(guarded<BM_FrameAgainstFairBare>)
+    ->Name("BM_FrameAgainstFairBare")
+    ->Iterations(9)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(guarded<BM_EffectFramePeeling>)
-    ->Name("BM_EffectFramePeeling")
-    ->Iterations(3)
+BENCHMARK(guarded<BM_FrameAgainstFairBareSpotShadows>)
+    ->Name("BM_FrameAgainstFairBareSpotShadows")
+    ->Iterations(9)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(guarded<BM_FrameAgainstFairBarePeeling>)
+    ->Name("BM_FrameAgainstFairBarePeeling")
+    ->Iterations(9)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(guarded<BM_EffectSmallFrame>)->Name("BM_EffectSmallFrame")->Unit(benchmark::kMillisecond);

@@ -189,6 +189,7 @@ FrameTimes render_frame(GlEngine& engine, Instance& instance) {
     shading.shader_parameters = &shader_parameters;
     shading.displacement = &input.displacement;
     shading.flat_height_map = layer_height_map_flat(data, input.displacement);
+    shading.lights = values.lights.get();
     description.shading = shading_switches_for(shading);
     const std::shared_ptr<RendererAllocationProxy> renderer = engine.request_renderer(description);
     std::shared_ptr<RenderTarget> target =

@@ -340,6 +340,41 @@ float fresnel_factor(vec3 E, vec3 N)
     return clamp(f, 0.0, 1.0);
 }
 
+// One light's share of the colour, added to it. The loop below calls it for
+// each light; a program made for the frame's lights calls it once a light
+// with the index and the type written in.
+void add_light(int i, int type, vec3 position, vec3 E, vec3 N, vec3 surface, float specular_factor,
+               float shininess_factor, float metal_factor, inout vec3 colour)
+{
+    if (type == AmbientLight) {
+        colour += LightAmbient[i] * gl_FrontMaterial.ambient.rgb * surface;
+        return;
+    }
+    vec3 L = normalize(LightPosition[i] - position);
+    float spot = 1.0;
+    if (type == SpotLight)
+        spot = spot_effect(i, L);
+    if (type == DirectionalLight)
+        L = LightSpotDirection[i];
+    float facing = light_ndotl_scale_bias.x * dot(N, L) + light_ndotl_scale_bias.y;
+    float NdotL = max(facing, 0.0);
+    vec3 diffuse = clamp(spot * LightDiffuse[i] * gl_FrontMaterial.diffuse.rgb * surface * NdotL, 0.0, 1.0);
+    vec3 specular_colour = gl_FrontMaterial.specular.rgb *
+                           mix(LightSpecularColor[i], LightSpecularColor[i] * surface,
+                               MetalCoefficient * metal_factor);
+    vec3 Rr = normalize(-reflect(L, N));
+    vec3 specular = vec3(0.0);
+    // The gate reads the facing value before the clamp that NdotL gets:
+    // with a scale and bias that lift grazing light above zero, a light
+    // behind the surface still lights it diffusely but gives no
+    // highlight, and one exactly edge-on (facing 0) still does.
+    if (facing >= 0.0)
+        specular = clamp(spot * specular_colour *
+                             pow(max(dot(Rr, E), 0.0), gl_FrontMaterial.shininess / shininess_factor),
+                         0.0, 1.0);
+    colour += light_visibility[i] * (diffuse + specular * specular_factor);
+}
+
 vec4 shade_fragment()
 {
 #ifndef TAVREL_NO_SHADOWS
@@ -408,38 +443,17 @@ $decal_color$
 #endif
 
     vec3 colour = vec3(0.0);
+#ifdef TAVREL_LIGHTS
+#define TAVREL_LIGHT(i, type) add_light(i, type, position, E, N, surface, specular_factor, shininess_factor, metal_factor, colour);
+    TAVREL_LIGHTS
+#else
     for (int i = 0; i < MaxLights; ++i) {
         if (i >= ActiveLightCount)
             break;
-        int type = int(LightTypes[i]);
-        if (type == AmbientLight) {
-            colour += LightAmbient[i] * gl_FrontMaterial.ambient.rgb * surface;
-            continue;
-        }
-        vec3 L = normalize(LightPosition[i] - position);
-        float spot = 1.0;
-        if (type == SpotLight)
-            spot = spot_effect(i, L);
-        if (type == DirectionalLight)
-            L = LightSpotDirection[i];
-        float facing = light_ndotl_scale_bias.x * dot(N, L) + light_ndotl_scale_bias.y;
-        float NdotL = max(facing, 0.0);
-        vec3 diffuse = clamp(spot * LightDiffuse[i] * gl_FrontMaterial.diffuse.rgb * surface * NdotL, 0.0, 1.0);
-        vec3 specular_colour = gl_FrontMaterial.specular.rgb *
-                               mix(LightSpecularColor[i], LightSpecularColor[i] * surface,
-                                   MetalCoefficient * metal_factor);
-        vec3 Rr = normalize(-reflect(L, N));
-        vec3 specular = vec3(0.0);
-        // The gate reads the facing value before the clamp that NdotL gets:
-        // with a scale and bias that lift grazing light above zero, a light
-        // behind the surface still lights it diffusely but gives no
-        // highlight, and one exactly edge-on (facing 0) still does.
-        if (facing >= 0.0)
-            specular = clamp(spot * specular_colour *
-                                 pow(max(dot(Rr, E), 0.0), gl_FrontMaterial.shininess / shininess_factor),
-                             0.0, 1.0);
-        colour += light_visibility[i] * (diffuse + specular * specular_factor);
+        add_light(i, int(LightTypes[i]), position, E, N, surface, specular_factor, shininess_factor,
+                  metal_factor, colour);
     }
+#endif
     colour = clamp(colour, 0.0, 1.0);
 
     float alpha = gl_FrontMaterial.ambient.a;

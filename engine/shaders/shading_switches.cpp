@@ -1,9 +1,14 @@
 #include "engine/shaders/shading_switches.h"
 
+#include <algorithm>
+
 #include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/displacement_settings.h"
+#include "engine/interfaces/light.h"
+#include "engine/interfaces/light_collection.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/shaders/shader_parameters.h"
+#include "engine/shaders/shadow_chunk.h"
 #include "engine/shaders/uniform_helpers.h"
 
 namespace tavrel {
@@ -19,6 +24,22 @@ void define_blend(std::string& text, const char* name, int mode) {
 
 // Pop-up choices are stored unsigned; the programs take them as signed ints.
 int as_int(std::uint32_t word) { return static_cast<int>(word); }
+
+// The lights as "LightTypes" gives them to the programs: each type rounded
+// to float, read back as an int. Absent where a type does not come back as
+// itself, which no light type does.
+std::optional<std::vector<int>> light_type_codes(const ILightCollection& lights) {
+    const std::uint64_t n = std::min<std::uint64_t>(max_light_count(), lights.count());
+    std::vector<int> codes;
+    for (std::uint64_t i = 0; i < n; ++i) {
+        const ILight* light = lights.light(i);
+        if (light == nullptr) return std::nullopt;
+        const int type = light->type();
+        if (static_cast<double>(static_cast<float>(type)) != static_cast<double>(type)) return std::nullopt;
+        codes.push_back(type);
+    }
+    return codes;
+}
 
 }  // namespace
 
@@ -41,6 +62,17 @@ std::string shading_switch_defines(const ShadingSwitches& s) {
     define_blend(text, "TAVREL_REFLECTION_BLENDING", s.reflection_blending);
     define_blend(text, "TAVREL_FOG_BLENDING", s.fog_blending);
     define_blend(text, "TAVREL_MIST_BLENDING", s.mist_blending);
+    if (s.light_types) {
+        text += "#define TAVREL_LIGHTS";
+        for (std::size_t i = 0; i < s.light_types->size(); ++i)
+            text += " TAVREL_LIGHT(" + std::to_string(i) + ", " + std::to_string((*s.light_types)[i]) + ")";
+        text += "\n";
+    }
+    if (s.caster_count) {
+        text += "#define TAVREL_SHADOW_CASTERS";
+        for (int i = 0; i < *s.caster_count; ++i) text += " add_listed_caster_shadow(" + std::to_string(i) + ");";
+        text += "\n";
+    }
     return text;
 }
 
@@ -61,6 +93,10 @@ ShadingSwitches shading_switches_for(const ShadingValues& values) {
     ShadingSwitches s;
     s.shadows = values.shadow_casters > 0;
     s.back_faces = values.back_face == 0;
+    if (values.lights != nullptr) {
+        s.light_types = light_type_codes(*values.lights);
+        if (s.light_types && s.shadows) s.caster_count = std::min(values.shadow_casters, kMaxShadowCasters);
+    }
     if (values.surface != nullptr) s.decal_alpha = values.surface->disable_alpha_decal == 0;
     if (values.deformation != nullptr) s.deformation = values.deformation->apply_deformation();
     if (values.displacement != nullptr) s.displacement_noise = displacement_noise_active(*values.displacement);

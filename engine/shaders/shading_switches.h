@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace tavrel {
 
 class IDeformationCollection;
+class ILightCollection;
 class IShaderCollection;
 struct DisplacementSettings;
 struct SurfaceOptions;
@@ -58,10 +61,25 @@ struct ShadingSwitches {
     // switches above this one changes pixels: the frame chooses it (an
     // extruded surface has a back layer of its own), not its values.
     bool back_faces = true;
+    // The frame's lights compiled in, in order, each by the type code the
+    // programs read from "LightTypes": each light then runs its own type's
+    // code alone, reading its uniforms at a fixed index, where the loop over
+    // "ActiveLightCount" lights would run every type's code and read every
+    // array by a varying index. Absent, the program loops. Like back_faces
+    // this one is chosen by the frame, not by a no-op: a program serves only
+    // the lights it was made for, so a frame whose lights differ in number
+    // or type takes another one.
+    std::optional<std::vector<int>> light_types;
+    // Likewise the number of the frame's shadow casters (at most the
+    // programs' twelve): each caster's look-up written out, in place of the
+    // loop over "active_shadow_caster_count" casters. Absent, the program
+    // loops.
+    std::optional<int> caster_count;
 
     auto tied() const {
         return std::tie(shadows, fog, mist, reflection, fresnel, map_channels, decal_alpha, displacement_noise,
-                        deformation, height_taps, reflection_blending, fog_blending, mist_blending, back_faces);
+                        deformation, height_taps, reflection_blending, fog_blending, mist_blending, back_faces,
+                        light_types, caster_count);
     }
     bool operator<(const ShadingSwitches& other) const { return tied() < other.tied(); }
     bool operator==(const ShadingSwitches& other) const { return tied() == other.tied(); }
@@ -107,6 +125,9 @@ struct ShadingValues {
     // The frame's back-face flag: set, the surface is extruded and its back
     // faces are shaded as its front (ShadingSwitches::back_faces off).
     std::uint8_t back_face = 0;
+    // The lights the programs are given; without them the lights and the
+    // shadow casters are left to the loops.
+    const ILightCollection* lights = nullptr;
 };
 
 // The narrowest switches that render the values exactly as the general

@@ -23,24 +23,40 @@ float shadow_tap(vec4 coord, float du, float dv)
 
 // A light with several casters keeps the darkest of their shadows; points
 // outside a caster's frustum are not shadowed by it.
+void add_caster_shadow(int i, int light)
+{
+    vec4 s = to_light_transform[i] * vec4(PositionInWorldRef, 1.0);
+    s /= s.w;
+    if (all(greaterThan(s.xyz, vec3(0.0))) && all(lessThan(s.xyz, vec3(1.0)))) {
+        s.w = s.z;
+        s.z = float(i);
+        float coefficient = 1.0 - (1.0 - SHADOW_TEST(s, shadow_caster_light_size_uv[i])) * LightShadowDensity[light];
+        light_visibility[light] = min(coefficient, light_visibility[light]);
+    }
+}
+
+// The caster's shadow on the light its table entry names; a caster whose
+// light lies outside the arrays shades nothing.
+void add_listed_caster_shadow(int i)
+{
+    int light = shadow_caster_to_light_lut[i];
+    if (light >= 0 && light < MaxLights)
+        add_caster_shadow(i, light);
+}
+
+// A program made for the frame's casters calls the above once a caster,
+// the caster's index written in.
 void compute_light_visibility()
 {
+#ifdef TAVREL_SHADOW_CASTERS
+    TAVREL_SHADOW_CASTERS
+#else
     for (int i = 0; i < MAX_SHADOW_CASTERS; ++i) {
         if (i >= active_shadow_caster_count)
             break;
-        int light = shadow_caster_to_light_lut[i];
-        // A caster whose light lies outside the array shades nothing.
-        if (light < 0 || light >= MaxLights)
-            continue;
-        vec4 s = to_light_transform[i] * vec4(PositionInWorldRef, 1.0);
-        s /= s.w;
-        if (all(greaterThan(s.xyz, vec3(0.0))) && all(lessThan(s.xyz, vec3(1.0)))) {
-            s.w = s.z;
-            s.z = float(i);
-            float coefficient = 1.0 - (1.0 - SHADOW_TEST(s, shadow_caster_light_size_uv[i])) * LightShadowDensity[light];
-            light_visibility[light] = min(coefficient, light_visibility[light]);
-        }
+        add_listed_caster_shadow(i);
     }
+#endif
 }
 )glsl";
     return text;

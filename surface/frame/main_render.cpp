@@ -208,6 +208,7 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     values.displacement = &input.displacement;
     values.flat_height_map = layer_height_map_flat(data, input.displacement);
     values.back_face = back_face;
+    values.lights = &lights;
     description.shading = shading_switches_for(values);
     const std::shared_ptr<RendererAllocationProxy> renderer = engine.request_renderer(description);
 

@@ -146,7 +146,8 @@ std::shared_ptr<ISGNode> quad(double degrees, double z, double scale) {
 
 // A tilted textured quad with a smaller one in front of it that can cast a
 // shadow, an orthographic camera over -2..2 from z = 2, a parallel light
-// from +z with specular colour and a spot light.
+// from +z with specular colour, a spot light (the two casting shadows where
+// the values give them a density), a point light and an ambient light.
 struct Scene {
     SceneGraph graph;
     std::shared_ptr<TestCamera> camera = std::make_shared<TestCamera>();
@@ -183,7 +184,16 @@ struct Scene {
         spot->inverse[8] = -0.3;
         spot->inverse[10] = std::sqrt(1.0 - 0.09);
         spot->outer = 40.0;
+        spot->density = values.shadow_density;
         lights.lights.push_back(spot);
+        auto point = std::make_shared<TestLight>();
+        point->where[0] = 1.5f;
+        point->where[1] = 1.0f;
+        point->where[2] = 2.0f;
+        lights.lights.push_back(point);
+        auto ambient = std::make_shared<TestLight>();
+        ambient->light_type = kAmbientLight;
+        lights.lights.push_back(ambient);
     }
 };
 
@@ -217,6 +227,7 @@ ShadingSwitches switches_for(Scene& scene, const Values& values) {
     v.flat_height_map = height_map_flat(
         constant_components(scene.height_pixels.data(), scene.height_pixels.size() / (4 * bytes), bytes),
         values.displacement, 1);
+    v.lights = &scene.lights;
     return shading_switches_for(v);
 }
 
@@ -292,7 +303,11 @@ void apply(const Case& c, Values& values, ShadingSwitches& expected) {
     c.set(values);
     expected = all_off();
     expected.decal_alpha = true;
+    // The scene's lights by type, compiled in, and its two casters (the
+    // parallel light's and the spot light's).
+    expected.light_types = std::vector<int>{kParallelLight, kSpotLight, kPointLight, kAmbientLight};
     c.expect(expected);
+    if (expected.shadows) expected.caster_count = 2;
     if (std::string(c.name) == "decal alpha") {
         values.surface.disable_alpha_decal = 1;
         expected.decal_alpha = false;
