@@ -112,6 +112,7 @@ DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool s
     surface_peel_ = std::make_shared<DualPeelingPeelProgram>(surface_vertex, phong_shading_source(kind, chunks, switches));
     overlay_peel_ = std::make_shared<DualPeelingPeelProgram>(overlay_vertex, flat_shading_chunk(kind));
     blend_ = std::make_shared<DualPeelingBlendProgram>();
+    remainder_ = std::make_shared<DualPeelingRemainderProgram>();
     final_ = std::make_shared<DualPeelingFinalProgram>(kind);
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
 
@@ -265,6 +266,10 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
             glGetQueryObjectuiv(occlusion_query_, GL_QUERY_RESULT, &samples);
             TAVREL_CHECK_GL();
             if (samples == 0) break;
+        } else if (i + 1 < limit && i + 1 < max_peeling_passes && !layers_remain(buffers.depth_textures[cur])) {
+            // Every fragment was peeled: a further pass would carry the
+            // front colour over unchanged and add nothing behind it.
+            break;
         }
     }
 
@@ -302,6 +307,26 @@ void DualPeelingOITRendererAdaptor::render(SceneGraph& scene, const IAbort& abor
         engine_->request_dual_peeling_buffers(destination.width(), destination.height(), destination.format());
     renderer_->render(scene, abort, camera, lights, shadow_casters, height_map, surface, deformation,
                       shader_parameters, height_map_size, displacement, *buffers, destination, layers_);
+}
+
+bool DualPeelingOITRenderer::layers_remain(GLuint depth_pairs) {
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    TAVREL_CHECK_GL();
+    GLuint samples = 0;
+    {
+        IntegerStateGuard program(*remainder_);
+        TextureBindingGuard depth(*remainder_, GL_TEXTURE_RECTANGLE_ARB, "DepthBlenderTex", depth_pairs, 0);
+        glBeginQuery(GL_SAMPLES_PASSED, occlusion_query_);
+        TAVREL_CHECK_GL();
+        glCallList(full_screen_quad_);
+        glEndQuery(GL_SAMPLES_PASSED);
+        TAVREL_CHECK_GL();
+        glGetQueryObjectuiv(occlusion_query_, GL_QUERY_RESULT, &samples);
+        TAVREL_CHECK_GL();
+    }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    TAVREL_CHECK_GL();
+    return samples != 0;
 }
 
 void upload_peeling_init_parameters(IProgram& program, const DisplacementSettings& displacement,

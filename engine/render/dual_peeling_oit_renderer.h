@@ -40,9 +40,11 @@ public:
     DualPeelingOITRenderer(const DualPeelingOITRenderer&) = delete;
     DualPeelingOITRenderer& operator=(const DualPeelingOITRenderer&) = delete;
 
-    // layers: max(2, layers) - 1 peel passes, or with peel_until_empty as many
-    // as leave something to blend (at most max_peeling_passes - 1). Each peel
-    // pass starts with progress_begin(); is_aborted() is never asked.
+    // layers: max(2, layers) - 1 peel passes, fewer where a pass leaves no
+    // fragment for a later one (the passes it spares would change nothing),
+    // or with peel_until_empty as many as leave something to blend (at most
+    // max_peeling_passes - 1). Each peel pass starts with progress_begin();
+    // is_aborted() is never asked.
     void render(SceneGraph& scene, const IAbort& abort, const std::shared_ptr<IVirtualCameraParameters>& camera,
                 const ILightCollection& lights, const IShadowUniforms* shadow_casters, GLuint height_map,
                 const SurfaceOptions& surface, const IDeformationCollection& deformation,
@@ -55,12 +57,15 @@ public:
 
 private:
     void release() noexcept;
+    // Whether any pixel of the depth pairs still brackets a layer to peel.
+    bool layers_remain(GLuint depth_pairs);
 
     std::shared_ptr<TexturingProgram> surface_init_;
     std::shared_ptr<TexturingProgram> overlay_init_;
     std::shared_ptr<TexturingProgram> surface_peel_;
     std::shared_ptr<TexturingProgram> overlay_peel_;
     std::shared_ptr<TexturingProgram> blend_;
+    std::shared_ptr<TexturingProgram> remainder_;
     std::shared_ptr<TexturingProgram> final_;
     // The flat map's slopes, without the height taps.
     std::shared_ptr<FlatHeightSlopes> flat_slopes_;

@@ -76,6 +76,20 @@ void main()
 }
 )glsl";
 
+// A pixel keeps a layer for the next pass where its depth pair brackets
+// one: the nearest at most the farthest. Cleared pixels and pixels whose
+// every fragment was peeled hold a pair the other way round.
+const char* const kRemainderFragment = R"glsl(#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect DepthBlenderTex;
+
+void main()
+{
+    vec2 depth_pair = texture2DRect(DepthBlenderTex, gl_FragCoord.xy).xy;
+    if (-depth_pair.x > depth_pair.y) discard;
+    gl_FragColor = vec4(0.0);
+}
+)glsl";
+
 // The extension line must follow the preamble before any declaration.
 std::string final_fragment(int kind) {
     return shader_preamble(kind) + "#extension GL_ARB_texture_rectangle : enable\n" + R"glsl(
@@ -102,6 +116,8 @@ DualPeelingPeelProgram::DualPeelingPeelProgram(const std::string& vertex_source,
     : TexturingProgram(vertex_source, shading_source + kPeelBody) {}
 
 DualPeelingBlendProgram::DualPeelingBlendProgram() : TexturingProgram(kQuadVertex, kBlendFragment) {}
+
+DualPeelingRemainderProgram::DualPeelingRemainderProgram() : TexturingProgram(kQuadVertex, kRemainderFragment) {}
 
 DualPeelingFinalProgram::DualPeelingFinalProgram(int kind) : TexturingProgram(kQuadVertex, final_fragment(kind)) {}
 

@@ -31,6 +31,14 @@ public:
     DualPeelingBlendProgram();
 };
 
+// Passes the full-screen quad's fragments where "DepthBlenderTex" still
+// brackets a layer to peel, discards the rest: an occlusion query over it
+// tells whether a further peel pass would peel anything.
+class DualPeelingRemainderProgram : public TexturingProgram {
+public:
+    DualPeelingRemainderProgram();
+};
+
 // Composes "FrontBlenderTex" over "BackBlenderTex" into the host's channel
 // order of the pixel format kind.
 class DualPeelingFinalProgram : public TexturingProgram {

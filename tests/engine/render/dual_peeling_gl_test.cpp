@@ -1,4 +1,4 @@
-// Dual depth peeling on llvmpipe: the pass count by layer count, an opaque
+// Dual depth peeling on llvmpipe: the pass count by layer count and scene, an opaque
 // layer against the plain Phong render, two crossing translucent quads
 // against the closed-form "over" of their single renders in either draw
 // order, the height map's units in every pass, and the GL objects a pooled
@@ -111,24 +111,45 @@ void expect_images_near(const std::vector<Rgba>& actual, const std::vector<Rgba>
     }
 }
 
-// Layer counts 0 to 2 run one peel pass, 5 runs four; -1 runs until a blend
-// draws nothing: after one pass on an empty scene, after two on two
-// layers. The abort is never asked.
+// Four translucent quads one behind the other, facing the camera, at z
+// 0.6, 0.2, -0.2 and -0.6.
+std::vector<Quad> four_stacked_quads() {
+    std::vector<Quad> quads;
+    const Rgba colours[4] = {{0.5f, 1, 0, 0}, {0.5f, 0, 1, 0}, {0.5f, 0, 0, 1}, {0.5f, 1, 1, 0}};
+    for (int k = 0; k < 4; ++k) {
+        tavrel::Matrix4d m;
+        m.translate(0, 0, 0.6 - 0.4 * k);
+        m.scale(1, 1, -1);
+        quads.push_back({m, colours[k]});
+    }
+    return quads;
+}
+
+// A pass peels a pixel's nearest and farthest layer: two crossing quads take
+// one pass whatever the count, four stacked quads two. Counts 0 to 2 run one
+// pass, higher counts stop where nothing is left to peel, with the pixels of
+// the count that runs exactly the passes needed; -1 runs until a blend draws
+// nothing: after one pass on an empty scene, after two on two layers. The
+// abort is never asked.
 TEST(DualPeeling, PassesByLayerCount) {
     run_on_engine([](GlEngine& engine) {
+        enum Scene { kEmpty, kCrossing, kStacked };
         struct Case {
             std::uint32_t layers;
-            bool empty;
+            Scene scene;
             int passes;
         };
-        const Case cases[] = {{0, false, 1}, {1, false, 1}, {2, false, 1}, {3, false, 2},
-                              {5, false, 4}, {tavrel::peel_until_empty, true, 1},
-                              {tavrel::peel_until_empty, false, 2}};
+        const Case cases[] = {{0, kCrossing, 1}, {1, kCrossing, 1}, {2, kCrossing, 1}, {3, kCrossing, 1},
+                              {5, kCrossing, 1}, {2, kStacked, 1},  {3, kStacked, 2},  {5, kStacked, 2},
+                              {tavrel::peel_until_empty, kEmpty, 1}, {tavrel::peel_until_empty, kCrossing, 2}};
+        std::vector<Rgba> stacked_two_passes, stacked_one_pass;
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::to_string(int32_t(c.layers)) + (c.empty ? " layers, empty scene" : " layers"));
+            SCOPED_TRACE(std::to_string(int32_t(c.layers)) + " layers, scene " + std::to_string(c.scene));
             RenderArguments arguments;
             std::vector<Quad> quads;
-            if (!c.empty) quads = {{placement(20, 0.5), {0.5f, 1, 0, 0}}, {placement(-20, -0.5), {0.5f, 0, 0, 1}}};
+            if (c.scene == kCrossing)
+                quads = {{placement(20, 0.5), {0.5f, 1, 0, 0}}, {placement(-20, -0.5), {0.5f, 0, 0, 1}}};
+            if (c.scene == kStacked) quads = four_stacked_quads();
             set_scene(arguments, quads);
             auto counter = std::make_shared<RecordingAbort>();
             arguments.abort = counter;
@@ -136,8 +157,14 @@ TEST(DualPeeling, PassesByLayerCount) {
             const std::vector<Rgba> image = render_peeled(engine, arguments, peeling);
             EXPECT_EQ(counter->begun, c.passes);
             EXPECT_EQ(counter->asked, 0);
-            if (c.empty) {
+            if (c.scene == kEmpty) {
                 for (const Rgba& p : image) ASSERT_EQ(p, (Rgba{0, 0, 0, 0}));
+            }
+            if (c.scene == kStacked && c.layers == 2) stacked_one_pass = image;
+            if (c.scene == kStacked && c.layers == 3) stacked_two_passes = image;
+            if (c.scene == kStacked && c.layers == 5) {
+                expect_images_near(image, stacked_two_passes, 0.0f);
+                EXPECT_NE(image, stacked_one_pass) << "the middle layers should show";
             }
         }
     });
@@ -241,7 +268,7 @@ TEST(DualPeeling, HeightMapOnTheSameUnitsInInitAndPeelPasses) {
             tavrel::RenderPass(probe, tavrel::TextureSet(plain_texture({1, 1, 1, 1}), nullptr, nullptr, 0.0f, 0)));
         tavrel::DualPeelingOITRendererAdaptor peeling(2, true, false, 0, 3, &engine);
         render_peeled(engine, arguments, peeling);
-        ASSERT_EQ(probe->draws.size(), 3u);  // init, two peel passes
+        ASSERT_EQ(probe->draws.size(), 2u);  // init, one peel pass: the one quad leaves nothing to peel
         EXPECT_NE(probe->draws[0].program, probe->draws[1].program);
         for (const UnitProbe::Draw& d : probe->draws) {
             EXPECT_EQ(GLuint(d.unit3), height->gl_name());
