@@ -372,6 +372,8 @@ void print_summaries() {
 int main(int argc, char** argv) {
     // Compile progress would drown the report.
     tavrel::set_debug_output_sink([](const std::string&) {});
+    // The steps run as under a host.
+    simhost::set_frame_heap_policy();
     const int result = tavrel_bench::run_with_ratios(
         argc, argv,
         {{"1080p frame / bare draw", "BM_FullHdFrameSteps/manual_time", "BM_BareDraw/manual_time"}});

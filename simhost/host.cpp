@@ -175,17 +175,12 @@ const char* command_name(PF_Cmd cmd) {
     }
 }
 
-namespace {
-
-// The heap policy of a host that renders frame after frame, set once for
-// the process: blocks under 32 MiB come from the heap, and up to 64 MiB of
-// freed heap stays with the process. With the C library's defaults every
-// freed run above 128 KiB goes back to the system and comes back on the
-// next frame a page fault each 4 KiB: Mesa's software rasteriser takes and
-// frees its binning memory, 64 KiB blocks, tens of megabytes of them a 1080p
-// frame, and whether they went back depended on where earlier blocks had
-// happened to land, so the same frame took 150 ms in one run and 300 in the
-// next.
+// With the C library's defaults every freed run above 128 KiB goes back to
+// the system and comes back on the next frame a page fault each 4 KiB:
+// Mesa's software rasteriser takes and frees its binning memory, 64 KiB
+// blocks, tens of megabytes of them a 1080p frame, and whether they went
+// back depended on where earlier blocks had happened to land, so the same
+// frame took 150 ms in one run and 300 in the next.
 void set_frame_heap_policy() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -193,8 +188,6 @@ void set_frame_heap_policy() {
         mallopt(M_TRIM_THRESHOLD, 64 << 20);
     });
 }
-
-}  // namespace
 
 Host::Host() {
     set_frame_heap_policy();

@@ -25,6 +25,11 @@
 
 namespace simhost {
 
+// The heap policy of a host that renders frame after frame, set once for
+// the process (every Host sets it): blocks under 32 MiB come from the heap,
+// and up to 64 MiB of freed heap stays with the process.
+void set_frame_heap_policy();
+
 struct CallResult {
     PF_Err err = 0;
     std::string message;  // return_msg as the effect left it
