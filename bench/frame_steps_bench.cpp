@@ -57,7 +57,6 @@
 #include "engine/interfaces/default_material.h"
 #include "engine/interfaces/never_abort.h"
 #include "engine/interfaces/no_deformation.h"
-#include "engine/interfaces/no_shader.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/scene/generator_instancing_node.h"
@@ -173,9 +172,12 @@ FrameTimes render_frame(GlEngine& engine, Instance& instance) {
     // The programs specialised for the frame's values, as the frame command
     // chooses them.
     NoDeformation deformation;
-    NoShader no_shader;
+    // Without a record of its own the instance takes a material with every
+    // feature off, as the effect's defaults leave it: without a record the
+    // programs would keep every material feature the frame never has.
+    ShaderParameters default_material;
     const IShaderCollection* shader_record = values.shader_parameters.get();
-    if (shader_record == nullptr) shader_record = &no_shader;
+    if (shader_record == nullptr) shader_record = &default_material;
     const IShaderCollection& shader_parameters = *shader_record;
     SurfaceOptions surface;
     surface.metal_coefficient = values.metal_and_decal.value;
