@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/guarded.h"
 #include "engine/gpu/draw_triangle_array.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/gpu/pbo.h"

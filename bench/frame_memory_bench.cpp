@@ -23,7 +23,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/guarded.h"
+
 namespace {
+
+using tavrel_bench::guarded;
 
 const std::string kSimhost = std::string(TAVREL_BIN_DIR) + "/simhost";
 const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
@@ -84,15 +88,6 @@ void BM_FramePeak(benchmark::State& state) {
             double(peak - g_bare_kb) * 1024.0 / (double(Width) * Height - 16.0 * 16.0);
     }
     if (Width == 3840 && Antialiased) g_largest_kb = peak;
-}
-
-template <void (*Body)(benchmark::State&)>
-void guarded(benchmark::State& state) {
-    try {
-        Body(state);
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
-    }
 }
 
 BENCHMARK(guarded<BM_BareFrame>)->Name("BM_BareFrame")->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);

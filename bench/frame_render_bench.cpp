@@ -65,6 +65,7 @@
 
 namespace {
 
+using tavrel_bench::guarded;
 using tavrel_bench::render_thread;
 
 const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
@@ -558,17 +559,6 @@ void BM_EffectFrameResources(benchmark::State& state) {
         state.counters["trimmed_rss_change_percent"] = g_flat.trimmed_rss_change_percent;
         const auto left = driver.finish();
         if (!left.empty()) state.SkipWithError(left.front().c_str());
-    }
-}
-
-// A failure (a refused frame, an engine that cannot start) ends the
-// benchmark with its message instead of ending the program.
-template <void (*Body)(benchmark::State&)>
-void guarded(benchmark::State& state) {
-    try {
-        Body(state);
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
     }
 }
 

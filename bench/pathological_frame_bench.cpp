@@ -27,6 +27,8 @@
 
 namespace {
 
+using tavrel_bench::guarded;
+
 const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
 const std::string kScenes = TAVREL_SCENE_DIR;
 
@@ -180,15 +182,6 @@ void BM_GridFarPoint(benchmark::State& state) {
 void BM_GridZeroTangents(benchmark::State& state) {
     const std::string grid = folder().write("flat_tangents.kztq", saved_grid(0.0f, true));
     render_once(state, scene_setup("flat_tangents.json", example_scene(kExampleCamera, 0.5, ""), grid));
-}
-
-template <void (*Body)(benchmark::State&)>
-void guarded(benchmark::State& state) {
-    try {
-        Body(state);
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
-    }
 }
 
 #define PATHOLOGICAL(name) \

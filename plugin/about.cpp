@@ -7,28 +7,26 @@
 
 namespace tavrel {
 
-namespace {
-const AboutEntry kAboutStrings[kAboutEntryCount] = {
-    {0, ""},
-    {1, "Lattix Pro Version 1.5 CS6"},
-    {2, "Copyright (c) Tavrel. Bicubic surface deformation, lighting and rendering by OpenGL."},
-    {3, ""},
-    {4, ""},
-    {5, ""},
-    {6, ""},
-    {7, ""},
-    {8, ""},
-    {9, ""},
-    {10, ""},
-    {11, ""},
-    {12, ""},
-};
-}  // namespace
+std::array<AboutEntry, kAboutEntryCount> about_table(const char* title, const char* credits) {
+    std::array<AboutEntry, kAboutEntryCount> table{};
+    for (int i = 0; i < kAboutEntryCount; ++i) table[i].index = static_cast<uint32_t>(i);
+    const char* texts[2] = {title, credits};
+    for (int k = 0; k < 2; ++k) {
+        const std::string text(texts[k]);
+        text.copy(table[k + 1].text, sizeof table[k + 1].text - 1);
+    }
+    return table;
+}
 
-const AboutEntry* about_strings() { return kAboutStrings; }
+const AboutEntry* about_strings() {
+    static const auto table =
+        about_table("Lattix Pro Version 1.5 CS6",
+                    "Copyright (c) Tavrel. Bicubic surface deformation, lighting and rendering by OpenGL.");
+    return table.data();
+}
 
 PF_Err about(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_LayerDef*, void*) {
-    return write_about_text(kAboutStrings, in_data, out_data);
+    return write_about_text(about_strings(), in_data, out_data);
 }
 
 PF_Err write_about_text(const AboutEntry* table, PF_InData* in_data, PF_OutData* out_data) {

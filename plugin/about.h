@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "hostapi/host_effect.h"
@@ -12,6 +13,10 @@ struct AboutEntry {
 };
 
 inline constexpr int kAboutEntryCount = 13;
+
+// An effect's table: the title at index 1 and the credits at 2, every other
+// entry empty, texts cut to the 255 bytes an entry holds.
+std::array<AboutEntry, kAboutEntryCount> about_table(const char* title, const char* credits);
 
 // The first effect's table. Index equal to position. The About command shows
 // entries 1 and 2.

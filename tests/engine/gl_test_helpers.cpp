@@ -121,6 +121,20 @@ bool near(const Rgba& a, const Rgba& b, float tolerance) {
     return true;
 }
 
+void reset_renderer_state() {
+    glUseProgram(0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_VERTEX_PROGRAM_TWO_SIDE);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor4f(1, 1, 1, 1);
+    ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 std::string to_string(const Rgba& c) {
     std::ostringstream s;
     s << "(" << c[0] << ", " << c[1] << ", " << c[2] << ", " << c[3] << ")";

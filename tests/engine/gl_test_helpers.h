@@ -70,6 +70,12 @@ std::vector<Rgba> read_rgba(const tavrel::RenderTarget& target);
 std::shared_ptr<tavrel::TextureObject> plain_texture(const Rgba& host_colour);
 
 bool near(const Rgba& a, const Rgba& b, float tolerance);
+
+// Puts back what renderers change and other tests of a binary may leave
+// behind: no program, the window's framebuffer, no culling, depth test or
+// two-sided lighting, identity matrices, white colour; fails the test on a
+// pending GL error.
+void reset_renderer_state();
 std::string to_string(const Rgba& c);
 
 }  // namespace tavrel_test

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/gpu/pbo.h"
+#include "engine/scene/node_factory.h"
 #include "engine/scene/standard_nodes.h"
 #include "surface/grid/host_buffer_accessor.h"
 #include "surface/mesh/mesh_pipeline.h"
@@ -111,6 +112,20 @@ std::uint32_t MeshInstance::update(GlEngine& engine, const LattixTriangleMesh::U
     PureParent scratch;
     return mesh->update(engine, parent != nullptr ? *parent : scratch, abort, *data->surface_evaluator,
                         *data->triangulator, u);
+}
+
+std::shared_ptr<tavrel::ISGNode> layer_centred_surface(tavrel::GlEngine& engine, MeshInstance& instance, int width,
+                                                       int height) {
+    tavrel::LattixTriangleMesh::Update update;
+    update.frame_size = tavrel::TSize2D{width, height};
+    update.adaptive = false;
+    tavrel::Matrix4d layer;
+    layer.translate(width / 2.0, height / 2.0, 0.0);
+    auto placed = std::make_shared<tavrel::ModelingTransformationNode>(layer);
+    instance.update(engine, update, placed.get());
+    auto root = tavrel::create_node("white");
+    root->add_child(placed);
+    return root;
 }
 
 }  // namespace tavrel_test

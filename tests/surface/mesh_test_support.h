@@ -59,4 +59,9 @@ struct MeshInstance {
                          tavrel::ISGNode* parent = nullptr);
 };
 
+// The instance's regular triangulation of a width x height layer, placed
+// with its centre at the comp's, under a white material.
+std::shared_ptr<tavrel::ISGNode> layer_centred_surface(tavrel::GlEngine& engine, MeshInstance& instance, int width,
+                                                       int height);
+
 }  // namespace tavrel_test

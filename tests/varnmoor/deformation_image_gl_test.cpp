@@ -69,15 +69,7 @@ std::vector<std::uint8_t> render_surface(GlEngine& engine, const std::shared_ptr
         ADD_FAILURE() << "mesh set-up failed";
         return {};
     }
-    LattixTriangleMesh::Update update;
-    update.frame_size = TSize2D{kWidth, kHeight};
-    update.adaptive = false;
-    Matrix4d layer;
-    layer.translate(kWidth / 2.0, kHeight / 2.0, 0.0);
-    auto placed = std::make_shared<ModelingTransformationNode>(layer);
-    instance.update(engine, update, placed.get());
-    auto root = create_node("white");
-    root->add_child(placed);
+    const auto root = tavrel_test::layer_centred_surface(engine, instance, kWidth, kHeight);
 
     tavrel_test::RenderArguments arguments;
     arguments.scene.add_render_pass(RenderPass(root, TextureSet(texture, nullptr, nullptr, 0.0f, 0)));

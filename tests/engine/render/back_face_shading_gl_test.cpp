@@ -89,21 +89,6 @@ TEST(BackFaceShading, SwitchTakesPartInTheComparison) {
     EXPECT_TRUE(general < without_back_faces() || without_back_faces() < general);
 }
 
-// What the renderers change and other tests of the binary may leave behind.
-void reset_state() {
-    glUseProgram(0);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_VERTEX_PROGRAM_TWO_SIDE);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glColor4f(1, 1, 1, 1);
-    ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
 // The frame's back-face flag decides the switch, whatever else the values
 // turn off.
 TEST(BackFaceShading, FlagOfTheFrameTurnsTheSwitchOff) {
@@ -142,7 +127,7 @@ TEST(BackFaceShading, BackFacesKeepTheFrontNormalAndTheFrontTexture) {
         {0, true, false, tavrel::kAmbientLight, front},   {2, false, false, tavrel::kAmbientLight, front},
     };
     tavrel_test::run_on_engine([&](tavrel::GlEngine& engine) {
-        reset_state();
+        tavrel_test::reset_renderer_state();
         const tavrel::TextureSet textures(tavrel_test::plain_texture(front), tavrel_test::plain_texture(back), nullptr,
                                           0.0f, 0);
         std::map<std::pair<std::uint32_t, bool>, std::unique_ptr<tavrel::PhongRenderer>> renderers;
@@ -185,7 +170,7 @@ TEST(BackFaceShading, BackFacesKeepTheFrontNormalAndTheFrontTexture) {
                         << tavrel_test::to_string(texels[row * kSize + column]);
             EXPECT_EQ(texels[5 * kSize + 5], (Rgba{0, 0, 0, 0}));
         }
-        reset_state();
+        tavrel_test::reset_renderer_state();
     });
 }
 

@@ -49,21 +49,6 @@ void fill(tavrel::IRenderTarget& target, const Rgba& colour) {
     glClearColor(0, 0, 0, 0);
 }
 
-// What the tests change and the renderers may leave behind.
-void reset_state() {
-    glUseProgram(0);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_VERTEX_PROGRAM_TWO_SIDE);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glColor4f(1, 1, 1, 1);
-    ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
 // Draws a white triangle with a slanted edge over the whole destination
 // with the fixed-function pipeline, and records what it was given.
 class SlantedTriangleRenderer : public tavrel::IRenderer {
@@ -112,7 +97,7 @@ bool is_partial(float value) { return value > 0.02f && value < 0.98f; }
 // has samples; 1 and 2 samples are rounded up to the driver's 4.
 TEST(HWAARenderer, SamplesDecideWhetherTheEdgeIsBlended) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
+        tavrel_test::reset_renderer_state();
         struct Case {
             std::uint32_t samples;
             GLint buffer_samples;
@@ -152,7 +137,7 @@ TEST(HWAARenderer, SamplesDecideWhetherTheEdgeIsBlended) {
             if (c.blended) EXPECT_GE(partial, kSize / 2);
             else EXPECT_EQ(partial, 0);
         }
-        reset_state();
+        tavrel_test::reset_renderer_state();
     });
 }
 
@@ -205,7 +190,7 @@ void expect_depth_image(const std::vector<Rgba>& texels, float cue, float tolera
 // depth-only tree: anti-aliasing, the view target and its copy.
 TEST(DepthRenderer, CueAgainstTheFocusDistance) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
+        tavrel_test::reset_renderer_state();
         struct Case {
             double focus;
             float cue;
@@ -230,7 +215,7 @@ TEST(DepthRenderer, CueAgainstTheFocusDistance) {
             else scene.arguments.render(depth, *destination);
             expect_depth_image(read_rgba(*destination), c.cue, 1e-4f);
         }
-        reset_state();
+        tavrel_test::reset_renderer_state();
     });
 }
 
@@ -243,7 +228,7 @@ TEST(DepthRenderer, CueAgainstTheFocusDistance) {
 // takes the back-face texture on back faces, 3 culls them.
 TEST(PhongRenderer, RenderModesOnFrontAndBackFaces) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
+        tavrel_test::reset_renderer_state();
         struct Case {
             std::uint32_t render_mode;
             bool back;
@@ -289,7 +274,7 @@ TEST(PhongRenderer, RenderModesOnFrontAndBackFaces) {
                         << tavrel_test::to_string(texels[row * kSize + column]);
             EXPECT_EQ(texels[5 * kSize + 5], (Rgba{0, 0, 0, 0}));
         }
-        reset_state();
+        tavrel_test::reset_renderer_state();
     });
 }
 
@@ -298,7 +283,7 @@ TEST(PhongRenderer, RenderModesOnFrontAndBackFaces) {
 // or copied over it.
 TEST(RendererChain, AbortLeavesTheDestinationUntouched) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
+        tavrel_test::reset_renderer_state();
         auto depth = std::make_shared<tavrel::DepthRenderer>(2, false);
         auto hwaa = std::make_shared<tavrel::HWAARenderer>(&engine, 4);
         hwaa->add_child(depth);
@@ -333,7 +318,7 @@ TEST(RendererChain, AbortLeavesTheDestinationUntouched) {
             scene.arguments.render(*c.renderer, *destination);
             for (const Rgba& texel : read_rgba(*destination)) ASSERT_EQ(texel, marker);
         }
-        reset_state();
+        tavrel_test::reset_renderer_state();
     });
 }
 
@@ -407,7 +392,7 @@ TEST(RendererChain, PooledTreeShapeAndReuse) {
 // format kind; the program, matrices and enables in force before come back.
 TEST(CopyPass, ReproducesTheSourceForEachKind) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
+        tavrel_test::reset_renderer_state();
         struct Case {
             std::uint32_t kind;
             GLenum type;
@@ -449,7 +434,7 @@ TEST(CopyPass, ReproducesTheSourceForEachKind) {
             EXPECT_EQ(read(*destination), read(*source));
             EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         }
-        reset_state();
+        tavrel_test::reset_renderer_state();
     });
 }
 
@@ -457,7 +442,7 @@ TEST(CopyPass, ReproducesTheSourceForEachKind) {
 // kind; a render target is used as it is and not owned.
 TEST(ConditionalCopyRenderTarget, ResolvesBuffersAndKeepsTargets) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
+        tavrel_test::reset_renderer_state();
         auto buffer = engine.request_render_buffer(kSize, kSize / 2, 4, 2);
         SlantedTriangleRenderer triangle;
         RenderArguments arguments;
@@ -482,7 +467,7 @@ TEST(ConditionalCopyRenderTarget, ResolvesBuffersAndKeepsTargets) {
             EXPECT_EQ(visitor.result().get(), target.get());
         }
         EXPECT_TRUE(glIsFramebufferEXT(target->gl_name())) << "the visitor does not own the target";
-        reset_state();
+        tavrel_test::reset_renderer_state();
     });
 }
 
@@ -503,7 +488,7 @@ public:
 // when the region is not shown. Front faces and matrices come back.
 TEST(WireframeCube, OutlineOnlyWhenTheRegionIsShown) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        reset_state();
+        tavrel_test::reset_renderer_state();
         tavrel_test::TestCamera camera;
         camera.projection.set_identity();
         tavrel::ortho_matrix(-2, 2, -2, 2, -10, 10, camera.projection);
@@ -541,7 +526,7 @@ TEST(WireframeCube, OutlineOnlyWhenTheRegionIsShown) {
             EXPECT_EQ(at(10, 32), clear);
             EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         }
-        reset_state();
+        tavrel_test::reset_renderer_state();
     });
 }
 

@@ -80,15 +80,7 @@ TEST(RenderChain, DefaultCameraReproducesTheLayerUpright) {
             // at -h/2; the layer puts its centre at the comp's.
             tavrel_test::MeshInstance instance(ControlPointGrid(4, 4), 8);
             ASSERT_TRUE(instance.setup(engine));
-            LattixTriangleMesh::Update update;
-            update.frame_size = TSize2D{kWidth, kHeight};
-            update.adaptive = false;
-            Matrix4d layer;
-            layer.translate(kWidth / 2.0, kHeight / 2.0, 0.0);
-            auto placed = std::make_shared<ModelingTransformationNode>(layer);
-            instance.update(engine, update, placed.get());
-            auto root = create_node("white");
-            root->add_child(placed);
+            const auto root = tavrel_test::layer_centred_surface(engine, instance, kWidth, kHeight);
 
             tavrel_test::RenderArguments arguments;
             arguments.scene.add_render_pass(RenderPass(root, TextureSet(texture, nullptr, nullptr, 0.0f, 0)));
