@@ -1,6 +1,7 @@
 #include "lattix_pro/lattix_pro_params.h"
 
 #include "lattix_pro/param_reactions.h"
+#include "lattix_pro/render_indices.h"
 
 namespace tavrel {
 namespace {
@@ -27,7 +28,7 @@ const EffectDescription& lattix_pro_description() {
     static const EffectDescription kDescription = [] {
         EffectDescription d{"Tavrel Lattix Pro", kLattixProParamCount, kParamRows, kParamColumns,
                             kParamMeshDistortion, ParamDialect{}};
-        d.render_indices = RenderParamIndices{};
+        d.render_indices = lattix_pro_render_indices();
         d.back_face = 0;
         d.read_point_sliders = read_point_params_into_grid;
         return d;
