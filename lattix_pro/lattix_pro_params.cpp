@@ -49,18 +49,7 @@ PF_Err setup_3d_transform_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_L
 PF_Err setup_2d_transform_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
     return declare_2d_transform_group(in);
 }
-#define TAVREL_SHARED_SETUP(group)                                                             \
-    PF_Err setup_##group##_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) { \
-        return declare_##group##_group(in, lattix_pro_description().dialect);                 \
-    }
-TAVREL_SHARED_SETUP(material)
-TAVREL_SHARED_SETUP(displacement)
-TAVREL_SHARED_SETUP(contour)
-TAVREL_SHARED_SETUP(reflection)
-TAVREL_SHARED_SETUP(render_quality)
-TAVREL_SHARED_SETUP(generator)
-TAVREL_SHARED_SETUP(environment)
-#undef TAVREL_SHARED_SETUP
+TAVREL_SHARED_GROUP_SETUPS(lattix_pro_description().dialect)
 
 #define TAVREL_CHECKED_SETUP(group)                                                            \
     void setup_##group##_group_checked(PF_InData* in, PF_OutData* out, PF_ParamDef* params[], \
