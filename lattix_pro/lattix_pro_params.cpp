@@ -1,6 +1,7 @@
 #include "lattix_pro/lattix_pro_params.h"
 
 #include "lattix_pro/param_reactions.h"
+#include "lattix_pro/render_indices.h"
 
 namespace tavrel {
 namespace {
@@ -27,7 +28,7 @@ const EffectDescription& lattix_pro_description() {
     static const EffectDescription kDescription = [] {
         EffectDescription d{"Tavrel Lattix Pro", kLattixProParamCount, kParamRows, kParamColumns,
                             kParamMeshDistortion, ParamDialect{}};
-        d.render_indices = RenderParamIndices{};
+        d.render_indices = lattix_pro_render_indices();
         d.back_face = 0;
         d.read_point_sliders = read_point_params_into_grid;
         return d;
@@ -48,18 +49,7 @@ PF_Err setup_3d_transform_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_L
 PF_Err setup_2d_transform_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
     return declare_2d_transform_group(in);
 }
-#define TAVREL_SHARED_SETUP(group)                                                             \
-    PF_Err setup_##group##_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) { \
-        return declare_##group##_group(in, lattix_pro_description().dialect);                 \
-    }
-TAVREL_SHARED_SETUP(material)
-TAVREL_SHARED_SETUP(displacement)
-TAVREL_SHARED_SETUP(contour)
-TAVREL_SHARED_SETUP(reflection)
-TAVREL_SHARED_SETUP(render_quality)
-TAVREL_SHARED_SETUP(generator)
-TAVREL_SHARED_SETUP(environment)
-#undef TAVREL_SHARED_SETUP
+TAVREL_SHARED_GROUP_SETUPS(lattix_pro_description().dialect)
 
 #define TAVREL_CHECKED_SETUP(group)                                                            \
     void setup_##group##_group_checked(PF_InData* in, PF_OutData* out, PF_ParamDef* params[], \

@@ -7,9 +7,9 @@
 #include "plugin/grid_size_reactions.h"
 #include "lattix_pro/lattix_pro_params.h"
 #include "plugin/param_declare.h"
+#include "plugin/param_ui_update.h"
 #include "hostaccess/plugin_errors.h"
 #include "plugin/point_params.h"
-#include "plugin/return_message.h"
 #include "hostaccess/suite_handler.h"
 #include "plugin/tie_to_layer.h"
 #include "surface/mesh/sequence_data.h"
@@ -190,43 +190,35 @@ PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[]
 
 PF_Err update_param_ui(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*,
                        void*) {
-    if (params == nullptr || params[kParamMeshDistortion] == nullptr ||
-        params[kParamMeshDistortion]->u.arb_d.value == nullptr) {
-        write_return_message(in_data, out_data, "Bad Arb in Frame setup");
-        return PF_Err_NONE;
-    }
-    SequenceDataLock data(in_data);
-    ArbHandleLock arb(params, in_data, kParamMeshDistortion);
-    data->grid = *arb.get();
-    const ControlPointGrid& grid = data->grid;
-
-    HostSuites suites(in_data);
-    const PF_ParamUtilsSuite1& utils = suites.param_utils_suite();
-    const bool tangents_on = params[kParamAutoTangentsEnable]->u.bd.value != 0;
-    for (int32_t i = kTangentTension; i <= kColsMidpointsBias; ++i) {
-        PF_ParamDef def = *params[i];
-        if (tangents_on) {
-            def.ui_flags &= ~PF_PUI_DISABLED;
-        } else {
-            def.ui_flags |= PF_PUI_DISABLED;
-            def.flags |= PF_ParamFlag_COLLAPSE_TWIRLY;
-        }
-        update_one_param_ui(utils, in_data->effect_ref, i, def);
-    }
-    for (int r = 0; r < kPointParamRows; ++r) {
-        for (int c = 0; c < kPointParamColumns; ++c) {
-            for (int32_t i : point_param_indices(r, c)) {
-                PF_ParamDef def = *params[i];
-                if (c <= grid.columns() && r <= grid.rows())
-                    def.ui_flags &= ~PF_PUI_DISABLED;
-                else
-                    def.ui_flags |= PF_PUI_DISABLED;
+    return open_param_ui_update(in_data, out_data, params, kParamMeshDistortion, [&](SequenceData& data) {
+        const ControlPointGrid& grid = data.grid;
+        HostSuites suites(in_data);
+        const PF_ParamUtilsSuite1& utils = suites.param_utils_suite();
+        const bool tangents_on = params[kParamAutoTangentsEnable]->u.bd.value != 0;
+        for (int32_t i = kTangentTension; i <= kColsMidpointsBias; ++i) {
+            PF_ParamDef def = *params[i];
+            if (tangents_on) {
+                def.ui_flags &= ~PF_PUI_DISABLED;
+            } else {
+                def.ui_flags |= PF_PUI_DISABLED;
                 def.flags |= PF_ParamFlag_COLLAPSE_TWIRLY;
-                update_one_param_ui(utils, in_data->effect_ref, i, def);
+            }
+            update_one_param_ui(utils, in_data->effect_ref, i, def);
+        }
+        for (int r = 0; r < kPointParamRows; ++r) {
+            for (int c = 0; c < kPointParamColumns; ++c) {
+                for (int32_t i : point_param_indices(r, c)) {
+                    PF_ParamDef def = *params[i];
+                    if (c <= grid.columns() && r <= grid.rows())
+                        def.ui_flags &= ~PF_PUI_DISABLED;
+                    else
+                        def.ui_flags |= PF_PUI_DISABLED;
+                    def.flags |= PF_ParamFlag_COLLAPSE_TWIRLY;
+                    update_one_param_ui(utils, in_data->effect_ref, i, def);
+                }
             }
         }
-    }
-    return PF_Err_NONE;
+    });
 }
 
 }  // namespace tavrel

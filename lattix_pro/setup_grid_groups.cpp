@@ -12,21 +12,27 @@ namespace tavrel {
 PF_Err setup_editing_controls_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[],
                                     PF_LayerDef*) {
     ParamDeclarer p(in_data);
-    TAVREL_DECLARE(p.group_start("Editing Controls", 0x20, 6));
+    TAVREL_DECLARE(p.group_start("Editing Controls", PF_ParamFlag_START_COLLAPSED, 6));
     // Start and end of this group share disk id 1231; stored projects use it.
     TAVREL_DECLARE(p.group_start("Auto Tangents", 0, 1231));
-    TAVREL_DECLARE(p.checkbox("Enable", 0x42, 1225, 0, ""));
+    TAVREL_DECLARE(p.checkbox("Enable", PF_ParamFlag_SUPERVISE | PF_ParamFlag_CANNOT_TIME_VARY, 1225, 0, ""));
     TAVREL_DECLARE(p.float_slider("Tangent Tension", 0, 1226, {-100, 100, -100, 100, 0, 2, true}));
     // The bias angles reuse the tension's record as it stands.
     TAVREL_DECLARE(p.angle_in_place("Rows Endpoints Bias", 0, 1227, 0));
     TAVREL_DECLARE(p.angle_in_place("Rows Midpoints Bias", 0, 1228, 0));
     TAVREL_DECLARE(p.angle_in_place("Cols Endpoints Bias", 0, 1229, 0));
     TAVREL_DECLARE(p.angle_in_place("Cols Midpoints Bias", 0, 1230, 0));
-    TAVREL_DECLARE(p.checkbox("Rows Endpoint Opposite Bias", 0x2, 1233, 0, ""));
-    TAVREL_DECLARE(p.checkbox("Cols Endpoint Opposite Bias", 0x2, 1234, 0, ""));
+    TAVREL_DECLARE(p.checkbox("Rows Endpoint Opposite Bias", PF_ParamFlag_CANNOT_TIME_VARY, 1233, 0, ""));
+    TAVREL_DECLARE(p.checkbox("Cols Endpoint Opposite Bias", PF_ParamFlag_CANNOT_TIME_VARY, 1234, 0, ""));
     TAVREL_DECLARE(p.group_end(1231));
-    TAVREL_DECLARE(p.popup("Manipulation", 0x124, 8, 4, 1, kManipulationNames));
-    TAVREL_DECLARE(p.popup("Tangent Alignment", 0x124, 9, 2, 2, kTangentAlignmentNames));
+    TAVREL_DECLARE(p.popup(
+        "Manipulation",
+        PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED | PF_ParamFlag_COLLAPSE_TWIRLY | PF_ParamFlag_CANNOT_INTERP, 8, 4,
+        1, kManipulationNames));
+    TAVREL_DECLARE(p.popup(
+        "Tangent Alignment",
+        PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED | PF_ParamFlag_COLLAPSE_TWIRLY | PF_ParamFlag_CANNOT_INTERP, 9, 2,
+        2, kTangentAlignmentNames));
     TAVREL_DECLARE(p.group_end(10));
     return PF_Err_NONE;
 }
@@ -51,7 +57,7 @@ PF_Err setup_grid_control_points_group(PF_InData* in_data, PF_OutData*, PF_Param
             for (int k = 0; k < 3; ++k) {
                 std::ostringstream name;
                 name << 'R' << (r + 1) << "-P" << (c + 1) << ' ' << kAxisNames[k];
-                TAVREL_DECLARE(p.float_slider(name.str().c_str(), 0x40, ids[k], point));
+                TAVREL_DECLARE(p.float_slider(name.str().c_str(), PF_ParamFlag_SUPERVISE, ids[k], point));
             }
         }
         TAVREL_DECLARE(p.group_end(7 * r + 83));
@@ -62,22 +68,33 @@ PF_Err setup_grid_control_points_group(PF_InData* in_data, PF_OutData*, PF_Param
 
 PF_Err setup_backside_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
     ParamDeclarer p(in_data);
-    TAVREL_DECLARE(p.group_start("Backside Controls", 0x120, 30));
-    TAVREL_DECLARE(p.layer("Backside Layer", 0x100, 32));
+    TAVREL_DECLARE(p.group_start("Backside Controls",
+                                 PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED | PF_ParamFlag_START_COLLAPSED, 30));
+    TAVREL_DECLARE(p.layer("Backside Layer", PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED, 32));
     TAVREL_DECLARE(p.group_end(33));
     return PF_Err_NONE;
 }
 
 PF_Err setup_colors_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
     ParamDeclarer p(in_data);
-    TAVREL_DECLARE(p.group_start("Grid and Controls Colors", 0x100, 50));
-    TAVREL_DECLARE(p.color("Grid Color", 0x180, 57, rgba(255, 255, 0, 255)));
-    TAVREL_DECLARE(p.color("Control Color", 0x180, 53, rgba(0, 0, 255, 255)));
-    TAVREL_DECLARE(p.color("Tangent Color", 0x180, 55, rgba(0, 255, 0, 255)));
-    TAVREL_DECLARE(p.color("Anchor Color", 0x180, 59, rgba(255, 0, 0, 255)));
+    TAVREL_DECLARE(p.group_start("Grid and Controls Colors", PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED, 50));
+    TAVREL_DECLARE(p.color("Grid Color",
+                           PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED | PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS, 57,
+                           rgba(255, 255, 0, 255)));
+    TAVREL_DECLARE(p.color("Control Color",
+                           PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED | PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS, 53,
+                           rgba(0, 0, 255, 255)));
+    TAVREL_DECLARE(p.color("Tangent Color",
+                           PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED | PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS, 55,
+                           rgba(0, 255, 0, 255)));
+    TAVREL_DECLARE(p.color("Anchor Color",
+                           PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED | PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS, 59,
+                           rgba(255, 0, 0, 255)));
     // Declared on the last colour's record: it keeps that record's flags.
     TAVREL_DECLARE(p.group_end_in_place(60));
-    TAVREL_DECLARE(p.checkbox("Grid and Controls", 0x180, 51, 1, "Display"));
+    TAVREL_DECLARE(p.checkbox("Grid and Controls",
+                              PF_ParamFlag_EXCLUDE_FROM_HAVE_INPUTS_CHANGED | PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS,
+                              51, 1, "Display"));
     return PF_Err_NONE;
 }
 

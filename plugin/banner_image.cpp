@@ -10,53 +10,55 @@
 namespace tavrel {
 namespace {
 
-constexpr uint32_t kWidth = 300;
-constexpr uint32_t kHeight = 60;
-
 uint8_t to_byte(double v) { return uint8_t(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5); }
 
 // A dark slate band with a lattice bent by a smooth bump, the effect's own
 // subject, in amber; no fonts are needed.
-std::vector<uint8_t> paint_banner() {
-    std::vector<uint8_t> px(size_t(kWidth) * kHeight * 4);
+BannerRgb lattice_colour(uint32_t, uint32_t, double u, double v) {
     const double pi = std::acos(-1.0);
-    for (uint32_t y = 0; y < kHeight; ++y) {
-        for (uint32_t x = 0; x < kWidth; ++x) {
-            const double u = double(x) / (kWidth - 1);
-            const double v = double(y) / (kHeight - 1);
-            double r = 0.10 + 0.06 * u, g = 0.12 + 0.05 * u, b = 0.16 + 0.10 * (1.0 - v);
-            // Bend the lattice by a bump centred right of the middle.
-            const double bump = 0.35 * std::exp(-((u - 0.62) * (u - 0.62)) / 0.02);
-            const double su = u * 24.0 + 2.0 * bump * std::sin(pi * v);
-            const double sv = v * 5.0 + 3.0 * bump;
-            const double du = std::abs(su - std::round(su));
-            const double dv = std::abs(sv - std::round(sv));
-            const double line = std::max(1.0 - du * 9.0, 1.0 - dv * 9.0);
-            if (line > 0.0) {
-                const double a = line * (0.4 + 0.6 * bump / 0.35);
-                r = r * (1.0 - a) + 0.98 * a;
-                g = g * (1.0 - a) + 0.66 * a;
-                b = b * (1.0 - a) + 0.20 * a;
-            }
-            uint8_t* p = &px[(size_t(y) * kWidth + x) * 4];
-            p[0] = to_byte(r);
-            p[1] = to_byte(g);
-            p[2] = to_byte(b);
-            p[3] = 255;
-        }
+    double r = 0.10 + 0.06 * u, g = 0.12 + 0.05 * u, b = 0.16 + 0.10 * (1.0 - v);
+    // Bend the lattice by a bump centred right of the middle.
+    const double bump = 0.35 * std::exp(-((u - 0.62) * (u - 0.62)) / 0.02);
+    const double su = u * 24.0 + 2.0 * bump * std::sin(pi * v);
+    const double sv = v * 5.0 + 3.0 * bump;
+    const double du = std::abs(su - std::round(su));
+    const double dv = std::abs(sv - std::round(sv));
+    const double line = std::max(1.0 - du * 9.0, 1.0 - dv * 9.0);
+    if (line > 0.0) {
+        const double a = line * (0.4 + 0.6 * bump / 0.35);
+        r = r * (1.0 - a) + 0.98 * a;
+        g = g * (1.0 - a) + 0.66 * a;
+        b = b * (1.0 - a) + 0.20 * a;
     }
-    return px;
+    return {r, g, b};
 }
 
 const BannerImage* make_banner_image() {
-    static const std::vector<uint8_t> pixels = paint_banner();
-    static const BannerImage banner{kWidth, kHeight, 4, pixels.data()};
+    static const std::vector<uint8_t> pixels = paint_banner(lattice_colour);
+    static const BannerImage banner{kBannerWidth, kBannerHeight, 4, pixels.data()};
     return &banner;
 }
 
 const BannerImage* const g_banner = make_banner_image();
 
 }  // namespace
+
+std::vector<uint8_t> paint_banner(BannerRgb (*colour)(uint32_t x, uint32_t y, double u, double v)) {
+    std::vector<uint8_t> px(size_t(kBannerWidth) * kBannerHeight * 4);
+    for (uint32_t y = 0; y < kBannerHeight; ++y) {
+        for (uint32_t x = 0; x < kBannerWidth; ++x) {
+            const double u = double(x) / (kBannerWidth - 1);
+            const double v = double(y) / (kBannerHeight - 1);
+            const BannerRgb c = colour(x, y, u, v);
+            uint8_t* p = &px[(size_t(y) * kBannerWidth + x) * 4];
+            p[0] = to_byte(c.r);
+            p[1] = to_byte(c.g);
+            p[2] = to_byte(c.b);
+            p[3] = 255;
+        }
+    }
+    return px;
+}
 
 const BannerImage* banner_image() { return g_banner != nullptr ? g_banner : make_banner_image(); }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "hostapi/host_effect.h"
 
@@ -13,6 +14,20 @@ struct BannerImage {
     uint32_t bytes_per_pixel;
     const uint8_t* pixels;  // straight RGBA, rows top to bottom
 };
+
+// The banners' size in pixels.
+constexpr uint32_t kBannerWidth = 300;
+constexpr uint32_t kBannerHeight = 60;
+
+// Straight red, green and blue, each 0 to 1 (clamped when stored).
+struct BannerRgb {
+    double r, g, b;
+};
+
+// The RGBA pixels of an opaque banner, each pixel's colour from `colour` at
+// column x and row y, with u and v the same place as fractions from 0 (left,
+// top) to 1 (right, bottom).
+std::vector<uint8_t> paint_banner(BannerRgb (*colour)(uint32_t x, uint32_t y, double u, double v));
 
 // Made once during static initialisation and never freed; shared read-only by
 // every instance of the library.

@@ -27,4 +27,20 @@ PF_Err declare_render_quality_group(PF_InData* in_data, const ParamDialect& dial
 PF_Err declare_generator_group(PF_InData* in_data, const ParamDialect& dialect);
 PF_Err declare_environment_group(PF_InData* in_data, const ParamDialect& dialect);
 
+// Defines setup_<group>_group, in the host's set-up signature, for each group
+// above that takes a dialect, declaring it in `dialect` (an expression read at
+// each call).
+#define TAVREL_SHARED_GROUP_SETUPS(dialect)                  \
+    TAVREL_SHARED_GROUP_SETUP_(material, dialect)            \
+    TAVREL_SHARED_GROUP_SETUP_(displacement, dialect)        \
+    TAVREL_SHARED_GROUP_SETUP_(contour, dialect)             \
+    TAVREL_SHARED_GROUP_SETUP_(reflection, dialect)          \
+    TAVREL_SHARED_GROUP_SETUP_(render_quality, dialect)      \
+    TAVREL_SHARED_GROUP_SETUP_(generator, dialect)           \
+    TAVREL_SHARED_GROUP_SETUP_(environment, dialect)
+#define TAVREL_SHARED_GROUP_SETUP_(group, dialect)                                             \
+    PF_Err setup_##group##_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) { \
+        return declare_##group##_group(in, dialect);                                          \
+    }
+
 }  // namespace tavrel

@@ -206,8 +206,9 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(const EffectDescripti
     const AECameraWrapper camera(in_data, plugin_id);
     frame->camera = std::make_shared<AECameraAdaptor>(camera);
     const AELightArray lights(in_data, plugin_id);
-    frame->lights = std::make_shared<AELightCollectionAdaptor>(lights, float_param(params, at.min_light_grazing_angle),
-                                                               float_param(params, at.min_light_grazing_angle + 1));
+    frame->lights = std::make_shared<AELightCollectionAdaptor>(
+        lights, float_param(params, at.min_light_grazing_angle),
+        float_param(params, at.min_light_grazing_angle + at.kLightObjectMinDistance));
 
     const TSize2D comp = get_comp_dimensions(in_data);
     frame->comp_size[0] = comp.width;
@@ -220,13 +221,15 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(const EffectDescripti
     if (rs.has_displacement) frame->displacement = layer_accessor(in_data, params, at.displacement_layer);
     frame->render_input = render_input;
 
-    const AntialiasingLevels levels = antialiasing_levels(popup_param(params, at.render_mode + 1));
+    const AntialiasingLevels levels = antialiasing_levels(popup_param(params, at.render_mode + at.kAntialiasing));
     frame->multisample_level = levels.multisample;
     frame->accumulation_level = levels.accumulation;
-    frame->metal_and_decal = ValueAndFlag{material->metal(), uint8_t(checkbox_param(params, at.alpha_level + 2))};
-    frame->environment_map_mode = environment_map_mode(popup_param(params, at.reflection_layer + 1));
-    frame->reflectivity = float(float_param(params, at.ambient + 6) / 100.0);
-    frame->transparency_layers = transparency_layers(popup_param(params, at.render_mode + 2));
+    frame->metal_and_decal =
+        ValueAndFlag{material->metal(), uint8_t(checkbox_param(params, at.alpha_level + at.kDisableAlphaDecal))};
+    frame->environment_map_mode =
+        environment_map_mode(popup_param(params, at.reflection_layer + at.kReflectionMapping));
+    frame->reflectivity = float(float_param(params, at.ambient + kMaterialReflectivity) / 100.0);
+    frame->transparency_layers = transparency_layers(popup_param(params, at.render_mode + at.kTransparency));
     frame->modeling_transform = std::make_shared<ModelingTransform>(data.layer_transform);
     frame->shader_parameters = make_shader_parameters(params, comp, at);
     // A new region every frame, from this frame's values; without one the

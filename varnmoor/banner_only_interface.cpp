@@ -9,47 +9,30 @@
 namespace tavrel::varnmoor {
 namespace {
 
-constexpr uint32_t kWidth = 300;
-constexpr uint32_t kHeight = 60;
-
-uint8_t to_byte(double v) { return uint8_t(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5); }
-
 // A deep teal band with a thick ribbon bent through a box drawn in white,
 // what the effect does; no fonts are needed.
-std::vector<uint8_t> paint_banner() {
-    std::vector<uint8_t> px(size_t(kWidth) * kHeight * 4);
+BannerRgb ribbon_colour(uint32_t x, uint32_t y, double u, double v) {
     const double pi = std::acos(-1.0);
-    for (uint32_t y = 0; y < kHeight; ++y) {
-        for (uint32_t x = 0; x < kWidth; ++x) {
-            const double u = double(x) / (kWidth - 1);
-            const double v = double(y) / (kHeight - 1);
-            double r = 0.05 + 0.05 * v, g = 0.18 + 0.08 * u, b = 0.20 + 0.10 * u;
-            // The ribbon's centre line bends up inside the box (u 0.3..0.8).
-            const double inside = std::clamp((u - 0.3) / 0.5, 0.0, 1.0);
-            const double centre = 0.62 - 0.28 * std::sin(pi * inside);
-            const double d = std::abs(v - centre);
-            if (d < 0.14) {
-                const double shade = 0.55 + 0.45 * std::cos(d / 0.14 * pi / 2.0);
-                r = 0.95 * shade, g = 0.45 * shade, b = 0.25 * shade;
-            }
-            const bool box_x = (x == 90 || x == 91 || x == 239 || x == 240) && y >= 6 && y <= 53;
-            const bool box_y = (y == 6 || y == 7 || y == 52 || y == 53) && x >= 90 && x <= 240;
-            if (box_x || box_y) r = g = b = 1.0;
-            uint8_t* p = &px[(size_t(y) * kWidth + x) * 4];
-            p[0] = to_byte(r);
-            p[1] = to_byte(g);
-            p[2] = to_byte(b);
-            p[3] = 255;
-        }
+    double r = 0.05 + 0.05 * v, g = 0.18 + 0.08 * u, b = 0.20 + 0.10 * u;
+    // The ribbon's centre line bends up inside the box (u 0.3..0.8).
+    const double inside = std::clamp((u - 0.3) / 0.5, 0.0, 1.0);
+    const double centre = 0.62 - 0.28 * std::sin(pi * inside);
+    const double d = std::abs(v - centre);
+    if (d < 0.14) {
+        const double shade = 0.55 + 0.45 * std::cos(d / 0.14 * pi / 2.0);
+        r = 0.95 * shade, g = 0.45 * shade, b = 0.25 * shade;
     }
-    return px;
+    const bool box_x = (x == 90 || x == 91 || x == 239 || x == 240) && y >= 6 && y <= 53;
+    const bool box_y = (y == 6 || y == 7 || y == 52 || y == 53) && x >= 90 && x <= 240;
+    if (box_x || box_y) r = g = b = 1.0;
+    return {r, g, b};
 }
 
 }  // namespace
 
 const BannerImage* banner() {
-    static const std::vector<uint8_t> pixels = paint_banner();
-    static const BannerImage image{kWidth, kHeight, 4, pixels.data()};
+    static const std::vector<uint8_t> pixels = paint_banner(ribbon_colour);
+    static const BannerImage image{kBannerWidth, kBannerHeight, 4, pixels.data()};
     return &image;
 }
 

@@ -1,11 +1,8 @@
 #include "varnmoor/param_reactions.h"
 
-#include <optional>
-
-#include "hostaccess/plugin_errors.h"
 #include "plugin/data_locks.h"
 #include "plugin/grid_size_reactions.h"
-#include "plugin/return_message.h"
+#include "plugin/param_ui_update.h"
 #include "surface/mesh/sequence_data.h"
 #include "varnmoor/varnmoor_params.h"
 
@@ -36,21 +33,8 @@ PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[]
 
 PF_Err update_param_ui(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*,
                        void*) {
-    if (params == nullptr || params[kParamMeshDistortion] == nullptr ||
-        params[kParamMeshDistortion]->u.arb_d.value == nullptr) {
-        write_return_message(in_data, out_data, "Bad Arb in Frame setup");
-        return PF_Err_NONE;
-    }
-    std::optional<SequenceDataLock> data;
-    try {
-        data.emplace(in_data);
-    } catch (const PFErrException&) {
-        write_return_message(in_data, out_data, "Bad Globals in update_param_ui");
-        return PF_Err_NONE;
-    }
-    ArbHandleLock arb(params, in_data, kParamMeshDistortion);
-    (*data)->grid = *arb.get();
-    return PF_Err_NONE;
+    // No control changes its state here: the refresh only copies the grid.
+    return open_param_ui_update(in_data, out_data, params, kParamMeshDistortion, nullptr);
 }
 
 }  // namespace tavrel::varnmoor

@@ -51,18 +51,7 @@ PF_Err setup_grid_group(PF_InData* in, PF_OutData* out, PF_ParamDef*[], PF_Layer
 PF_Err setup_3d_transform_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
     return declare_3d_transform_group(in);
 }
-#define TAVREL_SHARED_SETUP(group)                                                             \
-    PF_Err setup_##group##_group(PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) { \
-        return declare_##group##_group(in, kDialect);                                         \
-    }
-TAVREL_SHARED_SETUP(material)
-TAVREL_SHARED_SETUP(displacement)
-TAVREL_SHARED_SETUP(contour)
-TAVREL_SHARED_SETUP(reflection)
-TAVREL_SHARED_SETUP(render_quality)
-TAVREL_SHARED_SETUP(generator)
-TAVREL_SHARED_SETUP(environment)
-#undef TAVREL_SHARED_SETUP
+TAVREL_SHARED_GROUP_SETUPS(kDialect)
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "engine/shaders/shader_parameters.h"
 #include "surface/grid/auto_tangent_settings.h"
 #include "surface/grid/control_point_grid.h"
+#include "surface/host/ae_material_adaptor.h"
 #include "surface/host/host_geometry.h"
 #include "surface/host/param_values.h"
 #include "surface/mesh/render_settings.h"
@@ -39,6 +40,13 @@ double ratio(const PF_RationalScale& r) { return ratio_value(r.num, r.den); }
 
 constexpr double kDefaultCameraDistance = 444.444444;
 
+// How many choices the popups read here declare.
+constexpr int32_t kRenderModeChoices = 3;
+constexpr int32_t kUseLayersChoices = 5;
+constexpr int32_t kMapChannelChoices = 13;
+constexpr int32_t kBlendingChoices = 30;
+constexpr int32_t kMistTypeChoices = 3;
+
 }  // namespace
 
 PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* params[], SequenceData* sequence_data,
@@ -50,38 +58,42 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     RenderSettings& rs = sequence_data->render_settings;
-    rs.render_mode = choice(params, at.render_mode, 3) - 1;
+    rs.render_mode = choice(params, at.render_mode, kRenderModeChoices) - 1;
     rs.level = 0;
     rs.adaptive = checkbox_param(params, at.adaptive) ? 1 : 0;
-    rs.subdivisions = RenderSettings::clamp_subdivisions(param_at(params, at.adaptive + 1).u.fd.value, rs.adaptive != 0);
-    rs.max_iterations = slider_param(params, at.adaptive + 2);
-    rs.tolerance = static_cast<float>(float_param(params, at.adaptive + 3));
+    rs.subdivisions = RenderSettings::clamp_subdivisions(param_at(params, at.adaptive + at.kSubdivisions).u.fd.value,
+                                                         rs.adaptive != 0);
+    rs.max_iterations = slider_param(params, at.adaptive + at.kMaxIterations);
+    rs.tolerance = static_cast<float>(float_param(params, at.adaptive + at.kTolerance));
     rs.has_displacement = layer_has_pixels(params, at.displacement_layer) ? 1 : 0;
-    rs.use_alpha_as_mask = checkbox_param(params, at.displacement_layer + 5) ? 1 : 0;
-    rs.polygonal_alpha_clip = checkbox_param(params, at.displacement_layer + 3) ? 1 : 0;
-    rs.premultiply = checkbox_param(params, at.displacement_layer + 4) ? 1 : 0;
-    rs.displacement_channel = choice(params, at.displacement_layer + 1, 5) - 1;
-    rs.displacement_height = RenderSettings::clamp_displacement_height(fixed_param(params, at.displacement_layer + 2));
+    rs.use_alpha_as_mask = checkbox_param(params, at.displacement_layer + at.kUseAlphaAsMask) ? 1 : 0;
+    rs.polygonal_alpha_clip = checkbox_param(params, at.displacement_layer + at.kPolygonalAlphaClip) ? 1 : 0;
+    rs.premultiply = checkbox_param(params, at.displacement_layer + at.kPremultiply) ? 1 : 0;
+    rs.displacement_channel = choice(params, at.displacement_layer + at.kUseLayers, kUseLayersChoices) - 1;
+    rs.displacement_height =
+        RenderSettings::clamp_displacement_height(fixed_param(params, at.displacement_layer + at.kDisplacementHeight));
     rs.alpha_level = percent(params, at.alpha_level);
     // Only an extruded surface has a thickness; it lifts every layer of it.
     rs.thickness = at.thickness > 0 ? static_cast<float>(float_param(params, at.thickness)) : 0.0f;
     rs.noise_amplitude = static_cast<float>(float_param(params, at.noise_amplitude) / rs.displacement_height);
-    rs.noise_evolution = static_cast<float>(float_param(params, at.noise_amplitude + 16));
-    rs.noise_frequency = static_cast<float>(float_param(params, at.noise_amplitude + 1));
-    const double direction = angle_param(params, at.noise_amplitude + 17) * kPi / 180.0;
+    rs.noise_evolution = static_cast<float>(float_param(params, at.noise_amplitude + at.kNoiseEvolution));
+    rs.noise_frequency = static_cast<float>(float_param(params, at.noise_amplitude + at.kNoiseFrequency));
+    const double direction = angle_param(params, at.noise_amplitude + at.kNoiseDirection) * kPi / 180.0;
     rs.noise_direction[0] = static_cast<float>(std::sin(direction));
     rs.noise_direction[1] = static_cast<float>(-std::cos(direction));
-    rs.noise_speed = percent(params, at.noise_amplitude + 8);
-    rs.noise_x_frequency = percent(params, at.noise_amplitude + 6);
-    rs.noise_y_frequency = percent(params, at.noise_amplitude + 7);
-    rs.noise_sources = slider_param(params, at.noise_amplitude + 2);
-    rs.noise_amplitude_multiplier = static_cast<float>(float_param(params, at.noise_amplitude + 3));
-    rs.noise_frequency_multiplier = static_cast<float>(float_param(params, at.noise_amplitude + 4));
-    rs.noise_start = percent(params, at.noise_amplitude + 10);
-    rs.noise_smooth_start = percent(params, at.noise_amplitude + 12);
-    rs.noise_stop = percent(params, at.noise_amplitude + 11);
-    rs.noise_smooth_stop = percent(params, at.noise_amplitude + 13);
-    rs.noise_channel = choice(params, at.use_for_specular + 5, 13) - 3;
+    rs.noise_speed = percent(params, at.noise_amplitude + at.kNoiseSpeed);
+    rs.noise_x_frequency = percent(params, at.noise_amplitude + at.kNoiseXFrequency);
+    rs.noise_y_frequency = percent(params, at.noise_amplitude + at.kNoiseYFrequency);
+    rs.noise_sources = slider_param(params, at.noise_amplitude + at.kNoiseSources);
+    rs.noise_amplitude_multiplier =
+        static_cast<float>(float_param(params, at.noise_amplitude + at.kNoiseAmplitudeMultiplier));
+    rs.noise_frequency_multiplier =
+        static_cast<float>(float_param(params, at.noise_amplitude + at.kNoiseFrequencyMultiplier));
+    rs.noise_start = percent(params, at.noise_amplitude + at.kNoiseStart);
+    rs.noise_smooth_start = percent(params, at.noise_amplitude + at.kNoiseSmoothStart);
+    rs.noise_stop = percent(params, at.noise_amplitude + at.kNoiseStop);
+    rs.noise_smooth_stop = percent(params, at.noise_amplitude + at.kNoiseSmoothStop);
+    rs.noise_channel = choice(params, at.use_for_specular + at.kUseForNoise, kMapChannelChoices) - 3;
 
     rs.layer_size[0] = in_data->width;
     rs.layer_size[1] = in_data->height;
@@ -94,19 +106,21 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
         rs.frame_origin[0] = checked_pixels(std::trunc(input_world->origin_x / down_x));
         rs.frame_origin[1] = checked_pixels(std::trunc(input_world->origin_y / down_y));
     }
-    rs.pre_blur = float_param(params, at.alpha_level + 1);
+    rs.pre_blur = float_param(params, at.alpha_level + at.kPreBlur);
 
     if (grid != nullptr) sequence_data->grid = *grid;
     if (at.auto_tangents_enable > 0 && checkbox_param(params, at.auto_tangents_enable)) {
         AutoTangentSettings tangents;
         tangents.enable = 1;
-        tangents.tension = (100.0 + float_param(params, at.auto_tangents_enable + 1)) / 100.0;
-        tangents.rows_endpoints_bias = angle_param(params, at.auto_tangents_enable + 2);
-        tangents.rows_midpoints_bias = angle_param(params, at.auto_tangents_enable + 3);
-        tangents.cols_endpoints_bias = angle_param(params, at.auto_tangents_enable + 4);
-        tangents.cols_midpoints_bias = angle_param(params, at.auto_tangents_enable + 5);
-        tangents.rows_endpoint_opposite = checkbox_param(params, at.auto_tangents_enable + 6) ? 1 : 0;
-        tangents.cols_endpoint_opposite = checkbox_param(params, at.auto_tangents_enable + 7) ? 1 : 0;
+        tangents.tension = (100.0 + float_param(params, at.auto_tangents_enable + at.kTangentTension)) / 100.0;
+        tangents.rows_endpoints_bias = angle_param(params, at.auto_tangents_enable + at.kRowsEndpointsBias);
+        tangents.rows_midpoints_bias = angle_param(params, at.auto_tangents_enable + at.kRowsMidpointsBias);
+        tangents.cols_endpoints_bias = angle_param(params, at.auto_tangents_enable + at.kColsEndpointsBias);
+        tangents.cols_midpoints_bias = angle_param(params, at.auto_tangents_enable + at.kColsMidpointsBias);
+        tangents.rows_endpoint_opposite =
+            checkbox_param(params, at.auto_tangents_enable + at.kRowsEndpointOpposite) ? 1 : 0;
+        tangents.cols_endpoint_opposite =
+            checkbox_param(params, at.auto_tangents_enable + at.kColsEndpointOpposite) ? 1 : 0;
         ControlPointGrid& g = sequence_data->grid;
         g.compute_auto_tangents(g.columns(), g.rows(), tangents);
     }
@@ -147,39 +161,44 @@ std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], 
     for (int i = 0; i < 5; ++i) {
         // "None", a separator, then the channels: the shaders read the
         // difference as a signed choice, so "None" arrives as -2.
-        *channels[i] = static_cast<std::uint32_t>(choice(params, at.use_for_specular + i, 13) - 3);
+        *channels[i] = static_cast<std::uint32_t>(
+            choice(params, at.use_for_specular + at.kUseForSpecular + i, kMapChannelChoices) - 3);
     }
-    s->reflection_blending = static_cast<std::uint32_t>(choice(params, at.reflection_layer + 4, 30) - 1);
-    s->reflection_offset_x = static_cast<float>(angle_param(params, at.reflection_layer + 2) * kPi / 180.0);
-    s->reflection_offset_y = static_cast<float>(angle_param(params, at.reflection_layer + 3) * kPi / 180.0);
+    s->reflection_blending =
+        static_cast<std::uint32_t>(choice(params, at.reflection_layer + at.kReflectionBlending, kBlendingChoices) - 1);
+    s->reflection_offset_x =
+        static_cast<float>(angle_param(params, at.reflection_layer + at.kReflectionHorizontalOffset) * kPi / 180.0);
+    s->reflection_offset_y =
+        static_cast<float>(angle_param(params, at.reflection_layer + at.kReflectionVerticalOffset) * kPi / 180.0);
 
-    s->fog_type = static_cast<std::uint32_t>(choice(params, at.mist_type + 14, 3) - 1);
-    s->fog_intensity = percent(params, at.mist_type + 15);
-    store_unit_rgb(color_param(params, at.mist_type + 16), s->fog_color);
-    s->fog_opacity = percent(params, at.mist_type + 17);
-    s->fog_near = static_cast<float>(float_param(params, at.mist_type + 18));
-    s->fog_far = static_cast<float>(float_param(params, at.mist_type + 19));
-    s->fog_blending = static_cast<std::uint32_t>(choice(params, at.mist_type + 21, 30) - 1);
-    s->fog_preserve_alpha = percent(params, at.mist_type + 20);
+    s->fog_type = static_cast<std::uint32_t>(choice(params, at.mist_type + at.kFogType, kMistTypeChoices) - 1);
+    s->fog_intensity = percent(params, at.mist_type + at.kFogIntensity);
+    store_unit_rgb(color_param(params, at.mist_type + at.kFogColor), s->fog_color);
+    s->fog_opacity = percent(params, at.mist_type + at.kFogOpacity);
+    s->fog_near = static_cast<float>(float_param(params, at.mist_type + at.kFogNear));
+    s->fog_far = static_cast<float>(float_param(params, at.mist_type + at.kFogFar));
+    s->fog_blending = static_cast<std::uint32_t>(choice(params, at.mist_type + at.kFogBlending, kBlendingChoices) - 1);
+    s->fog_preserve_alpha = percent(params, at.mist_type + at.kFogPreserveAlpha);
 
-    s->mist_type = static_cast<std::uint32_t>(choice(params, at.mist_type, 3) - 1);
-    s->mist_intensity = percent(params, at.mist_type + 1);
-    store_unit_rgb(color_param(params, at.mist_type + 2), s->mist_color);
-    s->mist_opacity = percent(params, at.mist_type + 3);
+    s->mist_type = static_cast<std::uint32_t>(choice(params, at.mist_type, kMistTypeChoices) - 1);
+    s->mist_intensity = percent(params, at.mist_type + at.kMistIntensity);
+    store_unit_rgb(color_param(params, at.mist_type + at.kMistColor), s->mist_color);
+    s->mist_opacity = percent(params, at.mist_type + at.kMistOpacity);
     // The user places the mist relative to the composition's centre; the
     // shaders work in the composition's own coordinates.
     const double offsets[3] = {comp_size.width / 2.0, comp_size.height / 2.0, 0.0};
     for (int i = 0; i < 3; ++i) {
-        s->mist_near[i] = static_cast<float>(float_param(params, at.mist_type + 4 + i) + offsets[i]);
-        s->mist_far[i] = static_cast<float>(float_param(params, at.mist_type + 7 + i) + offsets[i]);
+        s->mist_near[i] = static_cast<float>(float_param(params, at.mist_type + at.kMistNearX + i) + offsets[i]);
+        s->mist_far[i] = static_cast<float>(float_param(params, at.mist_type + at.kMistFarX + i) + offsets[i]);
     }
-    s->mist_blending = static_cast<std::uint32_t>(choice(params, at.mist_type + 11, 30) - 1);
-    s->mist_preserve_alpha = percent(params, at.mist_type + 10);
+    s->mist_blending =
+        static_cast<std::uint32_t>(choice(params, at.mist_type + at.kMistBlending, kBlendingChoices) - 1);
+    s->mist_preserve_alpha = percent(params, at.mist_type + at.kMistPreserveAlpha);
 
-    s->fresnel_bias = percent(params, at.ambient + 8);
-    s->fresnel_scale = percent(params, at.ambient + 9) - s->fresnel_bias;
-    s->fresnel_power = percent(params, at.ambient + 10);
-    s->fresnel_display = checkbox_param(params, at.ambient + 11) ? 1.0f : 0.0f;
+    s->fresnel_bias = percent(params, at.ambient + kFresnelStart);
+    s->fresnel_scale = percent(params, at.ambient + kFresnelStop) - s->fresnel_bias;
+    s->fresnel_power = percent(params, at.ambient + kFresnelPower);
+    s->fresnel_display = checkbox_param(params, at.ambient + kFresnelUseForOpacity) ? 1.0f : 0.0f;
     return s;
 }
 
@@ -196,21 +215,21 @@ ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef*
         offset_x = rs.frame_origin[0] + (rs.frame_size.width / 2.0 - rs.comp_size[0] / 2.0);
         offset_y = rs.frame_origin[1] + (rs.frame_size.height / 2.0 - rs.comp_size[1] / 2.0);
     }
-    t.position = Vec3d(fixed_param(params, at.position_x), fixed_param(params, at.position_x + 1),
-                       fixed_param(params, at.position_x + 2));
-    t.rotation = Vec3d(angle_param(params, at.rotation_x), angle_param(params, at.rotation_x + 1),
-                       angle_param(params, at.rotation_x + 2));
-    t.anchor = Vec3d(fixed_param(params, at.anchor_x) - offset_x, fixed_param(params, at.anchor_x + 1) - offset_y,
-                     fixed_param(params, at.anchor_x + 2));
+    t.position = Vec3d(fixed_param(params, at.position_x), fixed_param(params, at.position_x + kAxisY),
+                       fixed_param(params, at.position_x + kAxisZ));
+    t.rotation = Vec3d(angle_param(params, at.rotation_x), angle_param(params, at.rotation_x + kAxisY),
+                       angle_param(params, at.rotation_x + kAxisZ));
+    t.anchor = Vec3d(fixed_param(params, at.anchor_x) - offset_x, fixed_param(params, at.anchor_x + kAxisY) - offset_y,
+                     fixed_param(params, at.anchor_x + kAxisZ));
     t.scale = Vec3d(float_param(params, at.scale_x) / 100.0 * layer_pixel_aspect(in_data),
-                    float_param(params, at.scale_x + 1) / 100.0, float_param(params, at.scale_x + 2) / 100.0);
+                    float_param(params, at.scale_x + kAxisY) / 100.0, float_param(params, at.scale_x + kAxisZ) / 100.0);
     t.orientation = Vec3d(0.0, 0.0, 0.0);
     const double down_x = ratio(in_data->downsample_x);
     const double down_y = ratio(in_data->downsample_y);
-    t.position_2d[0] = float_param(params, at.tie_to_layer + 1) * down_x;
-    t.position_2d[1] = float_param(params, at.tie_to_layer + 2) * down_y;
-    t.anchor_2d[0] = float_param(params, at.tie_to_layer + 3) * down_x;
-    t.anchor_2d[1] = float_param(params, at.tie_to_layer + 4) * down_y;
+    t.position_2d[0] = float_param(params, at.tie_to_layer + at.kPosition2dX) * down_x;
+    t.position_2d[1] = float_param(params, at.tie_to_layer + at.kPosition2dY) * down_y;
+    t.anchor_2d[0] = float_param(params, at.tie_to_layer + at.kAnchor2dX) * down_x;
+    t.anchor_2d[1] = float_param(params, at.tie_to_layer + at.kAnchor2dY) * down_y;
     t.camera_view = *camera.view_transform();
     t.camera_projection = *camera.projection_matrix();
     const RenderSize viewport = camera.render_size();

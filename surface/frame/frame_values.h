@@ -31,7 +31,7 @@ class ShaderParameters;
 // downsample factor with a zero term; 0 otherwise.
 PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* params[], SequenceData* sequence_data,
                                       const ControlPointGrid* grid, const PF_EffectWorld* input_world,
-                                      const RenderParamIndices& at = RenderParamIndices{});
+                                      const RenderParamIndices& at);
 
 // The input world's size at full resolution (divided by the downsample
 // factors, truncated); `fallback` when the world is null or has no pixels.
@@ -56,7 +56,7 @@ uint32_t environment_map_mode(int32_t choice);
 // The material and atmosphere words of one frame. comp_size places the mist
 // points, which the user gives relative to the composition's centre.
 std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], TSize2D comp_size,
-                                                         const RenderParamIndices& at = RenderParamIndices{});
+                                                         const RenderParamIndices& at);
 
 // The layer's 3D transform for the camera. layer_kind is the kind of the
 // layer the effect is applied to (effect_layer_kind: text and shape layers
@@ -64,7 +64,7 @@ std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], 
 // the host's ratios throws PFErrException 516.
 ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef* params[],
                                           const SequenceData& sequence_data, const IVirtualCameraParameters& camera,
-                                          int layer_kind, const RenderParamIndices& at = RenderParamIndices{});
+                                          int layer_kind, const RenderParamIndices& at);
 
 // What the host says about the composition and the effect's camera at comp
 // time; a failed camera query is reported as no camera.

@@ -23,12 +23,12 @@ double slider_value(PF_ParamDef* const params[], int32_t index) {
 MaterialValues read_material_values(PF_ParamDef* const params[], int32_t base) {
     if (params == nullptr || base < 0) throw PluginError("Material parameters missing");
     MaterialValues v;
-    v.ambient = slider_value(params, base) / 100.0;
-    v.diffuse = slider_value(params, base + 1) / 100.0;
-    v.specular = slider_value(params, base + 2) / 100.0;
-    v.shininess = slider_value(params, base + 3);
-    v.metal = slider_value(params, base + 4) / 100.0;
-    v.opacity = slider_value(params, base + 5) / 100.0;
+    v.ambient = slider_value(params, base + kMaterialAmbient) / 100.0;
+    v.diffuse = slider_value(params, base + kMaterialDiffuse) / 100.0;
+    v.specular = slider_value(params, base + kMaterialSpecular) / 100.0;
+    v.shininess = slider_value(params, base + kMaterialShininess);
+    v.metal = slider_value(params, base + kMaterialMetal) / 100.0;
+    v.opacity = slider_value(params, base + kMaterialOpacity) / 100.0;
     return v;
 }
 

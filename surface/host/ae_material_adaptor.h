@@ -21,6 +21,22 @@ struct MaterialValues {
     double opacity = 0.0;
 };
 
+// Offsets of the "Material Properties" run from "Ambient"; the gap is the
+// "Fresnel" group's start.
+enum MaterialOffset : int32_t {
+    kMaterialAmbient = 0,
+    kMaterialDiffuse = 1,
+    kMaterialSpecular = 2,
+    kMaterialShininess = 3,
+    kMaterialMetal = 4,
+    kMaterialOpacity = 5,
+    kMaterialReflectivity = 6,
+    kFresnelStart = 8,
+    kFresnelStop = 9,
+    kFresnelPower = 10,
+    kFresnelUseForOpacity = 11,
+};
+
 // From six consecutive float sliders starting at base. A missing parameter
 // or one of another type throws PluginError naming its index.
 MaterialValues read_material_values(PF_ParamDef* const params[], int32_t base);

@@ -11,11 +11,11 @@ std::shared_ptr<DeformationTransformParameters> make_deformation_parameters(
     auto region = std::make_shared<DeformationTransformParameters>();
     region->display = checkbox_param(params, indices.display_region);
     region->centre_x = float_param(params, indices.position_x) + static_cast<double>(comp_width) / 2.0;
-    region->centre_y = float_param(params, indices.position_x + 1) + static_cast<double>(comp_height) / 2.0;
-    region->centre_z = float_param(params, indices.position_x + 2);
+    region->centre_y = float_param(params, indices.position_x + kAxisY) + static_cast<double>(comp_height) / 2.0;
+    region->centre_z = float_param(params, indices.position_x + kAxisZ);
     region->size_x = float_param(params, indices.size_x);
-    region->size_y = float_param(params, indices.size_x + 1);
-    region->size_z = float_param(params, indices.size_x + 2);
+    region->size_y = float_param(params, indices.size_x + kAxisY);
+    region->size_z = float_param(params, indices.size_x + kAxisZ);
     const int32_t choice = popup_param(params, indices.type);
     // The host keeps a three-entry popup within 1..3; anything else must
     // still not read outside the table.

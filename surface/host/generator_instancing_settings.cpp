@@ -22,9 +22,10 @@ uint32_t lookup_choice(const std::array<uint32_t, N>& table, int32_t popup) {
 
 Vec3d read_vector_param(PF_ParamDef* const params[], int32_t index, VectorParamKind kind) {
     if (kind == VectorParamKind::angle) {
-        return Vec3d(angle_param(params, index), angle_param(params, index + 1), angle_param(params, index + 2));
+        return Vec3d(angle_param(params, index), angle_param(params, index + kAxisY),
+                     angle_param(params, index + kAxisZ));
     }
-    return Vec3d(float_param(params, index), float_param(params, index + 1), float_param(params, index + 2));
+    return Vec3d(float_param(params, index), float_param(params, index + kAxisY), float_param(params, index + kAxisZ));
 }
 
 Vec3d scale_vector(const Vec3d& v, double factor) { return Vec3d(v.x * factor, v.y * factor, v.z * factor); }

@@ -11,6 +11,10 @@
 
 namespace tavrel {
 
+// A vector's three sliders follow one another: y and z sit at these offsets
+// from x.
+enum AxisOffset : int32_t { kAxisY = 1, kAxisZ = 2 };
+
 // The checked-out parameter; std::invalid_argument naming the index when it
 // is missing, which is a fault of the caller's checkout.
 inline const PF_ParamDef& param_at(PF_ParamDef* const params[], int index) {

@@ -100,7 +100,6 @@ void copy_render_settings(RenderInput& input) {
         d.noise_stop = 1.0f;
         d.noise_stop_fade = 0.0f;
     }
-    input.surface_sides = rs.has_backside != 0 ? 1 : (rs.thickness > 0.0f ? 2 : 0);
 }
 
 void SetupInputFct::operator()(GlEngine& engine) const {

@@ -37,8 +37,6 @@ struct RenderInput {
     LattixTriangleMesh* triangle_mesh = nullptr;
     int32_t render_mode = 1;  // 0 wireframe, 1 full render, 2 depth
     DisplacementSettings displacement;
-    // 1 the surface shows a back side, 2 it is extruded to a thickness, 0 neither.
-    int32_t surface_sides = 0;
 };
 
 struct ValueAndFlag {

@@ -141,20 +141,26 @@ TEST_F(VarnmoorReactions, InterfaceUpdateCopiesTheGridOrSaysWhatIsMissing) {
         const char* what;
         bool drop_grid;
         bool spoil_instance;
+        PF_Err err;
         const char* message;
     };
-    for (const Case& c : {Case{"missing grid handle", true, false, "Bad Arb in Frame setup"},
-                          Case{"instance not lockable", false, true, "Bad Globals in update_param_ui"}}) {
+    // A damaged instance record fails the refresh, as it fails every other
+    // command: the host must not take the grid for copied.
+    for (const Case& c : {Case{"missing grid handle", true, false, 0, "Bad Arb in Frame setup"},
+                          Case{"instance not lockable", false, true, 512, ""}}) {
         SCOPED_TRACE(c.what);
         simhost::ParamValues::Frame frame = instance->values().checkout(0);
         const PF_Handle copy = frame[kGrid].u.arb_d.value;
         if (c.drop_grid) frame[kGrid].u.arb_d.value = nullptr;
         if (c.spoil_instance) sequence().magic = 1;
+        sequence().grid = ControlPointGrid(1, 1);
         const auto r = host.call(PF_Cmd_UPDATE_PARAMS_UI, frame.list(), nullptr, nullptr);
         frame[kGrid].u.arb_d.value = copy;
         sequence().magic = tavrel::SequenceData::kMagic;
-        EXPECT_EQ(r.err, 0);
+        EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.message, c.message);
+        // Nothing copied.
+        EXPECT_EQ(sequence().grid.columns(), 1);
     }
 }
 

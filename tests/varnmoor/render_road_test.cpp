@@ -7,6 +7,7 @@
 
 #include "engine/core/projection_matrices.h"
 #include "engine/shaders/shader_parameters.h"
+#include "lattix_pro/render_indices.h"
 #include "surface/frame/frame_values.h"
 #include "surface/mesh/sequence_data.h"
 #include "tests/engine/scene_test_inputs.h"
@@ -139,11 +140,11 @@ TEST(VarnmoorRenderRoad, EachRowArrivesWhereTheFirstEffectsIndexLeads) {
         // Every row alone, so that one row read from a wrong index shows.
         set(a, row.first, row.kind, n);
         set(b, row.second, row.kind, n);
-        const Outcome first = run(a, RenderParamIndices{});
+        const Outcome first = run(a, lattix_pro_render_indices());
         const Outcome other = run(b, second);
         ParamTable blank;
         for (int i = 0; i < 3; ++i) blank.real(28 + i, 100);
-        const Outcome none = run(blank, RenderParamIndices{});
+        const Outcome none = run(blank, lattix_pro_render_indices());
         expect_same(first, other, ("row " + std::to_string(row.first) + " -> " + std::to_string(row.second)).c_str());
         // The value changed something: the row is read at all.
         const bool changed = std::memcmp(&first.shader, &none.shader, sizeof(ShaderParameters)) != 0 ||
@@ -201,7 +202,7 @@ TEST(VarnmoorRenderRoad, ThicknessReachesTheRenderSettings) {
         p.real(3, thickness);
         EXPECT_EQ(run(p, at).rs.thickness, float(thickness));
         // The first effect has no thickness: whatever sits at index 3.
-        EXPECT_EQ(run(p, RenderParamIndices{}).rs.thickness, 0.0f);
+        EXPECT_EQ(run(p, lattix_pro_render_indices()).rs.thickness, 0.0f);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "lattix_pro/render_indices.h"
 #include "surface/frame/frame_values.h"
 #include "surface/mesh/sequence_data.h"
 #include "tests/engine/scene_test_inputs.h"
@@ -15,6 +16,9 @@
 namespace {
 
 using namespace tavrel;
+
+// The parameter arrays below are laid out as the first effect's table.
+constexpr RenderParamIndices kFirst = lattix_pro_render_indices();
 
 TEST(ModelingTransformGl, LayerMatrixEqualsTheMatrixStackProduct) {
     struct Case {
@@ -44,7 +48,7 @@ TEST(ModelingTransformGl, LayerMatrixEqualsTheMatrixStackProduct) {
             in.pixel_aspect_ratio = c.layer_aspect;
             tavrel_test::TestCamera camera;
             camera.frame_width = 640, camera.frame_height = 480;
-            const ModelingTransform t = make_modeling_transform(&in, p.params(), data, camera, c.layer_kind);
+            const ModelingTransform t = make_modeling_transform(&in, p.params(), data, camera, c.layer_kind, kFirst);
 
             glMatrixMode(GL_MODELVIEW);
             glPushMatrix();

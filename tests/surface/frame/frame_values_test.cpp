@@ -10,6 +10,7 @@
 #include "engine/core/projection.h"
 #include "engine/core/projection_matrices.h"
 #include "engine/shaders/shader_parameters.h"
+#include "lattix_pro/render_indices.h"
 #include "surface/frame/frame_values.h"
 #include "surface/mesh/sequence_data.h"
 #include "tests/engine/scene_test_inputs.h"
@@ -19,6 +20,9 @@ namespace {
 
 using namespace tavrel;
 using tavrel_test::ParamTable;
+
+// The parameter arrays below are laid out as the first effect's table.
+constexpr RenderParamIndices kFirst = lattix_pro_render_indices();
 
 const double kPi = 3.14159265358979323846;
 
@@ -51,7 +55,7 @@ TEST(BuildTimeVariableParameters, SubdivisionsHeightAndPreBlurRows) {
         p.real(185, c.pre_blur);
         SequenceData data;
         const PF_InData in = frame_in_data();
-        ASSERT_EQ(build_time_variable_parameters(&in, p.params(), &data, nullptr, nullptr), 0);
+        ASSERT_EQ(build_time_variable_parameters(&in, p.params(), &data, nullptr, nullptr, kFirst), 0);
         const RenderSettings& rs = data.render_settings;
         EXPECT_EQ(rs.subdivisions, c.expected_subdivisions) << c.subdivisions << c.adaptive;
         EXPECT_NEAR(rs.displacement_height, c.expected_height, 1e-4) << c.height;
@@ -61,9 +65,9 @@ TEST(BuildTimeVariableParameters, SubdivisionsHeightAndPreBlurRows) {
     SequenceData data;
     PF_InData in = frame_in_data();
     ParamTable p;
-    EXPECT_EQ(build_time_variable_parameters(&in, p.params(), nullptr, nullptr, nullptr), 516);
+    EXPECT_EQ(build_time_variable_parameters(&in, p.params(), nullptr, nullptr, nullptr, kFirst), 516);
     in.downsample_y = {1, 0};
-    EXPECT_EQ(build_time_variable_parameters(&in, p.params(), &data, nullptr, nullptr), 516);
+    EXPECT_EQ(build_time_variable_parameters(&in, p.params(), &data, nullptr, nullptr, kFirst), 516);
     EXPECT_EQ(data.render_settings.subdivisions, 40);  // untouched
 }
 
@@ -81,7 +85,7 @@ TEST(BuildTimeVariableParameters, EveryRow) {
     SequenceData data;
     data.render_settings.thickness = 3.0f;
     data.render_settings.level = 2;
-    ASSERT_EQ(build_time_variable_parameters(&in, p.params(), &data, nullptr, &world), 0);
+    ASSERT_EQ(build_time_variable_parameters(&in, p.params(), &data, nullptr, &world, kFirst), 0);
     const RenderSettings& rs = data.render_settings;
     const double d = 30.0 * kPi / 180.0;
     const std::vector<std::pair<double, double>> rows = {
@@ -137,7 +141,7 @@ TEST(ShaderParameterWords, FreshRecordAndFilledWords) {
     p.real(272, 25), p.popup(252, 2), p.real(253, 40), p.color(254, 255, 0, 153), p.real(255, 70);
     p.real(256, -10), p.real(257, 20), p.real(258, 30), p.real(259, 40), p.real(260, 500), p.real(261, -60);
     p.popup(263, 2), p.real(262, 90), p.real(138, 20), p.real(139, 70), p.real(140, 350), p.checkbox(141, true);
-    const auto s = make_shader_parameters(p.params(), TSize2D{640, 360});
+    const auto s = make_shader_parameters(p.params(), TSize2D{640, 360}, kFirst);
     const std::vector<std::pair<int, uint32_t>> expected = {
         {0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 3}, {6, bits(kPi / 2)}, {7, bits(-kPi / 4)}, {8, 2},
         {9, bits(0.8)}, {10, bits(0.2)}, {11, bits(0.4)}, {12, bits(1)}, {13, bits(0.6)}, {14, bits(250)},
@@ -148,7 +152,7 @@ TEST(ShaderParameterWords, FreshRecordAndFilledWords) {
     for (const auto& e : expected) EXPECT_EQ(word(*s, e.first), e.second) << "word " << e.first;
     // "None" (and an unset popup, read as the first choice) is -2.
     p.popup(155, 1), p.popup(156, 0);
-    const auto none = make_shader_parameters(p.params(), TSize2D{0, 0});
+    const auto none = make_shader_parameters(p.params(), TSize2D{0, 0}, kFirst);
     EXPECT_EQ(int32_t(word(*none, 0)), -2);
     EXPECT_EQ(int32_t(word(*none, 1)), -2);
 }
@@ -214,9 +218,10 @@ TEST(ModelingTransform, TwoDimensionalShiftMovesTheLayerByThatManyPixels) {
         tavrel_test::TestCamera camera;
         camera.view = view, camera.projection = projection, camera.frame_width = 320, camera.frame_height = 240;
         const PF_InData in = frame_in_data();
-        const Vec3d o0 = make_modeling_transform(&in, p.params(), data, camera, 0).modeling_matrix.transform_affine(Vec3d());
-        const Vec3d o1 =
-            make_modeling_transform(&in, shifted_params.params(), data, camera, 0).modeling_matrix.transform_affine(Vec3d());
+        const Vec3d o0 =
+            make_modeling_transform(&in, p.params(), data, camera, 0, kFirst).modeling_matrix.transform_affine(Vec3d());
+        const Vec3d o1 = make_modeling_transform(&in, shifted_params.params(), data, camera, 0, kFirst)
+                             .modeling_matrix.transform_affine(Vec3d());
         double bx, by, bz, sx, sy, sz;
         ASSERT_TRUE(project_to_window(o0.x, o0.y, o0.z, view, projection, {0, 0, 320, 240}, bx, by, bz));
         ASSERT_TRUE(project_to_window(o1.x, o1.y, o1.z, view, projection, {0, 0, 320, 240}, sx, sy, sz));
