@@ -76,7 +76,7 @@ TEST(TaggedAllocation, ReleaseIgnoresNullAndBlocksWithoutTheTag) {
             std::memcpy(user - 64, c.header, 4);
             if (c.alignment != 0) tavrel::tagged_release_aligned(user, c.alignment);
             else tavrel::tagged_release(user);
-            std::exit(std::memcmp(user - 64, c.header, 4) == 0 ? 0 : 1);
+            std::_Exit(std::memcmp(user - 64, c.header, 4) == 0 ? 0 : 1);
         };
         EXPECT_EXIT(release(), testing::ExitedWithCode(0), "") << c.header << " " << c.alignment;
     }
