@@ -1,10 +1,10 @@
 // simhost: loads an effect plug-in and drives it as a host would.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -27,42 +27,68 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: simhost VERB PLUGIN.so [options]\n"
-                 "  info  PLUGIN.so   the property list: name, match name, category, entry point,\n"
-                 "                    version and out flags\n"
-                 "  about PLUGIN.so   the About text\n"
-                 "  params PLUGIN.so  the declared parameters, one line each from index 1:\n"
-                 "                    index, name, type, disk id, flags, settings (tab-separated)\n"
-                 "  grid  PLUGIN.so [--columns C --rows R] [--load F.kztq] [--save F.kztq]\n"
-                 "                 [--set NAME=VALUE]...\n"
-                 "                    the grid value: columns, rows, then per point its flag and\n"
-                 "                    five handles (active selected x y z); saved flattened.\n"
-                 "                    Each --set is a user's edit of an instance on a 640 x 480\n"
-                 "                    layer (NAME a parameter's name or index); then the\n"
-                 "                    parameters whose values changed and the interface updates\n"
-                 "                    the edits made follow the grid\n"
-                 "  render PLUGIN.so [--input IMG] --output IMG [--bpc 8|16|32] [--size WxH]\n"
-                 "                   [--set NAME=VALUE]... [--grid F.kztq] [--scene SCENE.json] [--trace]\n"
-                 "                    renders one frame of an instance: the effect's layer is\n"
-                 "                    --input (a PNG), the scene's layer image or a test pattern\n"
-                 "                    of --size (640x360); the output is a PNG at 8 or 16 bits\n"
-                 "                    (the default 8) or an EXR at 32. The --set edits follow\n"
-                 "                    the scene's values, the grid comes last. Prints the\n"
-                 "                    effect's two information lines; --trace logs the host\n"
-                 "                    calls to standard error\n"
-                 "  ui    PLUGIN.so [--window comp|layer|effect] [--scene S.json] [--set NAME=VALUE]...\n"
-                 "                 [--grid F.kztq] [--click X,Y[,MODS] [--drag X,Y]...] [--save F.kztq]\n"
-                 "                 [--png F.png]\n"
-                 "                    the custom interface of an instance on render's scene: a draw\n"
-                 "                    event, the click (MODS: c Ctrl, s Shift, a Alt) and the drags\n"
-                 "                    the effect asks for (the last is the mouse-up), a second draw;\n"
-                 "                    each event's drawing, out flags and refcon, then the changed\n"
-                 "                    parameters and the grid. --png: the second drawing over the\n"
-                 "                    rendered frame\n"
-                 "Any verb takes --verbose: the effect's debugger output (shader compiles and\n"
-                 "links, failures) goes to standard error; without it that output is silent.\n");
+// A wrong command line: the message, then the verb's usage; status 2.
+class UsageError : public simhost::SimhostError {
+public:
+    using simhost::SimhostError::SimhostError;
+};
+
+// One option of a verb, as its usage lists it: the name, the value it takes
+// (none for a switch) and what it does.
+struct Option {
+    const char* name;
+    const char* value;
+    const char* text;
+};
+
+struct Verb {
+    const char* name;
+    const char* summary;
+    std::vector<Option> options;
+    std::function<int(const Args&)> run;
+};
+
+// Every verb takes these two.
+const Option kVerbose{"--verbose", "",
+                      "the effect's debugger output (shader compiles, failures) on standard error"};
+const Option kHelp{"--help", "", "this text"};
+
+std::string option_words(const Option& o) { return *o.value ? std::string(o.name) + " " + o.value : o.name; }
+
+std::string verb_usage(const Verb& verb) {
+    std::vector<Option> options = verb.options;
+    options.push_back(kVerbose);
+    options.push_back(kHelp);
+    size_t width = 0;
+    for (const Option& o : options) width = std::max(width, option_words(o).size());
+    std::string text = std::string("usage: simhost ") + verb.name + " PLUGIN.so [options]\n" + verb.summary + "\n";
+    for (const Option& o : options) {
+        const std::string words = option_words(o);
+        text += "  " + words + std::string(width - words.size() + 2, ' ') + o.text + "\n";
+    }
+    return text;
+}
+
+std::string general_usage(const std::vector<Verb>& verbs) {
+    std::string text = "usage: simhost VERB PLUGIN.so [options]\n";
+    for (const Verb& v : verbs) text += "  " + std::string(v.name) + std::string(8 - std::strlen(v.name), ' ') + v.summary + "\n";
+    text += "simhost VERB --help lists the verb's options; every verb takes --verbose.\n";
+    return text;
+}
+
+// The plug-in path comes first, then options only: refuses a word where an
+// option belongs that the verb does not list, and an option in the path's
+// place. Values are skipped, whatever they look like; judging them is the
+// verb's.
+void check_options(const Verb& verb, const Args& args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (i == 0 && args[i].rfind("--", 0) != 0) continue;
+        const auto known = std::find_if(verb.options.begin(), verb.options.end(),
+                                        [&](const Option& o) { return args[i] == o.name; });
+        if (known == verb.options.end()) throw UsageError("unknown option " + simhost::echo(args[i]));
+        if (i == 0) throw UsageError(std::string(verb.name) + " takes the plug-in path before its options");
+        if (*known->value) ++i;
+    }
 }
 
 // A strict host fails the run when the effect broke a rule, even if the
@@ -254,7 +280,7 @@ int verb_grid(const Args& args) {
         else if (a == "--load") load = v;
         else if (a == "--save") save = v;
         else if (a == "--set") edits.push_back(v);
-        else throw simhost::SimhostError("unknown option " + a);
+        else throw UsageError("unknown option " + simhost::echo(a));
     }
     if ((columns != 0) != (rows != 0)) throw simhost::SimhostError("--columns and --rows go together");
     if (!load.empty() && columns != 0) throw simhost::SimhostError("--load and --columns exclude each other");
@@ -342,7 +368,7 @@ int verb_render(const Args& args) {
         }
         if (a != "--input" && a != "--output" && a != "--bpc" && a != "--size" && a != "--set" && a != "--grid" &&
             a != "--scene")
-            throw simhost::SimhostError("unknown option " + simhost::echo(a));
+            throw UsageError("unknown option " + simhost::echo(a));
         if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
         const std::string& v = args[++i];
         check_option_value(a, v);
@@ -470,7 +496,7 @@ int verb_ui(const Args& args) {
         else if (a == "--png") {
             if (!ends_with(v, ".png")) throw simhost::SimhostError("--png writes a .png file, not " + v);
             png = v;
-        } else throw simhost::SimhostError("unknown option " + a);
+        } else throw UsageError("unknown option " + simhost::echo(a));
     }
 
     simhost::RenderDriver driver(setup);
@@ -564,33 +590,78 @@ int main(int argc, char** argv) {
     // A file-size limit then fails the write with a reason instead of
     // killing the process with a partial file on disk.
     std::signal(SIGXFSZ, SIG_IGN);
+    // The options as the usage lists them, in the order the README gives.
+    const std::vector<Verb> verbs = {
+        {"info", "the property list: name, match name, category, kind, entry point, version and out flags", {},
+         verb_info},
+        {"about", "the About text", {}, verb_about},
+        {"params",
+         "the declared parameters, one line each from index 1: index, name, type, disk id, flags, settings",
+         {},
+         verb_params},
+        {"grid",
+         "the grid value: columns, rows, then per point its flag and five handles (active selected x y z)",
+         {{"--columns", "C", "a new grid of C columns, with --rows"},
+          {"--rows", "R", "a new grid of R rows, with --columns"},
+          {"--load", "F.kztq", "a saved grid, as a project holds it"},
+          {"--save", "F.kztq", "writes the grid's flattened form"},
+          {"--set", "NAME=VALUE",
+           "a user's edit on a 640 x 480 layer; then the changed parameters and interface updates"}},
+         verb_grid},
+        {"render", "renders one frame of an effect instance as a host would",
+         {{"--input", "IMG", "the effect's layer, a PNG (else the scene's layer image, else a test pattern)"},
+          {"--output", "IMG", "the frame: a .png at 8 or 16 bits, an .exr at 32 (required)"},
+          {"--bpc", "8|16|32", "bits per channel (default 8)"},
+          {"--size", "WxH", "the test pattern's size (default 640x360)"},
+          {"--set", "NAME=VALUE", "a user's edit, after the scene's values"},
+          {"--grid", "F.kztq", "a saved grid, loaded last as the user's new grid"},
+          {"--scene", "SCENE.json", "the comp, camera, lights, layers, values and keyframes"},
+          {"--trace", "", "every host call and its result on standard error"}},
+         verb_render},
+        {"ui", "drives the effect's own interface: a draw, the click and drags, a second draw",
+         {{"--window", "comp|layer|effect", "the window the events go to (default comp)"},
+          {"--scene", "S.json", "the scene (default render's: the built-in 640 x 360 layer, no camera)"},
+          {"--set", "NAME=VALUE", "a user's edit before the events"},
+          {"--grid", "F.kztq", "a saved grid, loaded before the events"},
+          {"--click", "X,Y[,MODS]", "a click at window pixel X,Y; MODS: c Ctrl, s Shift, a Alt"},
+          {"--drag", "X,Y", "a drag, while the effect asks for them; the last is the mouse-up"},
+          {"--save", "F.kztq", "writes the grid after the events"},
+          {"--png", "F.png", "the frame after the events with the second drawing over it"}},
+         verb_ui},
+    };
     if (argc < 2) {
-        usage();
+        std::fputs(general_usage(verbs).c_str(), stderr);
         return 2;
     }
-    const std::map<std::string, std::function<int(const Args&)>> verbs = {
-        {"info", verb_info},
-        {"about", verb_about},
-        {"params", verb_params},
-        {"grid", verb_grid},
-        {"render", verb_render},
-        {"ui", verb_ui},
-    };
-    const auto it = verbs.find(argv[1]);
-    if (it == verbs.end()) {
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(general_usage(verbs).c_str(), stdout);
+        return 0;
+    }
+    const auto verb = std::find_if(verbs.begin(), verbs.end(), [&](const Verb& v) { return std::strcmp(argv[1], v.name) == 0; });
+    if (verb == verbs.end()) {
         std::fprintf(stderr, "simhost: unknown verb '%s'\n", argv[1]);
-        usage();
+        std::fputs(general_usage(verbs).c_str(), stderr);
         return 2;
     }
     Args args;
     for (int i = 2; i < argc; ++i) {
         // The effect writes what an attached debugger would show; a user asks
         // for it on the terminal with --verbose.
-        if (std::string(argv[i]) == "--verbose") setenv("TAVREL_DEBUG_OUTPUT", "1", 1);
+        if (std::strcmp(argv[i], "--verbose") == 0) setenv("TAVREL_DEBUG_OUTPUT", "1", 1);
         else args.emplace_back(argv[i]);
     }
+    // Asked for anywhere, the usage is all that happens.
+    if (std::find(args.begin(), args.end(), "--help") != args.end()) {
+        std::fputs(verb_usage(*verb).c_str(), stdout);
+        return 0;
+    }
     try {
-        return it->second(args);
+        check_options(*verb, args);
+        return verb->run(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "simhost: %s\n", e.what());
+        std::fputs(verb_usage(*verb).c_str(), stderr);
+        return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "simhost: %s\n", e.what());
         return 1;

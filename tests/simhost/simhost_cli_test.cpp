@@ -177,7 +177,6 @@ TEST(SimhostCli, RenderRefusesBadInputAndWritesNothing) {
         {"--bpc 12", "a.png", "simhost: --bpc is 8, 16 or 32, not 12\n"},
         {"", "a.tif", "simhost: the output is a .png or an .exr file, not " + dir + "a.tif\n"},
         {"--size 640", "a.png", "simhost: --size is WxH, each from 2 to 30000, not \"640\"\n"},
-        {"--frames 2", "a.png", "simhost: unknown option --frames\n"},
         {"--scene " + dir + "unknown_key.json", "a.png", "simhost: scene: lyers: unknown key\n"},
         {"--input " + dir + "unknown_key.json", "a.png", "simhost: " + dir + "unknown_key.json: not a PNG file\n"},
     };
@@ -192,6 +191,90 @@ TEST(SimhostCli, RenderRefusesBadInputAndWritesNothing) {
         EXPECT_FALSE(std::ifstream(output).good()) << c.options;
     }
     EXPECT_EQ(run_simhost("render " + kPlugin).err, "simhost: render needs --output IMG\n");
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// A verb's usage is its options, one line each: the option and its value,
+// two spaces, what it does. --help prints it anywhere on the line; an
+// unknown option names itself and prints it, and nothing runs.
+TEST(SimhostCli, EachVerbsHelpListsItsOptionsAndAnUnknownOptionIsAUsageError) {
+    struct Case {
+        std::string verb;
+        std::vector<std::string> options;
+    };
+    const Case cases[] = {
+        {"info", {}},
+        {"about", {}},
+        {"params", {}},
+        {"grid", {"--columns C", "--rows R", "--load F.kztq", "--save F.kztq", "--set NAME=VALUE"}},
+        {"render",
+         {"--input IMG", "--output IMG", "--bpc 8|16|32", "--size WxH", "--set NAME=VALUE", "--grid F.kztq",
+          "--scene SCENE.json", "--trace"}},
+        {"ui",
+         {"--window comp|layer|effect", "--scene S.json", "--set NAME=VALUE", "--grid F.kztq", "--click X,Y[,MODS]",
+          "--drag X,Y", "--save F.kztq", "--png F.png"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.verb);
+        const CliRun help = run_simhost(c.verb + " --help");
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.err, "");
+        const std::vector<std::string> lines = lines_of(help.out);
+        ASSERT_GE(lines.size(), 4u) << help.out;
+        EXPECT_EQ(lines[0], "usage: simhost " + c.verb + " PLUGIN.so [options]");
+        std::vector<std::string> listed;
+        for (size_t i = 2; i < lines.size(); ++i) {
+            const size_t gap = lines[i].find("  ", 2);
+            ASSERT_EQ(lines[i].rfind("  --", 0), 0u) << lines[i];
+            ASSERT_NE(gap, std::string::npos) << lines[i];
+            EXPECT_NE(lines[i].find_first_not_of(' ', gap), std::string::npos) << lines[i];
+            listed.push_back(lines[i].substr(2, gap - 2));
+        }
+        std::vector<std::string> expected = c.options;
+        expected.insert(expected.end(), {"--verbose", "--help"});
+        EXPECT_EQ(listed, expected);
+
+        for (const std::string& line : {c.verb + " " + kPlugin + " --help", c.verb + " " + kPlugin + " --verbose --help"})
+            EXPECT_EQ(run_simhost(line).out, help.out) << line;
+        const CliRun unknown = run_simhost(c.verb + " " + kPlugin + " --frames 2");
+        EXPECT_EQ(unknown.status, 2);
+        EXPECT_EQ(unknown.out, "");
+        EXPECT_EQ(unknown.err, "simhost: unknown option --frames\n" + help.out);
+        const CliRun stray = run_simhost(c.verb + " " + kPlugin + " frames");
+        EXPECT_EQ(stray.status, 2);
+        EXPECT_EQ(stray.err, "simhost: unknown option frames\n" + help.out);
+
+        // Every option listed is one the verb takes: what it says of a
+        // missing plug-in or a bad value is not a usage error.
+        for (const std::string& option : c.options) {
+            const std::string name = option.substr(0, option.find(' '));
+            const std::string line = c.verb + " /nonexistent/Plugin.so " + name + (name == option ? "" : " x");
+            const CliRun r = run_simhost(line);
+            EXPECT_EQ(r.status, 1) << line << ": " << r.err;
+            EXPECT_EQ(r.err.find("unknown option"), std::string::npos) << line << ": " << r.err;
+        }
+    }
+    const CliRun first = run_simhost("render --output a.png " + kPlugin);
+    EXPECT_EQ(first.status, 2);
+    EXPECT_EQ(first.err.rfind("simhost: render takes the plug-in path before its options\nusage: simhost render ", 0), 0u)
+        << first.err;
+
+    // Without a verb: one line for each.
+    const CliRun all = run_simhost("--help");
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.err, "");
+    const std::vector<std::string> lines = lines_of(all.out);
+    ASSERT_EQ(lines.size(), 8u) << all.out;
+    EXPECT_EQ(lines[0], "usage: simhost VERB PLUGIN.so [options]");
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(lines[i + 1].rfind("  " + cases[i].verb + " ", 0), 0u) << lines[i + 1];
+    EXPECT_EQ(lines[7], "simhost VERB --help lists the verb's options; every verb takes --verbose.");
 }
 
 TEST(SimhostCli, UnknownVerbIsAUsageError) {

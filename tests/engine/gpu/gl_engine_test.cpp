@@ -4,7 +4,16 @@
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 
+#include <tbb/blocked_range.h>
+#include <tbb/info.h>
+#include <tbb/parallel_for.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -88,12 +97,37 @@ TEST(XErrorTrap, ProtocolErrorsBecomeAFailureNotAnExit) {
     XCloseDisplay(display);
 }
 
+// As many pieces of work as the arena has threads (two at most) each wait
+// until all of them have started: they can only all start on as many threads
+// at once. The wait is bounded so that an arena that runs them one after
+// another fails instead of hanging.
 TEST(GlEngine, TaskArenaRunsParallelWork) {
     run_on_engine([](tavrel::GlEngine& engine) {
-        EXPECT_GE(engine.task_arena().max_concurrency(), 1);
-        int sum = 0;
-        engine.task_arena().execute([&sum] { sum = 42; });
-        EXPECT_EQ(sum, 42);
+        tbb::task_arena& arena = engine.task_arena();
+        // The arena takes every thread the machine offers.
+        EXPECT_EQ(arena.max_concurrency(), tbb::info::default_concurrency());
+        const int pieces = std::min(arena.max_concurrency(), 2);
+        std::atomic<int> started{0}, met{0};
+        std::mutex mutex;
+        std::set<std::thread::id> threads;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        arena.execute([&] {
+            tbb::parallel_for(
+                tbb::blocked_range<int>(0, pieces, 1),
+                [&](const tbb::blocked_range<int>&) {
+                    {
+                        std::lock_guard<std::mutex> lock(mutex);
+                        threads.insert(std::this_thread::get_id());
+                    }
+                    started.fetch_add(1);
+                    while (started.load() < pieces && std::chrono::steady_clock::now() < deadline)
+                        std::this_thread::yield();
+                    if (started.load() == pieces) met.fetch_add(1);
+                },
+                tbb::simple_partitioner());
+        });
+        EXPECT_EQ(met.load(), pieces) << "of " << arena.max_concurrency() << " threads";
+        EXPECT_EQ(int(threads.size()), pieces);
     });
 }
 
