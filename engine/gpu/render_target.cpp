@@ -15,9 +15,10 @@ namespace {
 GLenum render_buffer_colour_format(std::uint32_t kind) {
     switch (kind) {
         case 0: return GL_RGBA;
-        // Half float, not a 16-bit integer format: the resolve target of
-        // kind 1 holds what the shaders wrote, beyond 1 included.
-        case 1: return GL_RGBA16F;
+        // 16-bit integers, as in the resolve target of kind 1, which holds
+        // 0..1 only: a half float keeps 11 bits, and the host's 16-bit
+        // channels, anti-aliased, came out up to 4 of their 32768 steps low.
+        case 1: return GL_RGBA16;
         case 2: return GL_RGBA32F;
         default: throw TAVREL_LOCATED_ERROR("Unsupported format");
     }

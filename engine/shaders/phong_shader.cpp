@@ -29,7 +29,7 @@ vec4 transform_tex_coord(vec4 tex_coord_in, vec4 vertex_world_pos)
 }
 )glsl";
 
-const char* const kTextureFetchPlain = "\n#define TEXFETCH(sampler, coord) texture2D_bounded(sampler, (coord).xy)\n";
+const char* const kTextureFetchPlain = "\n#define TEXFETCH(sampler, coord) texture2D_layer(sampler, (coord).xy)\n";
 const char* const kTextureFetchProjective = "\n#define TEXFETCH(sampler, coord) texture2DProj(sampler, coord)\n";
 
 const char* const kNormalUnchanged = R"glsl(
@@ -204,6 +204,49 @@ vec2 bounded_footprint(sampler2D tex, vec2 coord)
 vec4 texture2D_bounded(sampler2D tex, vec2 coord)
 {
     return texture2D(tex, bounded_footprint(tex, coord));
+}
+)glsl";
+
+// The layer's own textures (colour and back side: linear, clamped to their
+// edges) where a pixel's footprint is at most one texel, as at the layer's
+// own size and wherever it is magnified. A graphics card reads those
+// bilinearly, anisotropic filtering or not. Mesa's software sampler, once a
+// texture allows anisotropy, filters every read, magnified ones included,
+// over an elliptical footprint of nearest texels weighted by a Gaussian:
+// wider than a texel at 1:1, so sharp edges soften, and whose texel
+// addressing, rounded in float, lands a row or column short at sizes such
+// as 360 or 800, so bands of rows sample up to 0.6 pixel off their centres.
+// There the four texels are read and weighted here instead. Both reads are
+// made so that the derivatives stay in uniform control flow. The limit
+// allows the 1/256 of a level a card resolves a level of detail to: a
+// tessellated layer at its own size measures within 1e-4 of one texel.
+const char* const kLayerRead = R"glsl(
+const float kOneTexelFootprint = 1.00390625;
+
+vec4 layer_texel(sampler2D tex, ivec2 texel, ivec2 size)
+{
+    return texelFetch2D(tex, clamp(texel, ivec2(0), size - 1), 0);
+}
+
+vec4 layer_bilinear(sampler2D tex, vec2 coord, ivec2 size)
+{
+    vec2 at = coord * vec2(size) - 0.5;
+    vec2 first = floor(at);
+    vec2 f = at - first;
+    ivec2 i = ivec2(first);
+    vec4 top = mix(layer_texel(tex, i, size), layer_texel(tex, i + ivec2(1, 0), size), f.x);
+    vec4 bottom = mix(layer_texel(tex, i + ivec2(0, 1), size), layer_texel(tex, i + ivec2(1, 1), size), f.x);
+    return mix(top, bottom, f.y);
+}
+
+vec4 texture2D_layer(sampler2D tex, vec2 coord)
+{
+    ivec2 size = textureSize2D(tex, 0);
+    vec2 texels = vec2(size);
+    float longest = max(length(dFdx(coord) * texels), length(dFdy(coord) * texels));
+    vec4 filtered = texture2D_bounded(tex, coord);
+    vec4 bilinear = layer_bilinear(tex, coord, size);
+    return longest <= kOneTexelFootprint ? bilinear : filtered;
 }
 )glsl";
 
@@ -561,7 +604,7 @@ std::string phong_vertex_source(int kind, const PhongChunks& chunks, const Shadi
 std::string phong_shading_source(int kind, const PhongChunks& chunks, const ShadingSwitches& switches) {
     // The height map's declarations and channel reads come before the
     // chunks that may use them, so that every alternative compiles.
-    std::string text = shader_preamble(kind) + shading_switch_defines(switches) + bounded_footprint_chunk() + kColorSamplers +
+    std::string text = shader_preamble(kind) + shading_switch_defines(switches) + bounded_footprint_chunk() + kLayerRead + kColorSamplers +
                        kEnvironment +
                        chunk_or(chunks.texture_fetch, phong_chunk(TextureFetch::kPlain)) +
                        chunk_or(chunks.normal_flip, phong_chunk(NormalFlip::kUnchanged)) +

@@ -470,4 +470,120 @@ TEST_F(Frame, TieToLayerIsWrittenOnceAndRetriedAfterAFailure) {
     EXPECT_EQ(written.size(), 6u);
 }
 
+// The layer at the effect's defaults comes back where it was: each output
+// pixel samples the layer at its own centre. Red and green are ramps along
+// x and y, restarting every kRampPeriod pixels; a symmetric filter leaves a
+// ramp as it is, so (output - layer) / step is how far from its centre a
+// pixel sampled. At 8 bits the ramp climbs 32 levels a pixel, to resolve a
+// twentieth of a pixel; deeper, 64 of the host's 32768 steps a pixel from
+// half way up, where a half float would keep only 16 of them. Blue is a
+// one-pixel checker, which any blur at 1:1 shows; the jittered views of
+// "Medium" blend it by design, so it is compared without anti-aliasing
+// only. The sizes are ones at which Mesa's anisotropic sampler addresses
+// some texels a row or column short (41: columns 1, 2, 4; 23: row 14; 100:
+// columns 53, 59; 120: row 62, next to 63). The border and the pixels next
+// to a ramp's restart are left out.
+class LayerRamp : public ::testing::Test {
+protected:
+    static constexpr int kRampPeriod = 8;
+
+    struct Ramp {
+        double base, step;
+        double at(int i) const { return base + (i % kRampPeriod + 0.5) * step; }
+    };
+    static Ramp ramp_of(int bpc) { return bpc == 8 ? Ramp{0.0, 32.0 / 255} : Ramp{0.5, 64.0 / 32768}; }
+
+    void start(int width, int height) {
+        width_ = width;
+        height_ = height;
+        host_ = std::make_unique<Host>();
+        Host& host = *host_;
+        host.load_linked(TAVREL_PLUGIN_DIR "/Tavrel_LattixPro.so", linked_entry);
+        host.scene().set_comp(width, height);
+        host.scene().effect_layer().source->width = width;
+        host.scene().effect_layer().source->height = height;
+        host.in_data().quality = PF_Quality_HI;
+        host.render().paint_input = [](simhost::OwnedWorld& w) {
+            const Ramp ramp = ramp_of(w.bpc());
+            for (int y = 0; y < w.world().height; ++y)
+                for (int x = 0; x < w.world().width; ++x) {
+                    w.set_channel(x, y, 0, 1.0);
+                    w.set_channel(x, y, 1, ramp.at(x));
+                    w.set_channel(x, y, 2, ramp.at(y));
+                    w.set_channel(x, y, 3, (x + y) % 2 ? 0.9 : 0.1);
+                }
+        };
+        ASSERT_EQ(host.call(PF_Cmd_GLOBAL_SETUP).err, 0);
+        ASSERT_EQ(host.call(PF_Cmd_PARAMS_SETUP).err, 0);
+        instance_ = std::make_unique<simhost::EffectInstance>(host);
+        ASSERT_EQ(instance_->set_up().err, 0);
+    }
+    void stop() {
+        if (!host_) return;
+        instance_.reset();
+        host_->call(PF_Cmd_GLOBAL_SETDOWN);
+        host_->unload();
+        for (const auto& v : host_->violations()) ADD_FAILURE() << v;
+        host_.reset();
+    }
+    void TearDown() override { stop(); }
+
+    // The output of a frame at the effect's defaults but for "Antialiasing";
+    // `input` receives the layer as the host hands it over at this depth.
+    const simhost::OwnedWorld* render(const std::string& antialiasing, int bpc, simhost::OwnedWorld& input) {
+        Host& host = *host_;
+        const simhost::UserEdit e = simhost::parse_user_edit(host.params(), "Antialiasing=" + antialiasing);
+        EXPECT_EQ(instance_->edit(e.index, e.value).err, 0);
+        host.render().bpc = bpc;
+        host.render().paint_input(input);
+        PF_PreRenderExtra* pre = host.render().pre_render({0, 0, width_, height_});
+        EXPECT_EQ(instance_->command(PF_Cmd_SMART_PRE_RENDER, pre).err, 0);
+        const simhost::CallResult r = instance_->command(PF_Cmd_SMART_RENDER, host.render().render());
+        EXPECT_EQ(r.err, 0);
+        EXPECT_EQ(r.message, "");
+        return r.err == 0 ? host.render().output_world() : nullptr;
+    }
+
+    bool measured(int i, int size) const {
+        return i > 0 && i < size - 1 && i % kRampPeriod != 0 && i % kRampPeriod != kRampPeriod - 1;
+    }
+
+    std::unique_ptr<Host> host_;
+    std::unique_ptr<simhost::EffectInstance> instance_;
+    int width_ = 0, height_ = 0;
+};
+
+TEST_F(LayerRamp, EveryPixelSamplesTheLayerAtItsCentreAtTheDefaults) {
+    struct Size {
+        int width, height;
+    };
+    for (const Size size : {Size{41, 23}, Size{100, 120}}) {
+        SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+        start(size.width, size.height);
+        for (const char* antialiasing : {"None", "Medium"})
+            for (const int bpc : {8, 16, 32}) {
+                SCOPED_TRACE(std::string(antialiasing) + ", " + std::to_string(bpc) + " bits");
+                simhost::OwnedWorld input(size.width, size.height, bpc);
+                const simhost::OwnedWorld* out = render(antialiasing, bpc, input);
+                ASSERT_NE(out, nullptr);
+                const double step = ramp_of(bpc).step;
+                double worst_offset = 0.0, worst_blue = 0.0;
+                for (int y = 0; y < size.height; ++y)
+                    for (int x = 0; x < size.width; ++x) {
+                        if (measured(x, size.width))
+                            worst_offset = std::max(
+                                worst_offset, std::abs(out->channel(x, y, 1) - input.channel(x, y, 1)) / step);
+                        if (measured(y, size.height))
+                            worst_offset = std::max(
+                                worst_offset, std::abs(out->channel(x, y, 2) - input.channel(x, y, 2)) / step);
+                        if (x > 0 && y > 0 && x < size.width - 1 && y < size.height - 1)
+                            worst_blue = std::max(worst_blue, std::abs(out->channel(x, y, 3) - input.channel(x, y, 3)));
+                    }
+                EXPECT_LE(worst_offset, 0.05) << "pixels";
+                if (std::string(antialiasing) == "None") EXPECT_LE(worst_blue, 1.5 / 255);
+            }
+        stop();
+    }
+}
+
 }  // namespace

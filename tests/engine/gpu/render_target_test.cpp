@@ -70,9 +70,9 @@ TEST(RenderTargets, FormatsPerKind) {
     };
     const Case cases[] = {
         {0, GL_RGBA, {GL_RGBA, GL_RGBA8}, GL_BGRA, GL_UNSIGNED_BYTE, GL_RGBA, 4},
-        // Half float in the multisample buffer, 16-bit integers in the
-        // target, never 16-bit integers in the peeling buffers.
-        {1, GL_RGBA16F, {GL_RGBA16}, GL_RGBA, GL_UNSIGNED_SHORT, GL_RGBA32F, 8},
+        // 16-bit integers in the multisample buffer and the target (a half
+        // float would keep 11 bits of them), never in the peeling buffers.
+        {1, GL_RGBA16, {GL_RGBA16}, GL_RGBA, GL_UNSIGNED_SHORT, GL_RGBA32F, 8},
         {2, GL_RGBA32F, {GL_RGBA32F}, GL_RGBA, GL_FLOAT, GL_RGBA32F, 16},
     };
     run_on_engine([&cases](tavrel::GlEngine& engine) {
