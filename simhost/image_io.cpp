@@ -6,6 +6,7 @@
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfOutputFile.h>
+#include <OpenEXR/ImfStdIO.h>
 
 #include <algorithm>
 #include <cmath>
@@ -182,17 +183,13 @@ void write_png(const std::string& path, const OwnedWorld& image) {
     if (bpc != 8 && bpc != 16)
         throw SimhostError(path + ": a PNG holds 8 or 16 bits per channel, not " + std::to_string(bpc));
     std::vector<png_byte> row(size_t(image.world().width) * 4 * size_t(bpc / 8));
-    write_whole_file(path, [&](const std::string& temp) {
-        File f(std::fopen(temp.c_str(), "wb"));
-        if (!f) throw SimhostError(path + ": cannot be written (" + std::strerror(errno) + ")");
+    write_whole_file(path, [&](std::FILE* f) {
         std::string message;
         png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, on_png_error, on_png_warning);
         png_infop info = png ? png_create_info_struct(png) : nullptr;
-        const bool ok = info != nullptr && png_write_rows(png, info, f.get(), image, bpc, row.data());
+        const bool ok = info != nullptr && png_write_rows(png, info, f, image, bpc, row.data());
         png_destroy_write_struct(&png, &info);
-        if (ok && std::fclose(f.release()) != 0) message = std::strerror(errno);
-        else if (!ok && message.empty()) message = "out of memory";
-        if (!ok || !message.empty()) throw SimhostError(path + ": cannot be written (" + message + ")");
+        if (!ok) throw SimhostError(message.empty() ? "out of memory" : message);
     });
 }
 
@@ -222,15 +219,16 @@ void write_exr(const std::string& path, const OwnedWorld& image, const PF_LRect*
             frame.insert(names[i], Imf::Slice(Imf::FLOAT, base + kFileChannel[i] * sizeof(float), 4 * sizeof(float),
                                               size_t(w.rowbytes)));
         }
-        write_whole_file(path, [&](const std::string& temp) {
-            try {
-                Imf::OutputFile out(temp.c_str(), header);
-                out.setFrameBuffer(frame);
-                out.writePixels(w.height);
-            } catch (const std::exception& e) {
-                throw SimhostError(path + ": cannot be written (" + e.what() + ")");
-            }
-        });
+        // Made in memory and written in one piece: the format seeks back to
+        // its line offsets, which a pipe cannot do.
+        Imf::StdOSStream stream;
+        {
+            Imf::OutputFile out(stream, header);
+            out.setFrameBuffer(frame);
+            out.writePixels(w.height);
+        }
+        const std::string bytes = stream.str();
+        write_whole_file(path, [&](std::FILE* f) { write_all(f, bytes.data(), bytes.size()); });
     } catch (const SimhostError&) {
         throw;
     } catch (const std::exception& e) {

@@ -240,13 +240,13 @@ void RenderDriver::tear_down() {
             const CallResult down = instance_->set_down();
             instance_.reset();
             if (down.err != 0 || !down.message.empty())
-                host_->add_violation("SEQUENCE_SETDOWN failed with error " + std::to_string(down.err));
+                host_->add_violation(failure("SEQUENCE_SETDOWN", down.err, down.message));
         }
         if (global_set_up_) {
             global_set_up_ = false;
             const CallResult down = host_->call(PF_Cmd_GLOBAL_SETDOWN);
             if (down.err != 0 || !down.message.empty())
-                host_->add_violation("GLOBAL_SETDOWN failed with error " + std::to_string(down.err));
+                host_->add_violation(failure("GLOBAL_SETDOWN", down.err, down.message));
         }
         if (host_->loaded()) host_->unload();
     } catch (const std::exception& e) {
