@@ -236,7 +236,11 @@ void write_exr(const std::string& path, const OwnedWorld& image, const PF_LRect*
     }
 }
 
-std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
+namespace {
+
+// The whole image, or with `header` only the header's checks and what they
+// found: the pixels are not decoded.
+std::unique_ptr<OwnedWorld> read_png_file(const std::string& path, int bpc, PngHeader* header) {
     if (bpc != 8 && bpc != 16) throw SimhostError(path + ": a PNG is read into 8 or 16 bits per channel");
     File f(open_for_reading(path));
     png_byte signature[8] = {};
@@ -270,6 +274,11 @@ std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
         ok = false;
     }
     const size_t row_bytes = size_t(width) * 4 * size_t(depth / 8);
+    if (ok && header != nullptr) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        *header = PngHeader{int32_t(width), int32_t(height), origin[0], origin[1]};
+        return nullptr;
+    }
     if (ok && passes == 1) {
         ok = png_read_progressively(png, info, row_bytes, height, &data);
     } else if (ok) {
@@ -299,6 +308,16 @@ std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
             }
     }
     return image;
+}
+
+}  // namespace
+
+std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) { return read_png_file(path, bpc, nullptr); }
+
+PngHeader read_png_header(const std::string& path) {
+    PngHeader header;
+    read_png_file(path, 16, &header);
+    return header;
 }
 
 std::unique_ptr<OwnedWorld> test_pattern(int32_t width, int32_t height, int bpc) {

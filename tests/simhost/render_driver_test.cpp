@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "black_png.h"
 #include "cli_run.h"
 #include "hostapi/host_smart_render.h"
 #include "simhost/image_io.h"
@@ -401,6 +402,7 @@ TEST(RenderDriver, LayerOutsideTheCompRendersTheCompView) {
 struct ChildRun {
     int status = -1;
     std::string err;
+    long peak_kb = 0;  // the child's own peak resident size
 };
 
 // Runs simhost with `args` (no shell); standard error comes back through a
@@ -439,11 +441,13 @@ ChildRun run_child(const std::vector<std::string>& args, long file_limit) {
     while ((n = read(fds[0], buf.data(), buf.size())) > 0) r.err.append(buf.data(), size_t(n));
     close(fds[0]);
     int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
+    struct rusage usage {};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) {
         ADD_FAILURE() << "fork or wait failed";
         return r;
     }
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.peak_kb = usage.ru_maxrss;
     return r;
 }
 
@@ -564,20 +568,37 @@ namespace {
 
 // A layer wider than the driver renders is refused with the driver's own
 // limit, in words, and no frame is written. Mesa's software renderer stops
-// at 16384 pixels a side, below the 30000 a host world holds.
+// at 16384 pixels a side, below the 30000 a host world holds. An image file
+// is refused before its pixels are decoded: 20000 x 1000 pixels decoded
+// would take the host 320 MB.
 TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
     const std::string out = testing::TempDir() + "too_wide_" + std::to_string(getpid()) + ".png";
-    const tavrel_test::CliRun r = tavrel_test::run_simhost("render " + kPlugin + " --size 30000x2 --output " + out);
-    EXPECT_EQ(r.status, 1);
-    const std::string head = "The layer is 30000 x 2 pixels; OpenGL here renders at most ";
-    const size_t at = r.err.find(head);
-    ASSERT_NE(at, std::string::npos) << r.err;
-    const std::string rest = r.err.substr(at + head.size());
-    const int limit = std::atoi(rest.c_str());
-    EXPECT_GE(limit, 2048);
-    EXPECT_LT(limit, 30000);
-    EXPECT_EQ(rest, std::to_string(limit) + " pixels a side.\n");
-    EXPECT_FALSE(std::ifstream(out).good());
+    const std::string wide = testing::TempDir() + "wide_" + std::to_string(getpid()) + ".png";
+    std::ofstream(wide, std::ios::binary) << tavrel_test::black_png(20000, 1000);
+    struct Case {
+        std::vector<std::string> options;
+        std::string size;
+    };
+    const Case cases[] = {{{"--size", "30000x2"}, "30000 x 2"}, {{"--input", wide}, "20000 x 1000"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::vector<std::string> args = {"render", kPlugin};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {"--output", out});
+        const ChildRun r = run_child(args, -1);
+        EXPECT_EQ(r.status, 1);
+        const std::string head = "The layer is " + c.size + " pixels; OpenGL here renders at most ";
+        const size_t at = r.err.find(head);
+        ASSERT_NE(at, std::string::npos) << r.err;
+        const std::string rest = r.err.substr(at + head.size());
+        const int limit = std::atoi(rest.c_str());
+        EXPECT_GE(limit, 2048);
+        EXPECT_LT(limit, 20000);
+        EXPECT_EQ(rest, std::to_string(limit) + " pixels a side.\n");
+        EXPECT_FALSE(std::ifstream(out).good());
+        EXPECT_LT(r.peak_kb, 250 * 1024);
+    }
+    std::remove(wide.c_str());
 }
 
 }  // namespace
