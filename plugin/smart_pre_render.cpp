@@ -2,11 +2,21 @@
 
 #include <algorithm>
 
+#include "plugin/data_locks.h"
+#include "plugin/gl_size_limit.h"
+#include "plugin/global_data.h"
 #include "surface/host/host_geometry.h"
 
 namespace tavrel {
 
 PF_Err smart_pre_render(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*, void* extra) {
+    // A layer larger than OpenGL renders is refused before its pixels are
+    // asked for: a host may decode a large image only when it is checked out.
+    if (in_data != nullptr && in_data->global_data != nullptr) {
+        GlobalDataLock global(in_data);
+        if (global->render_thread)
+            check_fits_gl(gl_max_side(*global->render_thread), in_data->width, in_data->height, "layer");
+    }
     return compute_pre_render_result(in_data, static_cast<PF_PreRenderExtra*>(extra), 0);
 }
 

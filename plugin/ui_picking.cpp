@@ -164,8 +164,10 @@ bool begin_marquee(PF_InData* in_data, PF_EventExtra* extra) {
     if (!has(extra->u.do_click.modifiers, PF_Mod_CMD_CTRL_KEY)) return false;
     start_drag(extra, kDragMarquee, 0);
     SequenceDataLock data(in_data);
-    data->marquee[0] = mouse(*extra).h;
-    data->marquee[1] = mouse(*extra).v;
+    // An empty rectangle at the click: a draw before the first drag shows
+    // nothing, not a rectangle reaching back to the previous marquee's end.
+    data->marquee[0] = data->marquee[2] = mouse(*extra).h;
+    data->marquee[1] = data->marquee[3] = mouse(*extra).v;
     return true;
 }
 

@@ -129,13 +129,11 @@ std::vector<uint8_t> ArbClient::save(PF_Handle h) {
     A_u_long size = 0;
     CallResult r = flat_size(h, &size);
     if (r.err != 0 || !r.message.empty())
-        throw SimhostError("FLAT_SIZE failed with error " + std::to_string(r.err) +
-                           (r.message.empty() ? "" : ": " + r.message));
+        throw SimhostError(failure("FLAT_SIZE", r.err, r.message));
     std::vector<uint8_t> bytes(size);
     r = flatten(h, bytes.data(), size);
     if (r.err != 0 || !r.message.empty())
-        throw SimhostError("FLATTEN failed with error " + std::to_string(r.err) +
-                           (r.message.empty() ? "" : ": " + r.message));
+        throw SimhostError(failure("FLATTEN", r.err, r.message));
     return bytes;
 }
 

@@ -145,10 +145,17 @@ const PF_EffectCustomUISuite1 kCustomUISuite{get_drawing_reference};
 
 }  // namespace
 
+std::string failure(const std::string& what, PF_Err err, const std::string& message) {
+    // A refusal with a message comes with code 0: the message is the
+    // answer, and a code of 0 says nothing.
+    std::string text = what + " failed";
+    if (err != 0) text += " with error " + std::to_string(err);
+    if (!message.empty()) text += ": " + message;
+    return text;
+}
+
 void require_success(const CallResult& r, const std::string& what) {
-    if (r.err != 0 || !r.message.empty())
-        throw SimhostError(what + " failed with error " + std::to_string(r.err) +
-                           (r.message.empty() ? "" : ": " + r.message));
+    if (r.err != 0 || !r.message.empty()) throw SimhostError(failure(what, r.err, r.message));
 }
 
 const char* command_name(PF_Cmd cmd) {

@@ -35,8 +35,12 @@ struct CallResult {
     std::string message;  // return_msg as the effect left it
 };
 
-// SimhostError "WHAT failed with error N: MESSAGE" unless the command
-// returned 0 and no message.
+// "WHAT failed with error N: MESSAGE"; without the code where it is 0, and
+// without the message where there is none.
+std::string failure(const std::string& what, PF_Err err, const std::string& message);
+
+// SimhostError with failure()'s text unless the command returned 0 and no
+// message.
 void require_success(const CallResult& r, const std::string& what);
 
 struct Preference {

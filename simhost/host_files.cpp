@@ -1,5 +1,6 @@
 #include "simhost/host_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,22 +54,71 @@ std::vector<uint8_t> read_capped(const std::string& path, size_t max_bytes, cons
     return bytes;
 }
 
-void write_whole_file(const std::string& path, const std::function<void(const std::string& temp)>& write) {
+namespace {
+
+std::string reason(int e) { return std::strerror(e != 0 ? e : EIO); }
+
+// Runs `write` on `f` and closes it; the reason the file is not whole, or
+// an empty string. Every write, the flush and the close are checked: on a
+// device or a full disk the error may surface only at the last of them.
+std::string fill_and_close(std::FILE* f, const std::function<void(std::FILE*)>& write) {
+    std::string problem;
+    try {
+        errno = 0;
+        write(f);
+        if (std::fflush(f) != 0 || std::ferror(f)) problem = reason(errno);
+    } catch (const std::exception& e) {
+        problem = e.what();
+    }
+    errno = 0;
+    if (std::fclose(f) != 0 && problem.empty()) problem = reason(errno);
+    return problem;
+}
+
+std::FILE* open_fd(int fd) {
+    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (f == nullptr && fd >= 0) {
+        const int e = errno;
+        ::close(fd);
+        errno = e;
+    }
+    return f;
+}
+
+}  // namespace
+
+void write_whole_file(const std::string& path, const std::function<void(std::FILE*)>& write) {
     check_path(path, "the output");
-    if (is_directory(path)) throw SimhostError(echo(path) + ": is a directory, not a file");
+    const auto failed = [&](const std::string& why) {
+        return SimhostError(echo(path) + ": cannot be written (" + why + ")");
+    };
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) throw SimhostError(echo(path) + ": is a directory, not a file");
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device or a pipe is written into, as any tool writes there: a
+        // rename would put a regular file in its place.
+        std::FILE* f = open_fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+        if (f == nullptr) throw failed(reason(errno));
+        const std::string problem = fill_and_close(f, write);
+        if (!problem.empty()) throw failed(problem);
+        return;
+    }
     // Beside the target, so that the rename stays on one file system.
     const std::string temp = path + ".partial-" + std::to_string(::getpid());
-    try {
-        write(temp);
-    } catch (...) {
+    std::FILE* f = open_fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (f == nullptr) throw failed(reason(errno));
+    std::string problem = fill_and_close(f, write);
+    if (problem.empty() && std::rename(temp.c_str(), path.c_str()) != 0) problem = reason(errno);
+    if (!problem.empty()) {
         std::remove(temp.c_str());
-        throw;
+        throw failed(problem);
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        const int e = errno;
-        std::remove(temp.c_str());
-        throw SimhostError(echo(path) + ": cannot be written (" + std::strerror(e) + ")");
-    }
+}
+
+void write_all(std::FILE* f, const void* data, size_t size) {
+    errno = 0;
+    if (std::fwrite(data, 1, size, f) != size) throw SimhostError(reason(errno));
 }
 
 std::string echo(const std::string& text, size_t limit) {

@@ -25,10 +25,18 @@ std::FILE* open_for_reading(const std::string& path);
 // the rest. A device without an end is refused the same way.
 std::vector<uint8_t> read_capped(const std::string& path, size_t max_bytes, const std::string& format);
 
-// Writes through `write` into a temporary file beside `path` and renames it
-// to `path` once `write` returned; when `write` throws or the file cannot be
-// completed, the temporary file is removed and nothing is left at `path`.
-void write_whole_file(const std::string& path, const std::function<void(const std::string& temp)>& write);
+// Writes `path` through `write`, which fills the stream it is given and
+// throws an exception whose text is the reason when it cannot. A missing
+// target or a regular file is written under a temporary name beside it and
+// renamed once whole: on any failure the temporary file is removed and the
+// target is left as it was. Any other target (a device, a pipe) is written
+// into where it is. Every write, the flush and the close are checked;
+// SimhostError "PATH: cannot be written (REASON)", REASON the system's, and
+// "PATH: is a directory, not a file".
+void write_whole_file(const std::string& path, const std::function<void(std::FILE*)>& write);
+
+// `size` bytes to `f`; SimhostError holding the system's reason otherwise.
+void write_all(std::FILE* f, const void* data, size_t size);
 
 // Text echoed back to a user: control characters (NUL among them) as \xHH
 // and at most `limit` bytes, the rest counted.

@@ -6,6 +6,7 @@
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfOutputFile.h>
+#include <OpenEXR/ImfStdIO.h>
 
 #include <algorithm>
 #include <cmath>
@@ -182,17 +183,13 @@ void write_png(const std::string& path, const OwnedWorld& image) {
     if (bpc != 8 && bpc != 16)
         throw SimhostError(path + ": a PNG holds 8 or 16 bits per channel, not " + std::to_string(bpc));
     std::vector<png_byte> row(size_t(image.world().width) * 4 * size_t(bpc / 8));
-    write_whole_file(path, [&](const std::string& temp) {
-        File f(std::fopen(temp.c_str(), "wb"));
-        if (!f) throw SimhostError(path + ": cannot be written (" + std::strerror(errno) + ")");
+    write_whole_file(path, [&](std::FILE* f) {
         std::string message;
         png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, on_png_error, on_png_warning);
         png_infop info = png ? png_create_info_struct(png) : nullptr;
-        const bool ok = info != nullptr && png_write_rows(png, info, f.get(), image, bpc, row.data());
+        const bool ok = info != nullptr && png_write_rows(png, info, f, image, bpc, row.data());
         png_destroy_write_struct(&png, &info);
-        if (ok && std::fclose(f.release()) != 0) message = std::strerror(errno);
-        else if (!ok && message.empty()) message = "out of memory";
-        if (!ok || !message.empty()) throw SimhostError(path + ": cannot be written (" + message + ")");
+        if (!ok) throw SimhostError(message.empty() ? "out of memory" : message);
     });
 }
 
@@ -222,15 +219,16 @@ void write_exr(const std::string& path, const OwnedWorld& image, const PF_LRect*
             frame.insert(names[i], Imf::Slice(Imf::FLOAT, base + kFileChannel[i] * sizeof(float), 4 * sizeof(float),
                                               size_t(w.rowbytes)));
         }
-        write_whole_file(path, [&](const std::string& temp) {
-            try {
-                Imf::OutputFile out(temp.c_str(), header);
-                out.setFrameBuffer(frame);
-                out.writePixels(w.height);
-            } catch (const std::exception& e) {
-                throw SimhostError(path + ": cannot be written (" + e.what() + ")");
-            }
-        });
+        // Made in memory and written in one piece: the format seeks back to
+        // its line offsets, which a pipe cannot do.
+        Imf::StdOSStream stream;
+        {
+            Imf::OutputFile out(stream, header);
+            out.setFrameBuffer(frame);
+            out.writePixels(w.height);
+        }
+        const std::string bytes = stream.str();
+        write_whole_file(path, [&](std::FILE* f) { write_all(f, bytes.data(), bytes.size()); });
     } catch (const SimhostError&) {
         throw;
     } catch (const std::exception& e) {
@@ -238,7 +236,11 @@ void write_exr(const std::string& path, const OwnedWorld& image, const PF_LRect*
     }
 }
 
-std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
+namespace {
+
+// The whole image, or with `header` only the header's checks and what they
+// found: the pixels are not decoded.
+std::unique_ptr<OwnedWorld> read_png_file(const std::string& path, int bpc, PngHeader* header) {
     if (bpc != 8 && bpc != 16) throw SimhostError(path + ": a PNG is read into 8 or 16 bits per channel");
     File f(open_for_reading(path));
     png_byte signature[8] = {};
@@ -272,6 +274,11 @@ std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
         ok = false;
     }
     const size_t row_bytes = size_t(width) * 4 * size_t(depth / 8);
+    if (ok && header != nullptr) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        *header = PngHeader{int32_t(width), int32_t(height), origin[0], origin[1]};
+        return nullptr;
+    }
     if (ok && passes == 1) {
         ok = png_read_progressively(png, info, row_bytes, height, &data);
     } else if (ok) {
@@ -301,6 +308,16 @@ std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) {
             }
     }
     return image;
+}
+
+}  // namespace
+
+std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc) { return read_png_file(path, bpc, nullptr); }
+
+PngHeader read_png_header(const std::string& path) {
+    PngHeader header;
+    read_png_file(path, 16, &header);
+    return header;
 }
 
 std::unique_ptr<OwnedWorld> test_pattern(int32_t width, int32_t height, int bpc) {

@@ -27,6 +27,15 @@ void write_exr(const std::string& path, const OwnedWorld& image, const PF_LRect*
 // file when it cannot be read or is not a PNG.
 std::unique_ptr<OwnedWorld> read_png(const std::string& path, int bpc);
 
+// What a PNG's header promises, checked as read_png checks it (a PNG at
+// all, chunks within the file, sides, image data enough for the pixels)
+// without decoding a pixel.
+struct PngHeader {
+    int32_t width = 0, height = 0;
+    int32_t origin_x = 0, origin_y = 0;
+};
+PngHeader read_png_header(const std::string& path);
+
 // An opaque pattern no flip or half-turn maps onto itself: a colour ramp
 // across and down, a lighter top-left quadrant, squares of
 // kTestPatternSquare pixels from the top-left corner whose odd ones (column

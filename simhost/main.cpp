@@ -305,8 +305,7 @@ int verb_grid(const Args& args) {
     int status = 0;
     std::vector<uint8_t> flat;
     if (value.call.err != 0) {
-        std::fprintf(stderr, "simhost: %s failed with error %d%s%s\n", what, value.call.err,
-                     value.call.message.empty() ? "" : ": ", value.call.message.c_str());
+        std::fprintf(stderr, "simhost: %s\n", simhost::failure(what, value.call.err, value.call.message).c_str());
         status = 1;
     } else {
         if (!value.call.message.empty())
@@ -323,12 +322,8 @@ int verb_grid(const Args& args) {
     }
     if (status == 0) {
         if (!save.empty()) {
-            simhost::write_whole_file(save, [&](const std::string& temp) {
-                std::ofstream f(temp, std::ios::binary);
-                f.write(reinterpret_cast<const char*>(flat.data()), std::streamsize(flat.size()));
-                f.close();
-                if (!f) throw simhost::SimhostError("cannot write " + simhost::echo(save));
-            });
+            simhost::write_whole_file(
+                save, [&](std::FILE* f) { simhost::write_all(f, flat.data(), flat.size()); });
         }
     }
     if (value.handle != nullptr) arb.dispose(value.handle);
@@ -457,8 +452,7 @@ bool print_event(const std::string& what, const simhost::EventRecord& e) {
     std::printf("%s: %s\n", what.c_str(), simhost::describe_event(e).c_str());
     for (const auto& line : e.drawing) std::printf("  %s\n", line.c_str());
     if (e.result.err == 0 && e.result.message.empty()) return true;
-    std::fprintf(stderr, "simhost: %s failed with error %d%s%s\n", what.c_str(), e.result.err,
-                 e.result.message.empty() ? "" : ": ", e.result.message.c_str());
+    std::fprintf(stderr, "simhost: %s\n", simhost::failure(what, e.result.err, e.result.message).c_str());
     return false;
 }
 
@@ -468,6 +462,7 @@ int verb_ui(const Args& args) {
     setup.plugin = args[0];
     int32_t window = PF_Window_COMP;
     std::string window_name = "comp", save, png;
+    bool saving = false;
     bool clicked = false;
     PF_Point click{0, 0};
     int32_t modifiers = 0;
@@ -492,8 +487,11 @@ int verb_ui(const Args& args) {
         } else if (a == "--drag") {
             if (!clicked) throw simhost::SimhostError("--drag follows --click");
             drags.push_back(parse_point(v, nullptr));
-        } else if (a == "--save") save = v;
-        else if (a == "--png") {
+        } else if (a == "--save") {
+            simhost::check_path(v, a);
+            save = v;
+            saving = true;
+        } else if (a == "--png") {
             if (!ends_with(v, ".png")) throw simhost::SimhostError("--png writes a .png file, not " + v);
             png = v;
         } else throw UsageError("unknown option " + simhost::echo(a));
@@ -560,27 +558,27 @@ int verb_ui(const Args& args) {
     }
     const std::vector<uint8_t> flat = arb.save(values.stored(grid_index).arb);
     print_grid(flat);
-    if (!save.empty()) {
-        std::ofstream f(save, std::ios::binary);
-        f.write(reinterpret_cast<const char*>(flat.data()), std::streamsize(flat.size()));
-        if (!f) throw simhost::SimhostError("cannot write " + save);
-    }
     int status = ok ? 0 : 1;
+    simhost::RenderedFrame frame;
     if (!png.empty() && status == 0) {
-        simhost::RenderedFrame frame = driver.render(8);
+        frame = driver.render(8);
         if (frame.result.err != 0 || !frame.result.message.empty() || !frame.output) {
-            std::fprintf(stderr, "simhost: the frame under the drawing failed with error %d %s\n", frame.result.err,
-                         frame.result.message.c_str());
+            std::fprintf(stderr, "simhost: %s\n",
+                         simhost::failure("the frame under the drawing", frame.result.err, frame.result.message).c_str());
             status = 1;
         } else {
             simhost::rasterise_drawbot_log(last_drawing, *frame.output);
-            simhost::write_png(png, *frame.output);
         }
     }
     for (const auto& v : driver.finish()) {
         std::fprintf(stderr, "simhost: %s\n", v.c_str());
         status = 1;
     }
+    // Written once the whole run has succeeded, the grid last: a failed run
+    // leaves no grid behind.
+    if (status == 0 && !png.empty()) simhost::write_png(png, *frame.output);
+    if (status == 0 && saving)
+        simhost::write_whole_file(save, [&](std::FILE* f) { simhost::write_all(f, flat.data(), flat.size()); });
     return status;
 }
 

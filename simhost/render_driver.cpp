@@ -7,6 +7,9 @@
 #include <iterator>
 #include <set>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "simhost/arb_client.h"
 #include "simhost/flat_grid.h"
 #include "simhost/host_files.h"
@@ -44,6 +47,42 @@ std::set<std::string> effect_handles(Host& host) {
     return out;
 }
 
+// What a frame holds per pixel of an image, measured on 16384 x 16384
+// images: as the effect's layer 8.4 GB with the first effect and 10 GB with
+// the second (31 and 37 bytes), as a layer parameter's image 6.4 GB (24
+// bytes). The host's decoded copy, its world at the frame's depth, the
+// effect's textures and read-back all scale with the pixels.
+constexpr uint64_t kLayerBytesPerPixel = 40;
+constexpr uint64_t kImageBytesPerPixel = 24;
+
+// The memory a process may have here: the machine's, or less where a
+// resource limit says so.
+uint64_t memory_the_machine_has() {
+    const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
+    uint64_t bytes = pages > 0 && page > 0 ? uint64_t(pages) * uint64_t(page) : UINT64_MAX;
+    for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        struct rlimit limit {};
+        if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+            bytes = std::min(bytes, uint64_t(limit.rlim_cur));
+    }
+    return bytes;
+}
+
+// The header of the image at `path`, refused when a frame of it would need
+// more memory than there is: before a pixel is decoded.
+PngHeader checked_image_header(const std::string& path, uint64_t bytes_per_pixel) {
+    const PngHeader h = read_png_header(path);
+    const uint64_t need = uint64_t(h.width) * uint64_t(h.height) * bytes_per_pixel;
+    const uint64_t have = memory_the_machine_has();
+    if (need > have) {
+        const auto mb = [](uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20); };
+        throw SimhostError(echo(path) + ": " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+                           " pixels need about " + mb(need) + " MB to render, more than the " + mb(have) +
+                           " MB this process may have");
+    }
+    return h;
+}
+
 }  // namespace
 
 RenderDriver::RenderDriver(const RenderSetup& setup) : host_(std::make_unique<Host>()) {
@@ -72,14 +111,28 @@ RenderDriver::~RenderDriver() { tear_down(); }
 void RenderDriver::set_scene(const RenderSetup& setup) {
     Scene& scene = host_->scene();
     if (!setup.scene.empty()) file_ = load_scene_file(setup.scene, scene);
-    std::shared_ptr<const OwnedWorld> layer_image;
-    if (!setup.input.empty())
-        layer_image = read_png(setup.input, kImageBpc);
-    else if (!file_.effect_image.empty())
-        layer_image = read_png(beside(setup.scene, file_.effect_image), kImageBpc);
-    else
-        layer_image = test_pattern(setup.width, setup.height, kImageBpc);
-    const int32_t w = layer_image->world().width, h = layer_image->world().height;
+    // The layer's image is decoded when its pixels are first checked out:
+    // a frame the effect refuses from the layer's size never pays for them.
+    struct LayerImage {
+        std::string path;
+        std::shared_ptr<const OwnedWorld> pixels;
+        const OwnedWorld& get() {
+            if (!pixels) pixels = read_png(path, kImageBpc);
+            return *pixels;
+        }
+    };
+    auto layer_image = std::make_shared<LayerImage>();
+    int32_t w = 0, h = 0;
+    if (!setup.input.empty() || !file_.effect_image.empty()) {
+        layer_image->path = !setup.input.empty() ? setup.input : beside(setup.scene, file_.effect_image);
+        const PngHeader header = checked_image_header(layer_image->path, kLayerBytesPerPixel);
+        w = header.width;
+        h = header.height;
+    } else {
+        layer_image->pixels = test_pattern(setup.width, setup.height, kImageBpc);
+        w = layer_image->pixels->world().width;
+        h = layer_image->pixels->world().height;
+    }
     // The effect's layer shows footage now, not the scene's default solid.
     SceneItem& source = *scene.effect_layer().source;
     source.width = w;
@@ -92,16 +145,19 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
     RenderSession& session = host_->render();
     for (size_t i = 0; i < file_.layer_images.size(); ++i) {
         if (file_.layer_images[i].empty()) continue;
-        std::shared_ptr<const OwnedWorld> image = read_png(beside(setup.scene, file_.layer_images[i]), kImageBpc);
+        const std::string path = beside(setup.scene, file_.layer_images[i]);
+        checked_image_header(path, kImageBytesPerPixel);
+        std::shared_ptr<const OwnedWorld> image = read_png(path, kImageBpc);
         const size_t index = file_.layer_indices[i];
         scene.layer(index).source =
             &scene.add_item(AEGP_ItemType_FOOTAGE, image->world().width, image->world().height);
         place_layer(scene, scene.layer(index), file_.layer_placements[i]);
         session.layer_images[int32_t(index)] = std::move(image);
     }
+    decode_layer_ = [layer_image] { layer_image->get(); };
     Host* host = host_.get();
     session.paint_input = [host, layer_image](OwnedWorld& world) {
-        paint_downsampled(*layer_image, world, host->in_data().downsample_x, host->in_data().downsample_y);
+        paint_downsampled(layer_image->get(), world, host->in_data().downsample_x, host->in_data().downsample_y);
     };
 
     PF_InData& in = host_->in_data();
@@ -210,6 +266,7 @@ RenderedFrame RenderDriver::render(int bpc) {
         const PF_LRect layer = session.whole_layer();
         frame.output = std::make_unique<OwnedWorld>(layer.right - layer.left, layer.bottom - layer.top, bpc);
     } else if (frame.result.err == 0 && frame.result.message.empty()) {
+        if (decode_layer_) decode_layer_();
         PF_SmartRenderExtra* extra = session.render();
         frame.command = PF_Cmd_SMART_RENDER;
         frame.result = instance_->command(PF_Cmd_SMART_RENDER, extra);
@@ -240,13 +297,13 @@ void RenderDriver::tear_down() {
             const CallResult down = instance_->set_down();
             instance_.reset();
             if (down.err != 0 || !down.message.empty())
-                host_->add_violation("SEQUENCE_SETDOWN failed with error " + std::to_string(down.err));
+                host_->add_violation(failure("SEQUENCE_SETDOWN", down.err, down.message));
         }
         if (global_set_up_) {
             global_set_up_ = false;
             const CallResult down = host_->call(PF_Cmd_GLOBAL_SETDOWN);
             if (down.err != 0 || !down.message.empty())
-                host_->add_violation("GLOBAL_SETDOWN failed with error " + std::to_string(down.err));
+                host_->add_violation(failure("GLOBAL_SETDOWN", down.err, down.message));
         }
         if (host_->loaded()) host_->unload();
     } catch (const std::exception& e) {

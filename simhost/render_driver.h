@@ -91,6 +91,9 @@ private:
     std::unique_ptr<EffectInstance> instance_;
     SceneFile file_;
     std::string setup_message_;
+    // Decodes the effect layer's image where it is still undecoded; run
+    // once a pre-render has accepted the layer's size.
+    std::function<void()> decode_layer_;
     bool global_set_up_ = false;
     size_t violations_seen_ = 0;
 };

@@ -59,8 +59,12 @@ PF_LRect RenderSession::frame_request() const {
     const A_Matrix4 m = scene.effect_layer().to_world.at(comp_seconds);
     const double left = -m.mat[3][0] * r * dsx, top = -m.mat[3][1] * dsy;
     const double right = left + scene.comp_item().width * r * dsx, bottom = top + scene.comp_item().height * dsy;
-    // Worlds hold at most 30000 pixels a side.
-    const auto clamp = [](double v) { return int32_t(std::max(-30000.0, std::min(30000.0, std::round(v)))); };
+    // A comp far from the layer is asked for where it lies: only the
+    // result's size is bounded by what a world holds, not its position.
+    // Beyond 2^30 pixels the effect says it cannot place the frame.
+    const auto clamp = [](double v) {
+        return int32_t(std::max(-1073741824.0, std::min(1073741824.0, std::round(v))));
+    };
     rect.left = std::min(rect.left, clamp(left));
     rect.top = std::min(rect.top, clamp(top));
     rect.right = std::max(rect.right, clamp(right));

@@ -27,13 +27,15 @@ std::vector<std::string> split(const std::string& text, char separator) {
 }
 
 // Decimal numbers as a user types them: strtod's hexadecimal forms, "inf"
-// and "nan" are no such numbers.
+// and "nan" are no such numbers. A number too small for a double is one all
+// the same (strtod calls it out of range): it is the nearest double.
 bool parse_number(const std::string& text, double* out) {
     if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v)) return false;
+    const bool underflow = errno == ERANGE && std::isfinite(v);
+    if ((errno != 0 && !underflow) || end != text.c_str() + text.size() || !std::isfinite(v)) return false;
     *out = v;
     return true;
 }

@@ -103,8 +103,8 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
     rs.downsample[1] = static_cast<float>(down_y);
     rs.frame_size = input_frame_size(in_data, input_world, rs.frame_size);
     if (input_world != nullptr && input_world->data != nullptr) {
-        rs.frame_origin[0] = checked_pixels(std::trunc(input_world->origin_x / down_x));
-        rs.frame_origin[1] = checked_pixels(std::trunc(input_world->origin_y / down_y));
+        rs.frame_origin[0] = checked_pixels(std::trunc(input_world->origin_x / down_x), "frame's left edge");
+        rs.frame_origin[1] = checked_pixels(std::trunc(input_world->origin_y / down_y), "frame's top edge");
     }
     rs.pre_blur = float_param(params, at.alpha_level + at.kPreBlur);
 
@@ -131,8 +131,8 @@ TSize2D input_frame_size(const PF_InData* in_data, const PF_EffectWorld* input_w
     if (input_world == nullptr || input_world->data == nullptr) return fallback;
     // Truncated, as the frame size has always been; the check refuses a
     // factor so small that the quotient leaves the integers.
-    return TSize2D{checked_pixels(std::trunc(input_world->width / ratio(in_data->downsample_x))),
-                   checked_pixels(std::trunc(input_world->height / ratio(in_data->downsample_y)))};
+    return TSize2D{checked_pixels(std::trunc(input_world->width / ratio(in_data->downsample_x)), "frame's width"),
+                   checked_pixels(std::trunc(input_world->height / ratio(in_data->downsample_y)), "frame's height")};
 }
 
 AntialiasingLevels antialiasing_levels(int32_t choice_value) {

@@ -25,8 +25,8 @@ SuiteHolder<AEGP_CameraSuite2> acquire_camera_suite(const PF_InData* in_data) {
 AECameraWrapper::AECameraWrapper(const PF_InData* in_data, AEGP_PluginID plugin_id) : plugin_id_(plugin_id) {
     if (in_data == nullptr || in_data->pica_basicP == nullptr) throw long(PF_Err_BAD_CALLBACK_PARAM);
     const std::array<double, 2> size = downsampled_comp_size(in_data);
-    render_width = checked_pixels(size[0]);
-    render_height = checked_pixels(size[1]);
+    render_width = checked_pixels(size[0], "comp's width in layer pixels");
+    render_height = checked_pixels(size[1], "comp's height in layer pixels");
     read_camera(in_data, in_data->current_time);
 }
 

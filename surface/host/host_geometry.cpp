@@ -1,7 +1,11 @@
 #include "surface/host/host_geometry.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "engine/core/engine_errors.h"
 
 namespace tavrel {
 
@@ -16,10 +20,16 @@ double ratio_value(int32_t numerator, uint32_t denominator) {
     return double(numerator) / double(denominator);
 }
 
-int32_t checked_pixels(double value) {
-    // Origins may lie a world's width outside the layer on either side.
-    constexpr double kLimit = 4.0 * 30000.0;
-    if (!std::isfinite(value) || std::fabs(value) > kLimit) throw PFErrException(PF_Err_BAD_CALLBACK_PARAM);
+int32_t checked_pixels(double value, const char* what) {
+    // A layer may lie as far from the comp as a scene places it; half the
+    // integers leave room for a position plus a size.
+    constexpr double kLimit = 1073741824.0;
+    if (!std::isfinite(value) || std::fabs(value) > kLimit) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.6g", value);
+        throw PluginError("The " + std::string(what) + " is " + text +
+                          " pixels; a frame's pixel positions and sizes hold at most 1073741824.");
+    }
     return int32_t(std::lround(value));
 }
 
@@ -120,10 +130,10 @@ PF_LRect output_rect(const PF_InData* in_data) {
     const double dsy = ratio_value(in_data->downsample_y.num, in_data->downsample_y.den);
     const std::array<double, 2> size = downsampled_comp_size(in_data);
     PF_LRect rect{};
-    rect.left = checked_pixels(-(t.x * r * dsx));
-    rect.top = checked_pixels(-(t.y * dsy));
-    rect.right = rect.left + checked_pixels(size[0]);
-    rect.bottom = rect.top + checked_pixels(size[1]);
+    rect.left = checked_pixels(-(t.x * r * dsx), "comp's left edge seen from the layer");
+    rect.top = checked_pixels(-(t.y * dsy), "comp's top edge seen from the layer");
+    rect.right = rect.left + checked_pixels(size[0], "comp's width in layer pixels");
+    rect.bottom = rect.top + checked_pixels(size[1], "comp's height in layer pixels");
     return rect;
 }
 

@@ -27,10 +27,11 @@ Matrix4d matrix_from_host(const A_Matrix4& m);
 double ratio_value(int32_t numerator, uint32_t denominator);
 
 // A pixel position or size computed in doubles, rounded. A value that is not
-// finite or lies beyond what a host world can hold (30000 pixels a side, with
-// room for origins) throws PFErrException(PF_Err_BAD_CALLBACK_PARAM): the
-// conversion to an integer would be undefined.
-int32_t checked_pixels(double value);
+// finite or lies beyond 2^30 pixels, where the conversion to an integer (or a
+// position plus a size) would be undefined, throws PluginError "The WHAT is
+// N pixels; ..." naming `what`. Whether a size fits a world is the caller's
+// check.
+int32_t checked_pixels(double value, const char* what);
 
 // The effect's current time as comp time.
 A_Time effect_to_comp_time(HostSuites& suites, const PF_InData* in_data);

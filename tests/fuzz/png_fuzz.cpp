@@ -18,10 +18,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (f == nullptr) std::abort();
     if (size != 0 && std::fwrite(data, 1, size, f) != size) std::abort();
     std::fclose(f);
+    // The header alone is read as the host reads it before a frame: it
+    // agrees with the decoded image wherever the image can be decoded.
+    simhost::PngHeader header{-1, -1, 0, 0};
+    try {
+        header = simhost::read_png_header(path);
+        if (header.width < 1 || header.height < 1 || header.width > 30000 || header.height > 30000) std::abort();
+    } catch (const simhost::SimhostError& e) {
+        if (std::string(e.what()).rfind(path + ": ", 0) != 0) std::abort();
+    }
     for (int bpc : {8, 16}) {
         try {
             const auto image = simhost::read_png(path, bpc);
             const PF_EffectWorld& w = image->world();
+            if (w.width != header.width || w.height != header.height || w.origin_x != header.origin_x ||
+                w.origin_y != header.origin_y)
+                std::abort();
             if (w.width < 1 || w.height < 1 || w.width > 30000 || w.height > 30000) std::abort();
             // A file of this size cannot hold more pixels than deflate packs
             // (eight to a byte at one bit per pixel).

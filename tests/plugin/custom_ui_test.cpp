@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -159,21 +161,63 @@ struct ClickCase {
     int out_flags;
     intptr_t refcon[4];
     int send_drag;
+    // Clicks (x, y, modifiers) made just before, each with its mouse-up.
+    std::vector<std::array<int, 3>> before = {};
+    // Drags after the click, without the mouse-up; then a draw.
+    std::vector<PF_Point> drags = {};
+    // What that draw shows, where given: the squares of the selected points, and each
+    // shape in the selection colour (the marquee's rectangle, the lasso's
+    // segments), as their geometry lines end.
+    std::optional<std::vector<std::string>> selected = std::nullopt;
+    std::optional<std::vector<std::string>> selection_marks = std::nullopt;
 };
+
+// The geometry line after each "New pen" of `colour` in `drawing`, from its
+// first number on.
+std::vector<std::string> pen_shapes(const std::vector<std::string>& drawing, const std::string& colour) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i + 2 < drawing.size(); ++i) {
+        if (drawing[i].rfind("New pen", 0) != 0 || drawing[i].find(colour) == std::string::npos) continue;
+        for (size_t j = i + 2; j < drawing.size() && drawing[j].rfind("StrokePath", 0) != 0; ++j) {
+            const std::string& l = drawing[j];
+            if (l.rfind("AddRect", 0) == 0 || l.rfind("LineTo", 0) == 0)
+                out.push_back(l.substr(0, l.find(' ')) + l.substr(l.find(' ', l.find(' ') + 1)));
+        }
+    }
+    return out;
+}
 
 TEST(CustomUi, ClicksPickInOrderPointsGizmoLassoMarquee) {
     const std::vector<std::string> grid3 = {"Columns=3", "Rows=3"};
+    const int ctrl = PF_Mod_CMD_CTRL_KEY, shift = PF_Mod_SHIFT_KEY, alt = PF_Mod_OPT_ALT_KEY;
+    // The squares of the middle point and of the top-left corner. The middle
+    // point's first tangent lies a third of the 320-pixel cell to its left;
+    // a tangent's drag names its point plus 1000 times the tangent.
+    const std::string middle = "314.5 174.5 12 12", corner = "-5.5 -5.5 12 12";
     const ClickCase cases[] = {
-        {"the middle point", {}, 320, 180, 0, 1, {2, 320, 180, 4}, 1},
+        {"the middle point", {}, 320, 180, 0, 1, {2, 320, 180, 4}, 1, {}, {}, std::vector<std::string>{middle}},
         {"inside its hit square", {}, 331, 169, 0, 1, {2, 331, 169, 4}, 1},
         {"just outside it (half-open)", {}, 332, 180, 0, 0, {0, 0, 0, 0}, 0},
-        {"a corner point", {}, 0, 0, 0, 1, {2, 0, 0, 0}, 1},
+        {"a corner point", {}, 0, 0, 0, 1, {2, 0, 0, 0}, 1, {}, {}, std::vector<std::string>{corner}},
         {"the last point", {}, 639, 359, 0, 1, {2, 639, 359, 8}, 1},
-        {"Alt on a point selects off, no drag", {}, 320, 180, PF_Mod_OPT_ALT_KEY, 1, {0, 0, 0, 0}, 0},
+        {"Shift adds a point to the selection", {}, 0, 0, shift, 1, {2, 0, 0, 0}, 1, {{320, 180, 0}}, {},
+         std::vector<std::string>{corner, middle}},
+        {"Alt on a point selects off, no drag", {}, 320, 180, alt, 1, {0, 0, 0, 0}, 0, {{320, 180, 0}}, {},
+         std::vector<std::string>{}},
+        {"an unselected point's tangent is no target", {}, 213, 180, 0, 0, {0, 0, 0, 0}, 0,
+         {{320, 180, 0}, {320, 180, alt}}, {}, std::vector<std::string>{}},
         {"empty space", {}, 100, 100, 0, 0, {0, 0, 0, 0}, 0},
-        {"Ctrl: marquee", {}, 100, 100, PF_Mod_CMD_CTRL_KEY, 1, {3, 100, 100, 0}, 1},
-        {"Ctrl+Alt: lasso", {}, 100, 100, PF_Mod_CMD_CTRL_KEY | PF_Mod_OPT_ALT_KEY, 1, {4, 100, 100, 0}, 1},
-        {"Ctrl on a point: the point", {}, 320, 180, PF_Mod_CMD_CTRL_KEY, 1, {2, 320, 180, 4}, 1},
+        // Before the mouse moves the marquee is empty: nothing in the
+        // selection colour, no rectangle reaching back to the origin.
+        {"Ctrl: marquee", {}, 100, 50, ctrl, 1, {3, 100, 50, 0}, 1, {}, {}, std::nullopt,
+         std::vector<std::string>{}},
+        {"Ctrl: the marquee's drag draws it", {}, 100, 50, ctrl, 1, {3, 100, 50, 0}, 1, {}, {{160, 90}}, std::nullopt,
+         std::vector<std::string>{"AddRect 100.5 50.5 60 40"}},
+        {"Ctrl+Alt: lasso", {}, 100, 100, ctrl | alt, 1, {4, 100, 100, 0}, 1},
+        {"Ctrl+Alt: the lasso's drags draw it", {}, 100, 100, ctrl | alt, 1, {4, 100, 100, 0}, 1, {},
+         {{120, 100}, {120, 140}}, std::nullopt, std::vector<std::string>{"LineTo 120 140"}},
+        {"Ctrl on a point: the point", {}, 320, 180, ctrl, 1, {2, 320, 180, 4}, 1},
+        {"a selected point's tangent", {}, 213, 180, 0, 1, {2, 213, 180, 4 + 1000 * 1}, 1, {{320, 180, 0}}},
         {"gizmo inner square", grid3, 320, 180, 0, 1, {1, 320, 180, 0}, 1},
         {"gizmo ring", grid3, 327, 180, 0, 1, {0, 327, 180, 0}, 1},
         {"outside the ring", grid3, 329, 180, 0, 0, {0, 0, 0, 0}, 0},
@@ -191,10 +235,24 @@ TEST(CustomUi, ClicksPickInOrderPointsGizmoLassoMarquee) {
             held->draw();
         }
         Ui& ui = *held;
+        for (const auto& b : c.before) {
+            if (ui.click(b[0], b[1], b[2]).send_drag) ui.drag(b[0], b[1], true);
+        }
         const EventRecord e = ui.click(c.x, c.y, c.mods);
         EXPECT_EQ(e.out_flags, c.out_flags) << c.what;
         for (int i = 0; i < 4; ++i) EXPECT_EQ(e.refcon[i], c.refcon[i]) << c.what << " word " << i;
         EXPECT_EQ(e.send_drag, c.send_drag) << c.what;
+        for (const PF_Point& d : c.drags) ui.drag(d.h, d.v, false);
+        const EventRecord shown = ui.draw();
+        std::vector<std::string> squares;
+        for (const auto& l : pen_shapes(shown.drawing, colour_text(0, 0, 255)))
+            squares.push_back(l.substr(l.find(' ') + 1));
+        if (c.selected) EXPECT_EQ(squares, *c.selected) << c.what;
+        if (c.selection_marks)
+            EXPECT_EQ(pen_shapes(shown.drawing, colour_text(0, 255, 0)), *c.selection_marks) << c.what;
+        // The mouse-up, so that the next case starts with no drag going on.
+        if (e.send_drag) ui.drag(c.drags.empty() ? c.x : c.drags.back().h, c.drags.empty() ? c.y : c.drags.back().v,
+                                 true);
     }
 }
 

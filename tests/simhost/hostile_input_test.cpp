@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "black_png.h"
+
 namespace {
 
 const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
@@ -36,7 +38,9 @@ struct Measured {
 
 // Runs simhost with `args` (no shell) and reads its own peak resident size
 // from wait4: the figure belongs to that child alone.
-Measured run_measured(const std::vector<std::string>& args) {
+// `memory_limit_mb` > 0 bounds the child's address space (RLIMIT_AS): the
+// memory the host may assume it has.
+Measured run_measured(const std::vector<std::string>& args, long memory_limit_mb = 0) {
     Measured m;
     std::string err_file = testing::TempDir() + "hostile_stderr_XXXXXX";
     const int fd = mkstemp(err_file.data());
@@ -51,6 +55,10 @@ Measured run_measured(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
+        if (memory_limit_mb > 0) {
+            const struct rlimit limit {rlim_t(memory_limit_mb) << 20, rlim_t(memory_limit_mb) << 20};
+            setrlimit(RLIMIT_AS, &limit);
+        }
         dup2(fd, 2);
         const int null_out = open("/dev/null", O_WRONLY);
         dup2(null_out, 1);
@@ -169,12 +177,23 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
     const std::string long_key = write("long.json", "{\"" + std::string(100000, 'k') + "\": 1}");
     const std::string nul_image = write("nul_image.json", R"({"layer": {"image": "a\u0000.png"}})");
     const std::string fixed_key = write("fixed_key.json", R"({"keyframes": {"Rows": [[0, 2], [1, 3]]}})");
+    // 8192 x 8192 pixels really there in 65 KB: refused from the header
+    // under a 1 GB address space, as the layer and as a layer's image.
+    const std::string black = write("black.png", tavrel_test::black_png(8192, 8192));
+    const std::string black_layer = write("black_layer.json", R"({"layers": [{"image": "black.png"}]})");
 
     struct Case {
         std::vector<std::string> options;
         std::string error;  // the end of standard error
+        long memory_limit_mb = 0;
     };
     const Case cases[] = {
+        {{"--input", black},
+         black + ": 8192 x 8192 pixels need about 2560 MB to render, more than the 1024 MB this process may have\n",
+         1024},
+        {{"--scene", black_layer},
+         black + ": 8192 x 8192 pixels need about 1536 MB to render, more than the 1024 MB this process may have\n",
+         1024},
         {{"--input", huge},
          huge + ": cannot be read (declares 30000 x 30000 pixels, more than its " + std::to_string(few_zeros.size()) +
              " bytes of image data can hold)\n"},
@@ -219,7 +238,7 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
         std::vector<std::string> args = {"render", kPlugin};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.insert(args.end(), {"--output", output});
-        const Measured m = run_measured(args);
+        const Measured m = run_measured(args, c.memory_limit_mb);
         const std::string what = c.options[0] + " " + c.options[1].substr(0, 80);
         EXPECT_EQ(m.status, 1) << what;
         const std::string expected = "simhost: " + c.error;

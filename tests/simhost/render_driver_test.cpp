@@ -3,17 +3,25 @@
 // the host-call trace, several frames of one instance and the command
 // history.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "black_png.h"
 #include "cli_run.h"
 #include "hostapi/host_smart_render.h"
 #include "simhost/image_io.h"
@@ -353,65 +361,205 @@ TEST(RenderVerb, WritesTheFrameInTheFormatOfItsDepth) {
 
 namespace {
 
-// A layer placed wholly outside the comp: the effect renders the camera's
-// view of the comp, which does not depend on where the layer lies, so the
-// frame is rendered (never error 516) and its output is the comp's size.
+// A layer placed wholly outside the comp, however far: the effect renders
+// the camera's view of the comp, which does not depend on where the layer
+// lies, so the frame is rendered (never error 516) and its output is the
+// comp's size, where the comp lies in layer pixels.
 TEST(RenderDriver, LayerOutsideTheCompRendersTheCompView) {
+    struct Case {
+        const char* layer;
+        int32_t origin_x, origin_y;
+    };
+    const Case cases[] = {
+        {R"("position": [5000, 5000, 0])", -4968, -4982},
+        {R"("position": [1000000, 0, 0])", -999968, 18},
+        {R"("position": [10000000, -10000000, 0])", -9999968, 10000018},
+    };
     const std::string scene = testing::TempDir() + "outside_" + std::to_string(getpid()) + ".json";
-    std::ofstream(scene) << R"({"comp": {"width": 64, "height": 36}, "layer": {"position": [5000, 5000, 0]}})";
-    RenderSetup setup = small_setup();
-    setup.scene = scene;
-    RenderDriver d(setup);
-    const simhost::RenderedFrame f = d.render(8);
-    expect_clean(f);
-    EXPECT_EQ(commands(d).back(), PF_Cmd_SMART_RENDER);
-    ASSERT_NE(f.output, nullptr);
-    ASSERT_EQ(f.output->world().width, 64);
-    ASSERT_EQ(f.output->world().height, 36);
-    double alpha = 0.0;
-    for (int32_t y = 0; y < 36; ++y)
-        for (int32_t x = 0; x < 64; ++x) alpha += f.output->channel(x, y, 0);
-    EXPECT_GT(alpha, 0.0);
-    for (const auto& v : d.finish()) ADD_FAILURE() << v;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layer);
+        std::ofstream(scene) << R"({"comp": {"width": 64, "height": 36}, "layer": {)" << c.layer << "}}";
+        RenderSetup setup = small_setup();
+        setup.scene = scene;
+        RenderDriver d(setup);
+        const simhost::RenderedFrame f = d.render(8);
+        expect_clean(f);
+        EXPECT_EQ(commands(d).back(), PF_Cmd_SMART_RENDER);
+        ASSERT_NE(f.output, nullptr);
+        ASSERT_EQ(f.output->world().width, 64);
+        ASSERT_EQ(f.output->world().height, 36);
+        EXPECT_EQ(f.output->world().origin_x, c.origin_x);
+        EXPECT_EQ(f.output->world().origin_y, c.origin_y);
+        double alpha = 0.0;
+        for (int32_t y = 0; y < 36; ++y)
+            for (int32_t x = 0; x < 64; ++x) alpha += f.output->channel(x, y, 0);
+        EXPECT_GT(alpha, 0.0);
+        for (const auto& v : d.finish()) ADD_FAILURE() << v;
+    }
     std::remove(scene.c_str());
 }
 
-// Runs `command` in a shell whose file-size limit is zero: no regular file
-// grows;
-// standard error comes back through the pipe, which the limit does not touch.
-tavrel_test::CliRun run_with_file_limit(const std::string& command) {
-    tavrel_test::CliRun r{};
-    FILE* p = popen(("sh -c 'ulimit -f 0; exec " + command + "' 2>&1").c_str(), "r");
-    if (p == nullptr) {
-        ADD_FAILURE() << "popen failed";
+struct ChildRun {
+    int status = -1;
+    std::string err;
+    long peak_kb = 0;  // the child's own peak resident size
+};
+
+// Runs simhost with `args` (no shell); standard error comes back through a
+// pipe, which a file-size limit does not touch. `file_limit` >= 0 sets the
+// child's RLIMIT_FSIZE with SIGXFSZ ignored, as a shell's `ulimit -f` would
+// leave a writer that checks its writes.
+ChildRun run_child(const std::vector<std::string>& args, long file_limit) {
+    ChildRun r;
+    std::vector<std::string> text = {std::string(TAVREL_BIN_DIR) + "/simhost"};
+    text.insert(text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : text) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    if (pipe(fds) != 0) {
+        ADD_FAILURE() << "pipe failed";
         return r;
     }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (file_limit >= 0) {
+            const struct rlimit limit {rlim_t(file_limit), rlim_t(file_limit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+        }
+        dup2(fds[1], 2);
+        const int null_out = open("/dev/null", O_WRONLY);
+        dup2(null_out, 1);
+        close(fds[0]);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
     std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.err.append(buf.data(), n);
-    const int status = pclose(p);
+    ssize_t n;
+    while ((n = read(fds[0], buf.data(), buf.size())) > 0) r.err.append(buf.data(), size_t(n));
+    close(fds[0]);
+    int status = 0;
+    struct rusage usage {};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) {
+        ADD_FAILURE() << "fork or wait failed";
+        return r;
+    }
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.peak_kb = usage.ru_maxrss;
     return r;
 }
 
-// A write cut short by a file-size limit names its cause and leaves neither
-// the output nor a temporary file behind, for both formats.
-TEST(RenderVerb, AWriteThatFailsLeavesNoFile) {
-    const std::string dir = testing::TempDir() + "write_limit_" + std::to_string(getpid()) + "/";
-    ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
-    for (const auto& [bpc, name] : {std::pair<int, std::string>{8, "f.png"}, {32, "f.exr"}}) {
-        SCOPED_TRACE(name);
-        const tavrel_test::CliRun r = run_with_file_limit(std::string(TAVREL_BIN_DIR) + "/simhost render " + kPlugin +
-                                                          " --size 64x36 --bpc " + std::to_string(bpc) + " --output " +
-                                                          dir + name);
-        EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_NE(r.err.find("simhost: " + dir + name + ": cannot be written ("), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
-        EXPECT_FALSE(std::ifstream(dir + name).good());
+// The names in `dir`, each followed by a space.
+std::string folder(const std::string& dir) {
+    std::string names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names += e.path().filename().string() + " ";
+    return names;
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// Every writer against every kind of target: a missing file and a regular
+// one are replaced whole; a device stays the device it was, written into;
+// a full device and a file-size limit fail the run with the system's reason
+// and leave the target as it was, with no temporary file beside it; an empty
+// name is refused before anything runs. Devices are private copies made with
+// mknod (the tests run as root), never those in /dev.
+TEST(RenderVerb, EveryWriterKeepsItsTargetWholeOrAsItWas) {
+    const std::string dir = testing::TempDir() + "writers_" + std::to_string(getpid()) + "/";
+    ASSERT_EQ(system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+    const std::string png_signature("\x89PNG\r\n\x1a\n", 8);
+    struct Writer {
+        std::string name;
+        std::vector<std::string> args;  // the target follows
+        std::string empty_refusal;      // the message for an empty name
+        std::string starts;             // what the written file starts with
+    };
+    const std::string size = "--size", small = "64x36";
+    const Writer writers[] = {
+        {"grid --save", {"grid", kPlugin, "--save"}, "--save needs a file path, not an empty one", "KZTQ"},
+        {"render --output", {"render", kPlugin, size, small, "--output"}, "--output needs a file path, not an empty one",
+         png_signature},
+        {"ui --png", {"ui", kPlugin, "--png"}, "--png writes a .png file, not ", png_signature},
+        {"ui --save", {"ui", kPlugin, "--save"}, "--save needs a file path, not an empty one", "KZTQ"},
+    };
+    enum Kind { kMissing, kRegular, kNullDevice, kFullDevice, kFileLimit, kEmptyName };
+    const char* kind_names[] = {"missing file", "regular file", "null device", "full device", "file-size limit",
+                                "empty name"};
+    for (const Writer& w : writers) {
+        for (int kind = kMissing; kind <= kEmptyName; ++kind) {
+            SCOPED_TRACE(w.name + " to a " + kind_names[kind]);
+            ASSERT_EQ(system(("rm -rf " + dir + "*").c_str()), 0);
+            const std::string target = kind == kEmptyName ? "" : dir + "x.png";
+            if (kind == kRegular || kind == kFileLimit) std::ofstream(target) << "the user's old file";
+            if (kind == kNullDevice || kind == kFullDevice) {
+                // Root only: a run without it cannot test this and fails.
+                ASSERT_EQ(mknod(target.c_str(), S_IFCHR | 0600, makedev(1, kind == kNullDevice ? 3 : 7)), 0)
+                    << "mknod needs root: " << std::strerror(errno);
+            }
+            std::vector<std::string> args = w.args;
+            args.push_back(target);
+            const ChildRun r = run_child(args, kind == kFileLimit ? 0 : -1);
+            struct stat st {};
+            const bool exists = kind != kEmptyName && stat(target.c_str(), &st) == 0;
+            switch (kind) {
+                case kMissing:
+                case kRegular:
+                    EXPECT_EQ(r.status, 0) << r.err;
+                    ASSERT_TRUE(exists && S_ISREG(st.st_mode));
+                    EXPECT_EQ(file_text(target).rfind(w.starts, 0), 0u);
+                    break;
+                case kNullDevice:
+                case kFullDevice:
+                    EXPECT_EQ(r.status, kind == kNullDevice ? 0 : 1) << r.err;
+                    if (kind == kFullDevice)
+                        EXPECT_NE(r.err.find("simhost: " + target + ": cannot be written (No space left on device)\n"),
+                                  std::string::npos) << r.err;
+                    ASSERT_TRUE(exists);
+                    EXPECT_TRUE(S_ISCHR(st.st_mode));
+                    EXPECT_EQ(st.st_rdev, makedev(1, kind == kNullDevice ? 3 : 7));
+                    break;
+                case kFileLimit:
+                    EXPECT_EQ(r.status, 1) << r.err;
+                    EXPECT_NE(r.err.find("simhost: " + target + ": cannot be written (File too large)\n"),
+                              std::string::npos) << r.err;
+                    EXPECT_EQ(file_text(target), "the user's old file");
+                    break;
+                case kEmptyName:
+                    EXPECT_EQ(r.status, 1) << r.err;
+                    EXPECT_NE(r.err.find("simhost: " + w.empty_refusal), std::string::npos) << r.err;
+                    break;
+            }
+            // Nothing but the target is left in the folder: no temporary file.
+            EXPECT_EQ(folder(dir), exists || kind == kFileLimit ? "x.png " : "");
+        }
     }
-    // Nothing at all is left in the folder: no temporary file either.
-    const tavrel_test::CliRun left = run_with_file_limit("ls -A " + dir);
-    EXPECT_EQ(left.err, "");
+
+    // A pipe is written into, not replaced: the reader gets the whole grid.
+    const std::string fifo = dir + "pipe.kztq";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string piped;
+    std::thread reader([&] { piped = file_text(fifo); });
+    const ChildRun r = run_child({"grid", kPlugin, "--save", fifo}, -1);
+    reader.join();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(piped.size(), 24u + 9u * 71u);
+    EXPECT_EQ(piped.rfind("KZTQ", 0), 0u);
+    struct stat st {};
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A ui run that fails (here its frame cannot be written) leaves no grid.
+    const std::string full = dir + "full.png", grid = dir + "g.kztq";
+    ASSERT_EQ(mknod(full.c_str(), S_IFCHR | 0600, makedev(1, 7)), 0) << std::strerror(errno);
+    const ChildRun failed = run_child({"ui", kPlugin, "--png", full, "--save", grid}, -1);
+    EXPECT_EQ(failed.status, 1) << failed.err;
+    EXPECT_FALSE(std::ifstream(grid).good());
+    ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
 }
 
 }  // namespace
@@ -420,20 +568,37 @@ namespace {
 
 // A layer wider than the driver renders is refused with the driver's own
 // limit, in words, and no frame is written. Mesa's software renderer stops
-// at 16384 pixels a side, below the 30000 a host world holds.
+// at 16384 pixels a side, below the 30000 a host world holds. An image file
+// is refused before its pixels are decoded: 20000 x 1000 pixels decoded
+// would take the host 320 MB.
 TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
     const std::string out = testing::TempDir() + "too_wide_" + std::to_string(getpid()) + ".png";
-    const tavrel_test::CliRun r = tavrel_test::run_simhost("render " + kPlugin + " --size 30000x2 --output " + out);
-    EXPECT_EQ(r.status, 1);
-    const std::string head = "The layer is 30000 x 2 pixels; OpenGL here renders at most ";
-    const size_t at = r.err.find(head);
-    ASSERT_NE(at, std::string::npos) << r.err;
-    const std::string rest = r.err.substr(at + head.size());
-    const int limit = std::atoi(rest.c_str());
-    EXPECT_GE(limit, 2048);
-    EXPECT_LT(limit, 30000);
-    EXPECT_EQ(rest, std::to_string(limit) + " pixels a side.\n");
-    EXPECT_FALSE(std::ifstream(out).good());
+    const std::string wide = testing::TempDir() + "wide_" + std::to_string(getpid()) + ".png";
+    std::ofstream(wide, std::ios::binary) << tavrel_test::black_png(20000, 1000);
+    struct Case {
+        std::vector<std::string> options;
+        std::string size;
+    };
+    const Case cases[] = {{{"--size", "30000x2"}, "30000 x 2"}, {{"--input", wide}, "20000 x 1000"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::vector<std::string> args = {"render", kPlugin};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {"--output", out});
+        const ChildRun r = run_child(args, -1);
+        EXPECT_EQ(r.status, 1);
+        const std::string head = "The layer is " + c.size + " pixels; OpenGL here renders at most ";
+        const size_t at = r.err.find(head);
+        ASSERT_NE(at, std::string::npos) << r.err;
+        const std::string rest = r.err.substr(at + head.size());
+        const int limit = std::atoi(rest.c_str());
+        EXPECT_GE(limit, 2048);
+        EXPECT_LT(limit, 20000);
+        EXPECT_EQ(rest, std::to_string(limit) + " pixels a side.\n");
+        EXPECT_FALSE(std::ifstream(out).good());
+        EXPECT_LT(r.peak_kb, 250 * 1024);
+    }
+    std::remove(wide.c_str());
 }
 
 }  // namespace

@@ -143,6 +143,10 @@ TEST(SimhostCli, GridEditsThatCannotBeMadeAreRefused) {
                              "changed\t22\tPosition X\t12.5", "changed\t35\tTie to layer\t0",
                              "changed\t211\tGrid Color\t1,2,3"})
         EXPECT_EQ(lines_starting(ok.out, line).size(), 1u) << line;
+    // A number below the doubles' normal range is a number all the same.
+    const CliRun tiny = run_simhost("grid " + std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_Varnmoor.so --set Amplitude=1e-320");
+    ASSERT_EQ(tiny.status, 0) << tiny.err;
+    EXPECT_EQ(lines_starting(tiny.out, "changed\t"), std::vector<std::string>{"changed\t104\tAmplitude\t9.99989e-321"});
 }
 
 // Every refusal names its cause on standard error, fails the run and leaves
