@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "../simhost/cli_run.h"
 #include "simhost/drawbot_raster.h"
 #include "simhost/event_driver.h"
@@ -502,7 +504,8 @@ Point drawn_at(Ui& ui, bool gizmo) {
 }
 
 std::string scene_file(const std::string& name, const std::string& json) {
-    const std::string path = testing::TempDir() + name;
+    // The pid keeps two runs of the suite on one machine from reading each other's scenes.
+    const std::string path = testing::TempDir() + std::to_string(::getpid()) + "_" + name;
     std::ofstream(path) << json;
     return path;
 }
