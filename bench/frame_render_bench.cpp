@@ -23,13 +23,24 @@
 //   steady state, resident memory, heap in use and the effect's live GL
 //   objects after 10 frames and after 1,000, summed up in a line of its own
 //   (heap bytes a frame, resident change in percent, GL objects).
+// - the second effect's extruded frame against the first effect's on one
+//   scene (1280 x 720 comp, a shadow-casting spot light and an ambient one,
+//   "Scale" 55, "Rotation X" -20, "Rotation Y" 40; the second effect 120
+//   pixels thick, bent by 60 %): one steady frame of each a round, each
+//   effect in an instance of its own made for the round (the simulated host
+//   is one per process), medians over the rounds; and the peak resident size
+//   of a whole `simhost render` of each, run as a child process.
 // The first frame of each (programs compiled, pools filled) is reported
 // apart, as a counter, from the steady state.
 // Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_render_bench
 #include <GL/glew.h>
 #include <dlfcn.h>
 #include <elf.h>
+#include <fcntl.h>
 #include <malloc.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,6 +80,7 @@ using tavrel_bench::guarded;
 using tavrel_bench::render_thread;
 
 const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.so";
+const std::string kSecondPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_Varnmoor.so";
 
 constexpr std::uint32_t kWidth = 1920, kHeight = 1080;
 constexpr int kSmallWidth = 128, kSmallHeight = 72;
@@ -93,23 +105,38 @@ std::string lit_scene_json(int width, int height, bool spot_shadows) {
     return out.str();
 }
 
+// The scene of the two effects' comparison; the effect's own values follow
+// as edits.
+std::string walls_scene_json() {
+    return R"({"comp": {"width": 1280, "height": 720}, "lights": [)"
+           R"({"type": "spot", "position": [240, -120, -1040], "point_of_interest": [640, 360, 0],)"
+           R"( "color": [1.0, 0.96, 0.9], "intensity": 110, "cone_angle": 70, "cone_feather": 40,)"
+           R"( "casts_shadows": true, "shadow_darkness": 60, "shadow_diffusion": 4},)"
+           R"( {"type": "ambient", "color": [1, 1, 1], "intensity": 35}],)"
+           R"( "params": {"Scale X": 55, "Scale Y": 55, "Scale Z": 55, "Rotation X": -20, "Rotation Y": 40}})";
+}
+const std::vector<std::string> kSecondEffectEdits = {"Thickness=120", "Type=Bend", "Amplitude=60"};
+
 // The scene written to a temporary file that lives as long as the object.
 class LitScene {
 public:
-    LitScene(int width, int height, bool spot_shadows = false) {
+    explicit LitScene(const std::string& json) { write(json); }
+    LitScene(int width, int height, bool spot_shadows = false) { write(lit_scene_json(width, height, spot_shadows)); }
+    ~LitScene() { std::remove(path_.c_str()); }
+    const std::string& path() const { return path_; }
+
+private:
+    void write(const std::string& json) {
         char name[] = "/tmp/frame_render_bench_XXXXXX.json";
         const int fd = mkstemps(name, 5);
         if (fd < 0) throw std::runtime_error("cannot make a temporary scene file");
         close(fd);
         path_ = name;
         std::ofstream out(path_);
-        out << lit_scene_json(width, height, spot_shadows) << "\n";
+        out << json << "\n";
         if (!out) throw std::runtime_error("cannot write " + path_);
     }
-    ~LitScene() { std::remove(path_.c_str()); }
-    const std::string& path() const { return path_; }
 
-private:
     std::string path_;
 };
 
@@ -454,6 +481,92 @@ void BM_EffectFrame(benchmark::State& state) {
     if (!left.empty()) state.SkipWithError(left.front().c_str());
 }
 
+// Steady milliseconds of the first and the second effect on the walls
+// scene, and the peak resident megabytes of a whole render of each.
+double g_walls_ms[2] = {};
+double g_walls_peak_mb[2] = {};
+
+// One steady frame of the effect: its instance is made, renders its first
+// frame (programs compiled, mesh placed), then the timed one.
+double steady_walls_frame_ms(int effect, const LitScene& scene) {
+    simhost::RenderSetup setup;
+    setup.plugin = effect == 0 ? kPlugin : kSecondPlugin;
+    setup.scene = scene.path();
+    if (effect == 1) setup.edits = kSecondEffectEdits;
+    simhost::RenderDriver driver(setup);
+    render_frame(driver);
+    const double host_before = simhost::host_pixel_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    render_frame(driver);
+    const double ms = milliseconds_since(start) - (simhost::host_pixel_seconds() - host_before) * 1000.0;
+    const auto left = driver.finish();
+    if (!left.empty()) throw std::runtime_error(left.front());
+    return ms;
+}
+
+// The peak resident size of `simhost render` of the effect on the scene,
+// the whole process, as its parent's wait reports it.
+double simhost_peak_megabytes(int effect, const LitScene& scene) {
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) throw std::runtime_error("cannot find this program's folder");
+    std::string simhost = std::string(self, std::size_t(n));
+    simhost = simhost.substr(0, simhost.rfind('/') + 1) + "simhost";
+    char output[] = "/tmp/frame_render_bench_XXXXXX.png";
+    const int fd = mkstemps(output, 4);
+    if (fd < 0) throw std::runtime_error("cannot make a temporary output file");
+    close(fd);
+    std::vector<std::string> args = {simhost, "render", effect == 0 ? kPlugin : kSecondPlugin, "--scene",
+                                     scene.path(), "--output", output};
+    if (effect == 1)
+        for (const std::string& edit : kSecondEffectEdits) args.insert(args.end(), {"--set", edit});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, simhost.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) throw std::runtime_error("cannot run " + simhost + ": " + std::strerror(spawned));
+    int status = 0;
+    rusage usage{};
+    const pid_t waited = wait4(child, &status, 0, &usage);
+    std::remove(output);
+    if (waited != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(simhost + " render failed");
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// The second effect's frame against the first's, one of each a round.
+void BM_SecondEffectAgainstFirst(benchmark::State& state) {
+    const LitScene scene(walls_scene_json());
+    std::vector<double> ms[2];
+    for (auto _ : state)
+        for (int effect : {0, 1}) ms[effect].push_back(steady_walls_frame_ms(effect, scene));
+    if (state.iterations() == 0) return;
+    for (int effect : {0, 1}) g_walls_ms[effect] = median(ms[effect]);
+    state.counters["first_effect_ms"] = g_walls_ms[0];
+    state.counters["second_effect_ms"] = g_walls_ms[1];
+}
+
+// The peak resident sizes are measured before anything renders here: a
+// child's peak starts from the size of the process it was started from
+// (the kernel keeps the larger of the two across the exec), and this one
+// grows past the renders it starts once frames have run in it.
+void measure_walls_peaks(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const std::string filter = "--benchmark_filter=";
+        if (arg.rfind(filter, 0) == 0 && arg.find("SecondEffect") == std::string::npos &&
+            arg.size() > filter.size() && arg.substr(filter.size()) != "all" && arg.substr(filter.size()) != ".")
+            return;
+    }
+    const LitScene scene(walls_scene_json());
+    for (int effect : {0, 1}) g_walls_peak_mb[effect] = simhost_peak_megabytes(effect, scene);
+}
+
 // Real time is the frame end to end; CPU time is the host thread's alone
 // (the rendering thread's work is not counted in it).
 void BM_EffectSmallFrame(benchmark::State& state) {
@@ -583,6 +696,11 @@ BENCHMARK(guarded<BM_FrameAgainstFairBarePeeling>)
     ->Iterations(9)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(guarded<BM_SecondEffectAgainstFirst>)
+    ->Name("BM_SecondEffectAgainstFirst")
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(guarded<BM_EffectSmallFrame>)->Name("BM_EffectSmallFrame")->Unit(benchmark::kMillisecond);
 BENCHMARK(guarded<BM_EffectFrameResources>)
     ->Name("BM_EffectFrameResources")
@@ -595,6 +713,11 @@ BENCHMARK(guarded<BM_EffectFrameResources>)
 int main(int argc, char** argv) {
     // Compile progress would drown the report.
     tavrel::set_debug_output_sink([](const std::string&) {});
+    try {
+        measure_walls_peaks(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "peak resident sizes not measured: %s\n", e.what());
+    }
     const int result = tavrel_bench::run_with_ratios(
         argc, argv, {{"effect frame / bare frame", "BM_EffectFrame/iterations:3/real_time",
                       "BM_BareFrame/iterations:3/real_time"}});
@@ -609,6 +732,11 @@ int main(int argc, char** argv) {
                     static_cast<long long>(g_flat.gl_objects_after_10),
                     static_cast<long long>(g_flat.gl_objects_after_1000));
     }
+    if (g_walls_peak_mb[0] > 0.0 && g_walls_peak_mb[1] > 0.0)
+        std::printf("peak resident size of a whole simhost render: first effect %.0f MB, second effect %.0f MB\n",
+                    g_walls_peak_mb[0], g_walls_peak_mb[1]);
+    if (g_walls_ms[0] > 0.0 && g_walls_ms[1] > 0.0)
+        std::printf("second effect / first effect: %.2f\n", g_walls_ms[1] / g_walls_ms[0]);
     // The effect's frames without the host's pixel work against their fair
     // floors; the default shading's line last.
     for (int s : {kSpotShadows, kPeeling, kDefaultShading}) {

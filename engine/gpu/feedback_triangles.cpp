@@ -238,7 +238,8 @@ void SinglePassFeedbackTriangles::capture_points(std::shared_ptr<PBO>& result, c
 }
 
 RecursiveTopologyFeedbackTriangles::RecursiveTopologyFeedbackTriangles(GlEngine& engine,
-                                                                       std::uint64_t buffer_bytes) {
+                                                                       std::uint64_t buffer_bytes)
+    : engine_(&engine) {
     buffers_[0] = engine.request_pbo(capture_descriptor(buffer_bytes));
     buffers_[1] = engine.request_pbo(capture_descriptor(buffer_bytes));
     render_target_ = request_capture_target(engine);
@@ -270,6 +271,16 @@ void RecursiveTopologyFeedbackTriangles::capture_next_level(int components) {
     capacity_reached_ = run_capture(nullptr, *buffers_[destination_], 0, query_, written,
                                     [&] { draw_captured_triangles(source, previous, components); });
     current_count_ = written;
+}
+
+void RecursiveTopologyFeedbackTriangles::capture_next_level(int components, std::uint64_t destination_bytes) {
+    std::shared_ptr<PBO>& destination = buffers_[(destination_ - 1) & 1u];
+    if (destination->size() < destination_bytes) {
+        // The old buffer goes back to the pool before the new one is made.
+        destination.reset();
+        destination = engine_->request_pbo(capture_descriptor(destination_bytes));
+    }
+    capture_next_level(components);
 }
 
 std::shared_ptr<PBO> RecursiveTopologyFeedbackTriangles::current_buffer(GLuint& count) const {

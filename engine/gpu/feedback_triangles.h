@@ -92,6 +92,11 @@ public:
     // triangles (vertices of `components` floats) into the destination. The
     // render target is not bound again: it is still bound from the first level.
     void capture_next_level(int components);
+    // The same, where a destination smaller than `destination_bytes` is
+    // first replaced by a pooled buffer of that size: a level's size is
+    // known only once the level before it is captured, so the two buffers
+    // can start small and grow with the levels. The source is kept.
+    void capture_next_level(int components, std::uint64_t destination_bytes);
     // The buffer holding the latest level, and its triangle count.
     std::shared_ptr<PBO> current_buffer(GLuint& count) const;
 
@@ -110,6 +115,7 @@ private:
     GLuint current_count_ = 0;
     std::array<std::shared_ptr<PBO>, 2> buffers_;
     std::shared_ptr<RenderTarget> render_target_;
+    GlEngine* engine_;
     bool capacity_reached_ = false;
 };
 

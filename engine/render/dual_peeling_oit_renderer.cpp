@@ -16,6 +16,7 @@
 #include "engine/interfaces/displacement_settings.h"
 #include "engine/render/dual_peeling_programs.h"
 #include "engine/render/flat_height_slopes.h"
+#include "engine/render/height_slope_map.h"
 #include "engine/render/phong_renderer.h"
 #include "engine/render/wireframe_cube.h"
 #include "engine/scene/scene_graph.h"
@@ -115,6 +116,7 @@ DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool s
     remainder_ = std::make_shared<DualPeelingRemainderProgram>();
     final_ = std::make_shared<DualPeelingFinalProgram>(kind);
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
+    if (switches.height_taps && switches.height_slope_map) slope_map_ = std::make_shared<HeightSlopeMap>(format_kind);
 
     try {
         set_sampler_units(*surface_init_, 6, 7);
@@ -156,6 +158,7 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
                                     DualPeelingRenderBuffers& buffers, IRenderTarget& destination,
                                     std::uint32_t layers) {
     if (flat_slopes_) flat_slopes_->upload(*surface_peel_, height_map, height_map_size, displacement);
+    const GLuint slopes = slope_map_ ? slope_map_->update(height_map, height_map_size, displacement) : 0;
     // The attribute stack restores the draw buffers into the framebuffer
     // bound when it pops, which is the destination: so it is bound when the
     // state is saved too.
@@ -190,6 +193,7 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
     {
         IntegerStateGuard program(*surface_init_);
         TextureBindingGuard height(*surface_init_, GL_TEXTURE_2D, "height_map", height_map, 3);
+        TextureBindingGuard slope_map(*surface_init_, GL_TEXTURE_2D, "height_slope_map", slopes, kHeightSlopeMapUnit);
         TextureBindingGuard vertex_height(*surface_init_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
         upload_peeling_init_parameters(*surface_init_, displacement, deformation, shader_parameters);
         scene.render_with_textures(*surface_init_, *camera);
@@ -228,6 +232,8 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
             TextureBindingGuard front(*surface_peel_, GL_TEXTURE_RECTANGLE_ARB, "FrontBlenderTex",
                                       buffers.front_blender_textures[prev], 7);
             TextureBindingGuard height(*surface_peel_, GL_TEXTURE_2D, "height_map", height_map, 3);
+            TextureBindingGuard slope_map(*surface_peel_, GL_TEXTURE_2D, "height_slope_map", slopes,
+                                          kHeightSlopeMapUnit);
             TextureBindingGuard vertex_height(*surface_peel_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
             PhongShader::upload_parameters(*surface_peel_, lights, shadow_casters, surface, deformation,
                                            shader_parameters, height_map_size, displacement);

@@ -18,6 +18,7 @@ namespace tavrel {
 class GlEngine;
 class DualPeelingRenderBuffers;
 class FlatHeightSlopes;
+class HeightSlopeMap;
 class TexturingProgram;
 class IProgram;
 
@@ -69,6 +70,8 @@ private:
     std::shared_ptr<TexturingProgram> final_;
     // The flat map's slopes, without the height taps.
     std::shared_ptr<FlatHeightSlopes> flat_slopes_;
+    // Made for programs that read the height slope map; null otherwise.
+    std::shared_ptr<HeightSlopeMap> slope_map_;
     GLuint occlusion_query_ = 0;
     GLuint full_screen_quad_ = 0;
     bool cull_;

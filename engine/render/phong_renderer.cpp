@@ -5,6 +5,7 @@
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
 #include "engine/render/flat_height_slopes.h"
+#include "engine/render/height_slope_map.h"
 #include "engine/render/shading_pass.h"
 #include "engine/render/wireframe_cube.h"
 #include "engine/scene/scene_graph.h"
@@ -51,6 +52,7 @@ PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool swit
       flat_shading_(std::make_shared<VertexColorFlatShadingProgram>(static_cast<int>(format_kind))),
       cull_(render_mode == 3) {
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
+    if (switches.height_taps && switches.height_slope_map) slope_map_ = std::make_shared<HeightSlopeMap>(format_kind);
 }
 
 void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
@@ -61,12 +63,14 @@ void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
                            IRenderTarget& destination) {
     if (abort.is_aborted()) return;
     if (flat_slopes_) flat_slopes_->upload(*program_, height_map, height_map_size, displacement);
+    const GLuint slopes = slope_map_ ? slope_map_->update(height_map, height_map_size, displacement) : 0;
     begin_shading_pass(destination, cull_, kErrorSource);
 
     program_->bind();
     check_gl_error(kErrorSource, __LINE__);
     {
         TextureBindingGuard height(*program_, GL_TEXTURE_2D, "height_map", height_map, 3);
+        TextureBindingGuard slope_map(*program_, GL_TEXTURE_2D, "height_slope_map", slopes, kHeightSlopeMapUnit);
         TextureBindingGuard vertex_height(*program_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
         PhongShader::upload_parameters(*program_, lights, shadow_casters, surface, deformation, shader_parameters,
                                        height_map_size, displacement);

@@ -11,6 +11,7 @@
 namespace tavrel {
 
 class FlatHeightSlopes;
+class HeightSlopeMap;
 class VertexColorFlatShadingProgram;
 
 // The Phong program's chunks for a description's switches and render mode.
@@ -48,6 +49,8 @@ private:
     std::shared_ptr<PhongShader> program_;
     std::shared_ptr<VertexColorFlatShadingProgram> flat_shading_;
     std::shared_ptr<FlatHeightSlopes> flat_slopes_;
+    // Made for programs that read the height slope map; null otherwise.
+    std::shared_ptr<HeightSlopeMap> slope_map_;
     bool cull_;
 };
 

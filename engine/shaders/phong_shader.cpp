@@ -64,6 +64,21 @@ vec2 height_map_slopes(vec2 tex_coord, int channel)
 {
     return flat_height_slopes;
 }
+#elif defined(TAVREL_HEIGHT_SLOPE_MAP)
+// The slope map holds, per texel, the differences the eight reads below
+// combine, over the height map padded by two texels on every side (the
+// reads reach two texels out): one read of it, at the same footprint,
+// filters those differences with the weights the eight reads give the
+// heights. The heights being linear in the texels, that is their slopes.
+uniform sampler2D height_slope_map;
+
+vec2 height_map_slopes(vec2 coord, int channel)
+{
+    vec2 tex_coord = bounded_footprint(height_map, coord);
+    vec2 size = vec2(height_map_width, height_map_height);
+    vec2 d = texture2DLod(height_slope_map, (tex_coord * size + 2.0) / (size + 4.0), lod_bias).xy;
+    return vec2(disp_map_scale * height_map_width * d.x, disp_map_scale * height_map_height * d.y);
+}
 #else
 float height_map_height_at(vec2 st, int channel)
 {
@@ -547,6 +562,7 @@ struct SamplerUnit {
 constexpr SamplerUnit kSamplerUnits[] = {
     {"ColorSampler", 0}, {"BackFaceColorSampler", 1}, {"EnvSampler", 2},
     {"height_map", 3},   {"stex", static_cast<int>(kShadowMapUnit)}, {"EnvCubeSampler", 8},
+    {"height_slope_map", 9},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "engine/interfaces/light.h"
 #include "engine/interfaces/light_collection.h"
 #include "engine/interfaces/surface_options.h"
+#include "engine/shaders/height_map_flatness.h"
 #include "engine/shaders/shader_parameters.h"
 #include "engine/shaders/shadow_chunk.h"
 #include "engine/shaders/uniform_helpers.h"
@@ -59,6 +60,7 @@ std::string shading_switch_defines(const ShadingSwitches& s) {
     if (!s.displacement_noise) define(text, "TAVREL_NO_DISP_NOISE");
     if (!s.deformation) define(text, "TAVREL_NO_DEFORMATION");
     if (!s.height_taps) define(text, "TAVREL_FLAT_HEIGHT_MAP");
+    if (s.height_taps && s.height_slope_map) define(text, "TAVREL_HEIGHT_SLOPE_MAP");
     define_blend(text, "TAVREL_REFLECTION_BLENDING", s.reflection_blending);
     define_blend(text, "TAVREL_FOG_BLENDING", s.fog_blending);
     define_blend(text, "TAVREL_MIST_BLENDING", s.mist_blending);
@@ -102,6 +104,9 @@ ShadingSwitches shading_switches_for(const ShadingValues& values) {
     if (values.displacement != nullptr) s.displacement_noise = displacement_noise_active(*values.displacement);
     // The noise varies the height with the position the read is made at.
     s.height_taps = !(values.flat_height_map && values.displacement != nullptr && !s.displacement_noise);
+    s.height_slope_map = s.height_taps && values.displacement != nullptr && !s.displacement_noise &&
+                         heights_linear_in_texels(*values.displacement) && values.height_map_wrap &&
+                         *values.height_map_wrap <= 1;
 
     s.reflection = values.reflectivity != 0.0f;
     const auto* p = dynamic_cast<const ShaderParameters*>(values.shader_parameters);

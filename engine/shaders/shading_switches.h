@@ -51,6 +51,14 @@ struct ShadingSwitches {
     // program takes them from the uniform "flat_height_slopes", worked out
     // once by the same reads (FlatHeightSlopes).
     bool height_taps = true;
+    // The eight height reads taken as one read of the height slope map
+    // (HeightSlopeMap): the reads' difference of heights, made once per
+    // texel, filtered as the reads filter the heights. Off by default; on
+    // only where the heights are the texels' alpha (no displacement noise,
+    // no colour channel) and the map is clamped to its
+    // edge or border, where the one read gives the eight reads' slopes but
+    // for the order the driver sums in.
+    bool height_slope_map = false;
     // Each blend popup compiled in as its one mode, or kAnyBlendMode.
     int reflection_blending = kAnyBlendMode;
     int fog_blending = kAnyBlendMode;
@@ -78,7 +86,7 @@ struct ShadingSwitches {
 
     auto tied() const {
         return std::tie(shadows, fog, mist, reflection, fresnel, map_channels, decal_alpha, displacement_noise,
-                        deformation, height_taps, reflection_blending, fog_blending, mist_blending, back_faces,
+                        deformation, height_taps, height_slope_map, reflection_blending, fog_blending, mist_blending, back_faces,
                         light_types, caster_count);
     }
     bool operator<(const ShadingSwitches& other) const { return tied() < other.tied(); }
@@ -122,6 +130,9 @@ struct ShadingValues {
     // Whether every height the fragment normal reads is the same, noise
     // aside (see height_map_flat); false when unknown.
     bool flat_height_map = false;
+    // The height map's wrap code (0 clamped to its border, 1 to its edge);
+    // absent when unknown.
+    std::optional<std::uint32_t> height_map_wrap;
     // The frame's back-face flag: set, the surface is extruded and its back
     // faces are shaded as its front (ShadingSwitches::back_faces off).
     std::uint8_t back_face = 0;

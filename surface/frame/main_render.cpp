@@ -207,6 +207,7 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     values.shader_parameters = shader_parameters.get();
     values.displacement = &input.displacement;
     values.flat_height_map = layer_height_map_flat(data, input.displacement);
+    if (data.layer_texture) values.height_map_wrap = data.layer_texture->textures.at(0)->description().wrap_mode;
     values.back_face = back_face;
     values.lights = &lights;
     description.shading = shading_switches_for(values);

@@ -48,6 +48,54 @@ uint64_t most_last_level_triangles(bool adaptive, bool clipped, uint32_t max_pas
     return std::min(level * kMostClippedPerTriangle, capacity);
 }
 
+// A capture buffer's size: `bytes` rounded up to one of eight sizes an
+// octave (at least 64 KiB), so that a mesh whose triangle count moves a
+// little from frame to frame keeps asking the pool for the same buffer, and
+// at most an eighth is spare. Never more than `limit`, which the caller
+// already holds to what the settings allow.
+uint64_t capture_buffer_bytes(uint64_t bytes, uint64_t limit) {
+    constexpr uint64_t kSmallest = uint64_t{1} << 16;
+    uint64_t size = kSmallest;
+    if (bytes > kSmallest) {
+        uint64_t octave = kSmallest;
+        while (octave <= bytes / 2) octave *= 2;
+        const uint64_t step = octave / 8;
+        size = (bytes + step - 1) / step * step;
+    }
+    return std::min(size, limit);
+}
+
+// The size that the intermediate captures of one run (the levels, the back
+// and the walls) share: each is asked for with the most triangles it can
+// receive, known once the capture before it is counted, and takes the
+// largest size the run has needed so far, starting from the largest the
+// last run needed. A run like the last asks the pool for one shape only.
+// A capture that can receive the whole capacity gets the capacity's buffer,
+// whose filling is reported as before.
+class ScratchSize {
+public:
+    ScratchSize(uint64_t last_run, uint32_t capacity)
+        : full_(uint64_t{capacity} * kIntermediateTriangleBytes), capacity_(capacity), size_(std::min(last_run, full_)) {}
+
+    uint64_t operator()(uint64_t most_triangles) {
+        // One triangle of room beyond what can come, so that an exact fit is
+        // not mistaken for a full buffer.
+        const uint64_t bytes = most_triangles >= capacity_
+                                   ? full_
+                                   : capture_buffer_bytes((most_triangles + 1) * kIntermediateTriangleBytes, full_);
+        needed_ = std::max(needed_, bytes);
+        size_ = std::max(size_, bytes);
+        return size_;
+    }
+    uint64_t needed() const { return needed_; }
+
+private:
+    uint64_t full_;
+    uint64_t capacity_;
+    uint64_t size_;
+    uint64_t needed_ = 0;
+};
+
 // Writes the table into a pooled buffer of exactly its size.
 std::shared_ptr<PBO> fill_buffer(std::shared_ptr<PBO> buffer, const void* data, uint64_t bytes) {
     buffer->bind();
@@ -202,7 +250,25 @@ bool ComputeTriangleMeshGPU::place_indexed_grid(GlEngine& engine, const Tessella
         two_sided_indices_ = fill_buffer(request_index_buffer(engine, indices.size()), indices.data(), indices.size() * 4);
     }
 
-    SinglePassFeedbackTriangles placed(engine, records * kPlacedVertexBytes);
+    // The walls are cut first, so that the placed buffer is sized from how
+    // many there are rather than from how many there could be.
+    ScratchSize scratch(scratch_bytes_, capacity);
+    std::optional<SinglePassFeedbackTriangles> walls;
+    std::shared_ptr<PBO> wall_buffer;
+    GLuint wall_count = 0;
+    if (extrude) {
+        uint32_t topology_count = 0;
+        const std::shared_ptr<PBO> topology = grid_topology(engine, topology_count);
+        walls.emplace(engine, scratch(most_walls));
+        IntegerStateGuard scope(engine.extrude_program());
+        walls->capture(wall_buffer, *topology, topology_count, wall_count, 3, 0);
+        result.capacity_reached |= walls->capacity_reached();
+    }
+    scratch_bytes_ = scratch.needed();
+
+    SinglePassFeedbackTriangles placed(
+        engine, capture_buffer_bytes((shared + 3 * uint64_t{wall_count} + 3) * kPlacedVertexBytes,
+                                     records * kPlacedVertexBytes));
     GLuint written = 0;
     {
         IntegerStateGuard scope(*set.placing);
@@ -216,16 +282,6 @@ bool ComputeTriangleMeshGPU::place_indexed_grid(GlEngine& engine, const Tessella
     result.indexed = result.front + result.back;
     result.first_unshared = static_cast<uint32_t>(shared);
     if (extrude) {
-        uint32_t topology_count = 0;
-        const std::shared_ptr<PBO> topology = grid_topology(engine, topology_count);
-        SinglePassFeedbackTriangles walls(engine, capacity * kIntermediateTriangleBytes);
-        std::shared_ptr<PBO> wall_buffer;
-        GLuint wall_count = 0;
-        {
-            IntegerStateGuard scope(engine.extrude_program());
-            walls.capture(wall_buffer, *topology, topology_count, wall_count, 3, 0);
-            result.capacity_reached |= walls.capacity_reached();
-        }
         IntegerStateGuard scope(*set.placing_alpha_normals);
         bind(*set.placing_alpha_normals);
         placed.capture(result.vertices, *wall_buffer, wall_count, result.walls, 3,
@@ -256,8 +312,11 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
 
     const bool clipped_grid = !adaptive && height_map != nullptr && settings.clip != 0;
     // The uniform grid without clipping takes its cached capture: no levels.
+    const uint64_t grid_triangles = 2ull * n * n;
+    ScratchSize scratch(scratch_bytes_, capacity);
     std::optional<RecursiveTopologyFeedbackTriangles> levels;
-    if (adaptive || clipped_grid) levels.emplace(engine, capacity * kIntermediateTriangleBytes);
+    if (adaptive || clipped_grid)
+        levels.emplace(engine, scratch(grid_triangles * (adaptive ? kMostSubdividedPerTriangle : kMostClippedPerTriangle)));
     glActiveTexture(GL_TEXTURE0);
     CHECK_GL();
     for (int k = 0; k < 3; ++k) {
@@ -298,7 +357,7 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
         if (max_passes >= 2) {
             // A pass at most quadruples the count: stop before one could overflow.
             while (count < capacity / 4) {
-                levels->capture_next_level(2);
+                levels->capture_next_level(2, scratch(uint64_t{count} * kMostSubdividedPerTriangle));
                 result.capacity_reached |= levels->capacity_reached();
                 levels->current_buffer(count);
                 ++result.completed_passes;
@@ -307,22 +366,27 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
         }
         IntegerStateGuard clip_scope(*set.clip);
         bind(*set.clip);
-        levels->capture_next_level(2);
+        levels->capture_next_level(2, scratch(uint64_t{count} * kMostClippedPerTriangle));
         result.capacity_reached |= levels->capacity_reached();
         last = levels->current_buffer(last_count);
     }
 
-    // The placed capture is sized from what these settings can produce, one
+    // The placed capture holds what the captures before it counted, one
     // triangle of room beyond it so that an exact fit is not mistaken for a
-    // full buffer, and never beyond the vertex limit: at n = 100 a uniform
-    // grid needs 3.4 MB where the limit is 256 MiB, which costs about 100 ms
-    // to allocate on a software driver.
+    // full buffer; never more than these settings can produce, nor than the
+    // vertex limit. Sized from the settings alone it took the vertex limit,
+    // 256 MiB, for an adaptive or extruded surface of a few MB, and a
+    // software driver clears every byte of a new buffer.
     const uint64_t front = most_last_level_triangles(adaptive, clipped_grid, max_passes, n, capacity);
     const uint64_t placed_triangles =
         extrude ? 2 * front + std::min<uint64_t>(front * kMostWallsPerTriangle, capacity) : front;
-    SinglePassFeedbackTriangles placed(
-        engine, std::min(limits_.vertex_bytes, (placed_triangles + 1) * 3 * kPlacedVertexBytes));
+    const uint64_t most_placed_bytes = std::min(limits_.vertex_bytes, (placed_triangles + 1) * 3 * kPlacedVertexBytes);
+    const auto placed_bytes = [&](uint64_t triangles) {
+        return capture_buffer_bytes((triangles + 1) * 3 * kPlacedVertexBytes, most_placed_bytes);
+    };
     if (!extrude) {
+        scratch_bytes_ = scratch.needed();
+        SinglePassFeedbackTriangles placed(engine, placed_bytes(last_count));
         IntegerStateGuard scope(*set.placing);
         bind(*set.placing);
         GLuint written = 0;
@@ -333,8 +397,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
         return result;
     }
 
-    SinglePassFeedbackTriangles back(engine, capacity * kIntermediateTriangleBytes);
-    SinglePassFeedbackTriangles walls(engine, capacity * kIntermediateTriangleBytes);
+    SinglePassFeedbackTriangles back(engine, scratch(last_count));
+    SinglePassFeedbackTriangles walls(engine, scratch(uint64_t{last_count} * kMostWallsPerTriangle));
     GLuint back_count = 0, wall_count = 0;
     std::shared_ptr<PBO> back_buffer, wall_buffer;
     {
@@ -347,6 +411,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
         walls.capture(wall_buffer, *last, last_count, wall_count, 3, 0);
         result.capacity_reached |= walls.capacity_reached();
     }
+    scratch_bytes_ = scratch.needed();
+    SinglePassFeedbackTriangles placed(engine, placed_bytes(2 * uint64_t{last_count} + wall_count));
     const GLintptr triangle_bytes = static_cast<GLintptr>(3 * kPlacedVertexBytes);
     {
         IntegerStateGuard scope(*set.placing);

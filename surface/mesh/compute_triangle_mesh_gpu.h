@@ -115,6 +115,8 @@ private:
     std::shared_ptr<PBO> grid_points_;
     std::shared_ptr<PBO> two_sided_indices_;
     bool indexed_grid_ = true;
+    // The intermediate buffer size the last run needed (ScratchSize).
+    uint64_t scratch_bytes_ = 0;
     uint32_t subdivisions_;
     CaptureLimits limits_;
 };

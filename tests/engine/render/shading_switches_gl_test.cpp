@@ -10,11 +10,13 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,9 @@
 #include "engine/interfaces/never_abort.h"
 #include "engine/interfaces/no_deformation.h"
 #include "engine/render/depth_renderer.h"
+#include "engine/core/engine_errors.h"
 #include "engine/render/dual_peeling_oit_renderer.h"
+#include "engine/render/height_slope_map.h"
 #include "engine/render/phong_renderer.h"
 #include "engine/scene/parent_node.h"
 #include "engine/scene/scene_node.h"
@@ -383,6 +387,146 @@ TEST(ShadingSwitches, DepthAndPeelingProgramsRenderAsTheGeneralOnes) {
                 return std::make_unique<DualPeelingOITRendererAdaptor>(kind, false, false, 0, 3, &engine, s);
             },
             {2}, peeling_rows);
+    });
+}
+
+// The eight height reads are taken as one read of the slope map only where
+// that is exact but for the order the sampler sums in: the heights the
+// texels' alpha (no colour channel, no noise) and the map clamped to its
+// edge or border.
+TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereExact) {
+    struct Row {
+        const char* name;
+        int channel;
+        bool premultiply;
+        bool noise;
+        std::optional<std::uint32_t> wrap;
+        bool chosen;
+    };
+    const Row rows[] = {
+        {"alpha, edge", 4, false, false, 1u, true},
+        {"alpha, border", 4, false, false, 0u, true},
+        {"alpha, premultiplied", 4, true, false, 1u, true},
+        {"1 - alpha", 10, false, false, 0u, true},
+        {"mean", 5, false, false, 1u, false},
+        {"1 - mean, premultiplied", 6, true, false, 1u, false},
+        {"red, premultiplied", 1, true, false, 0u, false},
+        {"alpha with noise", 4, false, true, 1u, false},
+        {"alpha, wrap unknown", 4, false, false, std::nullopt, false},
+        {"alpha, repeated", 4, false, false, 2u, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        DisplacementSettings d;
+        d.channel = std::uint32_t(row.channel);
+        d.premultiply = row.premultiply ? 1 : 0;
+        if (row.noise) {
+            d.noise.amplitude = 0.6f;
+            d.noise.frequency = 40.0f;
+        }
+        ShadingValues v;
+        v.displacement = &d;
+        v.height_map_wrap = row.wrap;
+        const ShadingSwitches s = shading_switches_for(v);
+        EXPECT_EQ(s.height_slope_map, row.chosen);
+        EXPECT_EQ(shading_switch_defines(s).find("TAVREL_HEIGHT_SLOPE_MAP") != std::string::npos, row.chosen);
+    }
+}
+
+// The slope map against the differences worked out here from the map's own
+// texels: (w + 4) x (h + 4) texels, two beyond the map on every side, the
+// heights beyond it as its wrap gives them (the transparent border, or the
+// edge texel), filtered and wrapped as the map.
+TEST(ShadingSwitches, HeightSlopeMapHoldsTheReadsDifferences) {
+    struct Map {
+        const char* name;
+        std::uint32_t wrap;  // 0 border, 1 edge
+        int channel;         // 4 alpha, 10 one minus alpha
+    };
+    const Map maps[] = {{"border, alpha", 0, 4}, {"edge, alpha", 1, 4}, {"edge, 1 - alpha", 1, 10}};
+    run_on_engine([&](GlEngine& engine) {
+        (void)engine;
+        HeightSlopeMap slopes(2);
+        for (const Map& map : maps) {
+            SCOPED_TRACE(map.name);
+            Values values;
+            values.displacement.channel = std::uint32_t(map.channel);
+            Scene scene(values);
+            glBindTexture(GL_TEXTURE_2D, scene.height_map->gl_name());
+            apply_wrap_mode(GL_TEXTURE_2D, map.wrap);
+            apply_texture_filter(GL_TEXTURE_2D, 1);
+            glBindTexture(GL_TEXTURE_2D, 0);
+            const GLuint texture =
+                slopes.update(scene.height_map->gl_name(), HeightMapSize{kMapSize, kMapSize}, values.displacement);
+            const int n = kMapSize + 4;
+            std::vector<float> got(std::size_t(n) * n * 4);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, got.data());
+            GLint wrap = 0, min_filter = 0;
+            glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
+            glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
+            glBindTexture(GL_TEXTURE_2D, 0);
+            EXPECT_EQ(wrap, map.wrap == 0 ? GL_CLAMP_TO_BORDER : GL_CLAMP_TO_EDGE);
+            EXPECT_EQ(min_filter, GL_LINEAR);
+
+            const auto* texels = reinterpret_cast<const Rgba*>(scene.height_pixels.data());
+            const auto height = [&](int x, int y) -> double {
+                const bool outside = x < 0 || y < 0 || x >= kMapSize || y >= kMapSize;
+                const double alpha =
+                    outside && map.wrap == 0
+                        ? 0.0
+                        : texels[std::clamp(y, 0, kMapSize - 1) * kMapSize + std::clamp(x, 0, kMapSize - 1)][3];
+                return map.channel == 4 ? alpha : 1.0 - alpha;
+            };
+            const auto difference = [&](int x, int y, int dx, int dy) {
+                return height(x + 2 * dx, y + 2 * dy) / 12.0 - 2.0 * height(x + dx, y + dy) / 3.0 +
+                       2.0 * height(x - dx, y - dy) / 3.0 - height(x - 2 * dx, y - 2 * dy) / 12.0;
+            };
+            double largest = 0.0, worst = 0.0;
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < n; ++i) {
+                    const float* texel = &got[(std::size_t(j) * n + i) * 4];
+                    const double u = difference(i - 2, j - 2, 1, 0), v = difference(i - 2, j - 2, 0, 1);
+                    largest = std::max({largest, std::fabs(u), std::fabs(v)});
+                    worst = std::max({worst, std::fabs(texel[0] - u), std::fabs(texel[1] - v)});
+                }
+            EXPECT_GT(largest, 0.05) << "the map varies too little to compare";
+            EXPECT_LT(worst, 1e-6);
+        }
+    });
+}
+
+// A height map the slope map cannot follow is refused in words.
+TEST(ShadingSwitches, HeightSlopeMapRefusesWhatItCannotFollow) {
+    run_on_engine([](GlEngine& engine) {
+        (void)engine;
+        Values values;
+        Scene scene(values);
+        HeightSlopeMap slopes(0);
+        const GLuint map = scene.height_map->gl_name();
+        const auto refused = [&](const char* what) {
+            try {
+                slopes.update(map, HeightMapSize{kMapSize, kMapSize}, values.displacement);
+                ADD_FAILURE() << what << " accepted";
+            } catch (const GlEngineError& e) {
+                EXPECT_NE(std::string(e.what()).find("has no slope map"), std::string::npos) << e.what();
+            }
+        };
+        glBindTexture(GL_TEXTURE_2D, map);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        refused("a repeated map");
+        glBindTexture(GL_TEXTURE_2D, map);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        refused("a mipmapped filter");
+        try {
+            slopes.update(map, HeightMapSize{0, kMapSize}, values.displacement);
+            ADD_FAILURE() << "an empty map accepted";
+        } catch (const GlEngineError& e) {
+            EXPECT_NE(std::string(e.what()).find("0 x 16 texels"), std::string::npos) << e.what();
+        }
     });
 }
 
