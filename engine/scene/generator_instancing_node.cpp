@@ -187,6 +187,14 @@ void GeneratorInstancingNode::render() {
         if (alpha < kMinimumAlpha) continue;
         material.set_alpha(static_cast<GLfloat>(alpha));
         instances_[j]->render();
+        // Mesa's software rasterizer keeps every binned triangle of a scene
+        // until the scene is rasterized, and queues scenes while its threads
+        // fall behind: without a wait, each instance held a binned copy of
+        // the placed mesh (some 2 MB a view) until the frame's end, and
+        // memory grew with the count. Rasterization is the larger share of
+        // an instance's time, so waiting for it costs next to nothing.
+        glFinish();
+        TAVREL_CHECK_NODE();
     }
     material.finish();
 }
