@@ -120,29 +120,83 @@ void GeneratorInstancingNode::extend_bounds(BoundsPoints& points) {
     for (const auto& instance : instances_) instance->extend_bounds(points);
 }
 
+namespace {
+
+// Puts the front ambient and diffuse colours back as they were found, also
+// when an instance throws (errors on that way out are reported, not thrown).
+class FrontMaterialRestore {
+public:
+    FrontMaterialRestore() {
+        glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient_.data());
+        glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse_.data());
+        TAVREL_CHECK_NODE();
+    }
+    ~FrontMaterialRestore() {
+        if (!restored_) {
+            put_back();
+            TAVREL_REPORT_GL();
+        }
+    }
+    FrontMaterialRestore(const FrontMaterialRestore&) = delete;
+    FrontMaterialRestore& operator=(const FrontMaterialRestore&) = delete;
+
+    const std::array<GLfloat, 4>& ambient() const { return ambient_; }
+    const std::array<GLfloat, 4>& diffuse() const { return diffuse_; }
+    // Both colours with this alpha.
+    void set_alpha(GLfloat alpha) {
+        std::array<GLfloat, 4> a = ambient_, d = diffuse_;
+        a[3] = d[3] = alpha;
+        glMaterialfv(GL_FRONT, GL_AMBIENT, a.data());
+        glMaterialfv(GL_FRONT, GL_DIFFUSE, d.data());
+        TAVREL_CHECK_NODE();
+    }
+    void finish() {
+        put_back();
+        TAVREL_CHECK_NODE();
+    }
+
+private:
+    void put_back() {
+        restored_ = true;
+        glMaterialfv(GL_FRONT, GL_AMBIENT, ambient_.data());
+        glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse_.data());
+    }
+
+    std::array<GLfloat, 4> ambient_{}, diffuse_{};
+    bool restored_ = false;
+};
+
+}  // namespace
+
 void GeneratorInstancingNode::render() {
-    // The master is drawn with the colour as it was found; each instance
-    // with that colour and an alpha of its own.
-    std::array<GLfloat, 4> found{};
-    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, found.data());
-    TAVREL_CHECK_NODE();
+    // The shading takes a surface's alpha from the front ambient colour, so
+    // an instance's opacity goes into the ambient alpha as well as the
+    // diffuse one. A multi-view render draws this node once per view (and
+    // depth peeling once per pass): each must start from the frame's
+    // material, so the colours are put back afterwards.
+    FrontMaterialRestore material;
     {
         MatrixModeGuard matrices;
-        glMaterialfv(GL_FRONT, GL_DIFFUSE, found.data());
-        TAVREL_CHECK_NODE();
         master_->render();
     }
     for (std::size_t j = 0; j < instances_.size(); ++j) {
         MatrixModeGuard matrices;
-        double alpha = found[3] + opacity_steps_[j];
+        double alpha = material.diffuse()[3] + opacity_steps_[j];
         if (alpha < 0.0) alpha = 0.0;
         if (alpha > 1.0) alpha = 1.0;
         if (alpha < kMinimumAlpha) continue;
-        const std::array<GLfloat, 4> colour{found[0], found[1], found[2], static_cast<GLfloat>(alpha)};
-        glMaterialfv(GL_FRONT, GL_DIFFUSE, colour.data());
-        TAVREL_CHECK_NODE();
+        material.set_alpha(static_cast<GLfloat>(alpha));
         instances_[j]->render();
+        // Mesa's software rasterizer keeps every binned triangle of a scene
+        // until the scene is rasterized, and queues scenes while its threads
+        // fall behind: without a wait, each instance held a binned copy of
+        // the placed mesh (some 2 MB a view) until the frame's end, and
+        // memory grew with the count. Rasterization is the larger share of
+        // an instance's time, so waiting for it costs next to nothing.
+        glFinish();
+        TAVREL_CHECK_NODE();
     }
+    material.finish();
 }
 
 }  // namespace tavrel

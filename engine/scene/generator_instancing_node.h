@@ -40,9 +40,13 @@ public:
     // Children go to the content, which the master and every instance
     // draw; a visitor walks the content.
     void add_child(std::shared_ptr<ISGNode> child) override;
-    // The master with the front diffuse material the node found, then each
-    // instance with that colour's alpha plus its opacity step, clamped to
-    // [0, 1]; an instance below 0.005 is not drawn.
+    // The master with the front material the node found, then each instance
+    // with the found diffuse alpha plus its opacity step, clamped to [0, 1],
+    // as the alpha of both the front ambient and diffuse colours (the
+    // shading reads the ambient one); an instance below 0.005 is not drawn.
+    // Leaves both colours as it found them. Waits for the rasterizer after
+    // each generated instance, so that no more than one instance's binned
+    // triangles are held at a time.
     void render() override;
     void accept(ISGNodeVisitor& visitor, int depth) override;
     std::string type_name() const override { return "GeneratorInstancingNode"; }

@@ -443,6 +443,62 @@ TEST_F(Frame, TwoInstancesOneLayerWidthApart) {
     EXPECT_GT(copy_alpha, 15 * 22 * 0.99);
 }
 
+// The generator's opacity step: instance k's alpha is clamp(a + |k| step,
+// 0, 1) with a the master's, at every anti-aliasing level and with depth
+// peeling, and an instance that falls below 0.005 is not drawn. The layer,
+// scaled to an eighth (8 x 6 pixels), is repeated one layer width apart in
+// the layer's plane, so no two instances overlap; the alpha is read at each
+// one's centre, expected from the formula alone.
+TEST_F(Frame, InstanceOpacityFollowsItsStepAtEveryLevel) {
+    struct Case {
+        const char* distribution;
+        int instances;
+        double step;         // percent
+        double opacity;      // the material's, percent
+        const char* antialiasing;
+        const char* transparency;
+    };
+    const Case cases[] = {
+        {"Behind Master", 4, -20, 100, "None", "Disabled"},
+        {"Behind Master", 4, -20, 100, "Medium", "Disabled"},
+        {"Behind Master", 4, -20, 100, "High", "Disabled"},
+        {"Behind Master", 4, -20, 100, "None", "All layers"},
+        {"Behind Master", 4, -20, 100, "High", "All layers"},
+        {"Distribute Equally From Center", 5, -30, 100, "High", "Disabled"},
+        {"Distribute Equally From Center", 5, -30, 100, "Medium", "All layers"},
+        {"Distribute Equally From Center", 5, -60, 100, "None", "Disabled"},  // |k| = 2 hidden
+        {"Behind Master", 4, 20, 60, "Medium", "Disabled"},                    // k = 2, 3 clamped
+    };
+    set("Scale X=12.5");
+    set("Scale Y=12.5");
+    set("Instance Offset Z=0");
+    set("Instance Offset X=64");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.distribution) + ", step " + std::to_string(c.step) + ", " + c.antialiasing +
+                     ", " + c.transparency);
+        set(std::string("Spatial Distribution=") + c.distribution);
+        set("Instances=" + std::to_string(c.instances));
+        set("219=" + std::to_string(c.step));
+        set("135=" + std::to_string(c.opacity));
+        set(std::string("Antialiasing=") + c.antialiasing);
+        set(std::string("3D Transparency=") + c.transparency);
+        ASSERT_EQ(render().err, 0);
+        const simhost::OwnedWorld* out = host.render().output_world();
+        ASSERT_NE(out, nullptr);
+        const bool centred = c.distribution[0] == 'D';
+        const int first = centred ? -(c.instances / 2) : 0;
+        const double a = c.opacity / 100.0;
+        for (int k = first; k < first + c.instances; ++k) {
+            // The master covers x 28..35 and y 21..26; instance k lies 8 k
+            // pixels to the right.
+            const int x = 32 + 8 * k, y = 24;
+            double expected = std::clamp(a + std::abs(k) * c.step / 100.0, 0.0, 1.0);
+            if (expected < 0.005) expected = 0.0;  // not drawn: the empty comp
+            for (int dx : {-1, 0}) EXPECT_NEAR(out->channel(x + dx, y, 0), expected, 2.0 / 255) << "k = " << k;
+        }
+    }
+}
+
 // The first frame writes the six expressions in one undo group; a failure
 // leaves them due, and the frame after it writes them.
 TEST_F(Frame, TieToLayerIsWrittenOnceAndRetriedAfterAFailure) {

@@ -111,19 +111,21 @@ struct Settings : IGeneratorInstancingParams {
     double opacity() const override { return opacity_step; }
 };
 
-// Counts its draws and records the model-view matrix and diffuse colour of
-// each.
+// Counts its draws and records the model-view matrix and the front diffuse
+// and ambient colours of each.
 class CountingNode : public PureParent {
 public:
     std::vector<std::array<double, 16>> matrices;
-    std::vector<std::array<float, 4>> colours;
+    std::vector<std::array<float, 4>> colours, ambients;
     void render() override {
         std::array<double, 16> m{};
-        std::array<float, 4> c{};
+        std::array<float, 4> c{}, a{};
         glGetDoublev(GL_MODELVIEW_MATRIX, m.data());
         glGetMaterialfv(GL_FRONT, GL_DIFFUSE, c.data());
+        glGetMaterialfv(GL_FRONT, GL_AMBIENT, a.data());
         matrices.push_back(m);
         colours.push_back(c);
+        ambients.push_back(a);
     }
     std::uint32_t primitive_count() const override { return 10; }
     void extend_bounds(BoundsPoints& points) override { points.push_back({0.0, 0.0, 0.0}); }
@@ -147,8 +149,13 @@ ModelingTransform turned_layer() {
 
 struct Drawn {
     std::vector<std::array<double, 16>> matrices;
-    std::vector<std::array<float, 4>> colours;
+    std::vector<std::array<float, 4>> colours, ambients;
+    // The front diffuse and ambient colours after the node drew.
+    std::array<float, 4> diffuse_after{}, ambient_after{};
 };
+
+// The front ambient colour the draws start from.
+constexpr std::array<float, 4> kAmbient{0.125f, 0.375f, 0.625f, 0.875f};
 
 Drawn draw(GeneratorInstancingNode& node, const std::shared_ptr<CountingNode>& content,
            const std::array<float, 4>& diffuse) {
@@ -157,11 +164,16 @@ Drawn draw(GeneratorInstancingNode& node, const std::shared_ptr<CountingNode>& c
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse.data());
+        glMaterialfv(GL_FRONT, GL_AMBIENT, kAmbient.data());
         content->matrices.clear();
         content->colours.clear();
+        content->ambients.clear();
         node.render();
         out.matrices = content->matrices;
         out.colours = content->colours;
+        out.ambients = content->ambients;
+        glGetMaterialfv(GL_FRONT, GL_DIFFUSE, out.diffuse_after.data());
+        glGetMaterialfv(GL_FRONT, GL_AMBIENT, out.ambient_after.data());
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     });
     return out;
@@ -286,9 +298,10 @@ TEST(GeneratorInstancingNode, InstanceMatricesAsTheMatrixStackBuildsThem) {
     }
 }
 
-// Alpha = the found alpha + |k| x opacity, clamped to [0, 1]; below 0.005
-// the instance is not drawn. The master keeps the found colour, and the
-// material is left as the last drawn instance set it.
+// Alpha = the found diffuse alpha + |k| x opacity, clamped to [0, 1]; below
+// 0.005 the instance is not drawn. The alpha goes into the ambient colour
+// too, which the shading reads. The master keeps the found colours, and both
+// are left as found, so that the next view starts from the same state.
 TEST(GeneratorInstancingNode, OpacityStepsPerInstance) {
     struct Case {
         const char* what;
@@ -320,7 +333,12 @@ TEST(GeneratorInstancingNode, OpacityStepsPerInstance) {
             EXPECT_EQ(drawn.colours[j][0], 0.25f);
             EXPECT_EQ(drawn.colours[j][2], 0.75f);
             EXPECT_NEAR(drawn.colours[j][3], c.alphas[j], 1e-6) << j;
+            EXPECT_EQ(drawn.ambients[j][1], kAmbient[1]);
+            // The master's ambient alpha is its own, not the diffuse one.
+            EXPECT_NEAR(drawn.ambients[j][3], j == 0 ? kAmbient[3] : c.alphas[j], 1e-6) << j;
         }
+        EXPECT_EQ(drawn.diffuse_after, (std::array<float, 4>{0.25f, 0.5f, 0.75f, c.found_alpha}));
+        EXPECT_EQ(drawn.ambient_after, kAmbient);
     }
 }
 
