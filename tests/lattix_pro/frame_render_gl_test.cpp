@@ -636,7 +636,9 @@ TEST_F(LayerRamp, EveryPixelSamplesTheLayerAtItsCentreAtTheDefaults) {
                             worst_blue = std::max(worst_blue, std::abs(out->channel(x, y, 3) - input.channel(x, y, 3)));
                     }
                 EXPECT_LE(worst_offset, 0.05) << "pixels";
-                if (std::string(antialiasing) == "None") EXPECT_LE(worst_blue, 1.5 / 255);
+                if (std::string(antialiasing) == "None") {
+                    EXPECT_LE(worst_blue, 1.5 / 255);
+                }
             }
         stop();
     }

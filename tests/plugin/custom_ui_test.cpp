@@ -249,7 +249,9 @@ TEST(CustomUi, ClicksPickInOrderPointsGizmoLassoMarquee) {
         std::vector<std::string> squares;
         for (const auto& l : pen_shapes(shown.drawing, colour_text(0, 0, 255)))
             squares.push_back(l.substr(l.find(' ') + 1));
-        if (c.selected) EXPECT_EQ(squares, *c.selected) << c.what;
+        if (c.selected) {
+            EXPECT_EQ(squares, *c.selected) << c.what;
+        }
         if (c.selection_marks)
             EXPECT_EQ(pen_shapes(shown.drawing, colour_text(0, 255, 0)), *c.selection_marks) << c.what;
         // The mouse-up, so that the next case starts with no drag going on.

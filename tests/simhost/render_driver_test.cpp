@@ -516,9 +516,10 @@ TEST(RenderVerb, EveryWriterKeepsItsTargetWholeOrAsItWas) {
                 case kNullDevice:
                 case kFullDevice:
                     EXPECT_EQ(r.status, kind == kNullDevice ? 0 : 1) << r.err;
-                    if (kind == kFullDevice)
+                    if (kind == kFullDevice) {
                         EXPECT_NE(r.err.find("simhost: " + target + ": cannot be written (No space left on device)\n"),
                                   std::string::npos) << r.err;
+                    }
                     ASSERT_TRUE(exists);
                     EXPECT_TRUE(S_ISCHR(st.st_mode));
                     EXPECT_EQ(st.st_rdev, makedev(1, kind == kNullDevice ? 3 : 7));

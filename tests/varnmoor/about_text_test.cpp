@@ -38,7 +38,9 @@ TEST(AboutText, TheSecondEffectsTableIsIndexedByPosition) {
     const tavrel::AboutEntry* table = tavrel::varnmoor::about_strings();
     for (int i = 0; i < tavrel::kAboutEntryCount; ++i) {
         EXPECT_EQ(table[i].index, uint32_t(i));
-        if (i != 1 && i != 2) EXPECT_STREQ(table[i].text, "");
+        if (i != 1 && i != 2) {
+            EXPECT_STREQ(table[i].text, "");
+        }
     }
 }
 
