@@ -252,8 +252,9 @@ TEST(CustomUi, ClicksPickInOrderPointsGizmoLassoMarquee) {
         if (c.selected) {
             EXPECT_EQ(squares, *c.selected) << c.what;
         }
-        if (c.selection_marks)
+        if (c.selection_marks) {
             EXPECT_EQ(pen_shapes(shown.drawing, colour_text(0, 255, 0)), *c.selection_marks) << c.what;
+        }
         // The mouse-up, so that the next case starts with no drag going on.
         if (e.send_drag) ui.drag(c.drags.empty() ? c.x : c.drags.back().h, c.drags.empty() ? c.y : c.drags.back().v,
                                  true);
@@ -550,7 +551,9 @@ TEST(CustomUi, DraggedPointIsDrawnUnderTheMouse) {
         const int x = int(std::lround(start.x)), y = int(std::lround(start.y));
         const EventRecord click = ui.click(x, y);
         ASSERT_EQ(click.refcon[0], c.gizmo ? 1 : 2) << c.what;
-        if (!c.gizmo) ASSERT_EQ(click.refcon[3], 4) << c.what;
+        if (!c.gizmo) {
+            ASSERT_EQ(click.refcon[3], 4) << c.what;
+        }
         ui.drag(x + 15, y + 10, false);
         ui.drag(x + 30, y + 50, true);
         const Point end = drawn_at(ui, c.gizmo);
