@@ -101,14 +101,48 @@ public:
     void progress(unsigned step, unsigned steps) const override { reports.emplace_back(step, steps); }
 };
 
-// The set-up reports its four steps and is never stopped by them.
+// The set-up reports its four steps and is never stopped by them. It
+// compiles nothing: each program is compiled at its first use, once, and a
+// set without the displacement noise has programs of its own.
 TEST(GpuSurface, TessellationSetUpReportsProgressAndRunsToItsEnd) {
     run_on_engine([](GlEngine&) {
         const CancellingAbort abort;
+        const std::int64_t before = live_gl_objects(GlObjectKind::program);
         std::unique_ptr<TessellationPrograms> programs;
         ASSERT_NO_THROW(programs = std::make_unique<TessellationPrograms>(abort));
         EXPECT_EQ(abort.reports, (std::vector<std::pair<unsigned, unsigned>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
-        for (int k = 0; k < 4; ++k) EXPECT_TRUE(programs->set(k).placing) << k;
+        EXPECT_EQ(live_gl_objects(GlObjectKind::program), before);
+        for (int k = 0; k < 4; ++k) {
+            SCOPED_TRACE(k);
+            const TessellationProgramSet& set = programs->set(k);
+            EXPECT_EQ(set.programs_made(), 0);
+            TexturingProgram& placing = set.placing();
+            EXPECT_TRUE(glIsProgram(placing.program()));
+            EXPECT_EQ(&set.placing(), &placing);
+            EXPECT_EQ(set.programs_made(), 1);
+        }
+        EXPECT_EQ(live_gl_objects(GlObjectKind::program), before + 4);
+
+        const TessellationProgramSet& quiet = programs->set(0, false);
+        EXPECT_EQ(&programs->set(0, false), &quiet);
+        EXPECT_EQ(quiet.programs_made(), 0);
+        const struct {
+            const char* name;
+            TexturingProgram& (TessellationProgramSet::*program)() const;
+        } passes[] = {{"subdivision", &TessellationProgramSet::subdivision},
+                      {"clip", &TessellationProgramSet::clip},
+                      {"placing", &TessellationProgramSet::placing},
+                      {"placing with alpha normals", &TessellationProgramSet::placing_alpha_normals}};
+        int made = 0;
+        for (const auto& pass : passes) {
+            SCOPED_TRACE(pass.name);
+            TexturingProgram& program = (quiet.*pass.program)();
+            EXPECT_TRUE(glIsProgram(program.program()));
+            EXPECT_NE(&program, &(programs->set(0).*pass.program)());
+            EXPECT_EQ(quiet.programs_made(), ++made);
+        }
+        // Set 3 has no map, hence no noise-free set of its own.
+        EXPECT_EQ(&programs->set(3, false), &programs->set(3));
     });
 }
 
