@@ -155,7 +155,7 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
                                     const HeightMapSize& height_map_size, const DisplacementSettings& displacement,
                                     DualPeelingRenderBuffers& buffers, IRenderTarget& destination,
                                     std::uint32_t layers) {
-    if (flat_slopes_) flat_slopes_->draw(height_map, height_map_size, displacement);
+    if (flat_slopes_) flat_slopes_->upload(*surface_peel_, height_map, height_map_size, displacement);
     // The attribute stack restores the draw buffers into the framebuffer
     // bound when it pops, which is the destination: so it is bound when the
     // state is saved too.
@@ -229,7 +229,6 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
                                       buffers.front_blender_textures[prev], 7);
             TextureBindingGuard height(*surface_peel_, GL_TEXTURE_2D, "height_map", height_map, 3);
             TextureBindingGuard vertex_height(*surface_peel_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
-            const FlatHeightSlopes::Binding slopes(flat_slopes_.get(), *surface_peel_);
             PhongShader::upload_parameters(*surface_peel_, lights, shadow_casters, surface, deformation,
                                            shader_parameters, height_map_size, displacement);
             scene.render_with_textures(*surface_peel_, *camera);

@@ -1,9 +1,12 @@
 #include "engine/render/flat_height_slopes.h"
 
+#include <cstring>
+
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_objects.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/full_screen_quad.h"
+#include "engine/interfaces/displacement_settings.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/shaders/glsl_program.h"
 #include "engine/shaders/parameter_upload.h"
@@ -58,7 +61,7 @@ FlatHeightSlopes::FlatHeightSlopes(std::uint32_t format_kind)
         glBindTexture(GL_TEXTURE_2D, texture_);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        // Float, so that the shading reads the slopes exactly as they were drawn.
+        // Float, so that the slopes come back exactly as the program made them.
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F_ARB, 1, 1, 0, GL_RGBA, GL_FLOAT, nullptr);
         glBindTexture(GL_TEXTURE_2D, 0);
         check_gl_error(kErrorSource, __LINE__);
@@ -89,44 +92,65 @@ void FlatHeightSlopes::release() noexcept {
     }
 }
 
-void FlatHeightSlopes::draw(GLuint height_map, const HeightMapSize& size, const DisplacementSettings& displacement) {
-    // The attribute stack restores the draw and read buffers into the
-    // framebuffer bound when it pops: the scope gives that one back before
-    // the attributes pop.
-    AttribGuard attributes;
-    ReadScope scope;
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glViewport(0, 0, 1, 1);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDrawBuffer(GL_COLOR_ATTACHMENT0);
-    check_gl_error(kErrorSource, __LINE__);
-    IntegerStateGuard bound(*program_);
-    TextureBindingGuard height(*program_, GL_TEXTURE_2D, "height_map", height_map, kHeightMapUnit);
-    set_uniform_float_if_present(*program_, "height_map_width", static_cast<float>(size.width));
-    set_uniform_float_if_present(*program_, "height_map_height", static_cast<float>(size.height));
-    upload_displacement_parameters(displacement, *program_);
-    draw_full_screen_quad();
-    check_gl_error(kErrorSource, __LINE__);
+std::array<float, 2> FlatHeightSlopes::slopes(GLuint height_map, const HeightMapSize& size,
+                                              const DisplacementSettings& displacement) {
+    float pixel[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    {
+        // The attribute stack restores the draw and read buffers into the
+        // framebuffer bound when it pops: the scope gives that one back
+        // before the attributes pop.
+        AttribGuard attributes;
+        ReadScope scope;
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        glViewport(0, 0, 1, 1);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_STENCIL_TEST);
+        glDisable(GL_SCISSOR_TEST);
+        glDisable(GL_ALPHA_TEST);
+        glDisable(GL_BLEND);
+        glDisable(GL_CULL_FACE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDrawBuffer(GL_COLOR_ATTACHMENT0);
+        glReadBuffer(GL_COLOR_ATTACHMENT0);
+        check_gl_error(kErrorSource, __LINE__);
+        {
+            IntegerStateGuard bound(*program_);
+            TextureBindingGuard height(*program_, GL_TEXTURE_2D, "height_map", height_map, kHeightMapUnit);
+            set_uniform_float_if_present(*program_, "height_map_width", static_cast<float>(size.width));
+            set_uniform_float_if_present(*program_, "height_map_height", static_cast<float>(size.height));
+            upload_displacement_parameters(displacement, *program_);
+            draw_full_screen_quad();
+            check_gl_error(kErrorSource, __LINE__);
+        }
+        glReadPixels(0, 0, 1, 1, GL_RGBA, GL_FLOAT, pixel);
+        check_gl_error(kErrorSource, __LINE__);
+    }
+    return {pixel[0], pixel[1]};
 }
 
-FlatHeightSlopes::Binding::Binding(const FlatHeightSlopes* slopes, TexturingProgram& program) {
-    if (slopes == nullptr || !program.has_parameter("flat_height_slopes")) return;
-    program.bind_texture(GL_TEXTURE_2D, "flat_height_slopes", slopes->texture(), GLuint(kFlatHeightSlopesUnit));
-    bound_ = true;
+bool FlatHeightSlopes::kept_for(const HeightMapSize& size, const DisplacementSettings& displacement) const {
+    // The settings compared byte for byte: a difference in padding alone
+    // works the slopes out again, which costs time, never a wrong image.
+    return kept_ && size.content != 0 && size.content == kept_size_.content && size.width == kept_size_.width &&
+           size.height == kept_size_.height &&
+           std::memcmp(kept_displacement_.get(), &displacement, sizeof(DisplacementSettings)) == 0;
 }
 
-FlatHeightSlopes::Binding::~Binding() {
-    if (!bound_) return;
-    glActiveTexture(GL_TEXTURE0 + GLuint(kFlatHeightSlopesUnit));
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glActiveTexture(GL_TEXTURE0);
-    TAVREL_REPORT_GL();
+void FlatHeightSlopes::upload(IProgram& program, GLuint height_map, const HeightMapSize& size,
+                              const DisplacementSettings& displacement) {
+    if (!program.has_parameter("flat_height_slopes")) return;
+    if (!kept_for(size, displacement)) {
+        kept_ = false;
+        kept_slopes_ = slopes(height_map, size, displacement);
+        ++readbacks_;
+        kept_size_ = size;
+        if (!kept_displacement_) kept_displacement_ = std::make_unique<DisplacementSettings>();
+        std::memcpy(kept_displacement_.get(), &displacement, sizeof(DisplacementSettings));
+        kept_ = true;
+    }
+    IntegerStateGuard bound(program);
+    set_vec2_uniform_if_present(program, "flat_height_slopes", kept_slopes_[0], kept_slopes_[1]);
 }
 
 }  // namespace tavrel

@@ -61,7 +61,7 @@ void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
                            const HeightMapSize& height_map_size, const DisplacementSettings& displacement,
                            IRenderTarget& destination) {
     if (abort.is_aborted()) return;
-    if (flat_slopes_) flat_slopes_->draw(height_map, height_map_size, displacement);
+    if (flat_slopes_) flat_slopes_->upload(*program_, height_map, height_map_size, displacement);
     begin_shading_pass(destination, cull_, kErrorSource);
 
     program_->bind();
@@ -69,7 +69,6 @@ void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
     {
         TextureBindingGuard height(*program_, GL_TEXTURE_2D, "height_map", height_map, 3);
         TextureBindingGuard vertex_height(*program_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
-        const FlatHeightSlopes::Binding slopes(flat_slopes_.get(), *program_);
         PhongShader::upload_parameters(*program_, lights, shadow_casters, surface, deformation, shader_parameters,
                                        height_map_size, displacement);
         scene.render_with_textures(*program_, *camera);

@@ -55,15 +55,14 @@ vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
 
 // Fourth-order central differences of the height along both texture axes,
 // scaled to slopes. A flat map (TAVREL_FLAT_HEIGHT_MAP) gives every fragment
-// the same slopes: the program then takes those the same reads gave once,
-// from the one float texel they were drawn into.
+// the same slopes: the program then takes those the same reads gave once.
 const char* const kFragmentNormalHeightMap = R"glsl(
 #ifdef TAVREL_FLAT_HEIGHT_MAP
-uniform sampler2D flat_height_slopes;
+uniform vec2 flat_height_slopes;
 
 vec2 height_map_slopes(vec2 tex_coord, int channel)
 {
-    return texelFetch2D(flat_height_slopes, ivec2(0, 0), 0).xy;
+    return flat_height_slopes;
 }
 #else
 float height_map_height_at(vec2 st, int channel)
@@ -505,7 +504,6 @@ struct SamplerUnit {
 constexpr SamplerUnit kSamplerUnits[] = {
     {"ColorSampler", 0}, {"BackFaceColorSampler", 1}, {"EnvSampler", 2},
     {"height_map", 3},   {"stex", static_cast<int>(kShadowMapUnit)}, {"EnvCubeSampler", 8},
-    {"flat_height_slopes", kFlatHeightSlopesUnit},
 };
 
 }  // namespace

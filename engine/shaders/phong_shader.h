@@ -82,10 +82,6 @@ std::string phong_shading_source(int kind, const PhongChunks& chunks,
 // makes them, for a flat map (see ShadingSwitches::height_taps).
 std::string flat_height_slopes_source(int kind);
 
-// The unit of the "flat_height_slopes" sampler, the one texel those slopes
-// are drawn into, in a program without the height taps.
-inline constexpr int kFlatHeightSlopesUnit = 9;
-
 // Points each sampler of the shading source that the program has at the unit
 // the Phong program uses for it (see PhongShader), for programs built on
 // that source.

@@ -48,8 +48,8 @@ struct ShadingSwitches {
     // The eight height reads that tilt the normal. Off when every read gives
     // the same height (a flat height map without displacement noise): the
     // slopes they would give are then the same for every fragment, and the
-    // program takes them from the sampler "flat_height_slopes", a texel
-    // drawn once by the same reads (FlatHeightSlopes).
+    // program takes them from the uniform "flat_height_slopes", worked out
+    // once by the same reads (FlatHeightSlopes).
     bool height_taps = true;
     // Each blend popup compiled in as its one mode, or kAnyBlendMode.
     int reflection_blending = kAnyBlendMode;

@@ -228,6 +228,9 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
         height_map = data.layer_texture->textures.at(0)->gl_name();
         height_map_size.width = static_cast<std::int32_t>(data.layer_texture->width());
         height_map_size.height = static_cast<std::int32_t>(data.layer_texture->height());
+        // The mesh placed its triangles from this frame's map, or kept them
+        // because the map's sources had not changed.
+        if (data.triangle_mesh) height_map_size.content = data.triangle_mesh->height_map_content();
     }
     renderer->render(graph, abort, scene.camera, lights, &shadows, height_map, surface, *deformation,
                      *shader_parameters, height_map_size, input.displacement, *target);

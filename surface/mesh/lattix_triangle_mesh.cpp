@@ -1,6 +1,7 @@
 #include "surface/mesh/lattix_triangle_mesh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -310,6 +311,9 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
         if (frame.height_map != nullptr) {
             placed_sources_.keep(frame.sources);
             constant_components_ = count_constant_components(*frame.height_map);
+            // Shared by every instance's renderers through the engine's pool.
+            static std::atomic<uint64_t> last_content{0};
+            content_ = ++last_content;
         } else {
             placed_sources_.clear();
             constant_components_ = 0x0F;

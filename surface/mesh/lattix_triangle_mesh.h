@@ -77,6 +77,11 @@ public:
     // from the map, read back a band of rows at a time, when the triangles
     // are placed: a frame that keeps its triangles reads nothing.
     uint8_t constant_height_components() const;
+    // Names the pixels of the height map the placed triangles were placed
+    // from, for HeightMapSize::content: a number no other placing of any
+    // mesh in the process had, kept while the triangles stand; 0 without a
+    // map or before the first placing.
+    uint64_t height_map_content() const { return placed_valid_ && placed_.has_height_map ? content_ : 0; }
     const std::shared_ptr<ISGNode>& node() const { return node_; }
     const std::shared_ptr<RenderTarget>& evaluation() const { return evaluation_; }
     const std::vector<Vec3d>& bounds_points() const { return bounds_points_; }
@@ -136,6 +141,7 @@ private:
     PlacementKey next_;
     KeptHeightMapSources placed_sources_;
     uint8_t constant_components_ = 0x0F;
+    uint64_t content_ = 0;
 };
 
 // A node that draws the captured triangles of a triangulation (through its
