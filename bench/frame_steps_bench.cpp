@@ -208,6 +208,7 @@ FrameTimes render_frame(GlEngine& engine, Instance& instance) {
     HeightMapSize height_map_size;
     height_map_size.width = std::int32_t(data.layer_texture->width());
     height_map_size.height = std::int32_t(data.layer_texture->height());
+    height_map_size.content = data.triangle_mesh->height_map_content();
     renderer->render(*scene.scene, instance.abort, scene.camera, *values.lights, &shadows, height_map, surface,
                      deformation, shader_parameters, height_map_size, input.displacement, *target);
     times.ms[kViews] = lap();

@@ -71,15 +71,12 @@ GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
 void GlEngine::build_programs() {
     claim_gl_object_thread();
     try {
-        extrude_program_.reset(new ExtrudeProgram);
-        reverse_vertex_order_program_.reset(new ReverseVertexOrderProgram);
-        copy_topology_program_.reset(new CopyTopologyProgram);
-        for (int kind = 0; kind < 3; ++kind) {
-            copy_programs_[kind] = std::make_shared<CopyProgram>(true, kind);
-            flat_shading_programs_[kind] = std::make_shared<VertexColorFlatShadingProgram>(kind);
-            view_depth_programs_[kind] = std::make_shared<ViewDepthProgram>(kind);
-            depth_only_programs_[kind].reset(new DepthOnlyProgram(kind));
-        }
+        // A context that cannot compile and link the engine's GLSL fails the
+        // start here rather than at the first frame: the 8-bit copy is the
+        // program most frames end with. Every other utility program is made
+        // when a frame first asks for it, so that a frame compiles what it
+        // draws with and nothing for the depths and passes it never uses.
+        copy_program(0);
     } catch (...) {
         // Here, while the engine's context is still current: once the
         // constructor has left, the members would go with another context
@@ -148,21 +145,53 @@ tbb::task_arena& GlEngine::task_arena() { return *task_arena_; }
 
 namespace tavrel {
 
-CopyProgram& GlEngine::copy_program(int kind) { return *copy_programs_.at(kind_index(kind)); }
+namespace {
 
-VertexColorFlatShadingProgram& GlEngine::flat_shading_program(int kind) {
-    return *flat_shading_programs_.at(kind_index(kind));
+// The program in the slot, made there first when it is empty. A failed build
+// throws and leaves the slot empty, so that the next request tries again and
+// reports the failure again.
+template <typename Program, typename Slot, typename Make>
+Program& made_on_first_use(Slot& slot, Make make) {
+    if (!slot) slot = make();
+    return *slot;
 }
 
-ViewDepthProgram& GlEngine::view_depth_program(int kind) { return *view_depth_programs_.at(kind_index(kind)); }
+}  // namespace
 
-DepthOnlyProgram& GlEngine::depth_only_program(int kind) { return *depth_only_programs_.at(kind_index(kind)); }
+CopyProgram& GlEngine::copy_program(int kind) {
+    return made_on_first_use<CopyProgram>(copy_programs_.at(kind_index(kind)),
+                                          [kind] { return std::make_shared<CopyProgram>(true, kind); });
+}
 
-ExtrudeProgram& GlEngine::extrude_program() { return *extrude_program_; }
+VertexColorFlatShadingProgram& GlEngine::flat_shading_program(int kind) {
+    return made_on_first_use<VertexColorFlatShadingProgram>(
+        flat_shading_programs_.at(kind_index(kind)),
+        [kind] { return std::make_shared<VertexColorFlatShadingProgram>(kind); });
+}
 
-ReverseVertexOrderProgram& GlEngine::reverse_vertex_order_program() { return *reverse_vertex_order_program_; }
+ViewDepthProgram& GlEngine::view_depth_program(int kind) {
+    return made_on_first_use<ViewDepthProgram>(view_depth_programs_.at(kind_index(kind)),
+                                               [kind] { return std::make_shared<ViewDepthProgram>(kind); });
+}
 
-CopyTopologyProgram& GlEngine::copy_topology_program() { return *copy_topology_program_; }
+DepthOnlyProgram& GlEngine::depth_only_program(int kind) {
+    return made_on_first_use<DepthOnlyProgram>(depth_only_programs_.at(kind_index(kind)),
+                                               [kind] { return std::make_unique<DepthOnlyProgram>(kind); });
+}
+
+ExtrudeProgram& GlEngine::extrude_program() {
+    return made_on_first_use<ExtrudeProgram>(extrude_program_, [] { return std::make_unique<ExtrudeProgram>(); });
+}
+
+ReverseVertexOrderProgram& GlEngine::reverse_vertex_order_program() {
+    return made_on_first_use<ReverseVertexOrderProgram>(
+        reverse_vertex_order_program_, [] { return std::make_unique<ReverseVertexOrderProgram>(); });
+}
+
+CopyTopologyProgram& GlEngine::copy_topology_program() {
+    return made_on_first_use<CopyTopologyProgram>(copy_topology_program_,
+                                                  [] { return std::make_unique<CopyTopologyProgram>(); });
+}
 
 std::shared_ptr<ShadowMapArray> GlEngine::shadow_map_array(std::uint32_t casters) {
     if (casters == 0) return nullptr;

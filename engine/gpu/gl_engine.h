@@ -70,7 +70,11 @@ public:
     void release_free_pooled_objects();
 
     // The shared utility programs, one per pixel format kind (0, 1, 2) where
-    // they take one; a kind outside 0 to 2 throws std::out_of_range.
+    // they take one; a kind outside 0 to 2 throws std::out_of_range. Each
+    // is compiled at its first request (the 8-bit copy program at start-up,
+    // which fails the start when the context cannot build it); a program
+    // that fails to build throws GlEngineError with its log, and the next
+    // request tries again. Rendering thread only.
     CopyProgram& copy_program(int kind);
     VertexColorFlatShadingProgram& flat_shading_program(int kind);
     ViewDepthProgram& view_depth_program(int kind);

@@ -16,6 +16,10 @@ struct SurfaceOptions {
 struct HeightMapSize {
     std::int32_t width = 0;
     std::int32_t height = 0;
+    // Names the map's pixels: renders given the same nonzero content read
+    // maps of the same pixels, so what they work out of the map alone may
+    // be kept from one to the next. 0: not known, worked out every render.
+    std::uint64_t content = 0;
 };
 
 }  // namespace tavrel

@@ -1,9 +1,12 @@
 #include "engine/render/flat_height_slopes.h"
 
+#include <cstring>
+
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_objects.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/full_screen_quad.h"
+#include "engine/interfaces/displacement_settings.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/shaders/glsl_program.h"
 #include "engine/shaders/parameter_upload.h"
@@ -126,12 +129,28 @@ std::array<float, 2> FlatHeightSlopes::slopes(GLuint height_map, const HeightMap
     return {pixel[0], pixel[1]};
 }
 
+bool FlatHeightSlopes::kept_for(const HeightMapSize& size, const DisplacementSettings& displacement) const {
+    // The settings compared byte for byte: a difference in padding alone
+    // works the slopes out again, which costs time, never a wrong image.
+    return kept_ && size.content != 0 && size.content == kept_size_.content && size.width == kept_size_.width &&
+           size.height == kept_size_.height &&
+           std::memcmp(kept_displacement_.get(), &displacement, sizeof(DisplacementSettings)) == 0;
+}
+
 void FlatHeightSlopes::upload(IProgram& program, GLuint height_map, const HeightMapSize& size,
                               const DisplacementSettings& displacement) {
     if (!program.has_parameter("flat_height_slopes")) return;
-    const std::array<float, 2> s = slopes(height_map, size, displacement);
+    if (!kept_for(size, displacement)) {
+        kept_ = false;
+        kept_slopes_ = slopes(height_map, size, displacement);
+        ++readbacks_;
+        kept_size_ = size;
+        if (!kept_displacement_) kept_displacement_ = std::make_unique<DisplacementSettings>();
+        std::memcpy(kept_displacement_.get(), &displacement, sizeof(DisplacementSettings));
+        kept_ = true;
+    }
     IntegerStateGuard bound(program);
-    set_vec2_uniform_if_present(program, "flat_height_slopes", s[0], s[1]);
+    set_vec2_uniform_if_present(program, "flat_height_slopes", kept_slopes_[0], kept_slopes_[1]);
 }
 
 }  // namespace tavrel

@@ -1,7 +1,9 @@
-// The slopes a flat height map gives the fragment normal, worked out once per
-// render instead of by eight reads in every fragment. A shading program whose
+// The slopes a flat height map gives the fragment normal, worked out once
+// instead of by eight reads in every fragment. A shading program whose
 // height taps are switched off takes them from its "flat_height_slopes"
-// uniform.
+// uniform. They are read back from the graphics card, which waits for all
+// the work queued before: they are kept while the map's content and the
+// displacement settings stay the same, so that a steady frame reads nothing.
 #pragma once
 
 #include <GL/glew.h>
@@ -10,12 +12,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/interfaces/surface_options.h"
+
 namespace tavrel {
 
 class IProgram;
 class TexturingProgram;
 struct DisplacementSettings;
-struct HeightMapSize;
 
 class FlatHeightSlopes {
 public:
@@ -38,16 +41,28 @@ public:
                                 const DisplacementSettings& displacement);
 
     // Sets the program's "flat_height_slopes" to the slopes above, when the
-    // program has that uniform; the current program stays current.
+    // program has that uniform; the current program stays current. The
+    // slopes of the last upload are set again without working them out when
+    // the size's content is nonzero and it, the size and the displacement
+    // settings equal that upload's.
     void upload(IProgram& program, GLuint height_map, const HeightMapSize& size,
                 const DisplacementSettings& displacement);
 
+    // How many times the slopes were worked out and read back.
+    std::uint64_t readbacks() const { return readbacks_; }
+
 private:
     void release() noexcept;
+    bool kept_for(const HeightMapSize& size, const DisplacementSettings& displacement) const;
 
     std::unique_ptr<TexturingProgram> program_;
     GLuint texture_ = 0;
     GLuint framebuffer_ = 0;
+    std::uint64_t readbacks_ = 0;
+    bool kept_ = false;
+    HeightMapSize kept_size_;
+    std::unique_ptr<DisplacementSettings> kept_displacement_;
+    std::array<float, 2> kept_slopes_{};
 };
 
 }  // namespace tavrel

@@ -3,6 +3,7 @@
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/interfaces/abort.h"
+#include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
 #include "engine/render/flat_height_slopes.h"
 #include "engine/render/height_slope_map.h"
@@ -49,7 +50,7 @@ PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool swit
                              const ShadingSwitches& switches)
     : program_(std::make_shared<PhongShader>(static_cast<int>(format_kind),
                                              phong_renderer_chunks(switch_a, switch_b, render_mode), switches)),
-      flat_shading_(std::make_shared<VertexColorFlatShadingProgram>(static_cast<int>(format_kind))),
+      format_kind_(format_kind),
       cull_(render_mode == 3) {
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
     if (switches.height_taps && switches.height_slope_map) slope_map_ = std::make_shared<HeightSlopeMap>(format_kind);
@@ -87,6 +88,9 @@ void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
     check_gl_error(kErrorSource, __LINE__);
     glActiveTexture(GL_TEXTURE0);
     check_gl_error(kErrorSource, __LINE__);
+    // Only a frame that shows the deformation region draws with it.
+    if (!deformation.display_region()) return;
+    if (!flat_shading_) flat_shading_ = std::make_shared<VertexColorFlatShadingProgram>(static_cast<int>(format_kind_));
     draw_wireframe_cube(deformation, *camera, *flat_shading_);
 }
 

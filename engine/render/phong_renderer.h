@@ -26,8 +26,9 @@ PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t re
 
 class PhongRenderer : public IRenderer {
 public:
-    // Compiles the Phong program of the chunks above and the flat-shading
-    // program of the pixel format kind. Render mode 3 culls back faces; any
+    // Compiles the Phong program of the chunks above; the flat-shading
+    // program of the pixel format kind follows with the first render that
+    // shows the deformation region. Render mode 3 culls back faces; any
     // other mode draws both sides, lit on both. The shading switches leave
     // out of the Phong program what they turn off (by default nothing);
     // without the height taps each render first works out the flat map's
@@ -51,6 +52,7 @@ private:
     std::shared_ptr<FlatHeightSlopes> flat_slopes_;
     // Made for programs that read the height slope map; null otherwise.
     std::shared_ptr<HeightSlopeMap> slope_map_;
+    std::uint32_t format_kind_;
     bool cull_;
 };
 

@@ -1,5 +1,5 @@
-// The small programs the engine builds once at start-up and the renderers
-// reuse: depth, view-depth, flat shading, image copy, and the three
+// The small programs the engine builds once, when first asked for, and the
+// renderers reuse: depth, view-depth, flat shading, image copy, and the three
 // transform-feedback programs that copy, reverse and extrude triangles.
 // The image programs are built per pixel format kind (0, 1, 2).
 #pragma once

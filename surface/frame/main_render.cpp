@@ -229,6 +229,9 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
         height_map = data.layer_texture->textures.at(0)->gl_name();
         height_map_size.width = static_cast<std::int32_t>(data.layer_texture->width());
         height_map_size.height = static_cast<std::int32_t>(data.layer_texture->height());
+        // The mesh placed its triangles from this frame's map, or kept them
+        // because the map's sources had not changed.
+        if (data.triangle_mesh) height_map_size.content = data.triangle_mesh->height_map_content();
     }
     renderer->render(graph, abort, scene.camera, lights, &shadows, height_map, surface, *deformation,
                      *shader_parameters, height_map_size, input.displacement, *target);
@@ -237,8 +240,9 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
 
 bool layer_height_map_flat(const SequenceData& data, const DisplacementSettings& displacement) {
     if (!data.layer_texture || !data.triangle_mesh) return false;
-    // The mesh read the layer's pixels of this frame to decide whether to
-    // place again; the shading reads the same map.
+    // The mesh counted the components of the map its triangles were placed
+    // from, which is this frame's: it places again whenever the map's
+    // sources change. The shading reads the same map.
     const std::uint32_t wrap = data.layer_texture->textures.at(0)->description().wrap_mode;
     return height_map_flat(data.triangle_mesh->constant_height_components(), displacement, wrap);
 }
@@ -274,6 +278,9 @@ std::shared_ptr<GeneratorInstancingNode> make_mesh_node(const TimeVariableParame
     frame.frame_size = settings.frame_size;
     frame.settings = input.displacement;
     frame.height_map = data.layer_texture.get();
+    // The images build_scene combined the map from.
+    frame.sources.layer = parameters.source.get();
+    frame.sources.displacement = has_pixels(parameters.displacement) ? parameters.displacement.get() : nullptr;
     frame.adaptive = settings.adaptive != 0;
     frame.max_passes = settings.max_iterations < 0 ? 0u : static_cast<uint32_t>(settings.max_iterations);
     frame.distance_threshold = settings.tolerance;

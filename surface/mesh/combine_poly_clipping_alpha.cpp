@@ -35,18 +35,17 @@ void main()
 CombinePolyClippingAlphaProgramImpl::CombinePolyClippingAlphaProgramImpl(int depth_class)
     : TexturingProgram(kTexturedQuadVertex, shader_preamble(depth_class) + kCombineBody) {}
 
-CombinePolyClippingAlpha::CombinePolyClippingAlpha() {
-    for (int k = 0; k < 3; ++k) {
-        programs_[k] = std::make_shared<CombinePolyClippingAlphaProgramImpl>(k);
-        by_class_[k] = programs_[k];
-    }
-}
+CombinePolyClippingAlpha::CombinePolyClippingAlpha() = default;
 
 CombinePolyClippingAlpha::~CombinePolyClippingAlpha() = default;
 
 void CombinePolyClippingAlpha::combine(const ITextureObject& colour, const ITextureObject* displacement,
                                        IRenderTarget& target) {
-    CombinePolyClippingAlphaProgramImpl& program = *by_class_.at(colour.format());
+    // A layer's depth rarely changes: the program of a depth is compiled
+    // when the first layer of that depth arrives.
+    std::shared_ptr<CombinePolyClippingAlphaProgramImpl>& slot = programs_.at(colour.format());
+    if (!slot) slot = std::make_shared<CombinePolyClippingAlphaProgramImpl>(static_cast<int>(colour.format()));
+    CombinePolyClippingAlphaProgramImpl& program = *slot;
     target.bind();
     IntegerStateGuard program_scope(program);
     TextureBindingGuard colour_binding(program, GL_TEXTURE_2D, "color_src", colour.gl_name(), 0);

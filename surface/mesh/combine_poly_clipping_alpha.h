@@ -24,12 +24,13 @@ public:
     virtual ~CombinePolyClippingAlpha();
 
     // displacement may be null. The colour texture's format kind picks the
-    // program; a kind outside 0..2 throws std::out_of_range.
+    // program, compiled at its first use; a kind outside 0..2 throws
+    // std::out_of_range.
     void combine(const ITextureObject& colour, const ITextureObject* displacement, IRenderTarget& target);
 
 private:
+    // By depth class, each made by its first combine.
     std::array<std::shared_ptr<CombinePolyClippingAlphaProgramImpl>, 3> programs_;
-    std::array<std::shared_ptr<CombinePolyClippingAlphaProgramImpl>, 3> by_class_;
 };
 
 }  // namespace tavrel

@@ -271,8 +271,8 @@ bool ComputeTriangleMeshGPU::place_indexed_grid(GlEngine& engine, const Tessella
                                      records * kPlacedVertexBytes));
     GLuint written = 0;
     {
-        IntegerStateGuard scope(*set.placing);
-        bind(*set.placing);
+        IntegerStateGuard scope(set.placing());
+        bind(set.placing());
         placed.capture_points(result.vertices, *grid_points_, 0, static_cast<GLuint>(shared), written, 3, 0);
         result.capacity_reached |= placed.capacity_reached() || written != shared;
     }
@@ -282,8 +282,8 @@ bool ComputeTriangleMeshGPU::place_indexed_grid(GlEngine& engine, const Tessella
     result.indexed = result.front + result.back;
     result.first_unshared = static_cast<uint32_t>(shared);
     if (extrude) {
-        IntegerStateGuard scope(*set.placing_alpha_normals);
-        bind(*set.placing_alpha_normals);
+        IntegerStateGuard scope(set.placing_alpha_normals());
+        bind(set.placing_alpha_normals());
         placed.capture(result.vertices, *wall_buffer, wall_count, result.walls, 3,
                        static_cast<GLintptr>(shared * kPlacedVertexBytes));
         result.capacity_reached |= placed.capacity_reached();
@@ -336,8 +336,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
     GLuint last_count = 0;
     if (!adaptive) {
         if (clipped_grid) {
-            IntegerStateGuard scope(*set.clip);
-            bind(*set.clip);
+            IntegerStateGuard scope(set.clip());
+            bind(set.clip());
             levels->capture_first_level(*vertex_buffer_, *index_buffer_);
             result.capacity_reached |= levels->capacity_reached();
             last = levels->current_buffer(last_count);
@@ -348,8 +348,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
             last_count = count;
         }
     } else {
-        IntegerStateGuard scope(*set.subdivision);
-        bind(*set.subdivision);
+        IntegerStateGuard scope(set.subdivision());
+        bind(set.subdivision());
         levels->capture_first_level(*vertex_buffer_, *index_buffer_);
         result.capacity_reached |= levels->capacity_reached();
         GLuint count = 0;
@@ -364,8 +364,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
                 if (result.completed_passes >= max_passes) break;
             }
         }
-        IntegerStateGuard clip_scope(*set.clip);
-        bind(*set.clip);
+        IntegerStateGuard clip_scope(set.clip());
+        bind(set.clip());
         levels->capture_next_level(2, scratch(uint64_t{count} * kMostClippedPerTriangle));
         result.capacity_reached |= levels->capacity_reached();
         last = levels->current_buffer(last_count);
@@ -387,8 +387,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
     if (!extrude) {
         scratch_bytes_ = scratch.needed();
         SinglePassFeedbackTriangles placed(engine, placed_bytes(last_count));
-        IntegerStateGuard scope(*set.placing);
-        bind(*set.placing);
+        IntegerStateGuard scope(set.placing());
+        bind(set.placing());
         GLuint written = 0;
         placed.capture(result.vertices, *last, last_count, written, 3, 0);
         result.capacity_reached |= placed.capacity_reached();
@@ -415,8 +415,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
     SinglePassFeedbackTriangles placed(engine, placed_bytes(2 * uint64_t{last_count} + wall_count));
     const GLintptr triangle_bytes = static_cast<GLintptr>(3 * kPlacedVertexBytes);
     {
-        IntegerStateGuard scope(*set.placing);
-        bind(*set.placing);
+        IntegerStateGuard scope(set.placing());
+        bind(set.placing());
         placed.capture(result.vertices, *last, last_count, result.front, 3, 0);
         result.capacity_reached |= placed.capacity_reached();
         placed.capture(result.vertices, *back_buffer, back_count, result.back, 3,
@@ -424,8 +424,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
         result.capacity_reached |= placed.capacity_reached();
     }
     {
-        IntegerStateGuard scope(*set.placing_alpha_normals);
-        bind(*set.placing_alpha_normals);
+        IntegerStateGuard scope(set.placing_alpha_normals());
+        bind(set.placing_alpha_normals());
         placed.capture(result.vertices, *wall_buffer, wall_count, result.walls, 3,
                        2 * triangle_bytes * static_cast<GLintptr>(last_count));
         result.capacity_reached |= placed.capacity_reached();

@@ -21,7 +21,7 @@ class TexturingProgram;
 class RenderTarget;
 class SinglePassFeedbackTriangles;
 class TessellationPrograms;
-struct TessellationProgramSet;
+class TessellationProgramSet;
 
 // For each row r < h-1 and column c < w-1 with k = r*w + c: (k, k+1, k+w)
 // and (k+1, k+w+1, k+w). Appends to out.

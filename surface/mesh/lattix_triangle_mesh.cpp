@@ -1,6 +1,7 @@
 #include "surface/mesh/lattix_triangle_mesh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -11,6 +12,7 @@
 #include "engine/scene/node_factory.h"
 #include "engine/scene/parent_node.h"
 #include "engine/gpu/render_target.h"
+#include "engine/gpu/texture_object.h"
 #include "engine/gl/gl_errors.h"
 #include "engine/shaders/height_map_flatness.h"
 #include "surface/mesh/compute_nurbs_mesh_gpu.h"
@@ -110,6 +112,7 @@ LattixTriangleMesh::~LattixTriangleMesh() = default;
 void LattixTriangleMesh::release_gpu_objects() {
     node_.reset();
     placed_valid_ = false;
+    placed_sources_.clear();
     evaluation_.reset();
 }
 
@@ -181,8 +184,33 @@ private:
 // Bytes of one row of a height map as read back.
 uint64_t row_bytes_of(const RenderTarget& map) { return map.width() * 4 * bytes_per_channel(map.format()); }
 
-// At most this much of a height map is read at once for a comparison.
-constexpr uint64_t kCompareBandBytes = uint64_t(1) << 20;
+// At most this much of a height map is read at once to count its constant
+// components.
+constexpr uint64_t kCountBandBytes = uint64_t(1) << 20;
+
+// The components that hold one value over the whole map, read a band of
+// rows at a time: each band's own constant components, less those whose
+// value differs from the map's first pixel.
+uint8_t count_constant_components(const RenderTarget& map) {
+    const uint64_t row = row_bytes_of(map);
+    if (row == 0 || map.height() == 0) return 0x0F;
+    const std::size_t channel = bytes_per_channel(map.format());
+    const uint64_t band_rows = std::max<uint64_t>(1, std::min<uint64_t>(map.height(), kCountBandBytes / row));
+    std::vector<uint8_t> band(band_rows * row);
+    uint8_t first[16];
+    uint8_t components = 0x0F;
+    const ClientReadScope scope(map);
+    for (uint64_t at = 0; at < map.height() && components != 0; at += band_rows) {
+        const uint64_t rows = std::min(band_rows, map.height() - at);
+        scope.read_rows(map, at, rows, band.data());
+        if (at == 0) std::memcpy(first, band.data(), 4 * channel);
+        components &= constant_components(band.data(), rows * map.width(), channel);
+        for (int c = 0; c < 4; ++c)
+            if (std::memcmp(band.data() + c * channel, first + c * channel, channel) != 0)
+                components &= static_cast<uint8_t>(~(1u << c));
+    }
+    return components;
+}
 
 }  // namespace
 
@@ -199,33 +227,22 @@ void LattixTriangleMesh::read_placement_key(const ComputeTriangleMeshGPU& triang
     key.has_height_map = frame.height_map != nullptr;
     key.format = 0;
     key.width = key.height = 0;
+    key.wrap_mode = 0;
     if (!key.has_height_map) return;
     const RenderTarget& map = *frame.height_map;
     key.format = map.format();
     key.width = map.width();
     key.height = map.height();
-}
-
-bool LattixTriangleMesh::same_height_map(const RenderTarget& map) {
-    const uint64_t row = row_bytes_of(map);
-    if (placed_pixels_.size() != row * map.height()) return false;
-    if (row == 0) return true;
-    const uint64_t band_rows = std::max<uint64_t>(1, std::min<uint64_t>(map.height(), kCompareBandBytes / row));
-    band_.resize(band_rows * row);
-    const ClientReadScope scope(map);
-    for (uint64_t first = 0; first < map.height(); first += band_rows) {
-        const uint64_t rows = std::min(band_rows, map.height() - first);
-        scope.read_rows(map, first, rows, band_.data());
-        if (std::memcmp(band_.data(), placed_pixels_.data() + first * row, rows * row) != 0) return false;
-    }
-    return true;
+    // The placing reads the map up to its edges, where the wrap mode decides
+    // what lies beyond.
+    key.wrap_mode = map.textures.at(0)->description().wrap_mode;
 }
 
 bool LattixTriangleMesh::same_placement(const PlacementKey& a, const PlacementKey& b) {
     return a.triangulation == b.triangulation && a.subdivisions == b.subdivisions &&
            a.indexed_grid == b.indexed_grid &&
            same_settings(a.settings, b.settings) && a.has_height_map == b.has_height_map && a.format == b.format &&
-           a.width == b.width && a.height == b.height && a.adaptive == b.adaptive &&
+           a.width == b.width && a.height == b.height && a.wrap_mode == b.wrap_mode && a.adaptive == b.adaptive &&
            a.max_passes == b.max_passes && std::memcmp(&a.distance_threshold, &b.distance_threshold, 4) == 0 &&
            a.extrude == b.extrude;
 }
@@ -267,12 +284,14 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
     // that still holds the old node keeps its buffer: the pool only takes a
     // buffer back from its last owner.
     // Last frame's triangles stand when nothing they were placed from has
-    // changed: placing is most of a still frame's triangulation.
-    // Every pixel of the height map, as stored: a changed layer (a video's
-    // next frame) always places again.
+    // changed: placing is most of a still frame's triangulation. The height
+    // map is told from the host's images it was combined from, which the
+    // CPU holds: reading the map back would wait for the graphics card to
+    // finish everything queued before it. A changed layer (a video's next
+    // frame) always places again.
     read_placement_key(triangulation, frame, next_);
     if (evaluated || !node_ || !placed_valid_ || !same_placement(next_, placed_) ||
-        (frame.height_map != nullptr && !same_height_map(*frame.height_map))) {
+        (frame.height_map != nullptr && !placed_sources_.same(frame.sources))) {
         node_.reset();
         placed_valid_ = false;
         const TriangulationResult result =
@@ -290,12 +309,14 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
         evaluated_subdivisions_ = requested_subdivisions_;
         placed_ = next_;
         if (frame.height_map != nullptr) {
-            const RenderTarget& map = *frame.height_map;
-            placed_pixels_.resize(row_bytes_of(map) * map.height());
-            if (!placed_pixels_.empty()) ClientReadScope(map).read_rows(map, 0, map.height(), placed_pixels_.data());
+            placed_sources_.keep(frame.sources);
+            constant_components_ = count_constant_components(*frame.height_map);
+            // Shared by every instance's renderers through the engine's pool.
+            static std::atomic<uint64_t> last_content{0};
+            content_ = ++last_content;
         } else {
-            placed_pixels_.clear();
-            placed_pixels_.shrink_to_fit();
+            placed_sources_.clear();
+            constant_components_ = 0x0F;
         }
         placed_valid_ = true;
     }
@@ -309,12 +330,6 @@ uint32_t LattixTriangleMesh::update(GlEngine& engine, ISGNode& parent, const IAb
 
 uint8_t LattixTriangleMesh::constant_height_components() const {
     if (!placed_valid_ || !placed_.has_height_map) return 0x0F;
-    if (components_counted_at_ != placement_count_) {
-        const std::size_t pixel_bytes = 4 * bytes_per_channel(placed_.format);
-        constant_components_ =
-            constant_components(placed_pixels_.data(), placed_pixels_.size() / pixel_bytes, pixel_bytes / 4);
-        components_counted_at_ = placement_count_;
-    }
     return constant_components_;
 }
 

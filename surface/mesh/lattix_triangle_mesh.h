@@ -11,6 +11,7 @@
 #include "engine/core/vec3.h"
 #include "engine/interfaces/displacement_settings.h"
 #include "surface/grid/tsize2d.h"
+#include "surface/mesh/height_map_sources.h"
 
 namespace tavrel {
 
@@ -38,6 +39,10 @@ public:
         TSize2D frame_size;
         DisplacementSettings settings;
         const RenderTarget* height_map = nullptr;
+        // What the height map was combined from. Without the layer the map
+        // cannot be told from the last one, and every such frame places
+        // its triangles again.
+        HeightMapSources sources;
         bool adaptive = true;
         uint32_t max_passes = 8;
         float distance_threshold = 0.01f;
@@ -62,15 +67,21 @@ public:
     // How many times the surface was evaluated since construction.
     uint64_t evaluation_count() const { return evaluation_count_; }
     // How many times the triangles were placed since construction: a frame
-    // whose evaluation, height-map pixels, format and size, displacement
-    // settings and triangulation options all equal the last placing's keeps
-    // its triangles.
+    // whose evaluation, height-map sources, format, size and wrap mode,
+    // displacement settings and triangulation options all equal the last
+    // placing's keeps its triangles. Nothing is read back to decide it.
     uint64_t placement_count() const { return placement_count_; }
     // Which of the R, G, B and A components (ComponentBit) of the height map
     // the placed triangles were placed from hold one value over the whole
     // map: all four without a map or before the first placing. Counted
-    // once per placing.
+    // from the map, read back a band of rows at a time, when the triangles
+    // are placed: a frame that keeps its triangles reads nothing.
     uint8_t constant_height_components() const;
+    // Names the pixels of the height map the placed triangles were placed
+    // from, for HeightMapSize::content: a number no other placing of any
+    // mesh in the process had, kept while the triangles stand; 0 without a
+    // map or before the first placing.
+    uint64_t height_map_content() const { return placed_valid_ && placed_.has_height_map ? content_ : 0; }
     const std::shared_ptr<ISGNode>& node() const { return node_; }
     const std::shared_ptr<RenderTarget>& evaluation() const { return evaluation_; }
     const std::vector<Vec3d>& bounds_points() const { return bounds_points_; }
@@ -89,6 +100,7 @@ private:
         bool has_height_map = false;
         uint32_t format = 0;
         uint64_t width = 0, height = 0;
+        uint32_t wrap_mode = 0;
         bool adaptive = false;
         uint32_t max_passes = 0;
         float distance_threshold = 0.0f;
@@ -98,9 +110,6 @@ private:
     bool evaluation_current(uint16_t key, const TSize2D& frame, float threshold) const;
     void read_placement_key(const ComputeTriangleMeshGPU& triangulation, const Update& frame, PlacementKey& key) const;
     static bool same_placement(const PlacementKey& a, const PlacementKey& b);
-    // Whether the height map's pixels, read a band of rows at a time, equal
-    // the ones the triangles were placed from.
-    bool same_height_map(const RenderTarget& map);
 
     std::shared_ptr<LattixMeshKnots> knots_;
     std::shared_ptr<ISGNode> node_;
@@ -125,18 +134,14 @@ private:
     bool capacity_reached_ = false;
     uint64_t evaluation_count_ = 0;
     uint64_t placement_count_ = 0;
-    // The key of the triangles node_ holds, and the next frame's. The height
-    // map's pixels are kept once, for the placed triangles only: the next
-    // frame's are compared against them a band at a time, so a still frame
-    // holds one copy of the layer, not two.
+    // The key of the triangles node_ holds, and the next frame's, with the
+    // sources of the height map they were placed from.
     bool placed_valid_ = false;
     PlacementKey placed_;
     PlacementKey next_;
-    // constant_height_components() of the placing it was counted at.
-    mutable uint64_t components_counted_at_ = 0;
-    mutable uint8_t constant_components_ = 0x0F;
-    std::vector<uint8_t> placed_pixels_;
-    std::vector<uint8_t> band_;
+    KeptHeightMapSources placed_sources_;
+    uint8_t constant_components_ = 0x0F;
+    uint64_t content_ = 0;
 };
 
 // A node that draws the captured triangles of a triangulation (through its

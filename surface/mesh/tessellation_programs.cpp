@@ -279,25 +279,26 @@ std::string displacement_chunk(bool height_map, bool displacement_noise) {
     return shading_switch_defines(switches) + vertex_displacement_chunk(height_map) + (height_map ? kDisplacementEntryPoints : kDisplaceVertexEntryPoint);
 }
 
-TessellationProgramSet build_set(int depth_class, bool height_map, bool displacement_noise) {
-    const std::string parameter_vertex = parameter_domain_vertex_source(depth_class, height_map, displacement_noise);
-    // Both parameter-domain passes turn triangles into strips captured in the
-    // parameter layout; both placing passes capture the placed vertices.
-    const auto parameter_pass = [&](const std::string& geometry, int max_vertices) {
-        return std::make_shared<TexturingProgram>(parameter_vertex, geometry, kWhiteFragment, GL_TRIANGLES,
-                                                  GL_TRIANGLE_STRIP, max_vertices, make_transform_feedback(0));
-    };
-    const auto placing_pass = [&](bool alpha_normals) {
-        return std::make_shared<TexturingProgram>(
-            placing_vertex_source(depth_class, height_map, alpha_normals, displacement_noise),
-                                                  kWhiteFragment, make_transform_feedback(1));
-    };
-    TessellationProgramSet set;
-    set.subdivision = parameter_pass(subdivision_geometry_source(depth_class, height_map, displacement_noise), 8);
-    set.clip = parameter_pass(clip_geometry_source(depth_class), 4);
-    set.placing = placing_pass(false);
-    set.placing_alpha_normals = placing_pass(true);
-    return set;
+// Both parameter-domain passes turn triangles into strips captured in the
+// parameter layout; both placing passes capture the placed vertices.
+std::shared_ptr<TexturingProgram> parameter_pass(int depth_class, bool height_map, bool displacement_noise,
+                                                 const std::string& geometry, int max_vertices) {
+    return std::make_shared<TexturingProgram>(parameter_domain_vertex_source(depth_class, height_map, displacement_noise),
+                                              geometry, kWhiteFragment, GL_TRIANGLES, GL_TRIANGLE_STRIP,
+                                              max_vertices, make_transform_feedback(0));
+}
+
+std::shared_ptr<TexturingProgram> placing_pass(int depth_class, bool height_map, bool alpha_normals,
+                                               bool displacement_noise) {
+    return std::make_shared<TexturingProgram>(
+        placing_vertex_source(depth_class, height_map, alpha_normals, displacement_noise), kWhiteFragment,
+        make_transform_feedback(1));
+}
+
+template <typename Make>
+TexturingProgram& made_on_first_use(std::shared_ptr<TexturingProgram>& slot, Make make) {
+    if (!slot) slot = make();
+    return *slot;
 }
 
 }  // namespace
@@ -322,26 +323,50 @@ std::string placing_vertex_source(int depth_class, bool height_map, bool alpha_n
     return source + kWallCodes + kPlacingMainAlpha;
 }
 
-TessellationPrograms::TessellationPrograms(const IAbort& abort) {
-    struct Step {
-        int depth_class;
-        bool height_map;
-    };
-    const Step steps[4] = {{0, true}, {1, true}, {2, true}, {2, false}};
-    for (int k = 0; k < 4; ++k) {
-        sets_[k] = build_set(steps[k].depth_class, steps[k].height_map, true);
-        by_class_[k] = sets_[k];
-        abort.progress(static_cast<unsigned>(k + 1), 4);
-    }
+TessellationProgramSet::TessellationProgramSet(int depth_class, bool height_map, bool displacement_noise)
+    : depth_class_(depth_class), height_map_(height_map), displacement_noise_(displacement_noise) {}
+
+TexturingProgram& TessellationProgramSet::subdivision() const {
+    return made_on_first_use(subdivision_, [this] {
+        return parameter_pass(depth_class_, height_map_, displacement_noise_,
+                              subdivision_geometry_source(depth_class_, height_map_, displacement_noise_), 8);
+    });
+}
+
+TexturingProgram& TessellationProgramSet::clip() const {
+    return made_on_first_use(clip_, [this] {
+        return parameter_pass(depth_class_, height_map_, displacement_noise_, clip_geometry_source(depth_class_), 4);
+    });
+}
+
+TexturingProgram& TessellationProgramSet::placing() const {
+    return made_on_first_use(
+        placing_, [this] { return placing_pass(depth_class_, height_map_, false, displacement_noise_); });
+}
+
+TexturingProgram& TessellationProgramSet::placing_alpha_normals() const {
+    return made_on_first_use(placing_alpha_normals_,
+                             [this] { return placing_pass(depth_class_, height_map_, true, displacement_noise_); });
+}
+
+int TessellationProgramSet::programs_made() const {
+    return int(subdivision_ != nullptr) + int(clip_ != nullptr) + int(placing_ != nullptr) +
+           int(placing_alpha_normals_ != nullptr);
+}
+
+TessellationPrograms::TessellationPrograms(const IAbort& abort)
+    : sets_{TessellationProgramSet(0, true, true), TessellationProgramSet(1, true, true),
+            TessellationProgramSet(2, true, true), TessellationProgramSet(2, false, true)} {
+    for (unsigned k = 1; k <= 4; ++k) abort.progress(k, 4);
 }
 
 TessellationPrograms::~TessellationPrograms() = default;
 
 const TessellationProgramSet& TessellationPrograms::set(int depth_class, bool displacement_noise) const {
-    const TessellationProgramSet& general = by_class_.at(depth_class);
+    const TessellationProgramSet& general = sets_.at(depth_class);
     if (displacement_noise || depth_class == kWithoutHeightMap) return general;
     std::optional<TessellationProgramSet>& quiet = without_noise_.at(depth_class);
-    if (!quiet) quiet = build_set(depth_class, true, false);
+    if (!quiet) quiet.emplace(depth_class, true, false);
     return *quiet;
 }
 

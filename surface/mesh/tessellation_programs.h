@@ -14,38 +14,58 @@ namespace tavrel {
 
 class IAbort;
 
-struct TessellationProgramSet {
+// One set's four programs, each compiled when the triangulation first runs
+// it: a frame compiles the passes its settings take (the uniform grid places
+// without refining or clipping, only an extruded surface places walls). A
+// program that fails to build throws GlEngineError and is tried again at
+// the next use.
+class TessellationProgramSet {
+public:
+    TessellationProgramSet(int depth_class, bool height_map, bool displacement_noise);
+
     // Refines triangles of the parameter square; captures "out_texcoord" (vec2).
-    std::shared_ptr<TexturingProgram> subdivision;
+    TexturingProgram& subdivision() const;
     // Cuts triangles at the alpha contour; captures (s, t, code) with code
     // 1.0 at input corners and 2.0 on the contour.
-    std::shared_ptr<TexturingProgram> clip;
+    TexturingProgram& clip() const;
     // Places (s, t, code) triples on the displaced surface; captures the
     // 14-float vertices of the mesh.
-    std::shared_ptr<TexturingProgram> placing;
+    TexturingProgram& placing() const;
     // The same with normals from the height map's alpha, for the walls of an
     // extruded surface.
-    std::shared_ptr<TexturingProgram> placing_alpha_normals;
+    TexturingProgram& placing_alpha_normals() const;
+
+    // How many of the four have been compiled.
+    int programs_made() const;
+
+private:
+    int depth_class_;
+    bool height_map_;
+    bool displacement_noise_;
+    mutable std::shared_ptr<TexturingProgram> subdivision_;
+    mutable std::shared_ptr<TexturingProgram> clip_;
+    mutable std::shared_ptr<TexturingProgram> placing_;
+    mutable std::shared_ptr<TexturingProgram> placing_alpha_normals_;
 };
 
 class TessellationPrograms {
 public:
     static constexpr int kWithoutHeightMap = 3;
 
-    // Builds the four sets in order and reports each as a step of four to
-    // the abort object; a report never ends the set-up.
+    // Sets up the four sets in order, compiling nothing yet, and reports
+    // each as a step of four to the abort object; a report never ends the
+    // set-up.
     explicit TessellationPrograms(const IAbort& abort);
     virtual ~TessellationPrograms();
 
     // The set for a height map of the depth class, or kWithoutHeightMap;
     // another value throws std::out_of_range. Without displacement noise
     // (see displacement_noise_active) the height-map sets are ones compiled
-    // without it, built on first use: the noise is most of their work.
+    // without it: the noise is most of their work.
     const TessellationProgramSet& set(int depth_class, bool displacement_noise = true) const;
 
 private:
     std::array<TessellationProgramSet, 4> sets_;
-    std::array<TessellationProgramSet, 4> by_class_;
     mutable std::array<std::optional<TessellationProgramSet>, 3> without_noise_;
 };
 

@@ -8,7 +8,10 @@
 #include <dirent.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/gpu/accumulation_buffer.h"
 #include "engine/gpu/dual_peeling_render_buffers.h"
@@ -16,6 +19,7 @@
 #include "engine/core/gl_object_counter.h"
 #include "engine/gpu/render_target.h"
 #include "engine/render/render_thread.h"
+#include "engine/shaders/utility_programs.h"
 #include "tests/engine/shared_engine.h"
 
 namespace {
@@ -42,11 +46,11 @@ TEST(GlObjectCounter, ZeroAfterTheEngineIsDestroyed) {
             peeling.reset();
             kept = tavrel::live_gl_objects();
         });
-        // 3 transform-feedback programs and 4 per kind.
-        EXPECT_EQ(programs, 15);
-        // Nothing besides the programs: the shadow maps are made for the
-        // first frame with casters.
-        EXPECT_EQ(started, 15);
+        // The 8-bit copy program alone: the others are made on first use.
+        EXPECT_EQ(programs, 1);
+        // Nothing besides it: the shadow maps are made for the first frame
+        // with casters.
+        EXPECT_EQ(started, 1);
         // Render buffer: framebuffer + 2; target: framebuffer + 2 textures;
         // accumulation: framebuffer + texture + program; peeling: 2
         // framebuffers + 7 textures.
@@ -55,6 +59,52 @@ TEST(GlObjectCounter, ZeroAfterTheEngineIsDestroyed) {
     }
     EXPECT_EQ(tavrel::live_gl_objects(), 0) << tavrel::live_gl_objects_text();
     EXPECT_EQ(tavrel::gl_thread_violations(), violations_before);
+}
+
+// A fresh engine compiles each utility program at its first request, once:
+// one program more for each first request, none for a second.
+TEST(GlObjectCounter, UtilityProgramsAreMadeOnFirstRequest) {
+    tavrel_test::stop_shared_render_thread();
+    using Request = std::function<tavrel::GLSLProgram&(tavrel::GlEngine&)>;
+    struct Row {
+        std::string name;
+        Request request;
+        int made;
+    };
+    std::vector<Row> rows;
+    for (int kind = 0; kind < 3; ++kind) {
+        const std::string k = std::to_string(kind);
+        // The 8-bit copy program was made at start-up.
+        rows.push_back({"copy " + k, [kind](tavrel::GlEngine& e) -> tavrel::GLSLProgram& { return e.copy_program(kind); },
+                        kind == 0 ? 0 : 1});
+        rows.push_back({"flat shading " + k,
+                        [kind](tavrel::GlEngine& e) -> tavrel::GLSLProgram& { return e.flat_shading_program(kind); },
+                        1});
+        rows.push_back({"view depth " + k,
+                        [kind](tavrel::GlEngine& e) -> tavrel::GLSLProgram& { return e.view_depth_program(kind); }, 1});
+        rows.push_back({"depth only " + k,
+                        [kind](tavrel::GlEngine& e) -> tavrel::GLSLProgram& { return e.depth_only_program(kind); }, 1});
+    }
+    rows.push_back({"extrude", [](tavrel::GlEngine& e) -> tavrel::GLSLProgram& { return e.extrude_program(); }, 1});
+    rows.push_back({"reverse vertex order",
+                    [](tavrel::GlEngine& e) -> tavrel::GLSLProgram& { return e.reverse_vertex_order_program(); }, 1});
+    rows.push_back(
+        {"copy topology", [](tavrel::GlEngine& e) -> tavrel::GLSLProgram& { return e.copy_topology_program(); }, 1});
+    tavrel::RenderThread thread;
+    thread.execute([&](tavrel::GlEngine& engine) {
+        const auto programs = [] { return tavrel::live_gl_objects(tavrel::GlObjectKind::program); };
+        EXPECT_EQ(programs(), 1);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.name);
+            const std::int64_t before = programs();
+            tavrel::GLSLProgram& first = row.request(engine);
+            EXPECT_EQ(programs(), before + row.made);
+            EXPECT_TRUE(glIsProgram(first.program()));
+            EXPECT_EQ(&row.request(engine), &first);
+            EXPECT_EQ(programs(), before + row.made);
+        }
+        EXPECT_EQ(programs(), 15);
+    });
 }
 
 std::size_t thread_count() {

@@ -29,6 +29,7 @@
 #include "engine/render/depth_renderer.h"
 #include "engine/core/engine_errors.h"
 #include "engine/render/dual_peeling_oit_renderer.h"
+#include "engine/render/flat_height_slopes.h"
 #include "engine/render/height_slope_map.h"
 #include "engine/render/phong_renderer.h"
 #include "engine/scene/parent_node.h"
@@ -527,6 +528,58 @@ TEST(ShadingSwitches, HeightSlopeMapRefusesWhatItCannotFollow) {
         } catch (const GlEngineError& e) {
             EXPECT_NE(std::string(e.what()).find("0 x 16 texels"), std::string::npos) << e.what();
         }
+    });
+}
+
+// The flat map's slopes are read back once for a map's content, size and
+// displacement settings, and set again from what was kept while all three
+// stay: a steady frame reads nothing back. Content 0 is unknown and is read
+// back every time.
+TEST(FlatHeightSlopes, ReadBackOncePerContentSizeAndSettings) {
+    run_on_engine([](GlEngine& engine) {
+        FlatHeightSlopes slopes(2);
+        TexturingProgram program("void main()\n{\n    gl_Position = gl_Vertex;\n}\n",
+                                 "uniform vec2 flat_height_slopes;\nvoid main()\n{\n"
+                                 "    gl_FragColor = vec4(flat_height_slopes, 0.0, 1.0);\n}\n");
+        auto map = engine.request_render_target(4, 4, 1, 2, true, 0, 1);
+        const GLuint texture = map->textures.at(0)->gl_name();
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        DisplacementSettings displacement;
+        displacement.channel = 4;
+        displacement.scale = 2.0f;
+        HeightMapSize size{4, 4, 0};
+        struct Row {
+            const char* frame;
+            std::function<void()> change;
+            bool reads;
+        };
+        const Row rows[] = {
+            {"unknown content", [] {}, true},
+            {"unknown content again", [] {}, true},
+            {"content 7", [&] { size.content = 7; }, true},
+            {"content 7 again", [] {}, false},
+            {"content 8", [&] { size.content = 8; }, true},
+            {"another size", [&] { size.width = 3; }, true},
+            {"the same", [] {}, false},
+            {"another scale", [&] { displacement.scale = 3.0f; }, true},
+            {"another channel", [&] { displacement.channel = 1; }, true},
+            {"the same at last", [] {}, false},
+        };
+        std::uint64_t reads = slopes.readbacks();
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.frame);
+            row.change();
+            slopes.upload(program, texture, size, displacement);
+            EXPECT_EQ(slopes.readbacks(), reads + (row.reads ? 1 : 0));
+            reads = slopes.readbacks();
+        }
+        // A program without the uniform takes nothing and reads nothing.
+        TexturingProgram plain("void main()\n{\n    gl_Position = gl_Vertex;\n}\n",
+                               "void main()\n{\n    gl_FragColor = vec4(1.0);\n}\n");
+        size.content = 9;
+        slopes.upload(plain, texture, size, displacement);
+        EXPECT_EQ(slopes.readbacks(), reads);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     });
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -253,6 +254,53 @@ TEST(MainRender, ShadowMapLayersAreMadeForTheFramesCastersOnly) {
         frame.render(0);
         ASSERT_TRUE(frame.readback);
         EXPECT_EQ(held_layers(), std::uint32_t(i + 1)) << (i + 1) << " casters";
+    }
+}
+
+// The placed triangles stand while the images the height map is combined
+// from stay as they were, and are placed again exactly when one of them
+// changes: the layer's alpha, a displacement layer coming, any of its
+// channels, it going. The layer's colour is not in the map, and a
+// displacement layer without pixels is none.
+TEST(MainRender, TrianglesArePlacedAgainExactlyWhenTheHeightMapsImagesChange) {
+    Frame frame;
+    std::vector<std::uint8_t> displacement(std::size_t(kWidth) * kHeight * 4, 128);
+    const std::size_t pixel = (std::size_t(10) * kWidth + 10) * 4;
+    struct Row {
+        const char* change;
+        std::function<void()> apply;
+        bool places;
+    };
+    const Row rows[] = {
+        {"nothing", [] {}, false},
+        {"the layer's colour", [&] { frame.pixels[pixel + 2] ^= 0x40; }, false},
+        {"the layer's alpha", [&] { frame.pixels[pixel] = 128; }, true},
+        {"a displacement layer", [&] { frame.values.displacement = view_of(displacement, kWidth, kHeight); }, true},
+        {"a displacement layer's colour", [&] { displacement[pixel + 3] = 7; }, true},
+        {"a displacement layer's alpha", [&] { displacement[pixel] = 7; }, true},
+        {"a displacement layer without pixels",
+         [&] { frame.values.displacement = view_of(displacement, 0, kHeight); }, true},
+        {"no displacement layer", [&] { frame.values.displacement.reset(); }, false},
+    };
+    const auto image = [&frame] {
+        const std::uint8_t* p = boost::get<std::uint8_t*>(frame.readback->data());
+        return std::vector<std::uint8_t>(p, p + std::size_t(kWidth) * kHeight * 4);
+    };
+    frame.render(0);
+    const LattixTriangleMesh& mesh = *frame.data->triangle_mesh;
+    std::uint64_t placed = mesh.placement_count();
+    EXPECT_EQ(placed, 1u);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.change);
+        row.apply();
+        frame.render(0);
+        EXPECT_EQ(mesh.placement_count(), placed + (row.places ? 1 : 0));
+        placed = mesh.placement_count();
+        const std::vector<std::uint8_t> first = image();
+        // The steady frame: its triangles, and the flat map's slopes, kept.
+        frame.render(0);
+        EXPECT_EQ(mesh.placement_count(), placed) << "a frame of the same images placed again";
+        EXPECT_EQ(image(), first);
     }
 }
 

@@ -101,14 +101,48 @@ public:
     void progress(unsigned step, unsigned steps) const override { reports.emplace_back(step, steps); }
 };
 
-// The set-up reports its four steps and is never stopped by them.
+// The set-up reports its four steps and is never stopped by them. It
+// compiles nothing: each program is compiled at its first use, once, and a
+// set without the displacement noise has programs of its own.
 TEST(GpuSurface, TessellationSetUpReportsProgressAndRunsToItsEnd) {
     run_on_engine([](GlEngine&) {
         const CancellingAbort abort;
+        const std::int64_t before = live_gl_objects(GlObjectKind::program);
         std::unique_ptr<TessellationPrograms> programs;
         ASSERT_NO_THROW(programs = std::make_unique<TessellationPrograms>(abort));
         EXPECT_EQ(abort.reports, (std::vector<std::pair<unsigned, unsigned>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
-        for (int k = 0; k < 4; ++k) EXPECT_TRUE(programs->set(k).placing) << k;
+        EXPECT_EQ(live_gl_objects(GlObjectKind::program), before);
+        for (int k = 0; k < 4; ++k) {
+            SCOPED_TRACE(k);
+            const TessellationProgramSet& set = programs->set(k);
+            EXPECT_EQ(set.programs_made(), 0);
+            TexturingProgram& placing = set.placing();
+            EXPECT_TRUE(glIsProgram(placing.program()));
+            EXPECT_EQ(&set.placing(), &placing);
+            EXPECT_EQ(set.programs_made(), 1);
+        }
+        EXPECT_EQ(live_gl_objects(GlObjectKind::program), before + 4);
+
+        const TessellationProgramSet& quiet = programs->set(0, false);
+        EXPECT_EQ(&programs->set(0, false), &quiet);
+        EXPECT_EQ(quiet.programs_made(), 0);
+        const struct {
+            const char* name;
+            TexturingProgram& (TessellationProgramSet::*program)() const;
+        } passes[] = {{"subdivision", &TessellationProgramSet::subdivision},
+                      {"clip", &TessellationProgramSet::clip},
+                      {"placing", &TessellationProgramSet::placing},
+                      {"placing with alpha normals", &TessellationProgramSet::placing_alpha_normals}};
+        int made = 0;
+        for (const auto& pass : passes) {
+            SCOPED_TRACE(pass.name);
+            TexturingProgram& program = (quiet.*pass.program)();
+            EXPECT_TRUE(glIsProgram(program.program()));
+            EXPECT_NE(&program, &(programs->set(0).*pass.program)());
+            EXPECT_EQ(quiet.programs_made(), ++made);
+        }
+        // Set 3 has no map, hence no noise-free set of its own.
+        EXPECT_EQ(&programs->set(3, false), &programs->set(3));
     });
 }
 
@@ -317,30 +351,82 @@ TEST(GpuSurface, GoldenIndexAndJitterTables) {
 
 namespace {
 
-// A height map of the size and depth class whose pixels vary, with the
-// texel at (x, y) given a channel value of its own.
-std::shared_ptr<RenderTarget> height_map(GlEngine& engine, uint32_t width, uint32_t height, uint32_t kind,
-                                         int x = -1, int y = -1, float value = 0.9f) {
-    auto target = engine.request_render_target(width, height, 1, kind, false, 0, 1);
+// A host layer of ARGB pixels of a depth class: rows of row_bytes, alpha
+// first in each pixel.
+class LayerImage : public I2dArrayAccessor {
+public:
+    LayerImage(uint32_t kind, uint64_t width, uint64_t height, uint64_t padding = 0)
+        : kind_(kind), width_(width), height_(height),
+          row_bytes_(width * 4 * element() + padding), bytes_(row_bytes_ * height + 16, 0xA5) {}
+
+    ArrayData data() const override {
+        uint8_t* p = const_cast<uint8_t*>(bytes_.data());
+        if (kind_ == 0) return ArrayData(p);
+        if (kind_ == 1) return ArrayData(reinterpret_cast<uint16_t*>(p));
+        return ArrayData(reinterpret_cast<float*>(p));
+    }
+    uint64_t width() const override { return width_; }
+    uint64_t height() const override { return height_; }
+    uint64_t row_bytes() const override { return row_bytes_; }
+    uint32_t pixel_format() const override { return kFourChannels; }
+
+    // Channel c (0 alpha, 1 red, 2 green, 3 blue) of pixel (x, y), a value
+    // of 0 to 1 in the depth's range (16 bits: 0 to 32768).
+    void set(uint64_t x, uint64_t y, int c, float v) {
+        uint8_t* at = bytes_.data() + y * row_bytes_ + (4 * x + uint64_t(c)) * element();
+        if (kind_ == 0) {
+            *at = uint8_t(std::lround(v * 255.0f));
+        } else if (kind_ == 1) {
+            const uint16_t u = uint16_t(std::lround(v * 32768.0f));
+            std::memcpy(at, &u, 2);
+        } else {
+            std::memcpy(at, &v, 4);
+        }
+    }
+
+private:
+    uint64_t element() const { return kind_ == 0 ? 1 : kind_ == 1 ? 2 : 4; }
+    uint32_t kind_;
+    uint64_t width_, height_, row_bytes_;
+    std::vector<uint8_t> bytes_;
+};
+
+// A height map and the layer it stands for. The map's pixels vary, with the
+// texel at (x, y) given a value of its own; the layer's alpha varies in the
+// same way, its colour is grey.
+struct MapAndLayer {
+    std::shared_ptr<RenderTarget> map;
+    std::shared_ptr<LayerImage> layer;
+};
+
+MapAndLayer height_map(GlEngine& engine, uint32_t width, uint32_t height, uint32_t kind, int x = -1, int y = -1,
+                       float value = 0.9f, uint32_t wrap = 1) {
+    MapAndLayer made;
+    made.map = engine.request_render_target(width, height, 1, kind, false, 0, wrap);
+    made.layer = std::make_shared<LayerImage>(kind, width, height);
     std::vector<float> texels;
     for (uint32_t j = 0; j < height; ++j)
         for (uint32_t i = 0; i < width; ++i) {
             const float v = (int(i) == x && int(j) == y) ? value : float((i * 3 + j * 5) % 7) / 8.0f;
             texels.insert(texels.end(), {v, 0.5f * v, 0.25f, 1.0f});
+            made.layer->set(i, j, 0, v);
+            for (int c = 1; c < 4; ++c) made.layer->set(i, j, c, 0.5f);
         }
-    glBindTexture(GL_TEXTURE_2D, target->textures.at(0)->gl_name());
+    glBindTexture(GL_TEXTURE_2D, made.map->textures.at(0)->gl_name());
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(width), GLsizei(height), GL_RGBA, GL_FLOAT, texels.data());
     glBindTexture(GL_TEXTURE_2D, 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    return target;
+    return made;
 }
 
 }  // namespace
 
 // A frame keeps the placed triangles of the last one when nothing the
 // placing reads has changed, and places again when any one thing has: one
-// row per member of the key. Each row's change is followed by an unchanged
-// frame, which keeps the new triangles.
+// row per member of the key and per part of the images the height map is
+// combined from. The map is never read back to decide: a change to the map
+// alone, its sources left as they were, keeps the triangles. Each row's
+// change is followed by an unchanged frame, which keeps the new triangles.
 TEST(GpuSurface, PlacedTrianglesKeptUntilTheirInputsChange) {
     run_on_engine([&](GlEngine& engine) {
         MeshInstance instance(ControlPointGrid(3, 3), 8);
@@ -349,47 +435,76 @@ TEST(GpuSurface, PlacedTrianglesKeptUntilTheirInputsChange) {
         u.frame_size = TSize2D{64, 64};
         u.adaptive = false;
         u.settings.scale = 0.2f;
-        std::shared_ptr<RenderTarget> map = height_map(engine, 16, 12, 2);
-        u.height_map = map.get();
+        MapAndLayer made = height_map(engine, 16, 12, 2);
+        std::shared_ptr<LayerImage> displacement;
+        const auto use = [&](MapAndLayer m) {
+            made = std::move(m);
+            u.height_map = made.map.get();
+            u.sources.layer = made.layer.get();
+        };
+        use(height_map(engine, 16, 12, 2));
         instance.update(engine, u);
         ASSERT_EQ(instance.mesh->placement_count(), 1u);
 
         struct Row {
             const char* member;
             std::function<void()> change;
+            bool places;
         };
         const Row rows[] = {
-            {"nothing", [] {}},
-            {"a layer pixel", [&] { map = height_map(engine, 16, 12, 2, 5, 7); u.height_map = map.get(); }},
-            {"the height map's size", [&] { map = height_map(engine, 16, 13, 2); u.height_map = map.get(); }},
-            {"the height map's format", [&] { map = height_map(engine, 16, 13, 0); u.height_map = map.get(); }},
-            // 4,096 rows of 16 float pixels fill one band of the comparison.
-            {"a height map of two bands", [&] { map = height_map(engine, 16, 4100, 2); u.height_map = map.get(); }},
-            {"a pixel in the second band",
-             [&] { map = height_map(engine, 16, 4100, 2, 3, 4099); u.height_map = map.get(); }},
-            {"a float pixel above 1",
-             [&] { map = height_map(engine, 16, 4100, 2, 3, 4099, 1.5f); u.height_map = map.get(); }},
-            {"another above 1",
-             [&] { map = height_map(engine, 16, 4100, 2, 3, 4099, 2.5f); u.height_map = map.get(); }},
-            {"no height map", [&] { u.height_map = nullptr; }},
-            {"a height map again", [&] { u.height_map = map.get(); }},
-            {"the displacement scale", [&] { u.settings.scale = 0.25f; }},
-            {"the displacement channel", [&] { u.settings.channel = 2; }},
-            {"the clipping", [&] { u.settings.clip = 1; }},
-            {"the alpha threshold", [&] { u.settings.alpha_clip_threshold = 0.25f; }},
-            {"the noise amplitude", [&] { u.settings.noise.amplitude = 0.5f; }},
-            {"the noise evolution", [&] { u.settings.noise.evolution = 1.0f; }},
-            {"the noise octaves", [&] { u.settings.noise.octaves = 2; }},
-            {"the noise band", [&] { u.settings.noise_stop = 0.75f; }},
-            {"the noise channel", [&] { u.settings.noise_channel = 3; }},
-            {"adaptive", [&] { u.adaptive = true; }},
-            {"the pass limit", [&] { u.max_passes = 3; }},
-            {"the distance threshold", [&] { u.distance_threshold = 0.02f; }},
-            {"extrusion", [&] { u.extrude = true; }},
+            {"nothing", [] {}, false},
+            {"a layer's alpha", [&] { use(height_map(engine, 16, 12, 2, 5, 7)); }, true},
+            {"a layer's colour alone", [&] { made.layer->set(5, 7, 2, 0.75f); }, false},
+            {"the map alone", [&] { made.map = height_map(engine, 16, 12, 2, 1, 1).map; u.height_map = made.map.get(); },
+             false},
+            {"the height map's size", [&] { use(height_map(engine, 16, 13, 2)); }, true},
+            {"the height map's format", [&] { use(height_map(engine, 16, 13, 0)); }, true},
+            {"the same pixels in rows of another length",
+             [&] {
+                 auto padded = std::make_shared<LayerImage>(0, 16, 13, 8);
+                 for (uint32_t j = 0; j < 13; ++j)
+                     for (uint32_t i = 0; i < 16; ++i) {
+                         padded->set(i, j, 0, float((i * 3 + j * 5) % 7) / 8.0f);
+                         for (int c = 1; c < 4; ++c) padded->set(i, j, c, 0.5f);
+                     }
+                 made.layer = padded;
+                 u.sources.layer = padded.get();
+             },
+             false},
+            {"the wrap mode", [&] { use(height_map(engine, 16, 13, 0, -1, -1, 0.9f, 0)); }, true},
+            {"a 16-bit layer", [&] { use(height_map(engine, 16, 4100, 1)); }, true},
+            {"an alpha in the last row", [&] { use(height_map(engine, 16, 4100, 1, 3, 4099)); }, true},
+            {"a float layer", [&] { use(height_map(engine, 16, 4100, 2, 3, 4099)); }, true},
+            {"a float alpha above 1", [&] { use(height_map(engine, 16, 4100, 2, 3, 4099, 1.5f)); }, true},
+            {"another above 1", [&] { use(height_map(engine, 16, 4100, 2, 3, 4099, 2.5f)); }, true},
+            {"a displacement layer",
+             [&] {
+                 displacement = std::make_shared<LayerImage>(2, 8, 8);
+                 u.sources.displacement = displacement.get();
+             },
+             true},
+            {"a displacement layer's colour", [&] { displacement->set(7, 7, 3, 0.5f); }, true},
+            {"a displacement layer's alpha", [&] { displacement->set(0, 0, 0, 0.5f); }, true},
+            {"no displacement layer", [&] { u.sources.displacement = nullptr; }, true},
+            {"no height map", [&] { u.height_map = nullptr; }, true},
+            {"a height map again", [&] { u.height_map = made.map.get(); }, true},
+            {"the displacement scale", [&] { u.settings.scale = 0.25f; }, true},
+            {"the displacement channel", [&] { u.settings.channel = 2; }, true},
+            {"the clipping", [&] { u.settings.clip = 1; }, true},
+            {"the alpha threshold", [&] { u.settings.alpha_clip_threshold = 0.25f; }, true},
+            {"the noise amplitude", [&] { u.settings.noise.amplitude = 0.5f; }, true},
+            {"the noise evolution", [&] { u.settings.noise.evolution = 1.0f; }, true},
+            {"the noise octaves", [&] { u.settings.noise.octaves = 2; }, true},
+            {"the noise band", [&] { u.settings.noise_stop = 0.75f; }, true},
+            {"the noise channel", [&] { u.settings.noise_channel = 3; }, true},
+            {"adaptive", [&] { u.adaptive = true; }, true},
+            {"the pass limit", [&] { u.max_passes = 3; }, true},
+            {"the distance threshold", [&] { u.distance_threshold = 0.02f; }, true},
+            {"extrusion", [&] { u.extrude = true; }, true},
             {"the evaluation (a moved point)", [&] {
                  instance.data->grid.point_ref(4).writable_handle(0).z += 0.3f;
                  instance.setup(engine);
-             }},
+             }, true},
         };
         uint64_t placed = instance.mesh->placement_count();
         for (const Row& row : rows) {
@@ -397,14 +512,21 @@ TEST(GpuSurface, PlacedTrianglesKeptUntilTheirInputsChange) {
             row.change();
             const std::shared_ptr<ISGNode> before = instance.mesh->node();
             instance.update(engine, u);
-            const bool changed = std::string(row.member) != "nothing";
-            EXPECT_EQ(instance.mesh->placement_count(), placed + (changed ? 1 : 0));
-            EXPECT_EQ(instance.mesh->node() == before, !changed);
+            EXPECT_EQ(instance.mesh->placement_count(), placed + (row.places ? 1 : 0));
+            EXPECT_EQ(instance.mesh->node() == before, !row.places);
             placed = instance.mesh->placement_count();
             const std::shared_ptr<ISGNode> kept = instance.mesh->node();
             instance.update(engine, u);
             EXPECT_EQ(instance.mesh->placement_count(), placed) << "an unchanged frame placed again";
             EXPECT_EQ(instance.mesh->node(), kept);
+        }
+
+        // Without the layer the map came from, no frame can be told from the
+        // last: each places again.
+        u.sources = HeightMapSources();
+        for (int frame = 0; frame < 2; ++frame) {
+            instance.update(engine, u);
+            EXPECT_EQ(instance.mesh->placement_count(), ++placed);
         }
     });
 }
@@ -422,21 +544,40 @@ TEST(GpuSurface, ConstantHeightComponentsFollowThePlacedMap) {
         u.frame_size = TSize2D{64, 64};
         u.adaptive = false;
         u.settings.scale = 0.2f;
-        std::shared_ptr<RenderTarget> map;
+        MapAndLayer made;
+        const auto use = [&](MapAndLayer m) {
+            made = std::move(m);
+            u.height_map = made.map.get();
+            u.sources.layer = made.layer.get();
+        };
         struct Row {
             const char* name;
             std::function<void()> change;
             uint8_t expected;
         };
         const Row rows[] = {
-            {"varied, float", [&] { map = height_map(engine, 16, 12, 2); u.height_map = map.get(); },
-             kBlueComponent | kAlphaComponent},
-            {"one pixel", [&] { map = height_map(engine, 1, 1, 2); u.height_map = map.get(); }, kAll},
-            {"varied, 8 bits", [&] { map = height_map(engine, 16, 12, 0); u.height_map = map.get(); },
-             kBlueComponent | kAlphaComponent},
+            {"varied, float", [&] { use(height_map(engine, 16, 12, 2)); }, kBlueComponent | kAlphaComponent},
+            {"one pixel", [&] { use(height_map(engine, 1, 1, 2)); }, kAll},
+            {"varied, 8 bits", [&] { use(height_map(engine, 16, 12, 0)); }, kBlueComponent | kAlphaComponent},
             {"no height map", [&] { u.height_map = nullptr; }, kAll},
-            {"two pixels, one marked", [&] { map = height_map(engine, 2, 1, 2, 1, 0); u.height_map = map.get(); },
+            {"two pixels, one marked", [&] { use(height_map(engine, 2, 1, 2, 1, 0)); },
              kBlueComponent | kAlphaComponent},
+            // 16 float pixels a row: 4,096 rows fill one band of the count.
+            {"a second band of one green, the first of another",
+             [&] {
+                 use(height_map(engine, 16, 4100, 2));
+                 std::vector<float> rows(16 * 4100 * 4);
+                 for (std::size_t k = 0; k < rows.size(); k += 4) {
+                     rows[k] = 0.5f;
+                     rows[k + 1] = k / 4 >= 16 * 4096 ? 0.75f : 0.25f;
+                     rows[k + 2] = 0.125f;
+                     rows[k + 3] = 1.0f;
+                 }
+                 glBindTexture(GL_TEXTURE_2D, made.map->textures.at(0)->gl_name());
+                 glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 16, 4100, GL_RGBA, GL_FLOAT, rows.data());
+                 glBindTexture(GL_TEXTURE_2D, 0);
+             },
+             kRedComponent | kBlueComponent | kAlphaComponent},
         };
         for (const Row& row : rows) {
             SCOPED_TRACE(row.name);

@@ -134,6 +134,11 @@ TEST(MeshScene, ReleasingTheInstanceStateLeavesNoGlObjects) {
     run_on_engine([](GlEngine& engine) {
         reset_state();
         engine.release_free_pooled_objects();
+        // The engine's programs that extrude the surface stay with the engine
+        // from their first request on, not with the instance.
+        engine.extrude_program();
+        engine.reverse_vertex_order_program();
+        engine.copy_topology_program();
         const std::int64_t before = live_gl_objects();
         const std::string before_text = live_gl_objects_text();
         {
