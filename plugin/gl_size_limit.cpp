@@ -24,7 +24,7 @@ GLint max_side_here() {
 // Whether the driver would allocate a single-level four-channel texture of
 // this size and kind, as the frame's layer texture and the layer's render
 // target are made. A side within the limits says nothing of the total: the
-// software renderer refuses any one texture of 2 GiB or more.
+// software renderer refuses any one texture beyond about 1.5 GiB.
 bool driver_holds_texture(GLsizei width, GLsizei height, uint32_t kind) {
     glTexImage2D(GL_PROXY_TEXTURE_2D, 0, GLint(get_texture_internal_format_for_bpc(kind, kFourChannels)), width,
                  height, 0, get_external_format(kind, kFourChannels), get_pixel_type(kind), nullptr);
