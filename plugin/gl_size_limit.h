@@ -18,4 +18,12 @@ int32_t gl_max_side(RenderThread& thread);
 // pixels a side." when either side exceeds `limit`.
 void check_fits_gl(int32_t limit, int32_t width, int32_t height, const std::string& what);
 
+// Before the layer's pixels are asked for: its sides against the limits
+// above, then whether the driver can allocate the texture a frame at
+// `bitdepth` bits a channel makes of it (8, 16 or 32; another depth is taken
+// as 32, the largest). One round trip to the rendering thread. Throws the
+// PluginError of check_fits_gl, or "The layer is W x H pixels; OpenGL here
+// cannot hold a texture of that size at B bits a channel."
+void check_layer_fits_gl(RenderThread& thread, int32_t width, int32_t height, int32_t bitdepth);
+
 }  // namespace tavrel

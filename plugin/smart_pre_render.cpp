@@ -10,12 +10,15 @@
 namespace tavrel {
 
 PF_Err smart_pre_render(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*, void* extra) {
-    // A layer larger than OpenGL renders is refused before its pixels are
-    // asked for: a host may decode a large image only when it is checked out.
+    // A layer larger than OpenGL renders or holds is refused before its
+    // pixels are asked for: a host may decode a large image only when it is
+    // checked out.
     if (in_data != nullptr && in_data->global_data != nullptr) {
+        const auto* pre = static_cast<const PF_PreRenderExtra*>(extra);
+        const int32_t bitdepth = pre != nullptr && pre->input != nullptr ? pre->input->bitdepth : 0;
         GlobalDataLock global(in_data);
         if (global->render_thread)
-            check_fits_gl(gl_max_side(*global->render_thread), in_data->width, in_data->height, "layer");
+            check_layer_fits_gl(*global->render_thread, in_data->width, in_data->height, bitdepth);
     }
     return compute_pre_render_result(in_data, static_cast<PF_PreRenderExtra*>(extra), 0);
 }

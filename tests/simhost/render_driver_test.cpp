@@ -571,16 +571,26 @@ namespace {
 // limit, in words, and no frame is written. Mesa's software renderer stops
 // at 16384 pixels a side, below the 30000 a host world holds. An image file
 // is refused before its pixels are decoded: 20000 x 1000 pixels decoded
-// would take the host 320 MB.
+// would take the host 320 MB. A layer within the sides whose texture the
+// driver cannot hold (16384 x 16384 at 16 bits a channel is 2 GiB, beyond
+// what the software renderer allocates for one texture) is refused the same
+// way, before the host decodes the 8 GB it would otherwise hold.
 TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
     const std::string out = testing::TempDir() + "too_wide_" + std::to_string(getpid()) + ".png";
     const std::string wide = testing::TempDir() + "wide_" + std::to_string(getpid()) + ".png";
+    const std::string big = testing::TempDir() + "big_" + std::to_string(getpid()) + ".png";
     std::ofstream(wide, std::ios::binary) << tavrel_test::black_png(20000, 1000);
+    std::ofstream(big, std::ios::binary) << tavrel_test::black_png(16384, 16384);
     struct Case {
         std::vector<std::string> options;
         std::string size;
+        std::string held;  // the refusal of a texture too large to hold; empty: the side limit
     };
-    const Case cases[] = {{{"--size", "30000x2"}, "30000 x 2"}, {{"--input", wide}, "20000 x 1000"}};
+    const Case cases[] = {
+        {{"--size", "30000x2"}, "30000 x 2", ""},
+        {{"--input", wide}, "20000 x 1000", ""},
+        {{"--input", big, "--bpc", "16"}, "16384 x 16384", "OpenGL here cannot hold a texture of that size at 16 bits a channel.\n"},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         std::vector<std::string> args = {"render", kPlugin};
@@ -588,6 +598,14 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
         args.insert(args.end(), {"--output", out});
         const ChildRun r = run_child(args, -1);
         EXPECT_EQ(r.status, 1);
+        EXPECT_FALSE(std::ifstream(out).good());
+        EXPECT_LT(r.peak_kb, 250 * 1024);
+        if (!c.held.empty()) {
+            const std::string whole = "The layer is " + c.size + " pixels; " + c.held;
+            ASSERT_GE(r.err.size(), whole.size()) << r.err;
+            EXPECT_EQ(r.err.substr(r.err.size() - whole.size()), whole);
+            continue;
+        }
         const std::string head = "The layer is " + c.size + " pixels; OpenGL here renders at most ";
         const size_t at = r.err.find(head);
         ASSERT_NE(at, std::string::npos) << r.err;
@@ -596,10 +614,9 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
         EXPECT_GE(limit, 2048);
         EXPECT_LT(limit, 20000);
         EXPECT_EQ(rest, std::to_string(limit) + " pixels a side.\n");
-        EXPECT_FALSE(std::ifstream(out).good());
-        EXPECT_LT(r.peak_kb, 250 * 1024);
     }
     std::remove(wide.c_str());
+    std::remove(big.c_str());
 }
 
 }  // namespace
