@@ -194,8 +194,13 @@ void main()
 // texture axis, the block's coordinates are drawn together about its centre
 // until it fits; coordinates that still do not fit (not finite) read the
 // texture's centre. Footprints within the limit read exactly what they read
-// before: the thin walls of an extruded layer seen from the side reach
-// several hundred texels.
+// before. The textures have no mip levels, so neither the GL anisotropy cap
+// nor a widened minor axis makes a read cheaper: the walk covers the
+// footprint's bounding box at level 0, up to the limit squared texels. A
+// limit of 16 keeps each read on a grazing surface (the thin walls of an
+// extruded layer, a layer edge-on or bulged away from the view) to at most
+// a few hundred texels; it only narrows the blur of footprints longer than
+// it, which a smooth layer barely shows.
 const char* const kBoundedFootprint = R"glsl(
 const float kLongestFootprint = $longest_footprint$.0;
 

@@ -39,7 +39,7 @@ enum class AlphaUpdate { kUnchanged, kHeightMapAlpha };
 
 // The longest texture footprint, in texels along a texture axis, that the
 // fragment stage hands to the sampler for one 2 x 2 pixel block.
-constexpr int kLongestTextureFootprint = 1024;
+constexpr int kLongestTextureFootprint = 16;
 
 // `bounded_footprint(tex, coord)`: coord where its block's footprint in tex
 // is at most kLongestTextureFootprint texels along each axis, else the

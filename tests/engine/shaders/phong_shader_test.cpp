@@ -711,9 +711,12 @@ void main()
         };
         const Case cases[] = {
             {1.0f, true, 4.0f, 4.0f},
-            {255.0f, true, 1020.0f, 1020.0f},
+            {(limit - 4.0f) / 4.0f, true, limit - 4.0f, limit - 4.0f},
             {1.0e5f, false, 0.99f * limit, 1.01f * limit},
-            {3.0e7f, false, 0.99f * limit, 1.01f * limit},
+            // Coordinates this large are 2 apart in float, coarser than the
+            // limit's step: the block may collapse onto one point, but never
+            // grow past the limit.
+            {3.0e7f, false, 0.0f, 1.01f * limit},
             {nan, false, 0.0f, 0.0f},
         };
         for (const Case& c : cases) {
