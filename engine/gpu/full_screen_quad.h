@@ -9,4 +9,10 @@ namespace tavrel {
 // the pass that drew it.
 void draw_full_screen_quad();
 
+// Binds `framebuffer` and sets what a full-screen pass into its first colour
+// attachment needs: a width x height viewport, no depth, stencil, scissor,
+// alpha test, blending or culling, and every colour channel written. The
+// caller saves and restores that state (AttribGuard) around the pass.
+void begin_full_screen_pass(unsigned framebuffer, int width, int height);
+
 }  // namespace tavrel

@@ -101,17 +101,8 @@ std::array<float, 2> FlatHeightSlopes::slopes(GLuint height_map, const HeightMap
         // before the attributes pop.
         AttribGuard attributes;
         ReadScope scope;
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        begin_full_screen_pass(framebuffer_, 1, 1);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-        glViewport(0, 0, 1, 1);
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_STENCIL_TEST);
-        glDisable(GL_SCISSOR_TEST);
-        glDisable(GL_ALPHA_TEST);
-        glDisable(GL_BLEND);
-        glDisable(GL_CULL_FACE);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glDrawBuffer(GL_COLOR_ATTACHMENT0);
         glReadBuffer(GL_COLOR_ATTACHMENT0);
         check_gl_error(kErrorSource, __LINE__);
         {

@@ -186,16 +186,7 @@ GLuint HeightSlopeMap::update(GLuint height_map, const HeightMapSize& size, cons
 
     AttribGuard attributes;
     DrawScope scope;
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glViewport(0, 0, width, height);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    begin_full_screen_pass(framebuffer_, width, height);
     check_gl_error(kErrorSource, __LINE__);
     {
         IntegerStateGuard bound(*program_);
