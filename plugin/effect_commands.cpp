@@ -25,7 +25,10 @@ CommandDispatcher build_shared_commands(const EffectDescription& effect, const E
     d.add(PF_Cmd_ARBITRARY_CALLBACK, arbitrary_callback);
     d.add(PF_Cmd_USER_CHANGED_PARAM, own.user_changed_param);
     d.add(PF_Cmd_UPDATE_PARAMS_UI, own.update_params_ui);
-    d.add(PF_Cmd_SMART_PRE_RENDER, smart_pre_render);
+    d.add(PF_Cmd_SMART_PRE_RENDER, [described](PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
+                                               PF_LayerDef* output, void* extra) {
+        return smart_pre_render(*described, in, out, params, output, extra);
+    });
     d.add(PF_Cmd_SMART_RENDER, [described](PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
                                            PF_LayerDef* output, void* extra) {
         return smart_render(*described, in, out, params, output, extra);

@@ -18,12 +18,25 @@ int32_t gl_max_side(RenderThread& thread);
 // pixels a side." when either side exceeds `limit`.
 void check_fits_gl(int32_t limit, int32_t width, int32_t height, const std::string& what);
 
-// Before the layer's pixels are asked for: its sides against the limits
-// above, then whether the driver can allocate the texture a frame at
-// `bitdepth` bits a channel makes of it (8, 16 or 32; another depth is taken
-// as 32, the largest). One round trip to the rendering thread. Throws the
-// PluginError of check_fits_gl, or "The layer is W x H pixels; OpenGL here
-// cannot hold a texture of that size at B bits a channel."
-void check_layer_fits_gl(RenderThread& thread, int32_t width, int32_t height, int32_t bitdepth);
+// What a frame's anti-aliasing makes at the output's size: `samples` a
+// pixel in a multisampled colour and depth buffer (0: none), and a 32-bit
+// float target the views are summed in.
+struct AntialiasingBuffers {
+    uint64_t samples = 0;
+    bool accumulates = false;
+};
+
+// Before the layer's pixels are asked for, in one round trip to the
+// rendering thread: the layer's and the output's sides against the limits
+// above, whether the driver can allocate the texture a frame at `bitdepth`
+// bits a channel makes of each (8, 16 or 32; another depth is taken as 32,
+// the largest), and whether it can allocate the anti-aliasing buffers at the
+// output's size. Throws the PluginError of check_fits_gl, "The layer (or
+// output) is W x H pixels; OpenGL here cannot hold a texture of that size at
+// B bits a channel.", or "The output is W x H pixels; OpenGL here cannot
+// hold the anti-aliasing buffers of that size at B bits a channel. A lower
+// "Antialiasing" renders it."
+void check_frame_fits_gl(RenderThread& thread, int32_t layer_width, int32_t layer_height, int32_t output_width,
+                         int32_t output_height, int32_t bitdepth, const AntialiasingBuffers& antialiasing);
 
 }  // namespace tavrel

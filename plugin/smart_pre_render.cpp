@@ -2,23 +2,51 @@
 
 #include <algorithm>
 
+#include "hostaccess/plugin_errors.h"
 #include "plugin/data_locks.h"
+#include "plugin/effect_description.h"
 #include "plugin/gl_size_limit.h"
 #include "plugin/global_data.h"
+#include "surface/frame/frame_values.h"
 #include "surface/host/host_geometry.h"
 
 namespace tavrel {
 
-PF_Err smart_pre_render(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*, void* extra) {
-    // A layer larger than OpenGL renders or holds is refused before its
-    // pixels are asked for: a host may decode a large image only when it is
-    // checked out.
+namespace {
+
+// The frame's "Antialiasing" choice, checked out on its own: the render
+// checks out everything later, once the frame is known to fit.
+AntialiasingLevels asked_antialiasing(const EffectDescription& effect, const PF_InData* in_data) {
+    PF_ParamDef def{};
+    check_pf_err(in_data->inter.checkout_param(in_data->effect_ref,
+                                               effect.render_indices.render_mode + RenderParamIndices::kAntialiasing,
+                                               in_data->current_time, in_data->time_step, in_data->time_scale, &def));
+    const int32_t choice = def.u.pd.value;
+    check_pf_err(in_data->inter.checkin_param(in_data->effect_ref, &def));
+    return antialiasing_levels(choice);
+}
+
+}  // namespace
+
+PF_Err smart_pre_render(const EffectDescription& effect, PF_InData* in_data, PF_OutData*, PF_ParamDef*[],
+                        PF_LayerDef*, void* extra) {
+    // A frame larger than OpenGL renders or holds is refused before the
+    // layer's pixels are asked for: a host may decode a large image only
+    // when it is checked out.
     if (in_data != nullptr && in_data->global_data != nullptr) {
         const auto* pre = static_cast<const PF_PreRenderExtra*>(extra);
         const int32_t bitdepth = pre != nullptr && pre->input != nullptr ? pre->input->bitdepth : 0;
+        const int kind = effect_layer_kind(in_data);
+        // Text and shape layers render at the layer's own size.
+        const PF_LRect output = kind == kTextLayer || kind == kShapeLayer
+                                    ? PF_LRect{0, 0, in_data->width, in_data->height}
+                                    : output_rect(in_data);
+        const AntialiasingLevels levels = asked_antialiasing(effect, in_data);
         GlobalDataLock global(in_data);
         if (global->render_thread)
-            check_layer_fits_gl(*global->render_thread, in_data->width, in_data->height, bitdepth);
+            check_frame_fits_gl(*global->render_thread, in_data->width, in_data->height, output.right - output.left,
+                                output.bottom - output.top, bitdepth,
+                                AntialiasingBuffers{levels.multisample, levels.accumulation > 0});
     }
     return compute_pre_render_result(in_data, static_cast<PF_PreRenderExtra*>(extra), 0);
 }

@@ -8,8 +8,12 @@
 
 namespace tavrel {
 
-// The handler; extra is the host's PF_PreRenderExtra.
-PF_Err smart_pre_render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
+struct EffectDescription;
+
+// The handler; extra is the host's PF_PreRenderExtra. With the instance's
+// global data, a frame the driver cannot render at its size, depth and
+// "Antialiasing" is refused first, before the layer is checked out.
+PF_Err smart_pre_render(const EffectDescription& effect, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
                         void* extra);
 
 // Checks out the input layer over the request widened to the whole layer,

@@ -81,7 +81,7 @@ TEST(SmartPreRender, WidenedRequestAndResultRectangles) {
         extra->input->output_request.channel_mask = 7;
         extra->input->output_request.field = 2;
         const auto r = host.call_with([&](PF_InData* in, PF_OutData* out) {
-            return tavrel::smart_pre_render(in, out, nullptr, nullptr, extra);
+            return tavrel::smart_pre_render(tavrel::lattix_pro_description(), in, out, nullptr, nullptr, extra);
         });
         ASSERT_EQ(r.err, 0);
         ASSERT_TRUE(host.render().layer_request().has_value());
@@ -135,7 +135,7 @@ TEST(ParamCheckout, EveryPathChecksEverythingBackIn) {
         c.fault(host);
         PF_PreRenderExtra* pre = host.render().pre_render({0, 0, 64, 48});
         ASSERT_EQ(host.call_with([&](PF_InData* in, PF_OutData* out) {
-                          return tavrel::smart_pre_render(in, out, nullptr, nullptr, pre);
+                          return tavrel::smart_pre_render(tavrel::lattix_pro_description(), in, out, nullptr, nullptr, pre);
                       }).err,
                   0);
         PF_SmartRenderExtra* extra = host.render().render();

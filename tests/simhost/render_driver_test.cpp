@@ -575,6 +575,10 @@ namespace {
 // driver cannot hold (16384 x 16384 at 16 bits a channel is 2 GiB, beyond
 // what the software renderer allocates for one texture) is refused the same
 // way, before the host decodes the 8 GB it would otherwise hold.
+constexpr const char* kAntialiasingRefused =
+    "OpenGL here cannot hold the anti-aliasing buffers of that size at 8 bits a channel. A lower \"Antialiasing\" "
+    "renders it.\n";
+
 TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
     const std::string out = testing::TempDir() + "too_wide_" + std::to_string(getpid()) + ".png";
     const std::string wide = testing::TempDir() + "wide_" + std::to_string(getpid()) + ".png";
@@ -590,6 +594,11 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
         {{"--size", "30000x2"}, "30000 x 2", ""},
         {{"--input", wide}, "20000 x 1000", ""},
         {{"--input", big, "--bpc", "16"}, "16384 x 16384", "OpenGL here cannot hold a texture of that size at 16 bits a channel.\n"},
+        // At 8 bits the layer's texture is held, but not the anti-aliasing
+        // buffers at its size: the multisampled ones of "Low", the float
+        // target the views of the default "Medium" are summed in.
+        {{"--input", big}, "16384 x 16384", kAntialiasingRefused},
+        {{"--input", big, "--set", "Antialiasing=Low"}, "16384 x 16384", kAntialiasingRefused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -601,7 +610,8 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
         EXPECT_FALSE(std::ifstream(out).good());
         EXPECT_LT(r.peak_kb, 250 * 1024);
         if (!c.held.empty()) {
-            const std::string whole = "The layer is " + c.size + " pixels; " + c.held;
+            const std::string what = c.held == kAntialiasingRefused ? "output" : "layer";
+            const std::string whole = "The " + what + " is " + c.size + " pixels; " + c.held;
             ASSERT_GE(r.err.size(), whole.size()) << r.err;
             EXPECT_EQ(r.err.substr(r.err.size() - whole.size()), whole);
             continue;
