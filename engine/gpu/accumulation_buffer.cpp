@@ -40,6 +40,8 @@ AccumulationBuffer::AccumulationBuffer(const AccumulationKey& key)
 
 AccumulationBuffer::~AccumulationBuffer() = default;
 
+bool driver_holds(const AccumulationKey& key) { return driver_holds(accumulation_target(key).texture); }
+
 void accumulation_clear(AccumulationBuffer& buffer) {
     buffer.target->bind();
     glClearColor(0, 0, 0, 0);

@@ -27,6 +27,10 @@ public:
     std::shared_ptr<CopyProgram> program;
 };
 
+// Whether the driver would allocate the target of an accumulation buffer of
+// this size.
+bool driver_holds(const AccumulationKey& key);
+
 // Binds the target and clears it to transparent black.
 void accumulation_clear(AccumulationBuffer& buffer);
 

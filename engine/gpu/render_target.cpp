@@ -34,7 +34,34 @@ GLsizei clamped_samples(std::uint32_t requested) {
     return std::min<GLsizei>(static_cast<GLsizei>(requested), max_samples);
 }
 
+// The same of a multisampled texture of this format: what the driver
+// would do with the render buffer's storage.
+bool driver_holds_multisample(GLsizei width, GLsizei height, GLsizei samples, GLenum internal_format) {
+    glTexImage2DMultisample(GL_PROXY_TEXTURE_2D_MULTISAMPLE, samples, internal_format, width, height, GL_TRUE);
+    GLint held = 0;
+    glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D_MULTISAMPLE, 0, GL_TEXTURE_WIDTH, &held);
+    TAVREL_CHECK_GL();
+    return held != 0;
+}
+
 }  // namespace
+
+bool driver_holds(const RenderBufferDescriptor& descriptor) {
+    const GLenum colour_format = render_buffer_colour_format(descriptor.format);
+    if (!GLEW_ARB_texture_multisample) return true;
+    GLint colour = 0, depth = 0;
+    glGetIntegerv(GL_MAX_COLOR_TEXTURE_SAMPLES, &colour);
+    glGetIntegerv(GL_MAX_DEPTH_TEXTURE_SAMPLES, &depth);
+    TAVREL_CHECK_GL();
+    // Clamped as the storage clamps it, and to what a multisampled texture
+    // takes.
+    const GLsizei samples = std::min({clamped_samples(descriptor.samples), GLsizei(colour), GLsizei(depth)});
+    if (samples <= 0) return true;
+    const auto width = static_cast<GLsizei>(descriptor.width);
+    const auto height = static_cast<GLsizei>(descriptor.height);
+    return driver_holds_multisample(width, height, samples, colour_format) &&
+           driver_holds_multisample(width, height, samples, GL_DEPTH_COMPONENT32F);
+}
 
 RenderBuffer::RenderBuffer(const RenderBufferDescriptor& descriptor) : descriptor_(descriptor) {
     try {

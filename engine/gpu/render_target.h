@@ -40,6 +40,14 @@ public:
     virtual void accept(IRenderTargetVisitor& visitor) = 0;
 };
 
+// Whether the driver would allocate the colour and depth buffers of a
+// RenderBuffer of this descriptor. Render buffers have no proxy; to the
+// driver a multisampled texture of the same format, samples and size is the
+// same allocation. A driver without multisampled textures is taken at its
+// word when the buffers are made. Throws as RenderBuffer does for a kind
+// outside 0 to 2.
+bool driver_holds(const RenderBufferDescriptor& descriptor);
+
 // A depth and a colour render buffer with the descriptor's samples; the
 // sample count is clamped to what the driver offers.
 class RenderBuffer : public IRenderTarget {

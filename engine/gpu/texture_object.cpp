@@ -107,6 +107,17 @@ void TextureObjectBase::upload(GLenum unit, GLint x, GLint y, GLsizei width, GLs
     upload_sub_image(unit, x, y, width, height, row_length, nullptr, wrap);
 }
 
+bool driver_holds(const TextureDescription& description) {
+    glTexImage2D(GL_PROXY_TEXTURE_2D, 0,
+                 GLint(get_texture_internal_format_for_bpc(description.format_kind, description.channel_layout)),
+                 GLsizei(description.width), GLsizei(description.height), 0, description.external_format,
+                 description.pixel_type, nullptr);
+    GLint held = 0;
+    glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &held);
+    TAVREL_CHECK_GL();
+    return held != 0;
+}
+
 TextureObject::TextureObject(const TextureDescription& description)
     : TextureObjectBase(description, description.target) {
     // Tables first: a refused description must not leave a texture behind.

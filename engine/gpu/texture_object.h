@@ -35,6 +35,11 @@ public:
     virtual uint32_t height() const = 0;
 };
 
+// Whether the driver would allocate a 2-D texture of the description's size
+// and formats, as TextureObject makes it: its answer to a proxy texture.
+// Sides beyond its limits are never held.
+bool driver_holds(const TextureDescription& description);
+
 // Sets the minifying and magnifying filters of the texture bound to target:
 // 0 nearest; 1 linear with the driver's largest anisotropy; 2 the same with
 // trilinear minification; any other value only the anisotropy.
