@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "engine/interfaces/surface_options.h"
+#include "engine/render/height_map_pass.h"
 
 namespace tavrel {
 
@@ -52,12 +53,10 @@ public:
     std::uint64_t readbacks() const { return readbacks_; }
 
 private:
-    void release() noexcept;
     bool kept_for(const HeightMapSize& size, const DisplacementSettings& displacement) const;
 
     std::unique_ptr<TexturingProgram> program_;
-    GLuint texture_ = 0;
-    GLuint framebuffer_ = 0;
+    FloatPassTarget target_;
     std::uint64_t readbacks_ = 0;
     bool kept_ = false;
     HeightMapSize kept_size_;

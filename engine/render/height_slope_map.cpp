@@ -4,32 +4,21 @@
 
 #include "engine/core/engine_errors.h"
 #include "engine/gl/gl_errors.h"
-#include "engine/gl/gl_objects.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/full_screen_quad.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/shaders/glsl_program.h"
-#include "engine/shaders/parameter_upload.h"
 #include "engine/shaders/shader_chunks.h"
 #include "engine/shaders/shader_preamble.h"
-#include "engine/shaders/uniform_helpers.h"
 
 namespace tavrel {
 
 namespace {
 
 constexpr const char* kErrorSource = "height_slope_map";
-constexpr GLuint kHeightMapUnit = 3;
 // The general program's reads reach two texels beyond the one they are
 // made about.
 constexpr std::int32_t kPadding = 2;
-
-const char* const kVertex = R"glsl(
-void main()
-{
-    gl_Position = gl_Vertex;
-}
-)glsl";
 
 // Each height read whole from one texel, as the sampler's nearest taps read
 // it, the wrap applied along each axis as the map's own.
@@ -79,44 +68,12 @@ bool border_wrap(GLint wrap) {
                         " has no slope map");
 }
 
-// Gives the framebuffer, viewport and attributes back that were set.
-class DrawScope {
-public:
-    DrawScope() {
-        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer_);
-        check_gl_error(kErrorSource, __LINE__);
-    }
-    ~DrawScope() {
-        glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(framebuffer_));
-        TAVREL_REPORT_GL();
-    }
-    DrawScope(const DrawScope&) = delete;
-    DrawScope& operator=(const DrawScope&) = delete;
-
-private:
-    GLint framebuffer_ = 0;
-};
-
 }  // namespace
 
 HeightSlopeMap::HeightSlopeMap(std::uint32_t format_kind)
-    : program_(std::make_unique<TexturingProgram>(shader_preamble(static_cast<int>(format_kind)) + kVertex,
-                                                  fragment_source(format_kind))) {}
+    : program_(make_height_map_pass_program(format_kind, fragment_source(format_kind))) {}
 
-HeightSlopeMap::~HeightSlopeMap() { release(); }
-
-void HeightSlopeMap::release() noexcept {
-    if (framebuffer_ != 0) {
-        gl_delete_framebuffer(framebuffer_);
-        TAVREL_REPORT_GL();
-        framebuffer_ = 0;
-    }
-    if (texture_ != 0) {
-        gl_delete_texture(texture_);
-        TAVREL_REPORT_GL();
-        texture_ = 0;
-    }
-}
+HeightSlopeMap::~HeightSlopeMap() = default;
 
 GLuint HeightSlopeMap::update(GLuint height_map, const HeightMapSize& size, const DisplacementSettings& displacement) {
     if (size.width <= 0 || size.height <= 0)
@@ -126,7 +83,7 @@ GLuint HeightSlopeMap::update(GLuint height_map, const HeightMapSize& size, cons
     float border[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     float anisotropy = 1.0f;
     {
-        glActiveTexture(GL_TEXTURE0 + kHeightMapUnit);
+        glActiveTexture(GL_TEXTURE0 + kHeightMapPassUnit);
         GLint bound = 0;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
         glBindTexture(GL_TEXTURE_2D, height_map);
@@ -146,26 +103,8 @@ GLuint HeightSlopeMap::update(GLuint height_map, const HeightMapSize& size, cons
                             std::to_string(min_filter) + " has no slope map");
     const std::int32_t width = size.width + 2 * kPadding, height = size.height + 2 * kPadding;
 
-    if (width != width_ || height != height_) {
-        release();
-        width_ = height_ = 0;
-        texture_ = gl_gen_texture();
-        glBindTexture(GL_TEXTURE_2D, texture_);
-        // Float, so that the differences of 8-bit heights stay exact;
-        // filtered as the layer textures are, so that a read of it meets
-        // the footprint the height reads met.
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F_ARB, width, height, 0, GL_RGBA, GL_FLOAT, nullptr);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        check_gl_error(kErrorSource, __LINE__);
-        DrawScope scope;
-        framebuffer_ = gl_gen_framebuffer();
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture_, 0);
-        check_gl_error(kErrorSource, __LINE__);
-        check_framebuffer_status();
-        width_ = width;
-        height_ = height;
-    }
+    // Float, so that the differences of 8-bit heights stay exact.
+    if (width != target_.width() || height != target_.height()) target_.make(width, height, kErrorSource);
     // Filtered as the height map, so that one read of the differences meets
     // the footprint and the weights the eight reads met (the filters are
     // linear in the texels). Beyond the padding the differences are those
@@ -173,7 +112,7 @@ GLuint HeightSlopeMap::update(GLuint height_map, const HeightMapSize& size, cons
     // edge.
     {
         const float transparent[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-        glBindTexture(GL_TEXTURE_2D, texture_);
+        glBindTexture(GL_TEXTURE_2D, target_.texture());
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mag_filter);
         glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
@@ -185,23 +124,16 @@ GLuint HeightSlopeMap::update(GLuint height_map, const HeightMapSize& size, cons
     }
 
     AttribGuard attributes;
-    DrawScope scope;
-    begin_full_screen_pass(framebuffer_, width, height);
+    FramebufferScope scope(kErrorSource);
+    begin_full_screen_pass(target_.framebuffer(), width, height);
     check_gl_error(kErrorSource, __LINE__);
-    {
-        IntegerStateGuard bound(*program_);
-        TextureBindingGuard height_texture(*program_, GL_TEXTURE_2D, "height_map", height_map, kHeightMapUnit);
-        set_uniform_float_if_present(*program_, "height_map_width", static_cast<float>(size.width));
-        set_uniform_float_if_present(*program_, "height_map_height", static_cast<float>(size.height));
-        upload_displacement_parameters(displacement, *program_);
+    draw_height_map_pass(*program_, height_map, size, displacement, kErrorSource, [&] {
         const GLint location = glGetUniformLocation(program_->program(), "border_wrap");
         if (location >= 0) glUniform2i(location, border_s ? 1 : 0, border_t ? 1 : 0);
         const GLint colour = glGetUniformLocation(program_->program(), "border_colour");
         if (colour >= 0) glUniform4fv(colour, 1, border);
-        draw_full_screen_quad();
-        check_gl_error(kErrorSource, __LINE__);
-    }
-    return texture_;
+    });
+    return target_.texture();
 }
 
 }  // namespace tavrel

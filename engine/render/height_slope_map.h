@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/render/height_map_pass.h"
+
 namespace tavrel {
 
 class IProgram;
@@ -43,16 +45,11 @@ public:
     // were afterwards.
     GLuint update(GLuint height_map, const HeightMapSize& size, const DisplacementSettings& displacement);
 
-    GLuint texture() const { return texture_; }
+    GLuint texture() const { return target_.texture(); }
 
 private:
-    void release() noexcept;
-
     std::unique_ptr<TexturingProgram> program_;
-    GLuint texture_ = 0;
-    GLuint framebuffer_ = 0;
-    std::int32_t width_ = 0;
-    std::int32_t height_ = 0;
+    FloatPassTarget target_;
 };
 
 }  // namespace tavrel

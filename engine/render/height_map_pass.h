@@ -1,0 +1,77 @@
+// What the full-screen passes over a height map share: a program of the
+// plain full-screen vertex, a float target to draw into, the bindings the
+// shading programs give the height map, and giving the framebuffer back.
+// Rendering thread only.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tavrel {
+
+class TexturingProgram;
+struct DisplacementSettings;
+struct HeightMapSize;
+
+// The height map's unit in the shading programs, and in these passes.
+inline constexpr GLuint kHeightMapPassUnit = 3;
+
+// The fragment program over the whole target, for the pixel format kind.
+// Throws GlEngineError.
+std::unique_ptr<TexturingProgram> make_height_map_pass_program(std::uint32_t format_kind,
+                                                               const std::string& fragment);
+
+// A float RGBA texture and the framebuffer that draws into it.
+class FloatPassTarget {
+public:
+    FloatPassTarget() = default;
+    ~FloatPassTarget() { release(); }
+    FloatPassTarget(const FloatPassTarget&) = delete;
+    FloatPassTarget& operator=(const FloatPassTarget&) = delete;
+
+    // Makes the texture at width x height, filtered nearest, in place of
+    // any earlier one. Throws GlEngineError naming `source`; nothing is
+    // left behind then. The bound framebuffer is as it was.
+    void make(std::int32_t width, std::int32_t height, const char* source);
+    void release() noexcept;
+
+    GLuint texture() const { return texture_; }
+    GLuint framebuffer() const { return framebuffer_; }
+    std::int32_t width() const { return width_; }
+    std::int32_t height() const { return height_; }
+
+private:
+    GLuint texture_ = 0;
+    GLuint framebuffer_ = 0;
+    std::int32_t width_ = 0;
+    std::int32_t height_ = 0;
+};
+
+// Gives back the framebuffer and the pixel-pack buffer bound when it was
+// made.
+class FramebufferScope {
+public:
+    explicit FramebufferScope(const char* source);
+    ~FramebufferScope();
+    FramebufferScope(const FramebufferScope&) = delete;
+    FramebufferScope& operator=(const FramebufferScope&) = delete;
+
+private:
+    GLint framebuffer_ = 0;
+    GLint pack_buffer_ = 0;
+};
+
+// Draws the program over the pass begun, the height map bound on the
+// shading programs' unit with its size and the displacement settings, after
+// `set_more` has set the program's other uniforms. The program and the
+// texture bindings are as they were afterwards. Throws GlEngineError naming
+// `source`.
+void draw_height_map_pass(TexturingProgram& program, GLuint height_map, const HeightMapSize& size,
+                          const DisplacementSettings& displacement, const char* source,
+                          const std::function<void()>& set_more = {});
+
+}  // namespace tavrel
