@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "engine/gpu/texture_formats.h"
 #include "engine/interfaces/array_accessor.h"
 
 namespace tavrel {
@@ -18,16 +19,13 @@ struct FirstByte : boost::static_visitor<const std::uint8_t*> {
     }
 };
 
-std::uint64_t element_bytes(std::uint32_t kind) { return kind == 0 ? 1 : kind == 1 ? 2 : 4; }
+std::uint64_t element_bytes(const I2dArrayAccessor& image) {
+    return bytes_per_channel(static_cast<std::uint32_t>(image.data().which()));
+}
 
-// 0 for a layout the upload refuses.
-std::uint64_t channels_of(std::uint32_t layout) {
-    switch (layout) {
-        case kOneChannel: return 1;
-        case kRgbChannels: return 3;
-        case kFourChannels: return 4;
-        default: return 0;
-    }
+// A layout the upload takes.
+bool known_layout(std::uint32_t layout) {
+    return layout == kOneChannel || layout == kRgbChannels || layout == kFourChannels;
 }
 
 // The host's four-channel pixels are ARGB, alpha first, at every depth.
@@ -37,19 +35,17 @@ bool keeps_alpha_only(const I2dArrayAccessor& image, bool alpha_only) {
 
 // Bytes kept of one row.
 std::uint64_t kept_row_bytes(const I2dArrayAccessor& image, bool alpha_only) {
-    const std::uint64_t element = element_bytes(static_cast<std::uint32_t>(image.data().which()));
-    return image.width() * element * (keeps_alpha_only(image, alpha_only) ? 1 : channels_of(image.pixel_format()));
+    return image.width() * element_bytes(image) *
+           (keeps_alpha_only(image, alpha_only) ? 1 : channels_of_layout(image.pixel_format()));
 }
 
 // Whether the image can be read as its shape says: a layout the upload
 // takes, pixels where there are any, and rows of at least a row's pixels.
 bool readable(const I2dArrayAccessor& image) {
-    const std::uint64_t channels = channels_of(image.pixel_format());
-    if (channels == 0) return false;
+    if (!known_layout(image.pixel_format())) return false;
     if (image.width() == 0 || image.height() == 0) return true;
-    const std::uint64_t element = element_bytes(static_cast<std::uint32_t>(image.data().which()));
     return boost::apply_visitor(FirstByte(), image.data()) != nullptr &&
-           image.row_bytes() >= image.width() * channels * element;
+           image.row_bytes() >= image.width() * channels_of_layout(image.pixel_format()) * element_bytes(image);
 }
 
 template <std::size_t N>
@@ -91,7 +87,7 @@ bool KeptHeightMapSources::same_image(const Image& kept, const I2dArrayAccessor*
         return false;
     if (kept.width == 0 || kept.height == 0) return true;
     const std::uint64_t row_bytes = kept_row_bytes(*image, alpha_only);
-    const std::uint64_t element = element_bytes(kind);
+    const std::uint64_t element = element_bytes(*image);
     const bool alpha = keeps_alpha_only(*image, alpha_only);
     const std::uint8_t* first = boost::apply_visitor(FirstByte(), image->data());
     for (std::uint64_t y = 0; y < kept.height; ++y) {
@@ -117,7 +113,7 @@ void KeptHeightMapSources::keep_image(Image& kept, const I2dArrayAccessor* image
     const std::uint64_t row_bytes = kept_row_bytes(*image, alpha_only);
     kept.bytes.resize(row_bytes * kept.height);
     if (kept.bytes.empty()) return;
-    const std::uint64_t element = element_bytes(kept.kind);
+    const std::uint64_t element = element_bytes(*image);
     const bool alpha = keeps_alpha_only(*image, alpha_only);
     const std::uint8_t* first = boost::apply_visitor(FirstByte(), image->data());
     for (std::uint64_t y = 0; y < kept.height; ++y) {
