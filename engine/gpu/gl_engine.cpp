@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/core/made_on_first_use.h"
 #include "engine/gpu/accumulation_buffer.h"
 #include "engine/gpu/dual_peeling_render_buffers.h"
 #include "engine/core/engine_errors.h"
@@ -145,52 +146,37 @@ tbb::task_arena& GlEngine::task_arena() { return *task_arena_; }
 
 namespace tavrel {
 
-namespace {
-
-// The program in the slot, made there first when it is empty. A failed build
-// throws and leaves the slot empty, so that the next request tries again and
-// reports the failure again.
-template <typename Program, typename Slot, typename Make>
-Program& made_on_first_use(Slot& slot, Make make) {
-    if (!slot) slot = make();
-    return *slot;
-}
-
-}  // namespace
-
 CopyProgram& GlEngine::copy_program(int kind) {
-    return made_on_first_use<CopyProgram>(copy_programs_.at(kind_index(kind)),
-                                          [kind] { return std::make_shared<CopyProgram>(true, kind); });
+    return made_on_first_use(copy_programs_.at(kind_index(kind)),
+                             [kind] { return std::make_shared<CopyProgram>(true, kind); });
 }
 
 VertexColorFlatShadingProgram& GlEngine::flat_shading_program(int kind) {
-    return made_on_first_use<VertexColorFlatShadingProgram>(
-        flat_shading_programs_.at(kind_index(kind)),
-        [kind] { return std::make_shared<VertexColorFlatShadingProgram>(kind); });
+    return made_on_first_use(flat_shading_programs_.at(kind_index(kind)),
+                             [kind] { return std::make_shared<VertexColorFlatShadingProgram>(kind); });
 }
 
 ViewDepthProgram& GlEngine::view_depth_program(int kind) {
-    return made_on_first_use<ViewDepthProgram>(view_depth_programs_.at(kind_index(kind)),
-                                               [kind] { return std::make_shared<ViewDepthProgram>(kind); });
+    return made_on_first_use(view_depth_programs_.at(kind_index(kind)),
+                             [kind] { return std::make_shared<ViewDepthProgram>(kind); });
 }
 
 DepthOnlyProgram& GlEngine::depth_only_program(int kind) {
-    return made_on_first_use<DepthOnlyProgram>(depth_only_programs_.at(kind_index(kind)),
-                                               [kind] { return std::make_unique<DepthOnlyProgram>(kind); });
+    return made_on_first_use(depth_only_programs_.at(kind_index(kind)),
+                             [kind] { return std::make_unique<DepthOnlyProgram>(kind); });
 }
 
 ExtrudeProgram& GlEngine::extrude_program() {
-    return made_on_first_use<ExtrudeProgram>(extrude_program_, [] { return std::make_unique<ExtrudeProgram>(); });
+    return made_on_first_use(extrude_program_, [] { return std::make_unique<ExtrudeProgram>(); });
 }
 
 ReverseVertexOrderProgram& GlEngine::reverse_vertex_order_program() {
-    return made_on_first_use<ReverseVertexOrderProgram>(
-        reverse_vertex_order_program_, [] { return std::make_unique<ReverseVertexOrderProgram>(); });
+    return made_on_first_use(reverse_vertex_order_program_,
+                             [] { return std::make_unique<ReverseVertexOrderProgram>(); });
 }
 
 CopyTopologyProgram& GlEngine::copy_topology_program() {
-    return made_on_first_use<CopyTopologyProgram>(copy_topology_program_,
-                                                  [] { return std::make_unique<CopyTopologyProgram>(); });
+    return made_on_first_use(copy_topology_program_, [] { return std::make_unique<CopyTopologyProgram>(); });
 }
 
 std::shared_ptr<ShadowMapArray> GlEngine::shadow_map_array(std::uint32_t casters) {

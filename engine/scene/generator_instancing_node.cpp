@@ -140,7 +140,6 @@ public:
     FrontMaterialRestore(const FrontMaterialRestore&) = delete;
     FrontMaterialRestore& operator=(const FrontMaterialRestore&) = delete;
 
-    const std::array<GLfloat, 4>& ambient() const { return ambient_; }
     const std::array<GLfloat, 4>& diffuse() const { return diffuse_; }
     // Both colours with this alpha.
     void set_alpha(GLfloat alpha) {

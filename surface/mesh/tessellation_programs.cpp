@@ -1,5 +1,6 @@
 #include "surface/mesh/tessellation_programs.h"
 
+#include "engine/core/made_on_first_use.h"
 #include "engine/interfaces/abort.h"
 #include "engine/shaders/shader_chunks.h"
 #include "engine/shaders/shader_preamble.h"
@@ -293,12 +294,6 @@ std::shared_ptr<TexturingProgram> placing_pass(int depth_class, bool height_map,
     return std::make_shared<TexturingProgram>(
         placing_vertex_source(depth_class, height_map, alpha_normals, displacement_noise), kWhiteFragment,
         make_transform_feedback(1));
-}
-
-template <typename Make>
-TexturingProgram& made_on_first_use(std::shared_ptr<TexturingProgram>& slot, Make make) {
-    if (!slot) slot = make();
-    return *slot;
 }
 
 }  // namespace
