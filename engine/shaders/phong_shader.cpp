@@ -240,6 +240,18 @@ vec4 texture2D_bounded(sampler2D tex, vec2 coord)
 // made so that the derivatives stay in uniform control flow. The limit
 // allows the 1/256 of a level a card resolves a level of detail to: a
 // tessellated layer at its own size measures within 1e-4 of one texel.
+// Mesa's elliptical filter walks at least three texels by three for any
+// finite footprint, and at the layer's own size most of a frame's time went
+// into filtered reads nobody used. Where no pixel of a 2 x 2 block takes
+// the filtered read, the block makes it at a coordinate that is not a
+// number, which that filter answers from a single texel. The test covers
+// the whole block, helper pixels included: the sampler derives the
+// footprint from the block's own coordinates, so one such coordinate in a
+// block that uses the filtered read anywhere would spoil it. With
+// differences taken along each row and each column, a pixel's value, its
+// two differences and the difference of its differences are all 0 only
+// when the block's four values are; a driver without such fine
+// differences makes both reads everywhere.
 const char* const kLayerRead = R"glsl(
 const float kOneTexelFootprint = 1.00390625;
 
@@ -264,9 +276,18 @@ vec4 texture2D_layer(sampler2D tex, vec2 coord)
     ivec2 size = textureSize2D(tex, 0);
     vec2 texels = vec2(size);
     float longest = max(length(dFdx(coord) * texels), length(dFdy(coord) * texels));
-    vec4 filtered = texture2D_bounded(tex, coord);
+    float filtered_here = longest <= kOneTexelFootprint ? 0.0 : 1.0;
+#ifdef GL_ARB_derivative_control
+    float along_row = dFdxFine(filtered_here);
+    bool block_unfiltered = filtered_here == 0.0 && along_row == 0.0 && dFdyFine(filtered_here) == 0.0 &&
+                            dFdyFine(along_row) == 0.0;
+#else
+    bool block_unfiltered = false;
+#endif
+    vec2 at = bounded_footprint(tex, coord);
+    vec4 filtered = texture2D(tex, block_unfiltered ? vec2(sqrt(-1.0)) : at);
     vec4 bilinear = layer_bilinear(tex, coord, size);
-    return longest <= kOneTexelFootprint ? bilinear : filtered;
+    return filtered_here == 0.0 ? bilinear : filtered;
 }
 )glsl";
 
@@ -572,6 +593,11 @@ constexpr SamplerUnit kSamplerUnits[] = {
 
 }  // namespace
 
+const std::string& layer_read_chunk() {
+    static const std::string text = kLayerRead;
+    return text;
+}
+
 const std::string& bounded_footprint_chunk() {
     static const std::string text = [] {
         std::string t = kBoundedFootprint;
@@ -625,8 +651,8 @@ std::string phong_vertex_source(int kind, const PhongChunks& chunks, const Shadi
 std::string phong_shading_source(int kind, const PhongChunks& chunks, const ShadingSwitches& switches) {
     // The height map's declarations and channel reads come before the
     // chunks that may use them, so that every alternative compiles.
-    std::string text = shader_preamble(kind) + shading_switch_defines(switches) + bounded_footprint_chunk() + kLayerRead + kColorSamplers +
-                       kEnvironment +
+    std::string text = shader_preamble(kind) + shading_switch_defines(switches) + bounded_footprint_chunk() +
+                       layer_read_chunk() + kColorSamplers + kEnvironment +
                        chunk_or(chunks.texture_fetch, phong_chunk(TextureFetch::kPlain)) +
                        chunk_or(chunks.normal_flip, phong_chunk(NormalFlip::kUnchanged)) +
                        chunk_or(chunks.diffuse_color, phong_chunk(DiffuseColor::kFront)) +

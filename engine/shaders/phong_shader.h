@@ -48,6 +48,12 @@ constexpr int kLongestTextureFootprint = 16;
 // coord)` reads tex there. Fragment stage only.
 const std::string& bounded_footprint_chunk();
 
+// `texture2D_layer(tex, coord)`: the layer's own textures read bilinearly
+// from their four texels where a pixel's footprint is at most one texel,
+// else through texture2D_bounded. Follows bounded_footprint_chunk().
+// Fragment stage only.
+const std::string& layer_read_chunk();
+
 const std::string& phong_chunk(TexCoordTransform choice);
 const std::string& phong_chunk(TextureFetch choice);
 const std::string& phong_chunk(NormalFlip choice);

@@ -6,11 +6,15 @@ namespace tavrel {
 
 namespace {
 
+// Derivative control gives the layer read differences along each row and
+// column, which it needs to tell a whole 2 x 2 block's choice of read; a
+// driver without it only warns, and the read then does without.
 const char* const kVersionAndExtensions =
     "#version 120\n"
     "#extension GL_ARB_texture_rectangle : enable\n"
     "#extension GL_EXT_texture_array : enable\n"
-    "#extension GL_EXT_gpu_shader4 : enable\n";
+    "#extension GL_EXT_gpu_shader4 : enable\n"
+    "#extension GL_ARB_derivative_control : enable\n";
 
 std::string macros(const char* epsilon, const char* input, const char* output) {
     return std::string("#define EPSILON ") + epsilon + "\n" +

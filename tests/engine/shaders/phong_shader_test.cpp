@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -757,5 +758,117 @@ void main()
             }
         }
         glDeleteTextures(1, &texture);
+    });
+}
+
+namespace {
+
+// The coordinate moved by a hash of the pixel, "jitter" texels at most.
+const char* const kJitteredCoord = R"glsl(
+uniform float jitter;
+vec2 jittered_coord()
+{
+    float h = fract(sin(dot(floor(gl_FragCoord.xy), vec2(12.9898, 78.233))) * 43758.5453);
+    return gl_TexCoord[0].st + vec2(h, fract(h * 7.0)) * jitter / 64.0;
+}
+)glsl";
+
+const char* const kLayerReadVertex =
+    "void main()\n{\n    gl_Position = gl_Vertex;\n    gl_TexCoord[0] = gl_MultiTexCoord0;\n}\n";
+
+// One pass of a fragment program over a 64 x 64 target: a quad in
+// perspective (w 1, 2, 4 and 2 at its corners) whose coordinates span a
+// 64 x 64 texture once, so that a pixel's footprint runs from under one
+// texel to several; jittered_coord() moves each pixel's coordinate by up to
+// a texel, so that many 2 x 2 blocks have pixels on both sides of the
+// one-texel limit.
+std::vector<Rgba> draw_layer_read_pass(const std::string& fragment_main, GLuint texture) {
+    const std::string fragment = tavrel::shader_preamble(2) + tavrel::bounded_footprint_chunk() +
+                                 tavrel::layer_read_chunk() + "uniform sampler2D tex;\n" + kJitteredCoord +
+                                 fragment_main;
+    tavrel::GLSLProgram program(kLayerReadVertex, fragment);
+    tavrel_test::FloatFramebuffer target(64, 64);
+    glUseProgram(program.program());
+    glUniform1i(glGetUniformLocation(program.program(), "tex"), 0);
+    glUniform1f(glGetUniformLocation(program.program(), "jitter"), 1.0f);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const float corners[4][3] = {{-1, -1, 1}, {1, -1, 2}, {1, 1, 4}, {-1, 1, 2}};
+    glBegin(GL_QUADS);
+    for (const auto& c : corners) {
+        const float w = c[2];
+        glTexCoord2f(c[0] > 0 ? 1.0f : 0.0f, c[1] > 0 ? 1.0f : 0.0f);
+        glVertex4f(c[0] * w, c[1] * w, 0.0f, w);
+    }
+    glEnd();
+    glUseProgram(0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    return target.read();
+}
+
+}  // namespace
+
+// The layer read skips the filtered read only in 2 x 2 blocks where no pixel
+// uses it: every pixel, in blocks on either side of the one-texel limit and
+// in blocks across it, equals the read that makes both reads everywhere.
+TEST(PhongShader, LayerReadMatchesBothReadsEverywhereAcrossTheOneTexelLimit) {
+    run_on_engine([](tavrel::GlEngine&) {
+        std::vector<Rgba> texels(64 * 64);
+        std::uint32_t state = 12345u;
+        for (Rgba& t : texels)
+            for (float& v : t) {
+                state = state * 1664525u + 1013904223u;
+                v = float(state >> 8) / float(1u << 24);
+            }
+        const GLuint texture = tavrel_test::make_float_texture(64, 64, texels);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        GLfloat largest = 1.0f;
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &largest);
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, largest);
+        glBindTexture(GL_TEXTURE_2D, 0);
+
+        const std::vector<Rgba> read = draw_layer_read_pass(
+            "void main() { gl_FragColor = texture2D_layer(tex, jittered_coord()); }\n", texture);
+        const std::vector<Rgba> both = draw_layer_read_pass(R"glsl(
+void main()
+{
+    vec2 coord = jittered_coord();
+    ivec2 size = textureSize2D(tex, 0);
+    float longest = max(length(dFdx(coord) * vec2(size)), length(dFdy(coord) * vec2(size)));
+    vec4 filtered = texture2D_bounded(tex, coord);
+    vec4 bilinear = layer_bilinear(tex, coord, size);
+    gl_FragColor = longest <= 1.00390625 ? bilinear : filtered;
+}
+)glsl", texture);
+        const std::vector<Rgba> filtered_here = draw_layer_read_pass(R"glsl(
+void main()
+{
+    vec2 coord = jittered_coord();
+    vec2 texels = vec2(textureSize2D(tex, 0));
+    float longest = max(length(dFdx(coord) * texels), length(dFdy(coord) * texels));
+    gl_FragColor = vec4(longest <= 1.00390625 ? 0.0 : 1.0);
+}
+)glsl", texture);
+        glDeleteTextures(1, &texture);
+
+        int unfiltered_blocks = 0, filtered_blocks = 0, mixed_blocks = 0;
+        for (int y = 0; y < 64; y += 2)
+            for (int x = 0; x < 64; x += 2) {
+                float sum = 0.0f;
+                for (int k = 0; k < 4; ++k) sum += filtered_here[std::size_t((y + k / 2) * 64 + x + k % 2)][0];
+                (sum == 0.0f ? unfiltered_blocks : sum == 4.0f ? filtered_blocks : mixed_blocks) += 1;
+            }
+        EXPECT_GT(unfiltered_blocks, 50);
+        EXPECT_GT(filtered_blocks, 50);
+        EXPECT_GT(mixed_blocks, 100);
+        for (std::size_t i = 0; i < read.size(); ++i)
+            ASSERT_EQ(read[i], both[i]) << "pixel " << i % 64 << ", " << i / 64 << ": "
+                                         << tavrel_test::to_string(read[i]) << " against "
+                                         << tavrel_test::to_string(both[i]);
     });
 }

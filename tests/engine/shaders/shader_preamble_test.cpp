@@ -14,7 +14,8 @@ const std::string kHead =
     "#version 120\n"
     "#extension GL_ARB_texture_rectangle : enable\n"
     "#extension GL_EXT_texture_array : enable\n"
-    "#extension GL_EXT_gpu_shader4 : enable\n";
+    "#extension GL_EXT_gpu_shader4 : enable\n"
+    "#extension GL_ARB_derivative_control : enable\n";
 
 TEST(ShaderPreamble, TextPerKind) {
     struct Case {
