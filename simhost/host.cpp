@@ -187,10 +187,17 @@ const char* command_name(PF_Cmd cmd) {
 // Mesa's software rasteriser takes and frees its binning memory, 64 KiB
 // blocks, tens of megabytes of them a 1080p frame, and whether they went
 // back depended on where earlier blocks had happened to land, so the same
-// frame took 150 ms in one run and 300 in the next.
+// frame took 150 ms in one run and 300 in the next. The thresholds alone
+// left one such case: the rasteriser takes those blocks on the thread that
+// draws, and a thread's own heap, once every block in it is free, goes back
+// to the system whole, whatever the trim threshold; in the runs where the
+// blocks had filled a second heap of that thread's, every frame faulted
+// its 60 MB in again. One heap for every thread keeps them. It has to be
+// set before the first thread other than the main one allocates.
 void set_frame_heap_policy() {
     static std::once_flag once;
     std::call_once(once, [] {
+        mallopt(M_ARENA_MAX, 1);
         mallopt(M_MMAP_THRESHOLD, 32 << 20);
         mallopt(M_TRIM_THRESHOLD, 64 << 20);
     });

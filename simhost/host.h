@@ -26,8 +26,10 @@
 namespace simhost {
 
 // The heap policy of a host that renders frame after frame, set once for
-// the process (every Host sets it): blocks under 32 MiB come from the heap,
-// and up to 64 MiB of freed heap stays with the process.
+// the process (every Host sets it; a program that starts threads first sets
+// it before them): every thread allocates from one heap, blocks under
+// 32 MiB come from it, and up to 64 MiB of freed heap stays with the
+// process.
 void set_frame_heap_policy();
 
 struct CallResult {
