@@ -29,7 +29,11 @@
 //   pixels thick, bent by 60 %): one steady frame of each a round, each
 //   effect in an instance of its own made for the round (the simulated host
 //   is one per process), medians over the rounds; and the peak resident size
-//   of a whole `simhost render` of each, run as a child process.
+//   of a whole `simhost render` of each, run as a child process. A third
+//   frame a round, the second effect with the first's surface defaults
+//   (regular tessellation, no alpha clip, no pre-blur, hard layer edge),
+//   separates what the extrusion and the bend cost from what the second
+//   effect's own surface defaults cost.
 // The first frame of each (programs compiled, pools filled) is reported
 // apart, as a counter, from the steady state.
 // Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_render_bench
@@ -68,6 +72,7 @@
 #include "engine/scene/texture_set.h"
 #include "engine/shaders/utility_programs.h"
 #include "simhost/elf_file.h"
+#include "simhost/host.h"
 #include "simhost/render_driver.h"
 #include "simhost/worlds.h"
 #include "surface/frame/main_render.h"
@@ -116,6 +121,10 @@ std::string walls_scene_json() {
            R"( "params": {"Scale X": 55, "Scale Y": 55, "Scale Z": 55, "Rotation X": -20, "Rotation Y": 40}})";
 }
 const std::vector<std::string> kSecondEffectEdits = {"Thickness=120", "Type=Bend", "Amplitude=60"};
+// The second effect's surface settings whose defaults differ from the first
+// effect's, set to the first's.
+const std::vector<std::string> kFirstSurfaceDefaults = {"Adaptive=0", "Enable Polygonal Alpha Clip=0", "Pre-Blur=0",
+                                                        "Soften Layer Edge=0"};
 
 // The scene written to a temporary file that lives as long as the object.
 class LitScene {
@@ -481,18 +490,24 @@ void BM_EffectFrame(benchmark::State& state) {
     if (!left.empty()) state.SkipWithError(left.front().c_str());
 }
 
-// Steady milliseconds of the first and the second effect on the walls
-// scene, and the peak resident megabytes of a whole render of each.
-double g_walls_ms[2] = {};
+// The walls scene's frames: the first effect, the second, and the second
+// with the first's surface defaults.
+enum WallsFrame { kFirstEffect, kSecondEffect, kSecondLikeFirst, kWallsFrames };
+
+// Steady milliseconds of each walls frame, and the peak resident megabytes
+// of a whole render of the first and the second effect.
+double g_walls_ms[kWallsFrames] = {};
 double g_walls_peak_mb[2] = {};
 
 // One steady frame of the effect: its instance is made, renders its first
 // frame (programs compiled, mesh placed), then the timed one.
-double steady_walls_frame_ms(int effect, const LitScene& scene) {
+double steady_walls_frame_ms(WallsFrame frame, const LitScene& scene) {
     simhost::RenderSetup setup;
-    setup.plugin = effect == 0 ? kPlugin : kSecondPlugin;
+    setup.plugin = frame == kFirstEffect ? kPlugin : kSecondPlugin;
     setup.scene = scene.path();
-    if (effect == 1) setup.edits = kSecondEffectEdits;
+    if (frame != kFirstEffect) setup.edits = kSecondEffectEdits;
+    if (frame == kSecondLikeFirst)
+        setup.edits.insert(setup.edits.end(), kFirstSurfaceDefaults.begin(), kFirstSurfaceDefaults.end());
     simhost::RenderDriver driver(setup);
     render_frame(driver);
     const double host_before = simhost::host_pixel_seconds();
@@ -542,13 +557,15 @@ double simhost_peak_megabytes(int effect, const LitScene& scene) {
 // The second effect's frame against the first's, one of each a round.
 void BM_SecondEffectAgainstFirst(benchmark::State& state) {
     const LitScene scene(walls_scene_json());
-    std::vector<double> ms[2];
+    std::vector<double> ms[kWallsFrames];
     for (auto _ : state)
-        for (int effect : {0, 1}) ms[effect].push_back(steady_walls_frame_ms(effect, scene));
+        for (WallsFrame frame : {kFirstEffect, kSecondEffect, kSecondLikeFirst})
+            ms[frame].push_back(steady_walls_frame_ms(frame, scene));
     if (state.iterations() == 0) return;
-    for (int effect : {0, 1}) g_walls_ms[effect] = median(ms[effect]);
-    state.counters["first_effect_ms"] = g_walls_ms[0];
-    state.counters["second_effect_ms"] = g_walls_ms[1];
+    for (int frame = 0; frame < kWallsFrames; ++frame) g_walls_ms[frame] = median(ms[frame]);
+    state.counters["first_effect_ms"] = g_walls_ms[kFirstEffect];
+    state.counters["second_effect_ms"] = g_walls_ms[kSecondEffect];
+    state.counters["second_like_first_ms"] = g_walls_ms[kSecondLikeFirst];
 }
 
 // The peak resident sizes are measured before anything renders here: a
@@ -713,6 +730,8 @@ BENCHMARK(guarded<BM_EffectFrameResources>)
 int main(int argc, char** argv) {
     // Compile progress would drown the report.
     tavrel::set_debug_output_sink([](const std::string&) {});
+    // The frames run as under a host, from before the first rendering thread.
+    simhost::set_frame_heap_policy();
     try {
         measure_walls_peaks(argc, argv);
     } catch (const std::exception& e) {
@@ -735,8 +754,11 @@ int main(int argc, char** argv) {
     if (g_walls_peak_mb[0] > 0.0 && g_walls_peak_mb[1] > 0.0)
         std::printf("peak resident size of a whole simhost render: first effect %.0f MB, second effect %.0f MB\n",
                     g_walls_peak_mb[0], g_walls_peak_mb[1]);
-    if (g_walls_ms[0] > 0.0 && g_walls_ms[1] > 0.0)
-        std::printf("second effect / first effect: %.2f\n", g_walls_ms[1] / g_walls_ms[0]);
+    if (g_walls_ms[kFirstEffect] > 0.0 && g_walls_ms[kSecondEffect] > 0.0) {
+        std::printf("second effect / first effect: %.2f\n", g_walls_ms[kSecondEffect] / g_walls_ms[kFirstEffect]);
+        std::printf("second effect with the first's surface defaults / first effect: %.2f\n",
+                    g_walls_ms[kSecondLikeFirst] / g_walls_ms[kFirstEffect]);
+    }
     // The effect's frames without the host's pixel work against their fair
     // floors; the default shading's line last.
     for (int s : {kSpotShadows, kPeeling, kDefaultShading}) {
