@@ -284,6 +284,8 @@ vec4 texture2D_layer(sampler2D tex, vec2 coord)
 #else
     bool block_unfiltered = false;
 #endif
+    // Past the bound, not through texture2D_bounded: the bound reads a
+    // coordinate that is not a number at the texture's centre, a full walk.
     vec2 at = bounded_footprint(tex, coord);
     vec4 filtered = texture2D(tex, block_unfiltered ? vec2(sqrt(-1.0)) : at);
     vec4 bilinear = layer_bilinear(tex, coord, size);
