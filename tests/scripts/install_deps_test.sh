@@ -2,7 +2,7 @@
 # scripts/install-deps against stand-ins for dpkg-query, apt-get, sudo and
 # sleep: it waits while apt's locks are held, saying so every 30 s, gives up
 # with a clear message when they stay held, and does not wait on other
-# failures.
+# failures. The package manager's output goes to the log, not the terminal.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 work=$(mktemp -d)
@@ -13,14 +13,14 @@ stub dpkg-query 'echo "unknown ok not-installed"'
 stub sudo 'exec "$@"'
 stub sleep 'echo "$1" >>"$STUB_DIR/sleeps"'
 # Refuses with apt's lock message while the count in "held" is above 0.
-stub apt-get 'echo "$*" >>"$STUB_DIR/calls"
+stub apt-get 'echo "$*" >>"$STUB_DIR/calls"; echo "Unpacking $*"
 [ -z "${OTHER:-}" ] || { echo "E: Unable to locate package x" >&2; exit 100; }
 held=$(cat "$STUB_DIR/held"); [ "$held" -gt 0 ] || exit 0
 echo $((held - 1)) >"$STUB_DIR/held"; echo "E: Could not get lock /var/lib/apt/lists/lock" >&2; exit 100'
 fail() { echo "FAIL: $*" >&2; cat "$work/out" >&2; exit 1; }
 run() {  # held count, then environment assignments
   rm -f "$work/calls" "$work/sleeps"; echo "$1" >"$work/held"; shift
-  rc=0; env PATH="$work/bin:$PATH" STUB_DIR="$work" "$@" "$root/scripts/install-deps" >"$work/out" 2>&1 || rc=$?
+  rc=0; env PATH="$work/bin:$PATH" STUB_DIR="$work" TAVREL_LOG_DIR="$work/logs" "$@" "$root/scripts/install-deps" >"$work/out" 2>&1 || rc=$?
 }
 count() { grep -c -- "$1" "$2" 2>/dev/null || true; }
 
@@ -29,6 +29,10 @@ run 2
 [ "$(count ' update ' "$work/calls")/$(count ' install ' "$work/calls")" = 3/1 ] || fail "update retried, install once"
 [ "$(count 'DPkg::Lock::Timeout=5' "$work/calls")" = 4 ] || fail "apt told to wait for dpkg's lock"
 [ "$(count 5 "$work/sleeps")/$(count 'waiting for it' "$work/out")" = 2/1 ] || fail "two waits, announced once"
+[ "$(count Unpacking "$work/out")/$(count Unpacking "$work/logs/install-deps.log")" = 0/4 ] ||
+  fail "the package manager's lines in the log only"
+grep -q "^install-deps: installing [0-9]* missing packages (log: .*install-deps.log)$" "$work/out" ||
+  fail "one line names the log"
 
 # A minute's wait is reported at its start and after 30 and 60 s.
 run 13
