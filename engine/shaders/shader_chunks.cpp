@@ -31,31 +31,56 @@ DeformationOutput Deform(vec4 local_vertex, vec3 local_normal, vec3 local_tangen
     if (!ApplyDeformation)
         return o;
 
-    // Box coordinates: the region spans -0.5 to 0.5 on each axis.
+    // Box coordinates: the region spans -0.5 to 0.5 on each axis. J is the
+    // map's derivative there, column by column (d/dx, d/dy, d/dz of the
+    // deformed box point). Beyond the x faces the shape is the face's, so
+    // the turn and the height do not change along x there; on a face the
+    // derivative is the one from inside, where the surface bends.
     vec4 b = o.world_position * WorldToDeformationTransform;
-    mat3 R;
+    float inside = abs(b.x) <= 0.50001 ? 1.0 : 0.0;
+    mat3 J;
     if (DeformType == 0) {
         float angle = radians(clamp(b.x + 0.5, 0.0, 1.0) * Amplitude * 360.0);
         float c = cos(angle);
         float s = sin(angle);
-        R = mat3(1.0, 0.0, 0.0, 0.0, c, s, 0.0, -s, c);
+        mat3 R = mat3(1.0, 0.0, 0.0, 0.0, c, s, 0.0, -s, c);
         b = vec4(R * b.xyz, 1.0);
+        // The angle grows along x: a step in x also turns the point (y, z).
+        float turn = inside * radians(Amplitude * 360.0);
+        J = mat3(vec3(1.0, -turn * b.z, turn * b.y), R[1], R[2]);
     } else {
         float xs = clamp(b.x, -0.5, 0.5);
         if (DeformType == 1) {
             b.z -= Amplitude * (1.25 - 5.0 * xs * xs);
+            J = mat3(1.0, 0.0, inside * 10.0 * Amplitude * xs, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0);
         } else {
             float a = Amplitude > 0.0 ? 100.0 : 3.6;
-            b.z *= Amplitude * (0.25 * a - a * xs * xs) + 1.0;
+            float depth_scale = Amplitude * (0.25 * a - a * xs * xs) + 1.0;
+            J = mat3(1.0, 0.0, -inside * 2.0 * a * Amplitude * xs * b.z, 0.0, 1.0, 0.0, 0.0, 0.0, depth_scale);
+            b.z *= depth_scale;
         }
-        float r = atan(1.0, -10.0 * Amplitude * xs) - radians(90.0);
-        float c = cos(r);
-        float s = sin(r);
-        R = mat3(c, 0.0, s, 0.0, 1.0, 0.0, -s, 0.0, c);
     }
-    o.world_normal = R * o.world_normal;
-    o.world_tangent = R * o.world_tangent;
-    o.world_binormal = R * o.world_binormal;
+    // The same derivative in world units: the region's proportions enter
+    // through the box transforms (row vectors, so their linear parts are
+    // transposed). A surface element of normal n becomes one of normal
+    // cofactor(J) n, whose columns are the cross products of J's. The
+    // tangent and binormal are made the same way (each the cross product of
+    // the normal and one of the surface's derivatives), and the fragment
+    // stage adds them to the normal with the height's slopes, so all three
+    // take the same map and the same scale: the normal keeps its length.
+    mat3 Jw = transpose(mat3(DeformationToWorldTransform)) * J * transpose(mat3(WorldToDeformationTransform));
+    mat3 C = mat3(cross(Jw[1], Jw[2]), cross(Jw[2], Jw[0]), cross(Jw[0], Jw[1]));
+    vec3 n = C * o.world_normal;
+    float from = length(o.world_normal);
+    float to = length(n);
+    // Where the map folds the surface flat (a bulge beyond its amplitudes)
+    // no normal exists; the undeformed ones stay.
+    if (to > 1e-6 * from) {
+        float k = from / to;
+        o.world_normal = k * n;
+        o.world_tangent = k * (C * o.world_tangent);
+        o.world_binormal = k * (C * o.world_binormal);
+    }
     o.world_position = b * DeformationToWorldTransform;
     o.eye_position = o.world_position * view_transform;
 #endif

@@ -11,7 +11,11 @@ namespace tavrel {
 // world_tangent, world_binormal (vec3)}, with its uniforms ApplyDeformation,
 // WorldToDeformationTransform, DeformationToWorldTransform, Amplitude and
 // DeformType. The model-view matrix holds the model matrix only; matrices
-// are row-vector (p * M).
+// are row-vector (p * M). The deformed normal, tangent and binormal are the
+// undeformed ones taken through the cofactor of the map's derivative (in
+// world units, the region's proportions included), all three scaled so that
+// the normal keeps its length: the normal is that of the surface drawn, also
+// once the fragment stage tilts it by the height's slopes.
 const std::string& deformation_chunk();
 
 // `blendColors(base, blend, mode)` with the 26 blending modes; needs EPSILON

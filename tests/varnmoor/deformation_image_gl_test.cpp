@@ -1,7 +1,8 @@
 // The second effect's deformation region on the engine: a region of
-// amplitude 0 renders what no region renders, and points along the box's x
-// axis land where the twist, bend and bulge formulas put them, the region
-// built from the effect's own parameters.
+// amplitude 0 renders what no region renders, points along the box's x axis
+// land where the twist, bend and bulge formulas put them, and the normals
+// that leave the region are those of the surface it draws, the region built
+// from the effect's own parameters.
 #include <gtest/gtest.h>
 
 #include <boost/variant/get.hpp>
@@ -218,6 +219,158 @@ TEST(VarnmoorRegionImage, PointsAlongTheBoxXAxisMoveAsTheFormulasSay) {
             }
         }
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    });
+}
+
+// Deform of many points at once: each vertex is one probe, drawn as a point
+// into its column; the row says which output the draw writes.
+const char* const kFrameProbeMain = R"glsl(
+uniform float row;
+uniform float columns;
+varying vec3 captured;
+void main()
+{
+    DeformationOutput o = Deform(gl_Vertex, gl_Normal, gl_MultiTexCoord1.xyz, gl_MultiTexCoord2.xyz, mat4(1.0));
+    captured = row < 0.5 ? o.world_position.xyz
+             : row < 1.5 ? o.world_normal
+             : row < 2.5 ? o.world_tangent : o.world_binormal;
+    gl_Position = vec4((2.0 * gl_MultiTexCoord0.x + 1.0) / columns - 1.0, (2.0 * row + 1.0) / 4.0 - 1.0, 0.0, 1.0);
+}
+)glsl";
+
+const char* const kFrameProbeFragment = R"glsl(
+varying vec3 captured;
+void main()
+{
+    gl_FragColor = vec4(captured, 1.0);
+}
+)glsl";
+
+Point operator+(const Point& a, const Point& b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
+Point operator-(const Point& a, const Point& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+Point operator*(double k, const Point& a) { return {k * a[0], k * a[1], k * a[2]}; }
+double dot(const Point& a, const Point& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Point cross(const Point& a, const Point& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+double length(const Point& a) { return std::sqrt(dot(a, a)); }
+Point unit(const Point& a) { return (1.0 / length(a)) * a; }
+double angle_between(const Point& a, const Point& b) { return std::atan2(length(cross(a, b)), dot(a, b)); }
+
+// The normal, tangent and binormal of a surface element with the derivatives
+// ds and dt, made as the surface pipeline makes them.
+struct Frame {
+    Point normal, tangent, binormal;
+};
+Frame frame_of(const Point& ds, const Point& dt) {
+    const Point n = cross(dt, ds);
+    return {n, cross(unit(n), dt), cross(ds, unit(n))};
+}
+
+// Each normal that leaves Deform against the normal of the deformed surface
+// itself, taken from central differences of the deformed positions (the
+// formulas above, in doubles) across a small element about the probe, in a
+// region that is no cube. The fragment stage tilts the normal by the
+// height's slopes, N + t ds + b dt, so each such sum, of the undeformed
+// vectors and of the deformed ones, must also be the element's normal before
+// and after. Where the derivative of the shape is not continuous (the x
+// faces) no probe lies.
+TEST(VarnmoorRegionImage, NormalsAreThoseOfTheDeformedSurface) {
+    struct Case {
+        const char* name;
+        int type_choice;
+        double amplitude_percent;
+    };
+    const Case cases[] = {
+        {"twist 25 %", 1, 25.0},  {"twist -60 %", 1, -60.0}, {"bend 40 %", 2, 40.0},
+        {"bend -40 %", 2, -40.0}, {"bulge 50 %", 3, 50.0},   {"bulge -30 %", 3, -30.0},
+    };
+    const Point position = {100.0, -50.0, 20.0}, size = {400.0, 300.0, 200.0};
+    const Point centre = {960.0 + 100.0, 540.0 - 50.0, 20.0};
+    // A sheet facing the camera, a wall facing +x and an oblique element.
+    const Frame frames[] = {frame_of({1, 0, 0}, {0, 1, 0}), frame_of({0, 0, 1}, {0, 1, 0}),
+                            frame_of({0.8, 0.1, 0.3}, {-0.2, 0.9, 0.4})};
+    // Height slopes (ds, dt) the fragment stage might add.
+    const std::array<double, 2> slopes[] = {{0.0, 0.0}, {1.5, 0.0}, {0.0, -2.0}, {0.8, 0.6}};
+    struct Probe {
+        Point at;
+        Frame frame;
+    };
+    std::vector<Probe> probes;
+    for (const double x : {-0.45, -0.2, 0.05, 0.3, 0.45, 0.7})
+        for (const std::array<double, 2> yz : {std::array<double, 2>{0.25, -0.15}, std::array<double, 2>{-0.1, 0.3}})
+            for (const Frame& f : frames) {
+                Point at = {centre[0] + x * size[0], centre[1] + yz[0] * size[1], centre[2] + yz[1] * size[2]};
+                for (double& c : at) c = double(float(c));
+                probes.push_back({at, f});
+            }
+    const int columns = int(probes.size());
+    // Radians; 32-bit floats at a thousand pixels from the origin give a few
+    // 1e-6, a turn that misses the region's proportions or a term of the
+    // derivative tenths.
+    const double tolerance = 1e-4;
+    tavrel_test::run_on_engine([&](GlEngine&) {
+        tavrel_test::reset_renderer_state();
+        tavrel_test::DebugOutputText quiet;
+        GLSLProgram program(shader_preamble(2) + deformation_chunk() + kFrameProbeMain,
+                            shader_preamble(2) + kFrameProbeFragment);
+        program.get_parameter("columns")->set_float(float(columns));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            const RegionParams p(c.type_choice, c.amplitude_percent, position, size);
+            const auto region = varnmoor::make_deformation_parameters(p.ptrs.data(), 1920, 1080);
+            upload_deformation_parameters(*region, program);
+            const double amplitude = float(c.amplitude_percent / 100.0);
+            const auto deformed = [&](const Point& q) {
+                return reference(c.type_choice - 1, amplitude, centre, size, q);
+            };
+            tavrel_test::FloatFramebuffer target(columns, 4);
+            for (int row = 0; row < 4; ++row) {
+                program.get_parameter("row")->set_float(float(row));
+                program.bind();
+                glBegin(GL_POINTS);
+                for (int i = 0; i < columns; ++i) {
+                    const Frame& f = probes[size_t(i)].frame;
+                    glMultiTexCoord1f(GL_TEXTURE0, float(i));
+                    glMultiTexCoord3dv(GL_TEXTURE1, f.tangent.data());
+                    glMultiTexCoord3dv(GL_TEXTURE2, f.binormal.data());
+                    glNormal3dv(f.normal.data());
+                    glVertex3dv(probes[size_t(i)].at.data());
+                }
+                glEnd();
+                glUseProgram(0);
+            }
+            ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+            const std::vector<tavrel_test::Rgba> got = target.read();
+            const auto captured = [&](int row, int i) {
+                const tavrel_test::Rgba& v = got[size_t(row * columns + i)];
+                return Point{v[0], v[1], v[2]};
+            };
+            double worst = 0.0;
+            for (int i = 0; i < columns; ++i) {
+                const Probe& probe = probes[size_t(i)];
+                const Point at = captured(0, i), normal = captured(1, i);
+                const Point tangent = captured(2, i), binormal = captured(3, i);
+                const Point expected_at = deformed(probe.at);
+                for (int k = 0; k < 3; ++k) ASSERT_NEAR(at[size_t(k)], expected_at[size_t(k)], 0.01) << "probe " << i;
+                EXPECT_NEAR(length(normal), length(probe.frame.normal), 1e-4) << "probe " << i;
+                for (const std::array<double, 2>& s : slopes) {
+                    const Point before = probe.frame.normal + s[0] * probe.frame.tangent + s[1] * probe.frame.binormal;
+                    const Point after = normal + s[0] * tangent + s[1] * binormal;
+                    // Two steps across the element, in pixels, whose cross
+                    // product is its normal.
+                    const Point across = std::abs(unit(before)[0]) < 0.9 ? Point{1, 0, 0} : Point{0, 1, 0};
+                    const Point u = 0.01 * unit(cross(before, across));
+                    const Point w = 0.01 * unit(cross(before, u));
+                    const Point surface = cross(deformed(probe.at + u) - deformed(probe.at - u),
+                                                deformed(probe.at + w) - deformed(probe.at - w));
+                    const double off = angle_between(after, surface);
+                    worst = std::max(worst, off);
+                    EXPECT_LE(off, tolerance) << "probe " << i << " slopes " << s[0] << ", " << s[1];
+                }
+            }
+            std::printf("[ region ] %s: largest angle to the deformed surface's normal %.2g rad\n", c.name, worst);
+        }
     });
 }
 

@@ -253,8 +253,8 @@ TEST(DeformationChunk, TwistBendAndBulgeReferenceValues) {
         bool normal;
         std::array<float, 3> expected;
     };
-    // Bend at a face: no lowering, the normal turned about y by
-    // atan2(1, -10 a xs) - 90 degrees.
+    // Bend at a face of the unit box: no lowering, the normal that of the
+    // slope 10 a xs, turned about y by atan2(1, -10 a xs) - 90 degrees.
     const double r = std::atan2(1.0, -10.0 * 0.1 * 0.5) - M_PI / 2.0;
     const std::vector<Case> cases = {
         {"twist +x face turned 90 degrees", 0, 0.25f, {0.5f, 0.3f, 0.0f}, false, {0.5f, 0.0f, 0.3f}},
