@@ -99,7 +99,12 @@ AECameraAdaptor::AECameraAdaptor(const AECameraWrapper& wrapper)
     // space z (the host matrix's third column).
     Matrix4d v = wrapper.view_matrix;
     for (int i : {2, 6, 10, 14}) v[i] = -v[i];
-    if (wrapper.orthographic) v[14] = 0.0;
+    // An orthographic camera keeps its place along the view, so that the
+    // shading sees it in front of the scene (its eye at infinity, looking
+    // down -z) and measures depth from it. Its box is still the one about
+    // the plane through the world's origin: the projection moves the box's
+    // near and far by the camera's distance from that plane.
+    box_depth_ = wrapper.orthographic ? -v[14] : 0.0;
     // Non-square comp pixels: a world point is first moved so the comp's
     // centre stays put, then squeezed across by the pixel aspect ratio, then
     // viewed.
@@ -115,7 +120,8 @@ const Matrix4d* AECameraAdaptor::projection_matrix() const {
     // Lens offset first, sub-pixel offset second: the lens moves on the focus
     // plane, the jitter by fractions of a render pixel.
     projection_ = make_projection_matrix(is_orthographic(), width_, height_, wrapper_.pixel_aspect_ratio, lens_[0],
-                                         lens_[1], subpixel_[0], subpixel_[1], near_plane(), far_plane(), render_size_,
+                                         lens_[1], subpixel_[0], subpixel_[1], near_plane() + box_depth_,
+                                         far_plane() + box_depth_, render_size_,
                                          wrapper_.focus_distance, wrapper_.zoom);
     return &projection_;
 }

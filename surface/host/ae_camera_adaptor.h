@@ -62,6 +62,8 @@ public:
     double height() const override { return height_; }
     RenderSize render_size() const override { return render_size_; }
     bool is_orthographic() const override { return wrapper_.orthographic != 0; }
+    // An orthographic camera's box is measured along the view from the
+    // plane through the world's origin, not from the camera.
     double near_plane() const override { return is_orthographic() ? -100000.0 : 2.0; }
     double far_plane() const override { return is_orthographic() ? 100000.0 : 40000.0; }
     double reserved_value() const override { return 0.0; }
@@ -86,6 +88,9 @@ private:
     Matrix4d inverse_view_;
     mutable Matrix4d projection_;
     double anchor_[3];
+    // An orthographic camera's distance in front of the plane its box is
+    // measured from; 0 for a perspective camera.
+    double box_depth_ = 0.0;
     double width_, height_;
     RenderSize render_size_;
     double subpixel_[2] = {0.0, 0.0};
