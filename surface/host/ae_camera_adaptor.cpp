@@ -27,6 +27,18 @@ AECameraWrapper::AECameraWrapper(const PF_InData* in_data, AEGP_PluginID plugin_
     const std::array<double, 2> size = downsampled_comp_size(in_data);
     render_width = checked_pixels(size[0], "comp's width in layer pixels");
     render_height = checked_pixels(size[1], "comp's height in layer pixels");
+    const int kind = effect_layer_kind(in_data);
+    if (kind == kTextLayer || kind == kShapeLayer) {
+        frame_window = FrameWindow{double(render_width), double(render_height)};
+    } else {
+        // The output is the comp's extent with its edges rounded to whole
+        // pixels: the frame renders that rectangle, so that its pixels are
+        // the layer's pixels wherever the comp's edges fall between them.
+        const CompExtent comp = comp_extent(in_data);
+        const PF_LRect rect = whole_pixel_rect(comp);
+        frame_window = FrameWindow{comp.width, comp.height, rect.left - comp.left, rect.top - comp.top,
+                                   rect.right - (comp.left + comp.width), rect.bottom - (comp.top + comp.height)};
+    }
     read_camera(in_data, in_data->current_time);
 }
 
@@ -122,7 +134,7 @@ const Matrix4d* AECameraAdaptor::projection_matrix() const {
     projection_ = make_projection_matrix(is_orthographic(), width_, height_, wrapper_.pixel_aspect_ratio, lens_[0],
                                          lens_[1], subpixel_[0], subpixel_[1], near_plane() + box_depth_,
                                          far_plane() + box_depth_, render_size_,
-                                         wrapper_.focus_distance, wrapper_.zoom);
+                                         wrapper_.focus_distance, wrapper_.zoom, wrapper_.frame_window);
     return &projection_;
 }
 

@@ -12,6 +12,7 @@
 #include "hostapi/host_scene_suites.h"
 #include "hostapi/host_effect.h"
 #include "hostaccess/suite_handler.h"
+#include "surface/host/camera_projection.h"
 
 namespace tavrel {
 
@@ -43,6 +44,11 @@ public:
     uint8_t orthographic = 0;
     double pixel_aspect_ratio = 1.0;
     int32_t render_width = 0, render_height = 0;
+    // The rendered whole-pixel rectangle against the comp's own extent in
+    // render pixels, for a layer that fills the comp (output_rect); text and
+    // shape layers, whose outputs follow the request, render the comp whole
+    // into the render size.
+    FrameWindow frame_window;
 
 private:
     AEGP_PluginID plugin_id_;
