@@ -261,7 +261,7 @@ PF_Err prepare_time_variable_parameters(const EffectDescription& effect, PF_InDa
     const AECameraWrapper wrapper(in_data, plugin_id);
     const AECameraAdaptor camera(wrapper);
     data->layer_transform = make_modeling_transform(in_data, params, *data, camera, effect_layer_kind(in_data),
-                                                    effect.render_indices);
+                                                    effect.render_indices, layer_source_size(in_data));
     data->camera_projection = *camera.projection_matrix();
     data->camera_view = *camera.view_transform();
 

@@ -23,7 +23,8 @@ void draw_wireframe_cube(const IDeformationCollection& deformation, const IVirtu
     if (!deformation.display_region()) return;
     program.bind();
     check_gl_error(kErrorSource, __LINE__);
-    upload_view_parameters(program, camera.view_transform()->data(), camera.inverse_view_transform()->data());
+    upload_view_parameters(program, camera.view_transform()->data(), camera.inverse_view_transform()->data(),
+                           camera.is_orthographic());
 
     MatrixModeGuard matrices;
     AttribGuard attributes;

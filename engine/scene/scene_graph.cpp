@@ -22,7 +22,7 @@ void set_camera_uniforms(IProgram& program, const IVirtualCameraParameters& came
     const Matrix4d* view = camera.view_transform();
     const Matrix4d* inverse_view = camera.inverse_view_transform();
     if (view != nullptr && inverse_view != nullptr)
-        upload_view_parameters(program, view->data(), inverse_view->data());
+        upload_view_parameters(program, view->data(), inverse_view->data(), camera.is_orthographic());
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "engine/shaders/parameter_upload.h"
 
+#include <cmath>
+#include <stdexcept>
+
 #include "engine/core/matrix4d.h"
 #include "engine/shaders/uniform_helpers.h"
 #include "engine/shaders/shader_parameters.h"
@@ -92,7 +95,8 @@ void upload_deformation_parameters(const IDeformationCollection& deformation, IP
     set_uniform_int_if_present(program, "DeformType", deformation.deform_type());
 }
 
-void upload_view_parameters(IProgram& program, const double* view, const double* inverse_view) {
+void upload_view_parameters(IProgram& program, const double* view, const double* inverse_view,
+                            bool orthographic) {
     if (program.has_parameter("ViewTransform")) {
         float f[16];
         for (int i = 0; i < 16; ++i) f[i] = static_cast<float>(view[i]);
@@ -101,6 +105,21 @@ void upload_view_parameters(IProgram& program, const double* view, const double*
     const float camera[3] = {static_cast<float>(inverse_view[12]), static_cast<float>(inverse_view[13]),
                              static_cast<float>(inverse_view[14])};
     set_vec3_if_present(program, "CameraPosition", camera);
+    if (!program.has_parameter("CameraEye")) return;
+    if (!orthographic) {
+        program.get_parameter("CameraEye")->set_vec4(camera[0], camera[1], camera[2], 1.0f);
+        return;
+    }
+    // The camera's z axis in the world points from the scene back at it:
+    // the engine's cameras look down -z. Normalised in double, since the
+    // view may scale x for non-square pixels.
+    const Vec3d towards(inverse_view[8], inverse_view[9], inverse_view[10]);
+    const double length = std::sqrt(towards.x * towards.x + towards.y * towards.y + towards.z * towards.z);
+    if (!(length > 0.0) || !std::isfinite(length))
+        throw std::invalid_argument("An orthographic camera's view has no viewing direction.");
+    program.get_parameter("CameraEye")->set_vec4(static_cast<float>(towards.x / length),
+                                                 static_cast<float>(towards.y / length),
+                                                 static_cast<float>(towards.z / length), 0.0f);
 }
 
 void upload_displacement_parameters(const DisplacementSettings& displacement, IProgram& program) {

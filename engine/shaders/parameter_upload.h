@@ -34,7 +34,14 @@ void upload_deformation_parameters(const IDeformationCollection& deformation, IP
 void upload_displacement_parameters(const DisplacementSettings& displacement, IProgram& program);
 
 // "ViewTransform" = the view matrix, "CameraPosition" = the translation of
-// the inverse view matrix. 16 doubles each, translation at 12 to 14.
-void upload_view_parameters(IProgram& program, const double* view, const double* inverse_view);
+// the inverse view matrix, "CameraEye" = the eye in homogeneous world
+// coordinates: (CameraPosition, 1) for a camera with a centre of projection;
+// for an orthographic one, whose eye is at infinity, (d, 0) with d the unit
+// direction from the scene towards the camera (the inverse view's z axis).
+// A program shades with E = normalize(CameraEye.xyz - CameraEye.w * P) and
+// measures depth as the eye's distance, or along the view where w is 0.
+// 16 doubles each, translation at 12 to 14.
+void upload_view_parameters(IProgram& program, const double* view, const double* inverse_view,
+                            bool orthographic = false);
 
 }  // namespace tavrel

@@ -166,6 +166,7 @@ varying vec3 TangentInWorldRef;
 varying vec3 BinormalInWorldRef;
 varying float EyeZ;
 uniform mat4 ViewTransform;
+uniform vec4 CameraEye;
 )glsl";
 
 const char* const kVertexMain = R"glsl(
@@ -180,7 +181,9 @@ void main()
     BinormalInWorldRef = dfo.world_binormal;
     gl_TexCoord[0] = transform_tex_coord(gl_MultiTexCoord0, dfo.world_position);
     gl_Position = gl_ProjectionMatrix * (vec4(dfo.world_position.xyz, 1.0) * ViewTransform);
-    EyeZ = length(dfo.eye_position.xyz);
+    // The distance from a point eye; from an eye at infinity (an
+    // orthographic camera, looking down -z) the distance along the view.
+    EyeZ = CameraEye.w == 0.0 ? -dfo.eye_position.z : length(dfo.eye_position.xyz);
 }
 )glsl";
 
@@ -345,7 +348,7 @@ const char* const kFragmentDeclarations = R"glsl(
 uniform float MetalCoefficient;
 uniform float Reflectivity;
 uniform int DisableAlphaDecal;
-uniform vec3 CameraPosition;
+uniform vec4 CameraEye;
 uniform int SpecularMapChannel;
 uniform int ShininessMapChannel;
 uniform int MetalMapChannel;
@@ -469,7 +472,8 @@ vec4 shade_fragment()
 #endif
 
     vec3 position = PositionInWorldRef;
-    vec3 E = normalize(CameraPosition - position);
+    // A point eye (w 1) or one at infinity (w 0, xyz towards it).
+    vec3 E = normalize(CameraEye.xyz - CameraEye.w * position);
     vec3 N = NormalInWorldRef;
     vec3 T = TangentInWorldRef;
     vec3 B = BinormalInWorldRef;

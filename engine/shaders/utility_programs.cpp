@@ -12,6 +12,7 @@ const char* const kWhiteFragment = "void main()\n{\n    gl_FragColor = vec4(1.0)
 std::string depth_only_vertex(int kind, const ShadingSwitches& switches) {
     return shader_preamble(kind) + shading_switch_defines(switches) + deformation_chunk() + R"glsl(
 uniform mat4 ViewTransform;
+uniform vec4 CameraEye;
 varying vec3 PositionInWorldRef;
 varying float EyeZ;
 
@@ -21,7 +22,9 @@ void main()
                                    ViewTransform);
     PositionInWorldRef = dfo.world_position.xyz;
     gl_Position = gl_ProjectionMatrix * (vec4(dfo.world_position.xyz, 1.0) * ViewTransform);
-    EyeZ = length(dfo.eye_position.xyz);
+    // As the shading program measures it: along the view for an eye at
+    // infinity.
+    EyeZ = CameraEye.w == 0.0 ? -dfo.eye_position.z : length(dfo.eye_position.xyz);
 }
 )glsl";
 }

@@ -204,7 +204,7 @@ std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], 
 
 ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef* params[],
                                           const SequenceData& sequence_data, const IVirtualCameraParameters& camera,
-                                          int layer_kind, const RenderParamIndices& at) {
+                                          int layer_kind, const RenderParamIndices& at, TSize2D layer_size) {
     if (in_data == nullptr) throw std::invalid_argument("a layer transform needs the host's frame description");
     const RenderSettings& rs = sequence_data.render_settings;
     ModelingTransform t;
@@ -221,6 +221,16 @@ ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef*
                        angle_param(params, at.rotation_x + kAxisZ));
     t.anchor = Vec3d(fixed_param(params, at.anchor_x) - offset_x, fixed_param(params, at.anchor_x + kAxisY) - offset_y,
                      fixed_param(params, at.anchor_x + kAxisZ));
+    // Less than one downsampled pixel past each edge, or nothing: any other
+    // difference is not a downsampled layer's last pixel.
+    const auto reach = [](int32_t frame, int32_t layer, double down) {
+        const double past = double(frame) - double(layer);
+        return past > 0.0 && past * down < 1.0 ? past / 2.0 : 0.0;
+    };
+    if (layer_size.width > 0 && layer_size.height > 0) {
+        t.anchor.x -= reach(rs.frame_size.width, layer_size.width, ratio(in_data->downsample_x));
+        t.anchor.y -= reach(rs.frame_size.height, layer_size.height, ratio(in_data->downsample_y));
+    }
     t.scale = Vec3d(float_param(params, at.scale_x) / 100.0 * layer_pixel_aspect(in_data),
                     float_param(params, at.scale_x + kAxisY) / 100.0, float_param(params, at.scale_x + kAxisZ) / 100.0);
     t.orientation = Vec3d(0.0, 0.0, 0.0);

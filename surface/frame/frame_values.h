@@ -62,9 +62,16 @@ std::shared_ptr<ShaderParameters> make_shader_parameters(PF_ParamDef* params[], 
 // layer the effect is applied to (effect_layer_kind: text and shape layers
 // are centred differently when "Tie to layer" is on). A zero denominator in
 // the host's ratios throws PFErrException 516.
+// layer_size is the layer's own full-resolution size where the host has
+// one (layer_source_size). A downsampled layer's pixels start at its
+// top-left corner, and its last column and row may reach past its right
+// and bottom edges (a 1001-pixel layer at half resolution has 501 pixels,
+// standing for 1002): the surface is built on those pixels, centred on
+// their frame, so the frame's centre is moved back by half of what they
+// reach past, to lie that far right of and below the layer's centre.
 ModelingTransform make_modeling_transform(const PF_InData* in_data, PF_ParamDef* params[],
                                           const SequenceData& sequence_data, const IVirtualCameraParameters& camera,
-                                          int layer_kind, const RenderParamIndices& at);
+                                          int layer_kind, const RenderParamIndices& at, TSize2D layer_size = {});
 
 // What the host says about the composition and the effect's camera at comp
 // time; a failed camera query is reported as no camera.

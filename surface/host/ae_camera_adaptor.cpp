@@ -27,6 +27,18 @@ AECameraWrapper::AECameraWrapper(const PF_InData* in_data, AEGP_PluginID plugin_
     const std::array<double, 2> size = downsampled_comp_size(in_data);
     render_width = checked_pixels(size[0], "comp's width in layer pixels");
     render_height = checked_pixels(size[1], "comp's height in layer pixels");
+    const int kind = effect_layer_kind(in_data);
+    if (kind == kTextLayer || kind == kShapeLayer) {
+        frame_window = FrameWindow{double(render_width), double(render_height)};
+    } else {
+        // The output is the comp's extent with its edges rounded to whole
+        // pixels: the frame renders that rectangle, so that its pixels are
+        // the layer's pixels wherever the comp's edges fall between them.
+        const CompExtent comp = comp_extent(in_data);
+        const PF_LRect rect = whole_pixel_rect(comp);
+        frame_window = FrameWindow{comp.width, comp.height, rect.left - comp.left, rect.top - comp.top,
+                                   rect.right - (comp.left + comp.width), rect.bottom - (comp.top + comp.height)};
+    }
     read_camera(in_data, in_data->current_time);
 }
 
@@ -99,7 +111,12 @@ AECameraAdaptor::AECameraAdaptor(const AECameraWrapper& wrapper)
     // space z (the host matrix's third column).
     Matrix4d v = wrapper.view_matrix;
     for (int i : {2, 6, 10, 14}) v[i] = -v[i];
-    if (wrapper.orthographic) v[14] = 0.0;
+    // An orthographic camera keeps its place along the view, so that the
+    // shading sees it in front of the scene (its eye at infinity, looking
+    // down -z) and measures depth from it. Its box is still the one about
+    // the plane through the world's origin: the projection moves the box's
+    // near and far by the camera's distance from that plane.
+    box_depth_ = wrapper.orthographic ? -v[14] : 0.0;
     // Non-square comp pixels: a world point is first moved so the comp's
     // centre stays put, then squeezed across by the pixel aspect ratio, then
     // viewed.
@@ -115,8 +132,9 @@ const Matrix4d* AECameraAdaptor::projection_matrix() const {
     // Lens offset first, sub-pixel offset second: the lens moves on the focus
     // plane, the jitter by fractions of a render pixel.
     projection_ = make_projection_matrix(is_orthographic(), width_, height_, wrapper_.pixel_aspect_ratio, lens_[0],
-                                         lens_[1], subpixel_[0], subpixel_[1], near_plane(), far_plane(), render_size_,
-                                         wrapper_.focus_distance, wrapper_.zoom);
+                                         lens_[1], subpixel_[0], subpixel_[1], near_plane() + box_depth_,
+                                         far_plane() + box_depth_, render_size_,
+                                         wrapper_.focus_distance, wrapper_.zoom, wrapper_.frame_window);
     return &projection_;
 }
 

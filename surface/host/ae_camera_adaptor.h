@@ -12,6 +12,7 @@
 #include "hostapi/host_scene_suites.h"
 #include "hostapi/host_effect.h"
 #include "hostaccess/suite_handler.h"
+#include "surface/host/camera_projection.h"
 
 namespace tavrel {
 
@@ -43,6 +44,11 @@ public:
     uint8_t orthographic = 0;
     double pixel_aspect_ratio = 1.0;
     int32_t render_width = 0, render_height = 0;
+    // The rendered whole-pixel rectangle against the comp's own extent in
+    // render pixels, for a layer that fills the comp (output_rect); text and
+    // shape layers, whose outputs follow the request, render the comp whole
+    // into the render size.
+    FrameWindow frame_window;
 
 private:
     AEGP_PluginID plugin_id_;
@@ -62,6 +68,8 @@ public:
     double height() const override { return height_; }
     RenderSize render_size() const override { return render_size_; }
     bool is_orthographic() const override { return wrapper_.orthographic != 0; }
+    // An orthographic camera's box is measured along the view from the
+    // plane through the world's origin, not from the camera.
     double near_plane() const override { return is_orthographic() ? -100000.0 : 2.0; }
     double far_plane() const override { return is_orthographic() ? 100000.0 : 40000.0; }
     double reserved_value() const override { return 0.0; }
@@ -86,6 +94,9 @@ private:
     Matrix4d inverse_view_;
     mutable Matrix4d projection_;
     double anchor_[3];
+    // An orthographic camera's distance in front of the plane its box is
+    // measured from; 0 for a perspective camera.
+    double box_depth_ = 0.0;
     double width_, height_;
     RenderSize render_size_;
     double subpixel_[2] = {0.0, 0.0};

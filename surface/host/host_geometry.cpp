@@ -121,7 +121,7 @@ Vec3d query_layer_vector(HostSuites& suites, AEGP_LayerH layer, const A_Time& co
     return Vec3d{m.mat[3][0], m.mat[3][1], m.mat[3][2]};
 }
 
-PF_LRect output_rect(const PF_InData* in_data) {
+CompExtent comp_extent(const PF_InData* in_data) {
     HostSuites suites(in_data);
     const A_Time comp_time = effect_to_comp_time(suites, in_data);
     const Vec3d t = query_layer_vector(suites, get_effect_layer(suites, in_data), comp_time);
@@ -129,13 +129,29 @@ PF_LRect output_rect(const PF_InData* in_data) {
     const double dsx = ratio_value(in_data->downsample_x.num, in_data->downsample_x.den);
     const double dsy = ratio_value(in_data->downsample_y.num, in_data->downsample_y.den);
     const std::array<double, 2> size = downsampled_comp_size(in_data);
+    return CompExtent{-(t.x * r * dsx), -(t.y * dsy), size[0], size[1]};
+}
+
+PF_LRect whole_pixel_rect(const CompExtent& extent) {
     PF_LRect rect{};
-    rect.left = checked_pixels(-(t.x * r * dsx), "comp's left edge seen from the layer");
-    rect.top = checked_pixels(-(t.y * dsy), "comp's top edge seen from the layer");
-    rect.right = rect.left + checked_pixels(size[0], "comp's width in layer pixels");
-    rect.bottom = rect.top + checked_pixels(size[1], "comp's height in layer pixels");
+    rect.left = checked_pixels(extent.left, "comp's left edge seen from the layer");
+    rect.top = checked_pixels(extent.top, "comp's top edge seen from the layer");
+    rect.right = rect.left + checked_pixels(extent.width, "comp's width in layer pixels");
+    rect.bottom = rect.top + checked_pixels(extent.height, "comp's height in layer pixels");
     return rect;
 }
+
+TSize2D layer_source_size(const PF_InData* in_data) {
+    HostSuites suites(in_data);
+    AEGP_ItemH item = nullptr;
+    check_pf_err(suites.layer_suite().AEGP_GetLayerSourceItem(get_effect_layer(suites, in_data), &item));
+    if (item == nullptr) return TSize2D{};
+    A_long width = 0, height = 0;
+    check_pf_err(suites.item_suite().AEGP_GetItemDimensions(item, &width, &height));
+    return TSize2D{width, height};
+}
+
+PF_LRect output_rect(const PF_InData* in_data) { return whole_pixel_rect(comp_extent(in_data)); }
 
 int effect_layer_kind(const PF_InData* in_data) {
     HostSuites suites(in_data);

@@ -63,6 +63,25 @@ void check_frame_ratios(const PF_InData* in_data);
 // The translation row of the layer's layer-to-world matrix at comp time.
 Vec3d query_layer_vector(HostSuites& suites, AEGP_LayerH layer, const A_Time& comp_time);
 
+// The composition in this render's layer pixels, not rounded: where its
+// left and top edges lie seen from the layer's origin, and its size
+// (downsampled_comp_size). A downsampled pixel x stands for the layer's
+// full-resolution pixels from x / downsample to (x + 1) / downsample: the
+// two grids share the layer's top-left corner, as the host lays out the
+// pixels of a downsampled layer and of the request and result rectangles.
+struct CompExtent {
+    double left = 0.0, top = 0.0, width = 0.0, height = 0.0;
+};
+CompExtent comp_extent(const PF_InData* in_data);
+
+// The whole-pixel rectangle of an extent: its left and top edges rounded,
+// and its size rounded.
+PF_LRect whole_pixel_rect(const CompExtent& extent);
+
+// The full-resolution size of the effect layer's source item; empty
+// (0 x 0) for a layer without one (text, shape).
+TSize2D layer_source_size(const PF_InData* in_data);
+
 // The output rectangle of a layer that fills the composition: the comp at
 // this render's size, placed so the layer's origin is at (0, 0).
 PF_LRect output_rect(const PF_InData* in_data);

@@ -19,6 +19,7 @@
 #include "plugin/life_cycle.h"
 #include "simhost/effect_instance.h"
 #include "simhost/host.h"
+#include "simhost/scene_file.h"
 #include "simhost/user_edits.h"
 #include "surface/mesh/lattix_triangle_mesh.h"
 #include "surface/mesh/sequence_data.h"
@@ -549,15 +550,23 @@ protected:
     };
     static Ramp ramp_of(int bpc) { return bpc == 8 ? Ramp{0.0, 32.0 / 255} : Ramp{0.5, 64.0 / 32768}; }
 
-    void start(int width, int height) {
+    // A layer of width x height in a comp of its size (in the comp's own
+    // square pixels), at a downsampling of 1 / down.
+    void start(int width, int height, A_Ratio layer_aspect = {1, 1}, int down = 1) {
         width_ = width;
         height_ = height;
         host_ = std::make_unique<Host>();
         Host& host = *host_;
         host.load_linked(TAVREL_PLUGIN_DIR "/Tavrel_LattixPro.so", linked_entry);
         host.scene().set_comp(width, height);
-        host.scene().effect_layer().source->width = width;
-        host.scene().effect_layer().source->height = height;
+        simhost::SceneLayer& layer = host.scene().effect_layer();
+        layer.source->width = width;
+        layer.source->height = height;
+        layer.source->pixel_aspect = layer_aspect;
+        simhost::place_layer(host.scene(), layer, simhost::LayerPlacement{});
+        host.in_data().pixel_aspect_ratio = PF_RationalScale{layer_aspect.num, layer_aspect.den};
+        host.in_data().downsample_x = PF_RationalScale{1, uint32_t(down)};
+        host.in_data().downsample_y = PF_RationalScale{1, uint32_t(down)};
         host.in_data().quality = PF_Quality_HI;
         host.render().paint_input = [](simhost::OwnedWorld& w) {
             const Ramp ramp = ramp_of(w.bpc());
@@ -584,15 +593,18 @@ protected:
     }
     void TearDown() override { stop(); }
 
-    // The output of a frame at the effect's defaults but for "Antialiasing";
-    // `input` receives the layer as the host hands it over at this depth.
-    const simhost::OwnedWorld* render(const std::string& antialiasing, int bpc, simhost::OwnedWorld& input) {
+    // The output of a frame at the effect's defaults but for "Antialiasing",
+    // all of it that the comp reaches; `input` receives the layer as the host
+    // hands it over at this depth (and downsampling).
+    const simhost::OwnedWorld* render(const std::string& antialiasing, int bpc,
+                                      std::unique_ptr<simhost::OwnedWorld>& input) {
         Host& host = *host_;
         const simhost::UserEdit e = simhost::parse_user_edit(host.params(), "Antialiasing=" + antialiasing);
         EXPECT_EQ(instance_->edit(e.index, e.value).err, 0);
         host.render().bpc = bpc;
-        host.render().paint_input(input);
-        PF_PreRenderExtra* pre = host.render().pre_render({0, 0, width_, height_});
+        PF_PreRenderExtra* pre = host.render().pre_render(host.render().frame_request());
+        input = std::make_unique<simhost::OwnedWorld>(host.in_data().width, host.in_data().height, bpc);
+        host.render().paint_input(*input);
         EXPECT_EQ(instance_->command(PF_Cmd_SMART_PRE_RENDER, pre).err, 0);
         const simhost::CallResult r = instance_->command(PF_Cmd_SMART_RENDER, host.render().render());
         EXPECT_EQ(r.err, 0);
@@ -619,9 +631,10 @@ TEST_F(LayerRamp, EveryPixelSamplesTheLayerAtItsCentreAtTheDefaults) {
         for (const char* antialiasing : {"None", "Medium"})
             for (const int bpc : {8, 16, 32}) {
                 SCOPED_TRACE(std::string(antialiasing) + ", " + std::to_string(bpc) + " bits");
-                simhost::OwnedWorld input(size.width, size.height, bpc);
-                const simhost::OwnedWorld* out = render(antialiasing, bpc, input);
+                std::unique_ptr<simhost::OwnedWorld> layer;
+                const simhost::OwnedWorld* out = render(antialiasing, bpc, layer);
                 ASSERT_NE(out, nullptr);
+                const simhost::OwnedWorld& input = *layer;
                 const double step = ramp_of(bpc).step;
                 double worst_offset = 0.0, worst_blue = 0.0;
                 for (int y = 0; y < size.height; ++y)
@@ -641,6 +654,162 @@ TEST_F(LayerRamp, EveryPixelSamplesTheLayerAtItsCentreAtTheDefaults) {
                 }
             }
         stop();
+    }
+}
+
+// Where the comp is not a whole number of layer pixels across (a layer of
+// pixel aspect 1.2 in square pixels; a frame downsampled by a factor its
+// size is not a multiple of), the output is the comp's extent rounded to
+// whole pixels, and each of its pixels still samples the layer's pixel
+// under it at its centre. A downsampled pixel x stands for the layer's
+// pixels from x / down to (x + 1) / down: the output's pixel x is the
+// host's layer pixel x, the last one reaching past the layer where its size
+// is not a multiple of the factor (41 at a half: 21 pixels for 42).
+TEST_F(LayerRamp, FractionalCompExtentsSampleTheLayerAtItsPixelCentres) {
+    struct Case {
+        const char* name;
+        int width, height;
+        A_Ratio layer_aspect;
+        int down;
+        PF_LRect output;
+    };
+    const std::vector<Case> cases = {
+        {"layer pixel aspect 1.2 in a square comp", 40, 24, {6, 5}, 1, {3, 0, 36, 24}},
+        {"41 x 23 at half resolution", 41, 23, {1, 1}, 2, {0, 0, 21, 12}},
+        {"64 x 48 at a third", 64, 48, {1, 1}, 3, {0, 0, 21, 16}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(c.width, c.height, c.layer_aspect, c.down);
+        std::unique_ptr<simhost::OwnedWorld> layer;
+        const simhost::OwnedWorld* out = render("None", 8, layer);
+        ASSERT_NE(out, nullptr);
+        const PF_EffectWorld& o = out->world();
+        EXPECT_EQ(o.origin_x, c.output.left);
+        EXPECT_EQ(o.origin_y, c.output.top);
+        EXPECT_EQ(o.origin_x + o.width, c.output.right);
+        EXPECT_EQ(o.origin_y + o.height, c.output.bottom);
+        const double step = ramp_of(8).step;
+        const int lw = layer->world().width, lh = layer->world().height;
+        double worst_offset = 0.0, worst_blue = 0.0;
+        for (int y = 0; y < o.height; ++y)
+            for (int x = 0; x < o.width; ++x) {
+                const int lx = o.origin_x + x, ly = o.origin_y + y;
+                if (lx <= 0 || ly <= 0 || lx >= lw - 1 || ly >= lh - 1) continue;
+                if (measured(lx, lw))
+                    worst_offset = std::max(worst_offset,
+                                            std::abs(out->channel(x, y, 1) - layer->channel(lx, ly, 1)) / step);
+                if (measured(ly, lh))
+                    worst_offset = std::max(worst_offset,
+                                            std::abs(out->channel(x, y, 2) - layer->channel(lx, ly, 2)) / step);
+                worst_blue = std::max(worst_blue, std::abs(out->channel(x, y, 3) - layer->channel(lx, ly, 3)));
+            }
+        EXPECT_LE(worst_offset, 0.05) << "pixels";
+        EXPECT_LE(worst_blue, 1.5 / 255);
+        stop();
+    }
+}
+
+// Under an orthographic camera the eye is at infinity: every point sees it
+// along the camera's view. A grey layer turned 60 degrees about y, lit by a
+// parallel light from the camera, is one even grey, and the highlight the
+// light reflects away from the view adds nothing to it. Distances run along
+// the view: the camera stands 300 in front of the layer, and the turn
+// brings the layer tan 60 nearer a pixel to the right. In "Render Mode"
+// Depth the cue is 1 - 0.5 x distance / focus distance (1000); linear white
+// fog from 0 to 1000 takes each pixel distance / 1000 of the way to white.
+TEST(OrthographicCamera, ShadesEvenlyAndMeasuresDistanceAlongTheView) {
+    constexpr int kSide = 48;
+    const double nearer = std::sqrt(3.0);
+    struct Case {
+        const char* name;
+        std::vector<std::string> edits;
+        // The one edit that makes the frame the expected values come from;
+        // none where they need no other frame.
+        const char* reference;
+        // The expected value, from the reference's at the same pixel, at a
+        // pixel centre dx from the middle.
+        std::function<double(double, double)> expected;
+        bool even;  // one value over the whole layer
+    };
+    const std::vector<Case> cases = {
+        {"lit from the camera, turned", {"Rotation Y=60"}, "Specular=0", [](double r, double) { return r; }, true},
+        {"fog, turned",
+         {"Rotation Y=60", "Fog Type=Linear", "Fog Color=255,255,255", "Fog Near=0", "Fog Far=1000"},
+         "Fog Type=None",
+         [nearer](double r, double dx) { return r + (300.0 - nearer * dx) / 1000.0 * (1.0 - r); }, false},
+        {"depth of the flat layer", {"Render Mode=Depth"}, nullptr,
+         [](double, double) { return 1.0 - 0.5 * 300.0 / 1000.0; }, true},
+        {"depth of the turned layer", {"Render Mode=Depth", "Rotation Y=60"}, nullptr,
+         [nearer](double, double dx) { return 1.0 - 0.5 * (300.0 - nearer * dx) / 1000.0; }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host;
+        host.load_linked(TAVREL_PLUGIN_DIR "/Tavrel_LattixPro.so", linked_entry);
+        host.scene().set_comp(kSide, kSide);
+        host.scene().effect_layer().source->width = kSide;
+        host.scene().effect_layer().source->height = kSide;
+        simhost::SceneLayer& camera = host.scene().add_camera(AEGP_CameraType_ORTHOGRAPHIC);
+        camera.to_world.set(simhost::translation_matrix(kSide / 2.0, kSide / 2.0, -300.0));
+        camera.streams[AEGP_LayerStream_FOCUS_DISTANCE].set(simhost::one_d(1000.0));
+        simhost::SceneLayer& light = host.scene().add_light(AEGP_LightType_PARALLEL);
+        light.to_world.set(simhost::translation_matrix(kSide / 2.0, kSide / 2.0, -300.0));
+        light.streams[AEGP_LayerStream_CASTS_SHADOWS].set(simhost::one_d(0.0));
+        host.in_data().quality = PF_Quality_HI;
+        host.render().paint_input = [](simhost::OwnedWorld& w) {
+            for (int y = 0; y < w.world().height; ++y)
+                for (int x = 0; x < w.world().width; ++x)
+                    for (int ch = 0; ch < 4; ++ch) w.set_channel(x, y, ch, ch == 0 ? 1.0 : 0.7);
+        };
+        ASSERT_EQ(host.call(PF_Cmd_GLOBAL_SETUP).err, 0);
+        ASSERT_EQ(host.call(PF_Cmd_PARAMS_SETUP).err, 0);
+        auto instance = std::make_unique<simhost::EffectInstance>(host);
+        ASSERT_EQ(instance->set_up().err, 0);
+        const auto set = [&](const std::string& edit) {
+            const simhost::UserEdit e = simhost::parse_user_edit(host.params(), edit);
+            ASSERT_EQ(instance->edit(e.index, e.value).err, 0) << edit;
+        };
+        // Green at 32 bits where the layer covers a pixel whole, else -1.
+        const auto frame = [&]() {
+            std::vector<double> green(kSide * kSide, -1.0);
+            host.render().bpc = 32;
+            PF_PreRenderExtra* pre = host.render().pre_render({0, 0, kSide, kSide});
+            EXPECT_EQ(instance->command(PF_Cmd_SMART_PRE_RENDER, pre).err, 0);
+            EXPECT_EQ(instance->command(PF_Cmd_SMART_RENDER, host.render().render()).err, 0);
+            const simhost::OwnedWorld* out = host.render().output_world();
+            if (out == nullptr) return green;
+            for (int y = 1; y < kSide - 1; ++y)
+                for (int x = 1; x < kSide - 1; ++x)
+                    if (out->channel(x, y, 0) >= 1.0 - 1e-6) green[y * kSide + x] = out->channel(x, y, 2);
+            return green;
+        };
+        set("Antialiasing=None");
+        for (const std::string& e : c.edits) set(e);
+        const std::vector<double> image = frame();
+        std::vector<double> reference(image.size(), 0.0);
+        if (c.reference != nullptr) {
+            set(c.reference);
+            reference = frame();
+        }
+        int covered = 0;
+        double worst = 0.0, lowest = 1e9, highest = -1e9;
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                const double v = image[y * kSide + x];
+                if (v < 0.0) continue;
+                ++covered;
+                lowest = std::min(lowest, v);
+                highest = std::max(highest, v);
+                worst = std::max(worst, std::abs(v - c.expected(reference[y * kSide + x], x + 0.5 - kSide / 2.0)));
+            }
+        EXPECT_GT(covered, kSide * 10);
+        EXPECT_LE(worst, 2e-4);
+        if (c.even) EXPECT_LE(highest - lowest, 2e-4) << "from " << lowest << " to " << highest;
+        instance.reset();
+        host.call(PF_Cmd_GLOBAL_SETDOWN);
+        host.unload();
+        for (const auto& v : host.violations()) ADD_FAILURE() << v;
     }
 }
 

@@ -98,8 +98,16 @@ TEST(CameraAdaptor, SceneCases) {
              EXPECT_TRUE(a.is_orthographic());
              EXPECT_EQ(a.near_plane(), -100000.0);
              EXPECT_EQ(a.far_plane(), 100000.0);
-             EXPECT_EQ((*a.view_transform())[14], 0.0);
+             // The camera keeps its place, 500 in front of the comp...
+             EXPECT_EQ((*a.view_transform())[14], -500.0);
              EXPECT_EQ((*a.view_transform())[12], -10.0);
+             // ...and its box stays where it was: 100000 either side of the
+             // comp's plane, whatever the camera's distance from it.
+             const tavrel::Matrix4d clip = *a.projection_matrix() * *a.view_transform();
+             for (const double z : {-100000.0, 0.0, 50000.0, 100000.0}) {
+                 const auto c = clip.transform(10.0, 20.0, z);
+                 EXPECT_NEAR(c[2] / c[3], z / 100000.0, 1e-12) << "world z " << z;
+             }
          }},
         {"depth of field 1e-6 exactly is off",
          [](Host& h) { h.scene().add_camera().streams[AEGP_LayerStream_DEPTH_OF_FIELD].set(simhost::one_d(1e-6)); },
