@@ -212,9 +212,7 @@ void RenderDriver::apply_values(const RenderSetup& setup) {
     std::vector<uint8_t> grid;
     int32_t grid_index = 0;
     if (!setup.grid.empty()) {
-        grid = read_capped(setup.grid, kMaxFlatGridBytes, "a saved grid");
-        if (const std::string problem = flat_grid_problem(grid); !problem.empty())
-            throw SimhostError(echo(setup.grid) + ": " + problem);
+        grid = read_saved_grid(setup.grid);
         grid_index = find_param(params, "Mesh Distortion");
     }
 
@@ -231,17 +229,8 @@ void RenderDriver::apply_values(const RenderSetup& setup) {
         require_success(instance_->edit(edits[i].index, edits[i].value), "the edit");
 
     if (!setup.grid.empty()) {
-        ArbClient::Made made = instance_->arb().unflatten(grid.data(), A_u_long(grid.size()));
-        if (made.call.err != 0 || !made.call.message.empty()) {
-            if (made.handle != nullptr) instance_->arb().dispose(made.handle);
-            // A refusal with a message comes with code 0: the message is the
-            // answer, never "error 0".
-            if (made.call.err == 0)
-                throw SimhostError(echo(setup.grid) + ": the effect refused the grid: " + made.call.message);
-            require_success(made.call, echo(setup.grid) + ": loading the grid");
-        }
         ParamValue value;
-        value.arb = made.handle;
+        value.arb = instance_->arb().load(setup.grid, grid);
         require_success(instance_->edit(grid_index, value), "the grid");
     }
 }
