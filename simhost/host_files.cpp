@@ -208,65 +208,91 @@ int keep_owner_and_mode(int fd, const struct stat& old) {
     return ::fchmod(fd, mode) == 0 ? 0 : errno;
 }
 
-}  // namespace
+SimhostError not_written(const std::string& path, const std::string& why) {
+    return SimhostError(echo(path) + ": cannot be written (" + why + ")");
+}
 
-void write_whole_file(const std::string& path, const std::function<void(std::FILE*)>& write) {
-    check_path(path, "the output");
-    const auto failed = [&](const std::string& why) {
-        return SimhostError(echo(path) + ": cannot be written (" + why + ")");
-    };
+// Where a write to a path goes.
+struct Destination {
+    bool in_place = false;  // a device or a pipe, written into where it is
+    std::string target;     // else the file replaced or made, links followed
+    bool exists = false;    // a regular file is there now
+    struct stat old {};     // its status then
+};
+
+// The destination of `path`, or SimhostError for one that cannot be
+// written: a folder, a link that cannot be followed, a file the user may not
+// write.
+Destination destination_of(const std::string& path) {
+    Destination d;
     // What the path leads to, links followed by the kernel (which alone
     // knows the links of /proc, such as /dev/stdout's).
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT) throw failed(reason(errno));
-    if (exists && S_ISDIR(st.st_mode)) throw SimhostError(echo(path) + ": is a directory, not a file");
-    if (exists && !S_ISREG(st.st_mode)) {
+    d.exists = ::stat(path.c_str(), &d.old) == 0;
+    if (!d.exists && errno != ENOENT) throw not_written(path, reason(errno));
+    if (d.exists && S_ISDIR(d.old.st_mode)) throw SimhostError(echo(path) + ": is a directory, not a file");
+    if (d.exists && !S_ISREG(d.old.st_mode)) {
         // A device or a pipe is written into, as any tool writes there: a
         // rename would put a regular file in its place.
-        std::FILE* f = open_fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-        if (f == nullptr) throw failed(reason(errno));
-        const std::string problem = fill_and_close(f, write);
-        if (!problem.empty()) throw failed(problem);
-        return;
+        d.in_place = true;
+        d.exists = false;
+        return d;
     }
     // A link is written through: the file it leads to is replaced, beside
     // itself, and the link stays.
-    std::string target;
-    if (const int e = follow_links(path, &target); e != 0) throw failed(reason(e));
-    if (exists) {
+    if (const int e = follow_links(path, &d.target); e != 0) throw not_written(path, reason(e));
+    if (d.exists) {
         struct stat at {};
-        if (::stat(target.c_str(), &at) != 0 || at.st_dev != st.st_dev || at.st_ino != st.st_ino)
-            throw failed("the file its links lead to has no path that names it");
+        if (::stat(d.target.c_str(), &at) != 0 || at.st_dev != d.old.st_dev || at.st_ino != d.old.st_ino)
+            throw not_written(path, "the file its links lead to has no path that names it");
         // A file the user may not write is refused, as a shell's redirection
         // refuses it; root may write it.
-        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) throw failed(reason(errno));
+        if (::faccessat(AT_FDCWD, d.target.c_str(), W_OK, AT_EACCESS) != 0) throw not_written(path, reason(errno));
+    }
+    return d;
+}
+
+}  // namespace
+
+void check_writable(const std::string& path) {
+    check_path(path, "the output");
+    destination_of(path);
+}
+
+void write_whole_file(const std::string& path, const std::function<void(std::FILE*)>& write) {
+    check_path(path, "the output");
+    const Destination d = destination_of(path);
+    if (d.in_place) {
+        std::FILE* f = open_fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+        if (f == nullptr) throw not_written(path, reason(errno));
+        const std::string problem = fill_and_close(f, write);
+        if (!problem.empty()) throw not_written(path, problem);
+        return;
     }
     // Beside the target, so that the rename stays on one file system.
-    const std::string temp = target + ".partial-" + std::to_string(::getpid());
+    const std::string temp = d.target + ".partial-" + std::to_string(::getpid());
     const PartialFile partial(temp);
     // Made private and given the old file's mode before a byte is written; a
     // new file takes the process's umask.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
-    if (fd < 0) throw failed(reason(errno));
-    if (exists) {
-        if (const int e = keep_owner_and_mode(fd, st); e != 0) {
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, d.exists ? 0600 : 0666);
+    if (fd < 0) throw not_written(path, reason(errno));
+    if (d.exists) {
+        if (const int e = keep_owner_and_mode(fd, d.old); e != 0) {
             ::close(fd);
             ::unlink(temp.c_str());
-            throw failed(reason(e));
+            throw not_written(path, reason(e));
         }
     }
     std::FILE* f = open_fd(fd);
     if (f == nullptr) {
         const int e = errno;
         ::unlink(temp.c_str());
-        throw failed(reason(e));
+        throw not_written(path, reason(e));
     }
     std::string problem = fill_and_close(f, write);
-    if (problem.empty() && std::rename(temp.c_str(), target.c_str()) != 0) problem = reason(errno);
+    if (problem.empty() && std::rename(temp.c_str(), d.target.c_str()) != 0) problem = reason(errno);
     if (!problem.empty()) {
         std::remove(temp.c_str());
-        throw failed(problem);
+        throw not_written(path, problem);
     }
 }
 

@@ -311,6 +311,7 @@ int verb_grid(const Args& args) {
     }
     if ((columns != 0) != (rows != 0)) throw simhost::SimhostError("--columns and --rows go together");
     if (!load.empty() && columns != 0) throw simhost::SimhostError("--load and --columns exclude each other");
+    if (!save.empty()) simhost::check_writable(save);
 
     simhost::Host host;
     host.load(args[0]);
@@ -405,6 +406,7 @@ int verb_render(const Args& args) {
     } else {
         throw simhost::SimhostError("the output is a .png or an .exr file, not " + output);
     }
+    simhost::check_writable(output);
     if (trace) setup.trace = [](const std::string& line) { std::fprintf(stderr, "trace: %s\n", line.c_str()); };
 
     simhost::RenderDriver driver(setup);
@@ -522,6 +524,11 @@ int verb_ui(const Args& args) {
             png = v;
         } else throw UsageError("unknown option " + simhost::echo(a));
     }
+
+    // Refused before the events: their run must not be lost for a file
+    // that cannot take it.
+    if (!png.empty()) simhost::check_writable(png);
+    if (saving) simhost::check_writable(save);
 
     simhost::RenderDriver driver(setup);
     if (!driver.setup_message().empty())
