@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "simhost/host_files.h"
 #include "simhost/simhost_error.h"
 
 namespace simhost {
@@ -135,6 +136,16 @@ std::vector<uint8_t> ArbClient::save(PF_Handle h) {
     if (r.err != 0 || !r.message.empty())
         throw SimhostError(failure("FLATTEN", r.err, r.message));
     return bytes;
+}
+
+PF_Handle ArbClient::load(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const Made made = unflatten(bytes.data(), A_u_long(bytes.size()));
+    if (made.call.err == 0 && made.call.message.empty()) return made.handle;
+    if (made.handle != nullptr) dispose(made.handle);
+    // A refusal with a message comes with code 0: the message is the
+    // answer, never "error 0".
+    if (made.call.err == 0) throw SimhostError(echo(path) + ": the effect refused the grid: " + made.call.message);
+    throw SimhostError(failure(echo(path) + ": loading the grid", made.call.err, made.call.message));
 }
 
 }  // namespace simhost

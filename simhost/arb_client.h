@@ -49,6 +49,12 @@ public:
     // A project save: FLAT_SIZE, then FLATTEN into a buffer of exactly that
     // size. Throws SimhostError with the code or message on failure.
     std::vector<uint8_t> save(PF_Handle h);
+    // A project load of the saved grid `bytes` read from `path`: the handle
+    // the effect made of them. A grid the effect did not load fails, with
+    // SimhostError naming the file: a code, or a message, which comes with
+    // code 0 and a handle holding some other grid (the default, in place of
+    // a form the effect no longer reads).
+    PF_Handle load(const std::string& path, const std::vector<uint8_t>& bytes);
 
 private:
     CallResult run(PF_ArbParamsExtra& extra);

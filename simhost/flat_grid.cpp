@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "simhost/host_files.h"
 #include "simhost/simhost_error.h"
 
 namespace simhost {
@@ -85,6 +86,13 @@ std::string flat_grid_problem(const std::vector<uint8_t>& bytes) {
     const unsigned version = unsigned(bytes[4]) | unsigned(bytes[5]) << 8;
     if (version != 1) return "a saved grid of version " + std::to_string(version) + "; version 1 is read";
     return "";
+}
+
+std::vector<uint8_t> read_saved_grid(const std::string& path) {
+    std::vector<uint8_t> bytes = read_capped(path, kMaxFlatGridBytes, "a saved grid");
+    if (const std::string problem = flat_grid_problem(bytes); !problem.empty())
+        throw SimhostError(echo(path) + ": " + problem);
+    return bytes;
 }
 
 }  // namespace simhost

@@ -28,4 +28,9 @@ constexpr size_t kMaxFlatGridBytes = kFirstVersionSizeB;
 // file whose header is sound (the effect reads the rest).
 std::string flat_grid_problem(const std::vector<uint8_t>& bytes);
 
+// The saved grid at `path`, read up to kMaxFlatGridBytes; SimhostError
+// "PATH: PROBLEM" for a file that cannot be read or that flat_grid_problem
+// refuses.
+std::vector<uint8_t> read_saved_grid(const std::string& path);
+
 }  // namespace simhost

@@ -28,12 +28,22 @@ std::vector<uint8_t> read_capped(const std::string& path, size_t max_bytes, cons
 // Writes `path` through `write`, which fills the stream it is given and
 // throws an exception whose text is the reason when it cannot. A missing
 // target or a regular file is written under a temporary name beside it and
-// renamed once whole: on any failure the temporary file is removed and the
-// target is left as it was. Any other target (a device, a pipe) is written
-// into where it is. Every write, the flush and the close are checked;
-// SimhostError "PATH: cannot be written (REASON)", REASON the system's, and
-// "PATH: is a directory, not a file".
+// renamed once whole: on any failure, or a signal that ends the process
+// (hang-up, interrupt, quit, terminate), the temporary file is removed and
+// the target is left as it was. A replaced file keeps its owner and group
+// where the process may give them, and its mode; a new one takes the umask.
+// A symbolic link is written through: the file it leads to is replaced (or
+// made, for a link to nothing), beside itself. Any other target (a device, a
+// pipe) is written into where it is. Every write, the flush and the close
+// are checked, and a pipe whose reader has gone fails with EPIPE instead of
+// ending the process by the signal. SimhostError "PATH: cannot be written
+// (REASON)", REASON the system's (a file the user may not write, a link
+// loop among them), and "PATH: is a directory, not a file".
 void write_whole_file(const std::string& path, const std::function<void(std::FILE*)>& write);
+
+// What write_whole_file refuses before it writes, refused now: so that no
+// frame is rendered for an output that cannot take it.
+void check_writable(const std::string& path);
 
 // `size` bytes to `f`; SimhostError holding the system's reason otherwise.
 void write_all(std::FILE* f, const void* data, size_t size);

@@ -1,5 +1,7 @@
 // simhost: loads an effect plug-in and drives it as a host would.
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -265,6 +267,31 @@ void check_option_value(const std::string& option, const std::string& value) {
         simhost::check_path(value, option);
 }
 
+// A whole number as every numeric option takes it: decimal digits, a minus
+// sign first only where `min` is below 0, nothing else (no plus sign, space,
+// fraction or exponent), from `min` to `max`. False otherwise.
+bool parse_whole(const std::string& text, int64_t min, int64_t max, int64_t* out) {
+    const size_t digits = !text.empty() && text[0] == '-' && min < 0 ? 1 : 0;
+    // Eighteen digits stay within a 64-bit number; more are out of range.
+    if (text.size() == digits || text.size() - digits > 18 ||
+        text.find_first_not_of("0123456789", digits) != std::string::npos)
+        return false;
+    const int64_t v = std::stoll(text);
+    if (v < min || v > max) return false;
+    *out = v;
+    return true;
+}
+
+// The value of `option` as parse_whole reads it; SimhostError naming the
+// option, the range and the value otherwise.
+int32_t whole_option(const std::string& option, const std::string& text, int32_t min, int32_t max) {
+    int64_t v = 0;
+    if (!parse_whole(text, min, max, &v))
+        throw simhost::SimhostError(option + " takes a whole number from " + std::to_string(min) + " to " +
+                                    std::to_string(max) + ", not \"" + simhost::echo(text) + "\"");
+    return int32_t(v);
+}
+
 int verb_grid(const Args& args) {
     if (args.empty()) throw simhost::SimhostError("grid takes a plug-in path");
     int columns = 0, rows = 0;
@@ -275,8 +302,8 @@ int verb_grid(const Args& args) {
         if (i + 1 >= args.size()) throw simhost::SimhostError("option " + a + " needs a value");
         const std::string& v = args[++i];
         check_option_value(a, v);
-        if (a == "--columns") columns = std::stoi(v);
-        else if (a == "--rows") rows = std::stoi(v);
+        if (a == "--columns") columns = whole_option(a, v, 1, 20);
+        else if (a == "--rows") rows = whole_option(a, v, 1, 20);
         else if (a == "--load") load = v;
         else if (a == "--save") save = v;
         else if (a == "--set") edits.push_back(v);
@@ -284,64 +311,55 @@ int verb_grid(const Args& args) {
     }
     if ((columns != 0) != (rows != 0)) throw simhost::SimhostError("--columns and --rows go together");
     if (!load.empty() && columns != 0) throw simhost::SimhostError("--load and --columns exclude each other");
+    if (!save.empty()) simhost::check_writable(save);
 
     simhost::Host host;
     host.load(args[0]);
     simhost::ArbClient arb(host);
-    std::vector<uint8_t> input;
+    PF_Handle value = nullptr;
     if (!load.empty()) {
-        input = simhost::read_capped(load, simhost::kMaxFlatGridBytes, "a saved grid");
-        if (const std::string problem = simhost::flat_grid_problem(input); !problem.empty())
-            throw simhost::SimhostError(simhost::echo(load) + ": " + problem);
-    } else if (columns != 0) {
+        // Loaded as render --grid and ui --grid load it: a grid the effect
+        // did not load fails the run, whatever it left in its place.
+        value = arb.load(load, simhost::read_saved_grid(load));
+    } else {
         // The host hands the effect a flat grid of the asked size as if it
         // came from a project file.
-        input = simhost::default_flat_grid(columns, rows);
+        const std::vector<uint8_t> input = columns != 0 ? simhost::default_flat_grid(columns, rows)
+                                                        : std::vector<uint8_t>{};
+        const simhost::ArbClient::Made made =
+            columns != 0 ? arb.unflatten(input.data(), A_u_long(input.size())) : arb.make_new();
+        if (made.call.err != 0 || !made.call.message.empty()) {
+            if (made.handle != nullptr) arb.dispose(made.handle);
+            throw simhost::SimhostError(
+                simhost::failure(columns != 0 ? "UNFLATTEN" : "NEW", made.call.err, made.call.message));
+        }
+        value = made.handle;
     }
-    simhost::ArbClient::Made value = input.empty() && load.empty()
-                                         ? arb.make_new()
-                                         : arb.unflatten(input.data(), A_u_long(input.size()));
-    const char* what = input.empty() && load.empty() ? "NEW" : "UNFLATTEN";
-    int status = 0;
     std::vector<uint8_t> flat;
-    if (value.call.err != 0) {
-        std::fprintf(stderr, "simhost: %s\n", simhost::failure(what, value.call.err, value.call.message).c_str());
-        status = 1;
-    } else {
-        if (!value.call.message.empty())
-            std::fprintf(stderr, "simhost: %s reported: %s\n", what, value.call.message.c_str());
-        if (value.call.message == "Invalid parameter file.") status = 1;
-    }
-    if (status == 0 && !edits.empty()) {
-        PF_Handle h = value.handle;
-        value.handle = nullptr;
+    if (!edits.empty()) {
+        PF_Handle h = value;
+        value = nullptr;
         run_edits(host, h, edits, &flat);
-    } else if (status == 0) {
-        flat = arb.save(value.handle);
+    } else {
+        flat = arb.save(value);
         print_grid(flat);
     }
-    if (status == 0) {
-        if (!save.empty()) {
-            simhost::write_whole_file(
-                save, [&](std::FILE* f) { simhost::write_all(f, flat.data(), flat.size()); });
-        }
-    }
-    if (value.handle != nullptr) arb.dispose(value.handle);
+    if (!save.empty())
+        simhost::write_whole_file(save, [&](std::FILE* f) { simhost::write_all(f, flat.data(), flat.size()); });
+    if (value != nullptr) arb.dispose(value);
     host.unload();
-    const int checks = finish(host);
-    return status != 0 ? status : checks;
+    return finish(host);
 }
 
 // "640x360" and the like.
 void parse_size(const std::string& text, int32_t* width, int32_t* height) {
     const size_t x = text.find('x');
-    const auto whole = [&](const std::string& part, int32_t* out) {
-        if (part.empty() || part.size() > 5 || part.find_first_not_of("0123456789") != std::string::npos) return false;
-        *out = std::stoi(part);
-        return *out >= 2 && *out <= 30000;
-    };
-    if (x == std::string::npos || !whole(text.substr(0, x), width) || !whole(text.substr(x + 1), height))
-        throw simhost::SimhostError("--size is WxH, each from 2 to 30000, not \"" + text + "\"");
+    int64_t w = 0, h = 0;
+    if (x == std::string::npos || !parse_whole(text.substr(0, x), 2, 30000, &w) ||
+        !parse_whole(text.substr(x + 1), 2, 30000, &h))
+        throw simhost::SimhostError("--size is WxH, each from 2 to 30000, not \"" + simhost::echo(text) + "\"");
+    *width = int32_t(w);
+    *height = int32_t(h);
 }
 
 bool ends_with(const std::string& text, const std::string& end) {
@@ -370,8 +388,9 @@ int verb_render(const Args& args) {
         if (a == "--input") setup.input = v;
         else if (a == "--output") output = v;
         else if (a == "--bpc") {
-            if (v != "8" && v != "16" && v != "32") throw simhost::SimhostError("--bpc is 8, 16 or 32, not " + v);
-            bpc = std::stoi(v);
+            if (v != "8" && v != "16" && v != "32")
+                throw simhost::SimhostError("--bpc is 8, 16 or 32, not " + simhost::echo(v));
+            bpc = v == "8" ? 8 : v == "16" ? 16 : 32;
         } else if (a == "--size") parse_size(v, &setup.width, &setup.height);
         else if (a == "--set") setup.edits.push_back(v);
         else if (a == "--grid") setup.grid = v;
@@ -387,6 +406,7 @@ int verb_render(const Args& args) {
     } else {
         throw simhost::SimhostError("the output is a .png or an .exr file, not " + output);
     }
+    simhost::check_writable(output);
     if (trace) setup.trace = [](const std::string& line) { std::fprintf(stderr, "trace: %s\n", line.c_str()); };
 
     simhost::RenderDriver driver(setup);
@@ -429,22 +449,30 @@ int verb_render(const Args& args) {
     return status;
 }
 
-// "320,180" or "320,180,cs".
-PF_Point parse_point(const std::string& text, int32_t* modifiers) {
-    int x = 0, y = 0, used = 0;
-    if (std::sscanf(text.c_str(), "%d,%d%n", &x, &y, &used) != 2)
-        throw simhost::SimhostError("a window point is X,Y, not \"" + text + "\"");
-    std::string rest = text.substr(size_t(used));
-    if (!rest.empty()) {
-        if (modifiers == nullptr || rest[0] != ',') throw simhost::SimhostError("a drag point is X,Y, not \"" + text + "\"");
-        for (char c : rest.substr(1)) {
+// The value of --click ("320,180" or "320,180,cs", `modifiers` given) or
+// --drag ("320,180"): window pixels, each a whole number as parse_whole
+// reads it, any a host's 32-bit point holds.
+PF_Point parse_point(const std::string& option, const std::string& text, int32_t* modifiers) {
+    const size_t comma = text.find(',');
+    const size_t second = comma == std::string::npos ? comma : text.find(',', comma + 1);
+    int64_t x = 0, y = 0;
+    // Without a second comma, y runs to the end (npos less anything is
+    // still past it).
+    if (comma == std::string::npos || !parse_whole(text.substr(0, comma), INT32_MIN, INT32_MAX, &x) ||
+        !parse_whole(text.substr(comma + 1, second - comma - 1), INT32_MIN, INT32_MAX, &y) ||
+        (second != std::string::npos && modifiers == nullptr))
+        throw simhost::SimhostError(option + (modifiers != nullptr ? " is X,Y[,MODS]" : " is X,Y") +
+                                    " in whole window pixels, not \"" + simhost::echo(text) + "\"");
+    if (second != std::string::npos) {
+        for (char c : text.substr(second + 1)) {
             if (c == 'c') *modifiers |= PF_Mod_CMD_CTRL_KEY;
             else if (c == 's') *modifiers |= PF_Mod_SHIFT_KEY;
             else if (c == 'a') *modifiers |= PF_Mod_OPT_ALT_KEY;
-            else throw simhost::SimhostError(std::string("a modifier is c, s or a, not '") + c + "'");
+            else throw simhost::SimhostError(option + ": a modifier is c, s or a, not '" +
+                                             simhost::echo(std::string(1, c)) + "'");
         }
     }
-    return PF_Point{x, y};
+    return PF_Point{int32_t(x), int32_t(y)};
 }
 
 // Prints an event's drawing and what it answered; false when it failed.
@@ -482,11 +510,11 @@ int verb_ui(const Args& args) {
         else if (a == "--grid") setup.grid = v;
         else if (a == "--click") {
             if (clicked) throw simhost::SimhostError("one --click at most");
-            click = parse_point(v, &modifiers);
+            click = parse_point(a, v, &modifiers);
             clicked = true;
         } else if (a == "--drag") {
             if (!clicked) throw simhost::SimhostError("--drag follows --click");
-            drags.push_back(parse_point(v, nullptr));
+            drags.push_back(parse_point(a, v, nullptr));
         } else if (a == "--save") {
             simhost::check_path(v, a);
             save = v;
@@ -496,6 +524,11 @@ int verb_ui(const Args& args) {
             png = v;
         } else throw UsageError("unknown option " + simhost::echo(a));
     }
+
+    // Refused before the events: their run must not be lost for a file
+    // that cannot take it.
+    if (!png.empty()) simhost::check_writable(png);
+    if (saving) simhost::check_writable(save);
 
     simhost::RenderDriver driver(setup);
     if (!driver.setup_message().empty())

@@ -68,18 +68,23 @@ uint64_t memory_the_machine_has() {
     return bytes;
 }
 
-// The header of the image at `path`, refused when a frame of it would need
-// more memory than there is: before a pixel is decoded.
-PngHeader checked_image_header(const std::string& path, uint64_t bytes_per_pixel) {
-    const PngHeader h = read_png_header(path);
-    const uint64_t need = uint64_t(h.width) * uint64_t(h.height) * bytes_per_pixel;
+// Refuses `what`, an image of `width` x `height` pixels, when a frame of
+// it would need more memory than there is: before a pixel is made.
+void check_frame_memory(const std::string& what, int32_t width, int32_t height, uint64_t bytes_per_pixel) {
+    const uint64_t need = uint64_t(width) * uint64_t(height) * bytes_per_pixel;
     const uint64_t have = memory_the_machine_has();
     if (need > have) {
         const auto mb = [](uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20); };
-        throw SimhostError(echo(path) + ": " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+        throw SimhostError(what + ": " + std::to_string(width) + " x " + std::to_string(height) +
                            " pixels need about " + mb(need) + " MB to render, more than the " + mb(have) +
                            " MB this process may have");
     }
+}
+
+// The header of the image at `path`, refused as check_frame_memory refuses.
+PngHeader checked_image_header(const std::string& path, uint64_t bytes_per_pixel) {
+    const PngHeader h = read_png_header(path);
+    check_frame_memory(echo(path), h.width, h.height, bytes_per_pixel);
     return h;
 }
 
@@ -111,13 +116,15 @@ RenderDriver::~RenderDriver() { tear_down(); }
 void RenderDriver::set_scene(const RenderSetup& setup) {
     Scene& scene = host_->scene();
     if (!setup.scene.empty()) file_ = load_scene_file(setup.scene, scene);
-    // The layer's image is decoded when its pixels are first checked out:
-    // a frame the effect refuses from the layer's size never pays for them.
+    // The layer's image is decoded, or the test pattern made, when its
+    // pixels are first checked out: a frame the effect refuses from the
+    // layer's size never pays for them.
     struct LayerImage {
-        std::string path;
+        std::string path;  // empty: the test pattern
+        int32_t width = 0, height = 0;
         std::shared_ptr<const OwnedWorld> pixels;
         const OwnedWorld& get() {
-            if (!pixels) pixels = read_png(path, kImageBpc);
+            if (!pixels) pixels = path.empty() ? test_pattern(width, height, kImageBpc) : read_png(path, kImageBpc);
             return *pixels;
         }
     };
@@ -129,9 +136,10 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
         w = header.width;
         h = header.height;
     } else {
-        layer_image->pixels = test_pattern(setup.width, setup.height, kImageBpc);
-        w = layer_image->pixels->world().width;
-        h = layer_image->pixels->world().height;
+        if (setup.width < 2 || setup.height < 2) throw SimhostError("the test pattern needs at least 2 x 2 pixels");
+        check_frame_memory("the test pattern", setup.width, setup.height, kLayerBytesPerPixel);
+        w = layer_image->width = setup.width;
+        h = layer_image->height = setup.height;
     }
     // The effect's layer shows footage now, not the scene's default solid.
     SceneItem& source = *scene.effect_layer().source;
@@ -204,9 +212,7 @@ void RenderDriver::apply_values(const RenderSetup& setup) {
     std::vector<uint8_t> grid;
     int32_t grid_index = 0;
     if (!setup.grid.empty()) {
-        grid = read_capped(setup.grid, kMaxFlatGridBytes, "a saved grid");
-        if (const std::string problem = flat_grid_problem(grid); !problem.empty())
-            throw SimhostError(echo(setup.grid) + ": " + problem);
+        grid = read_saved_grid(setup.grid);
         grid_index = find_param(params, "Mesh Distortion");
     }
 
@@ -223,17 +229,8 @@ void RenderDriver::apply_values(const RenderSetup& setup) {
         require_success(instance_->edit(edits[i].index, edits[i].value), "the edit");
 
     if (!setup.grid.empty()) {
-        ArbClient::Made made = instance_->arb().unflatten(grid.data(), A_u_long(grid.size()));
-        if (made.call.err != 0 || !made.call.message.empty()) {
-            if (made.handle != nullptr) instance_->arb().dispose(made.handle);
-            // A refusal with a message comes with code 0: the message is the
-            // answer, never "error 0".
-            if (made.call.err == 0)
-                throw SimhostError(echo(setup.grid) + ": the effect refused the grid: " + made.call.message);
-            require_success(made.call, echo(setup.grid) + ": loading the grid");
-        }
         ParamValue value;
-        value.arb = made.handle;
+        value.arb = instance_->arb().load(setup.grid, grid);
         require_success(instance_->edit(grid_index, value), "the grid");
     }
 }

@@ -92,18 +92,34 @@ AEGP_ThreeDVal point(const Json& j, const std::string& path, double limit, doubl
     return p;
 }
 
-// Where in the text a parse failed, as a key path: the DOM parser knows
-// only the byte offset.
+// The deepest a scene nests: the file's object, "keyframes", a
+// parameter's keys and one [time, VALUE] pair (a light's colour and a
+// layer's points are as deep). Deeper text is no scene, refused where it
+// goes deeper, before the rest is read.
+constexpr size_t kMaxSceneDepth = 4;
+
+// Reads the text once without keeping it: where a parse fails, as a key
+// path (the DOM parser knows only the byte offset), and what failed.
 class PathFinder : public nlohmann::json_sax<Json> {
 public:
+    // Built once, when a refusal needs it: its length is that of the keys
+    // and indices on the way down.
     std::string path() const {
         std::string p;
         for (const Level& l : levels_) {
-            if (l.array) p = item(p, l.index);
-            else if (l.has_key) p = child(p, l.key);
+            if (l.array) {
+                p += '[';
+                p += std::to_string(l.index);
+                p += ']';
+            } else if (l.has_key) {
+                if (!p.empty()) p += '.';
+                p += l.key;
+            }
         }
         return p;
     }
+    const std::string& problem() const { return problem_; }
+
     bool null() override { return value(); }
     bool boolean(bool) override { return value(); }
     bool number_integer(number_integer_t) override { return value(); }
@@ -111,10 +127,7 @@ public:
     bool number_float(number_float_t, const string_t&) override { return value(); }
     bool string(string_t&) override { return value(); }
     bool binary(binary_t&) override { return value(); }
-    bool start_object(std::size_t) override {
-        levels_.push_back({false, 0, false, {}});
-        return true;
-    }
+    bool start_object(std::size_t) override { return open(false); }
     bool key(string_t& k) override {
         levels_.back().key = k;
         levels_.back().has_key = true;
@@ -124,15 +137,18 @@ public:
         levels_.pop_back();
         return value();
     }
-    bool start_array(std::size_t) override {
-        levels_.push_back({true, 0, false, {}});
-        return true;
-    }
+    bool start_array(std::size_t) override { return open(true); }
     bool end_array() override {
         levels_.pop_back();
         return value();
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+        // A number too large for a double is no syntax error and has no
+        // offset worth reading.
+        problem_ = e.id == 406 ? "a number beyond what a scene holds (" + echo(e.what()) + ")"
+                               : "not JSON: " + echo(e.what());
+        return false;
+    }
 
 private:
     struct Level {
@@ -141,12 +157,21 @@ private:
         bool has_key;
         std::string key;
     };
+    bool open(bool array) {
+        if (levels_.size() == kMaxSceneDepth) {
+            problem_ = "nested deeper than a scene goes (" + std::to_string(kMaxSceneDepth) + " levels)";
+            return false;
+        }
+        levels_.push_back({array, 0, false, {}});
+        return true;
+    }
     // A finished value moves an array on to its next element.
     bool value() {
         if (!levels_.empty() && levels_.back().array) ++levels_.back().index;
         return true;
     }
     std::vector<Level> levels_;
+    std::string problem_;
 };
 
 // A value as a user would type it: text as is, numbers in their shortest
@@ -358,18 +383,9 @@ void place_layer(const Scene& scene, SceneLayer& layer, const LayerPlacement& pl
 }
 
 SceneFile load_scene(const std::string& json_text, Scene& scene) {
-    Json root;
-    try {
-        root = Json::parse(json_text);
-    } catch (const Json::exception& e) {
-        // Parsed again, only to say where: a number too large for a double
-        // is no syntax error and has no offset worth reading.
-        PathFinder finder;
-        Json::sax_parse(json_text, &finder);
-        const std::string problem = e.id == 406 ? "a number beyond what a scene holds (" + echo(e.what()) + ")"
-                                                : "not JSON: " + echo(e.what());
-        refuse(finder.path(), problem);
-    }
+    PathFinder finder;
+    if (!Json::sax_parse(json_text, &finder)) refuse(finder.path(), finder.problem());
+    const Json root = Json::parse(json_text);
     expect_keys(root, "", {"comp", "time", "downsample", "camera", "lights", "layer", "layers", "params", "keyframes"});
     SceneFile file;
     if (root.contains("comp")) {

@@ -1,7 +1,7 @@
-// Hostile and careless input through the render verb: each file is made
-// here, a few bytes long, and each run must fail with its own message, exit
-// 1, leave no output file, and stay far below the memory its input could
-// make a careless reader take.
+// Hostile and careless input through the verbs: each file is made here, a
+// few bytes long, and each run must fail with its own message, exit 1, leave
+// no output file, and stay far below the memory its input could make a
+// careless reader take.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -196,11 +196,22 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
     // under a 1 GB address space, as the layer and as a layer's image.
     const std::string black = write("black.png", tavrel_test::black_png(8192, 8192));
     const std::string black_layer = write("black_layer.json", R"({"layers": [{"image": "black.png"}]})");
+    // A megabyte of unclosed arrays: a parse that nests without bound.
+    const std::string deep = write("deep.json", std::string(1000000, '['));
+    // The sizes of the first version's forms, which the effect answers with
+    // a message and a default grid in place of the user's.
+    const std::string first_a = write("first_a.kztq", std::string(37064, '\0'));
+    const std::string first_b = write("first_b.kztq", std::string(37072, '\0'));
+    const std::string first_version = ": the effect refused the grid: Quonsel Lattix:\n\nVersion 1.0 grid not supported.\n\n"
+                                      "Using default grid.\n";
 
     struct Case {
         std::vector<std::string> options;
         std::string error;  // the end of standard error
         long memory_limit_mb = 0;
+        // The verb; render, grid and ui are given the plug-in first and an
+        // output last (--output, --save, --png), info its options alone.
+        std::string verb = "render";
     };
     const Case cases[] = {
         {{"--input", black},
@@ -247,15 +258,39 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
          "\"Green\", \"Blue\", \"Alpha\", \"RGB (Luma) Inverted\", \"Red Inverted\", \"Green Inverted\", "
          "\"Blue Inverted\", \"Alpha Inverted\")\n"},
         {{"--set", "--output"}, "--set needs NAME=VALUE, not \"--output\"\n"},
+        {{"--scene", deep}, "scene: [0][0][0][0]: nested deeper than a scene goes (4 levels)\n"},
+        // The test pattern is bounded as an image file is, before it is made.
+        {{"--size", "30000x30000"},
+         "the test pattern: 30000 x 30000 pixels need about 34333 MB to render, more than the 1024 MB this process "
+         "may have\n",
+         1024},
+        {{"/dev/zero"}, "/dev/zero is not a regular file, so not a shared library\n", 1024, "info"},
+        {{dir}, dir + " is a directory, not a shared library\n", 0, "info"},
+        {{"--load", first_a}, first_a + first_version, 0, "grid"},
+        {{"--grid", first_b}, first_b + first_version},
+        {{"--grid", first_a}, first_a + first_version, 0, "ui"},
+        {{"--columns", "2.5", "--rows", "2"}, "--columns takes a whole number from 1 to 20, not \"2.5\"\n", 0, "grid"},
+        {{"--columns", "2", "--rows", "abc"}, "--rows takes a whole number from 1 to 20, not \"abc\"\n", 0, "grid"},
+        {{"--columns", "99999999999", "--rows", "2"},
+         "--columns takes a whole number from 1 to 20, not \"99999999999\"\n", 0, "grid"},
+        {{"--size", "640x99999999999"}, "--size is WxH, each from 2 to 30000, not \"640x99999999999\"\n"},
+        {{"--bpc", "abc"}, "--bpc is 8, 16 or 32, not abc\n"},
+        {{"--click", "99999999999,1"}, "--click is X,Y[,MODS] in whole window pixels, not \"99999999999,1\"\n", 0,
+         "ui"},
+        {{"--click", "1,2", "--drag", "1.5,2"}, "--drag is X,Y in whole window pixels, not \"1.5,2\"\n", 0, "ui"},
     };
     for (const auto& c : cases) {
         if (c.memory_limit_mb > 0 && !kAddressSpaceCanBeLimited) continue;
         const std::string output = dir + "out.png";
-        std::vector<std::string> args = {"render", kPlugin};
+        std::vector<std::string> args = {c.verb};
+        if (c.verb != "info") args.push_back(kPlugin);
         args.insert(args.end(), c.options.begin(), c.options.end());
-        args.insert(args.end(), {"--output", output});
+        if (c.verb == "render") args.insert(args.end(), {"--output", output});
+        if (c.verb == "grid") args.insert(args.end(), {"--save", output});
+        if (c.verb == "ui") args.insert(args.end(), {"--png", output});
         const Measured m = run_measured(args, c.memory_limit_mb);
-        const std::string what = c.options[0] + " " + c.options[1].substr(0, 80);
+        std::string what = c.verb;
+        for (const std::string& o : c.options) what += " " + o.substr(0, 80);
         EXPECT_EQ(m.status, 1) << what;
         const std::string expected = "simhost: " + c.error;
         // An engine without a display may have said so first.

@@ -5,15 +5,20 @@
 #include <OpenEXR/ImfInputFile.h>
 
 #include <png.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "simhost/host_files.h"
 #include "simhost/image_io.h"
 #include "simhost/simhost_error.h"
 
@@ -200,6 +205,41 @@ TEST(ImageIo, TestPatternCheckerAndMarkInClosedForm) {
         EXPECT_NEAR(p->channel(c.x, c.y, 1), r, 1e-6);
         EXPECT_NEAR(p->channel(c.x, c.y, 2), g, 1e-6);
         EXPECT_NEAR(p->channel(c.x, c.y, 3), b, 1e-6);
+    }
+}
+
+// A signal that ends the process while a file is written (here raised by
+// the writer itself, half way through) ends it as the signal does, and
+// takes the temporary file with it: the folder holds what it held before.
+TEST(HostFiles, ASignalThatEndsAWriteLeavesTheTargetAsItWas) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        for (const bool had_file : {false, true}) {
+            SCOPED_TRACE(std::to_string(signal) + (had_file ? " over a file" : " to a new file"));
+            const std::string dir = temp_path("signal/");
+            ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+            const std::string target = dir + "x.kztq";
+            if (had_file) std::ofstream(target) << "the user's old file";
+            const pid_t pid = fork();
+            if (pid == 0) {
+                simhost::write_whole_file(target, [&](std::FILE* f) {
+                    std::fputs("half a file", f);
+                    std::fflush(f);
+                    std::raise(signal);
+                });
+                _exit(0);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+            std::string names;
+            for (const auto& e : std::filesystem::directory_iterator(dir)) names += e.path().filename().string() + " ";
+            EXPECT_EQ(names, had_file ? "x.kztq " : "");
+            if (had_file) {
+                std::ifstream in(target);
+                EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the user's old file");
+            }
+            ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
+        }
     }
 }
 

@@ -4,6 +4,8 @@
 // history.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -12,6 +14,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -405,11 +409,17 @@ struct ChildRun {
     long peak_kb = 0;  // the child's own peak resident size
 };
 
+// The user a test run by root runs a writer as, to be refused what root
+// may do.
+constexpr uid_t kNobody = 65534;
+
 // Runs simhost with `args` (no shell); standard error comes back through a
 // pipe, which a file-size limit does not touch. `file_limit` >= 0 sets the
 // child's RLIMIT_FSIZE with SIGXFSZ ignored, as a shell's `ulimit -f` would
-// leave a writer that checks its writes.
-ChildRun run_child(const std::vector<std::string>& args, long file_limit) {
+// leave a writer that checks its writes. The child's umask is `mask`; with
+// `as_nobody` a run by root runs the child as user and group kNobody.
+ChildRun run_child(const std::vector<std::string>& args, long file_limit, mode_t mask = 022,
+                   bool as_nobody = false) {
     ChildRun r;
     std::vector<std::string> text = {std::string(TAVREL_BIN_DIR) + "/simhost"};
     text.insert(text.end(), args.begin(), args.end());
@@ -428,6 +438,9 @@ ChildRun run_child(const std::vector<std::string>& args, long file_limit) {
             setrlimit(RLIMIT_FSIZE, &limit);
             signal(SIGXFSZ, SIG_IGN);
         }
+        umask(mask);
+        if (as_nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(126);
         dup2(fds[1], 2);
         const int null_out = open("/dev/null", O_WRONLY);
         dup2(null_out, 1);
@@ -451,10 +464,13 @@ ChildRun run_child(const std::vector<std::string>& args, long file_limit) {
     return r;
 }
 
-// The names in `dir`, each followed by a space.
+// The names in `dir`, sorted, each followed by a space.
 std::string folder(const std::string& dir) {
+    std::vector<std::string> sorted;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) sorted.push_back(e.path().filename().string());
+    std::sort(sorted.begin(), sorted.end());
     std::string names;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) names += e.path().filename().string() + " ";
+    for (const auto& n : sorted) names += n + " ";
     return names;
 }
 
@@ -464,38 +480,89 @@ std::string file_text(const std::string& path) {
 }
 
 // Every writer against every kind of target: a missing file and a regular
-// one are replaced whole; a device stays the device it was, written into;
-// a full device and a file-size limit fail the run with the system's reason
-// and leave the target as it was, with no temporary file beside it; an empty
-// name is refused before anything runs. Devices are private copies made with
-// mknod (the tests run as root), never those in /dev.
+// one are replaced whole, the regular one keeping its owner, group and mode,
+// a new one taking the umask; a link is written through, the file it leads
+// to replaced beside itself; a device stays the device it was, written into;
+// a full device, a file-size limit, a link loop or a link to a folder fail
+// the run with the system's reason and leave the target as it was, with no
+// temporary file beside it; a read-only file is refused as a shell refuses
+// it, except to root; an empty name is refused before anything runs. Devices
+// are private copies made with mknod (the tests run as root), never those in
+// /dev.
 TEST(RenderVerb, EveryWriterKeepsItsTargetWholeOrAsItWas) {
     const std::string dir = testing::TempDir() + "writers_" + std::to_string(getpid()) + "/";
     ASSERT_EQ(system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+    const bool root = geteuid() == 0;
     const std::string png_signature("\x89PNG\r\n\x1a\n", 8);
     struct Writer {
         std::string name;
         std::vector<std::string> args;  // the target follows
         std::string empty_refusal;      // the message for an empty name
         std::string starts;             // what the written file starts with
+        std::vector<std::string> large;  // the same writer with more than a page to write
     };
     const std::string size = "--size", small = "64x36";
     const Writer writers[] = {
-        {"grid --save", {"grid", kPlugin, "--save"}, "--save needs a file path, not an empty one", "KZTQ"},
+        {"grid --save", {"grid", kPlugin, "--save"}, "--save needs a file path, not an empty one", "KZTQ",
+         {"grid", kPlugin, "--columns", "20", "--rows", "20", "--save"}},
         {"render --output", {"render", kPlugin, size, small, "--output"}, "--output needs a file path, not an empty one",
-         png_signature},
-        {"ui --png", {"ui", kPlugin, "--png"}, "--png writes a .png file, not ", png_signature},
-        {"ui --save", {"ui", kPlugin, "--save"}, "--save needs a file path, not an empty one", "KZTQ"},
+         png_signature, {"render", kPlugin, "--output"}},
+        {"ui --png", {"ui", kPlugin, "--png"}, "--png writes a .png file, not ", png_signature, {"ui", kPlugin, "--png"}},
+        {"ui --save", {"ui", kPlugin, "--save"}, "--save needs a file path, not an empty one", "KZTQ",
+         {"ui", kPlugin, "--set", "Columns=20", "--set", "Rows=20", "--save"}},
     };
-    enum Kind { kMissing, kRegular, kNullDevice, kFullDevice, kFileLimit, kEmptyName };
-    const char* kind_names[] = {"missing file", "regular file", "null device", "full device", "file-size limit",
-                                "empty name"};
+    enum Kind {
+        kMissing, kRegular, kPrivate, kReadOnly, kReadOnlyToRoot, kLink, kLinkChain, kDanglingLink, kLinkLoop,
+        kLinkToFolder, kNullDevice, kFullDevice, kFileLimit, kEmptyName
+    };
+    const char* kind_names[] = {"missing file", "regular file", "private file of another owner", "read-only file",
+                                "read-only file written by root", "link to a file", "chain of links",
+                                "dangling link", "link loop", "link to a folder", "null device", "full device",
+                                "file-size limit", "empty name"};
+    // Where links lead: a folder beside the target.
+    const std::string real = dir + "real/", leads_to = real + "y.png";
     for (const Writer& w : writers) {
         for (int kind = kMissing; kind <= kEmptyName; ++kind) {
             SCOPED_TRACE(w.name + " to a " + kind_names[kind]);
             ASSERT_EQ(system(("rm -rf " + dir + "*").c_str()), 0);
+            ASSERT_EQ(mkdir(real.c_str(), 0777), 0);
             const std::string target = kind == kEmptyName ? "" : dir + "x.png";
-            if (kind == kRegular || kind == kFileLimit) std::ofstream(target) << "the user's old file";
+            const bool linked = kind >= kLink && kind <= kLinkToFolder;
+            // Whose file is written, and what stands where it was.
+            const std::string written = linked && kind != kLinkLoop && kind != kLinkToFolder ? leads_to : target;
+            struct stat old {};
+            if (kind == kRegular || kind == kFileLimit || kind == kPrivate || kind == kReadOnly ||
+                kind == kReadOnlyToRoot || kind == kLink || kind == kLinkChain) {
+                std::ofstream(written) << "the user's old file";
+                mode_t mode = linked ? 0640 : 0644;
+                if (kind == kPrivate) mode = 0600;
+                if (kind == kReadOnly || kind == kReadOnlyToRoot) mode = 0444;
+                ASSERT_EQ(chmod(written.c_str(), mode), 0);
+                // Root gives it away, to see it kept.
+                if (kind == kPrivate && root) {
+                    ASSERT_EQ(chown(written.c_str(), kNobody, kNobody), 0);
+                }
+                ASSERT_EQ(stat(written.c_str(), &old), 0);
+            }
+            // A run by root runs as another user, whom the folder lets
+            // replace any file in it: only the check of the file refuses.
+            if (kind == kReadOnly) {
+                ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+            }
+            if (kind == kLink || kind == kDanglingLink) {
+                ASSERT_EQ(symlink("real/y.png", target.c_str()), 0);
+            }
+            if (kind == kLinkChain) {
+                ASSERT_EQ(symlink((real + "z.png").c_str(), target.c_str()), 0);
+                ASSERT_EQ(symlink("y.png", (real + "z.png").c_str()), 0);
+            }
+            if (kind == kLinkLoop) {
+                ASSERT_EQ(symlink("real/z.png", target.c_str()), 0);
+                ASSERT_EQ(symlink("../x.png", (real + "z.png").c_str()), 0);
+            }
+            if (kind == kLinkToFolder) {
+                ASSERT_EQ(symlink("real", target.c_str()), 0);
+            }
             if (kind == kNullDevice || kind == kFullDevice) {
                 // Root only: a run without it cannot test this and fails.
                 ASSERT_EQ(mknod(target.c_str(), S_IFCHR | 0600, makedev(1, kind == kNullDevice ? 3 : 7)), 0)
@@ -503,31 +570,53 @@ TEST(RenderVerb, EveryWriterKeepsItsTargetWholeOrAsItWas) {
             }
             std::vector<std::string> args = w.args;
             args.push_back(target);
-            const ChildRun r = run_child(args, kind == kFileLimit ? 0 : -1);
+            const ChildRun r = run_child(args, kind == kFileLimit ? 0 : -1, kind == kMissing ? 027 : 022,
+                                         kind == kReadOnly);
+            ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
             struct stat st {};
-            const bool exists = kind != kEmptyName && stat(target.c_str(), &st) == 0;
+            const bool exists = kind != kEmptyName && stat(written.c_str(), &st) == 0;
+            const auto refused = [&](const std::string& why) {
+                EXPECT_EQ(r.status, 1) << r.err;
+                EXPECT_NE(r.err.find("simhost: " + target + ": " + why + "\n"), std::string::npos) << r.err;
+            };
             switch (kind) {
+                case kReadOnlyToRoot:
+                case kReadOnly:
+                    if (kind == kReadOnly || !root) {
+                        refused("cannot be written (Permission denied)");
+                        EXPECT_EQ(file_text(written), "the user's old file");
+                        break;
+                    }
+                    [[fallthrough]];
                 case kMissing:
                 case kRegular:
+                case kPrivate:
+                case kLink:
+                case kLinkChain:
+                case kDanglingLink:
                     EXPECT_EQ(r.status, 0) << r.err;
                     ASSERT_TRUE(exists && S_ISREG(st.st_mode));
-                    EXPECT_EQ(file_text(target).rfind(w.starts, 0), 0u);
+                    EXPECT_EQ(file_text(written).rfind(w.starts, 0), 0u);
+                    EXPECT_EQ(st.st_mode & 07777, kind == kMissing ? 0640u : kind == kDanglingLink ? 0644u
+                                                                                                    : old.st_mode & 07777);
+                    if (kind != kMissing && kind != kDanglingLink) {
+                        EXPECT_NE(st.st_ino, old.st_ino);
+                        EXPECT_EQ(st.st_uid, old.st_uid);
+                        EXPECT_EQ(st.st_gid, old.st_gid);
+                    }
                     break;
+                case kLinkLoop: refused("cannot be written (Too many levels of symbolic links)"); break;
+                case kLinkToFolder: refused("is a directory, not a file"); break;
                 case kNullDevice:
                 case kFullDevice:
                     EXPECT_EQ(r.status, kind == kNullDevice ? 0 : 1) << r.err;
-                    if (kind == kFullDevice) {
-                        EXPECT_NE(r.err.find("simhost: " + target + ": cannot be written (No space left on device)\n"),
-                                  std::string::npos) << r.err;
-                    }
+                    if (kind == kFullDevice) refused("cannot be written (No space left on device)");
                     ASSERT_TRUE(exists);
                     EXPECT_TRUE(S_ISCHR(st.st_mode));
                     EXPECT_EQ(st.st_rdev, makedev(1, kind == kNullDevice ? 3 : 7));
                     break;
                 case kFileLimit:
-                    EXPECT_EQ(r.status, 1) << r.err;
-                    EXPECT_NE(r.err.find("simhost: " + target + ": cannot be written (File too large)\n"),
-                              std::string::npos) << r.err;
+                    refused("cannot be written (File too large)");
                     EXPECT_EQ(file_text(target), "the user's old file");
                     break;
                 case kEmptyName:
@@ -535,9 +624,46 @@ TEST(RenderVerb, EveryWriterKeepsItsTargetWholeOrAsItWas) {
                     EXPECT_NE(r.err.find("simhost: " + w.empty_refusal), std::string::npos) << r.err;
                     break;
             }
-            // Nothing but the target is left in the folder: no temporary file.
-            EXPECT_EQ(folder(dir), exists || kind == kFileLimit ? "x.png " : "");
+            // Nothing but the target and the links is left: no temporary
+            // file, beside the link or beside the file it leads to.
+            if (linked) {
+                struct stat link {};
+                EXPECT_TRUE(lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode));
+            }
+            const bool in_real = written == leads_to && exists;
+            const char* real_names = kind == kLinkChain ? (in_real ? "y.png z.png " : "z.png ")
+                                     : kind == kLinkLoop ? "z.png "
+                                                         : in_real ? "y.png " : "";
+            EXPECT_EQ(folder(real), real_names);
+            EXPECT_EQ(folder(dir), kind == kEmptyName || (kind == kMissing && !exists) ? "real " : "real x.png ");
         }
+    }
+
+    // A pipe whose reader goes before the writer is done fails the run with
+    // the system's reason, never by the signal: the reader holds one page,
+    // takes none, and goes once the writer waits with more to write.
+    for (const Writer& w : writers) {
+        SCOPED_TRACE(w.name + " to a pipe whose reader goes");
+        const std::string fifo = dir + "gone.png";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        ASSERT_EQ(fcntl(reader, F_SETPIPE_SZ, 4096), 4096);
+        std::vector<std::string> args = w.large;
+        args.push_back(fifo);
+        std::atomic<bool> done{false};
+        ChildRun r;
+        std::thread writer([&] {
+            r = run_child(args, -1);
+            done = true;
+        });
+        for (int held = 0; !done && held < 4096 && ioctl(reader, FIONREAD, &held) == 0;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        close(reader);
+        writer.join();
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("simhost: " + fifo + ": cannot be written (Broken pipe)\n"), std::string::npos) << r.err;
+        std::remove(fifo.c_str());
     }
 
     // A pipe is written into, not replaced: the reader gets the whole grid.
@@ -592,6 +718,8 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
     };
     const Case cases[] = {
         {{"--size", "30000x2"}, "30000 x 2", ""},
+        // Refused before the pattern's 500 MB at 16 bits are made.
+        {{"--size", "16385x4000"}, "16385 x 4000", ""},
         {{"--input", wide}, "20000 x 1000", ""},
         {{"--input", big, "--bpc", "16"}, "16384 x 16384", "OpenGL here cannot hold a texture of that size at 16 bits a channel.\n"},
         // At 8 bits the layer's texture is held, but not the anti-aliasing

@@ -164,6 +164,11 @@ TEST(SceneFile, RefusalsNameTheKeyAndItsPath) {
         {R"({"keyframes": {"Thickness": [[0, 1], [1]]}})", "scene: keyframes.Thickness[1]: expected [time, VALUE]"},
         {R"({"keyframes": {"Thickness": [["0", 1]]}})", "scene: keyframes.Thickness[0][0]: expected a number"},
         {R"({"fps": 25})", "scene: fps: unknown key"},
+        // Refused where it nests deeper than any key can go, before the
+        // unknown key and the unclosed text.
+        {R"({"keyframes": {"Thickness": [[0, [1]]]}})",
+         "scene: keyframes.Thickness[0][1]: nested deeper than a scene goes (4 levels)"},
+        {R"({"fps": [[[[)", "scene: fps[0][0][0]: nested deeper than a scene goes (4 levels)"},
         {R"([])", "scene: expected an object"},
     };
     for (const auto& c : cases) {
