@@ -3,7 +3,7 @@
 // switches chosen for the values are the expected ones and the program they
 // select renders the same pixels as the general program, bit for bit, at 8
 // bits and in float, through the Phong, the depth and the peeling renderer.
-// A flat height map replaces the normal's eight reads by the slopes worked
+// A flat height map replaces the normal's height reads by the slopes worked
 // out once: its rows give slopes of the order of 1e-7, which move the float
 // pixels unless they are the general program's own to the bit.
 #include <gtest/gtest.h>
