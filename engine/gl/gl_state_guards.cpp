@@ -51,6 +51,27 @@ TextureBindingGuard::~TextureBindingGuard() {
     glBindTexture(target_, 0);
 }
 
+TextureUnitGuard::TextureUnitGuard(GLuint unit) : unit_(unit) {
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active_);
+    TAVREL_CHECK_GL();
+    glActiveTexture(GL_TEXTURE0 + unit_);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture_);
+    try {
+        TAVREL_CHECK_GL();
+    } catch (...) {
+        glActiveTexture(static_cast<GLenum>(active_));
+        throw;
+    }
+}
+
+TextureUnitGuard::~TextureUnitGuard() {
+    TAVREL_REPORT_GL();
+    glActiveTexture(GL_TEXTURE0 + unit_);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture_));
+    glActiveTexture(static_cast<GLenum>(active_));
+    TAVREL_REPORT_GL();
+}
+
 CurrentContextGuard::CurrentContextGuard(GlContextGuard& context) : context_(context) {
     context_.make_current();
 }

@@ -69,6 +69,21 @@ private:
     GLuint unit_;
 };
 
+// Makes a texture unit active for the scope; afterwards the unit has its 2-D
+// texture back and the unit that was active before is active again.
+class TextureUnitGuard {
+public:
+    explicit TextureUnitGuard(GLuint unit);
+    ~TextureUnitGuard();
+    TextureUnitGuard(const TextureUnitGuard&) = delete;
+    TextureUnitGuard& operator=(const TextureUnitGuard&) = delete;
+
+private:
+    GLint active_ = GL_TEXTURE0;
+    GLuint unit_;
+    GLint texture_ = 0;
+};
+
 // Makes the guard's context current for the scope and the previous one
 // current again afterwards.
 class CurrentContextGuard {

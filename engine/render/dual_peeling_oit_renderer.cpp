@@ -116,7 +116,8 @@ DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool s
     remainder_ = std::make_shared<DualPeelingRemainderProgram>();
     final_ = std::make_shared<DualPeelingFinalProgram>(kind);
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
-    if (switches.height_taps && switches.height_slope_map) slope_map_ = std::make_shared<HeightSlopeMap>(format_kind);
+    if (switches.height_taps && switches.height_slope_map)
+        slope_map_ = std::make_shared<HeightSlopeMap>(format_kind, switches.displacement_noise);
 
     try {
         set_sampler_units(*surface_init_, 6, 7);
@@ -196,6 +197,7 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
         TextureBindingGuard slope_map(*surface_init_, GL_TEXTURE_2D, "height_slope_map", slopes, kHeightSlopeMapUnit);
         TextureBindingGuard vertex_height(*surface_init_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
         upload_peeling_init_parameters(*surface_init_, displacement, deformation, shader_parameters);
+        upload_height_map_wrap(*surface_init_, height_map, "dual_peeling_oit_renderer");
         scene.render_with_textures(*surface_init_, *camera);
     }
     {
@@ -237,6 +239,7 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
             TextureBindingGuard vertex_height(*surface_peel_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
             PhongShader::upload_parameters(*surface_peel_, lights, shadow_casters, surface, deformation,
                                            shader_parameters, height_map_size, displacement);
+            upload_height_map_wrap(*surface_peel_, height_map, "dual_peeling_oit_renderer");
             scene.render_with_textures(*surface_peel_, *camera);
         }
         {

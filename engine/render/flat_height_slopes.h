@@ -1,5 +1,5 @@
 // The slopes a flat height map gives the fragment normal, worked out once
-// instead of by eight reads in every fragment. A shading program whose
+// instead of by twenty height reads in every fragment. A shading program whose
 // height taps are switched off takes them from its "flat_height_slopes"
 // uniform. They are read back from the graphics card, which waits for all
 // the work queued before: they are kept while the map's content and the
@@ -33,7 +33,7 @@ public:
     FlatHeightSlopes(const FlatHeightSlopes&) = delete;
     FlatHeightSlopes& operator=(const FlatHeightSlopes&) = delete;
 
-    // The slopes along u and v that the eight reads of the general program
+    // The slopes along u and v that the height reads of the general program
     // give, by the same arithmetic, for a height map bound as it binds it.
     // Correct for every fragment only when the map is flat
     // (height_map_flat) and the displacement noise is off. Framebuffer,

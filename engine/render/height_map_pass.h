@@ -13,12 +13,32 @@
 
 namespace tavrel {
 
+class IProgram;
 class TexturingProgram;
 struct DisplacementSettings;
 struct HeightMapSize;
 
 // The height map's unit in the shading programs, and in these passes.
 inline constexpr GLuint kHeightMapPassUnit = 3;
+
+// How the height map reads beyond its edges, as its texture says: the wrap
+// along each axis (GL_CLAMP_TO_BORDER, GL_CLAMP_TO_EDGE or GL_REPEAT) and the
+// border colour.
+struct HeightMapWrap {
+    GLint s = GL_CLAMP_TO_EDGE;
+    GLint t = GL_CLAMP_TO_EDGE;
+    float border[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+};
+
+// Asks the texture. Another wrap throws GlEngineError naming `source`. The
+// active unit and every binding are as they were afterwards.
+HeightMapWrap height_map_wrap(GLuint height_map, const char* source);
+
+// Sets the programs' "height_map_wrap_s", "height_map_wrap_t" (0 border,
+// 1 edge, 2 repeated) and "height_map_border" from the height map's texture,
+// when the current program has them (the general height reads); the texture
+// is not asked otherwise. Throws as height_map_wrap.
+void upload_height_map_wrap(IProgram& program, GLuint height_map, const char* source);
 
 // The fragment program over the whole target, for the pixel format kind.
 // Throws GlEngineError.
@@ -35,7 +55,8 @@ public:
 
     // Makes the texture at width x height, filtered nearest, in place of
     // any earlier one. Throws GlEngineError naming `source`; nothing is
-    // left behind then. The bound framebuffer is as it was.
+    // left behind then. The bound framebuffer, the active unit and its
+    // binding are as they were.
     void make(std::int32_t width, std::int32_t height, const char* source);
     void release() noexcept;
 
@@ -66,10 +87,10 @@ private:
 };
 
 // Draws the program over the pass begun, the height map bound on the
-// shading programs' unit with its size and the displacement settings, after
-// `set_more` has set the program's other uniforms. The program and the
-// texture bindings are as they were afterwards. Throws GlEngineError naming
-// `source`.
+// shading programs' unit with its size, its wrap and the displacement
+// settings, after `set_more` has set the program's other uniforms. The
+// program, the active unit and the texture bindings are as they were
+// afterwards. Throws GlEngineError naming `source`.
 void draw_height_map_pass(TexturingProgram& program, GLuint height_map, const HeightMapSize& size,
                           const DisplacementSettings& displacement, const char* source,
                           const std::function<void()>& set_more = {});

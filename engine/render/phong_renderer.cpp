@@ -53,7 +53,8 @@ PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool swit
       format_kind_(format_kind),
       cull_(render_mode == 3) {
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
-    if (switches.height_taps && switches.height_slope_map) slope_map_ = std::make_shared<HeightSlopeMap>(format_kind);
+    if (switches.height_taps && switches.height_slope_map)
+        slope_map_ = std::make_shared<HeightSlopeMap>(format_kind, switches.displacement_noise);
 }
 
 void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
@@ -75,6 +76,7 @@ void PhongRenderer::render(SceneGraph& scene, const IAbort& abort,
         TextureBindingGuard vertex_height(*program_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
         PhongShader::upload_parameters(*program_, lights, shadow_casters, surface, deformation, shader_parameters,
                                        height_map_size, displacement);
+        upload_height_map_wrap(*program_, height_map, kErrorSource);
         scene.render_with_textures(*program_, *camera);
     }
     program_->unbind();

@@ -57,10 +57,6 @@ std::uint8_t height_components(const DisplacementSettings& displacement) {
     return components;
 }
 
-bool heights_linear_in_texels(const DisplacementSettings& displacement) {
-    return (height_components(displacement) & kColourComponents) == 0;
-}
-
 bool height_map_flat(std::uint8_t constant_components, const DisplacementSettings& displacement,
                      std::uint32_t wrap_mode) {
     const std::uint8_t read = height_components(displacement);

@@ -30,12 +30,6 @@ std::uint8_t constant_components(const std::uint8_t* pixels, std::size_t pixel_c
 // code outside 1 to 10 reads none (its height is 1).
 std::uint8_t height_components(const DisplacementSettings& displacement);
 
-// Whether the height is the texel's alpha (or 1 - alpha, or a constant), so
-// that a filtered read of heights equals the height of the filtered read.
-// The colour channels are left out: premultiplied they are a product of two
-// components, and the slope map has been checked against alpha heights only.
-bool heights_linear_in_texels(const DisplacementSettings& displacement);
-
 // Whether every height read of a map gives the same value: each component
 // the height is made of holds one value over the map, and the reads cannot
 // reach the border colour (wrap mode 0, clamp to border) when the height

@@ -83,10 +83,17 @@ std::string phong_fragment_source(int kind, const PhongChunks& chunks,
 std::string phong_shading_source(int kind, const PhongChunks& chunks,
                                  const ShadingSwitches& switches = ShadingSwitches());
 
-// The fragment source that writes the slopes the height map's eight reads
-// give the normal (red along u, green along v), as the general program
-// makes them, for a flat map (see ShadingSwitches::height_taps).
+// The fragment source that writes the slopes the height map gives the
+// normal (red along u, green along v), as the general program makes them,
+// for a flat map (see ShadingSwitches::height_taps).
 std::string flat_height_slopes_source(int kind);
+
+// The fragment source that writes the height slope map: the differences of
+// the heights about each texel (red along u, green along v, before the
+// scale) by the general program's arithmetic, pixel (i + 2, j + 2) for
+// texel (i, j). The displacement noise is compiled in or left out as the
+// flag says (see ShadingSwitches::height_slope_map).
+std::string height_slope_map_source(int kind, bool displacement_noise);
 
 // Points each sampler of the shading source that the program has at the unit
 // the Phong program uses for it (see PhongShader), for programs built on

@@ -45,19 +45,18 @@ struct ShadingSwitches {
     bool displacement_noise = true;
     // The deformation region; off when no deformation is applied.
     bool deformation = true;
-    // The eight height reads that tilt the normal. Off when every read gives
-    // the same height (a flat height map without displacement noise): the
+    // The height reads that tilt the normal. Off when every read gives the
+    // same height (a flat height map without displacement noise): the
     // slopes they would give are then the same for every fragment, and the
     // program takes them from the uniform "flat_height_slopes", worked out
-    // once by the same reads (FlatHeightSlopes).
+    // once by the same arithmetic (FlatHeightSlopes).
     bool height_taps = true;
-    // The eight height reads taken as one read of the height slope map
-    // (HeightSlopeMap): the reads' difference of heights, made once per
-    // texel, filtered as the reads filter the heights. Off by default; on
-    // only where the heights are the texels' alpha (no displacement noise,
-    // no colour channel) and the map is clamped to its
-    // edge or border, where the one read gives the eight reads' slopes but
-    // for the order the driver sums in.
+    // Each texel's differences of heights read from the height slope map
+    // (HeightSlopeMap), made once per render by the general program's
+    // arithmetic, in place of the twenty height reads a fragment makes for
+    // its four texels. Off by default; on wherever the map is clamped to its
+    // edge or border (the slope map holds two texels beyond the map, all a
+    // coordinate on the surface reaches), whatever the heights are made of.
     bool height_slope_map = false;
     // Each blend popup compiled in as its one mode, or kAnyBlendMode.
     int reflection_blending = kAnyBlendMode;
@@ -130,8 +129,8 @@ struct ShadingValues {
     // Whether every height the fragment normal reads is the same, noise
     // aside (see height_map_flat); false when unknown.
     bool flat_height_map = false;
-    // The height map's wrap code (0 clamped to its border, 1 to its edge);
-    // absent when unknown.
+    // The height map's wrap code (0 clamped to its border, 1 to its edge,
+    // 2 repeated); absent when unknown.
     std::optional<std::uint32_t> height_map_wrap;
     // The frame's back-face flag: set, the surface is extruded and its back
     // faces are shaded as its front (ShadingSwitches::back_faces off).

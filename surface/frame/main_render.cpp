@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/gl/gl_errors.h"
+#include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/gpu/readback.h"
 #include "engine/gpu/render_target.h"
@@ -47,6 +49,21 @@ constexpr std::uint32_t kClampToEdge = 1;
 constexpr std::uint32_t kFrontTextureOnly = 0;
 constexpr std::uint32_t kUntexturedWhite = 1;
 constexpr std::uint32_t kBackFaceTexture = 2;
+
+// The height map is read bilinearly wherever it is read: the displaced
+// vertices and the map channels take its values between texel centres, the
+// slopes its texels whole, none of them over a footprint. Mesa's software
+// sampler takes its elliptical filter for every read of a texture that
+// allows anisotropy, the triangulation's vertex-stage reads included, and
+// moved the displaced vertices off their heights: jagged marks along the
+// frame's borders.
+void read_bilinearly(const RenderTarget& height_map) {
+    if (!GLEW_EXT_texture_filter_anisotropic) return;
+    TextureUnitGuard unit(3);
+    glBindTexture(GL_TEXTURE_2D, height_map.textures.at(0)->gl_name());
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
+    check_gl_error("main_render", __LINE__);
+}
 
 template <typename T>
 T& require(const std::shared_ptr<T>& p, const char* what) {
@@ -161,6 +178,7 @@ std::shared_ptr<RenderTarget> MainRender::build_scene(GlEngine& engine, IAbort& 
     data.layer_texture.reset();
     data.layer_texture =
         engine.request_render_target(colour->width(), colour->height(), 1, colour->format(), false, kLayerFilter, wrap);
+    read_bilinearly(*data.layer_texture);
     clipping_alpha.combine(*colour, displacement.get(), *data.layer_texture);
 
     const TextureSet textures(colour, back_face_colour, environment, parameters.reflectivity,

@@ -14,18 +14,47 @@ namespace tavrel {
 
 namespace {
 
+// Each texel of the map is made from the layers' texels at its centre,
+// never through the sampler's filter: Mesa's software sampler filters every
+// read of a texture that allows anisotropy (as the layers do) over an
+// elliptical footprint whose texel addressing, rounded in float, lands some
+// rows and columns a texel short at sizes such as 360 or 800, which copied
+// the row before in their place. The colour layer is the map's own size. A
+// displacement layer of another size is read bilinearly, with the weights
+// worked out here, between the four texels about the centre, its edge
+// texels repeating beyond it.
 const char* const kCombineBody = R"glsl(
 uniform sampler2D color_src;
 uniform sampler2D displ_src;
 uniform bool use_displacement_map;
 
+vec4 displacement_texel(ivec2 texel, ivec2 size)
+{
+    return texelFetch2D(displ_src, clamp(texel, ivec2(0), size - 1), 0);
+}
+
+vec4 displacement_at(ivec2 texel, ivec2 map_size)
+{
+    ivec2 size = textureSize2D(displ_src, 0);
+    if (size == map_size)
+        return texelFetch2D(displ_src, texel, 0);
+    vec2 at = (vec2(texel) + 0.5) * vec2(size) / vec2(map_size) - 0.5;
+    vec2 first = floor(at);
+    vec2 f = at - first;
+    ivec2 i = ivec2(first);
+    vec4 top = mix(displacement_texel(i, size), displacement_texel(i + ivec2(1, 0), size), f.x);
+    vec4 bottom = mix(displacement_texel(i + ivec2(0, 1), size), displacement_texel(i + ivec2(1, 1), size), f.x);
+    return mix(top, bottom, f.y);
+}
+
 void main()
 {
-    vec2 st = gl_TexCoord[0].xy;
+    ivec2 texel = ivec2(gl_FragCoord.xy);
+    ivec2 map_size = textureSize2D(color_src, 0);
     vec4 result = vec4(0.0, 0.0, 0.0, 1.0);
     if (use_displacement_map)
-        result = INPUT_SWIZZLE_SCALE(texture2D(displ_src, st));
-    result.a *= INPUT_SWIZZLE_SCALE(texture2D(color_src, st)).a;
+        result = INPUT_SWIZZLE_SCALE(displacement_at(texel, map_size));
+    result.a *= INPUT_SWIZZLE_SCALE(texelFetch2D(color_src, texel, 0)).a;
     gl_FragColor = result;
 }
 )glsl";

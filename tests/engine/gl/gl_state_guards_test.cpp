@@ -180,6 +180,24 @@ TEST(GlStateGuards, EachRestoresWhatItChangedAlsoOnException) {
                  glUseProgram(0);
                  glActiveTexture(GL_TEXTURE0);
              }},
+            {"texture unit",
+             [&] {
+                 glActiveTexture(GL_TEXTURE3);
+                 glBindTexture(GL_TEXTURE_2D, texture);
+                 glActiveTexture(GL_TEXTURE1);
+             },
+             [&] {
+                 tavrel::TextureUnitGuard guard(3);
+                 EXPECT_EQ(get_integer(GL_ACTIVE_TEXTURE), GL_TEXTURE3);
+                 glBindTexture(GL_TEXTURE_2D, 0);
+             },
+             [&] {
+                 EXPECT_EQ(get_integer(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+                 glActiveTexture(GL_TEXTURE3);
+                 EXPECT_EQ(get_integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(texture));
+                 glBindTexture(GL_TEXTURE_2D, 0);
+                 glActiveTexture(GL_TEXTURE0);
+             }},
             {"current context", [] {},
              [&] {
                  tavrel::CurrentContextGuard guard(*other);

@@ -3,7 +3,7 @@
 // switches chosen for the values are the expected ones and the program they
 // select renders the same pixels as the general program, bit for bit, at 8
 // bits and in float, through the Phong, the depth and the peeling renderer.
-// A flat height map replaces the normal's eight reads by the slopes worked
+// A flat height map replaces the normal's height reads by the slopes worked
 // out once: its rows give slopes of the order of 1e-7, which move the float
 // pixels unless they are the general program's own to the bit.
 #include <gtest/gtest.h>
@@ -24,12 +24,14 @@
 #include "engine/gpu/gl_engine.h"
 #include "engine/gpu/render_target.h"
 #include "engine/gpu/texture_object.h"
+#include "engine/interfaces/default_material.h"
 #include "engine/interfaces/never_abort.h"
 #include "engine/interfaces/no_deformation.h"
 #include "engine/render/depth_renderer.h"
 #include "engine/core/engine_errors.h"
 #include "engine/render/dual_peeling_oit_renderer.h"
 #include "engine/render/flat_height_slopes.h"
+#include "engine/render/height_map_pass.h"
 #include "engine/render/height_slope_map.h"
 #include "engine/render/phong_renderer.h"
 #include "engine/scene/parent_node.h"
@@ -54,6 +56,12 @@ constexpr int kSize = 48;
 constexpr int kMapSize = 16;
 // A "Use for ..." choice that reads no channel (popup "None").
 constexpr std::uint32_t kNoChannel = 0xFFFFFFFEu;
+
+GLint get_integer(GLenum name) {
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
+}
 
 class TwistDeformation : public IDeformationCollection {
 public:
@@ -391,30 +399,28 @@ TEST(ShadingSwitches, DepthAndPeelingProgramsRenderAsTheGeneralOnes) {
     });
 }
 
-// The eight height reads are taken as one read of the slope map only where
-// that is exact but for the order the sampler sums in: the heights the
-// texels' alpha (no colour channel, no noise) and the map clamped to its
-// edge or border.
-TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereExact) {
+// The texels' differences are read from the slope map wherever the map is
+// clamped to its edge or border, whatever the heights are made of: the slope
+// map holds what the general program works out, two texels beyond the map.
+TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereTheMapIsClamped) {
     struct Row {
         const char* name;
         int channel;
         bool premultiply;
         bool noise;
         std::optional<std::uint32_t> wrap;
+        bool flat;
         bool chosen;
     };
     const Row rows[] = {
-        {"alpha, edge", 4, false, false, 1u, true},
-        {"alpha, border", 4, false, false, 0u, true},
-        {"alpha, premultiplied", 4, true, false, 1u, true},
-        {"1 - alpha", 10, false, false, 0u, true},
-        {"mean", 5, false, false, 1u, false},
-        {"1 - mean, premultiplied", 6, true, false, 1u, false},
-        {"red, premultiplied", 1, true, false, 0u, false},
-        {"alpha with noise", 4, false, true, 1u, false},
-        {"alpha, wrap unknown", 4, false, false, std::nullopt, false},
-        {"alpha, repeated", 4, false, false, 2u, false},
+        {"alpha, edge", 4, false, false, 1u, false, true},
+        {"alpha, border", 4, false, false, 0u, false, true},
+        {"mean, premultiplied", 0, true, false, 1u, false, true},
+        {"red, premultiplied, border", 1, true, false, 0u, false, true},
+        {"alpha with noise", 4, false, true, 1u, false, true},
+        {"alpha, wrap unknown", 4, false, false, std::nullopt, false, false},
+        {"alpha, repeated", 4, false, false, 2u, false, false},
+        {"flat map", 4, false, false, 1u, true, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -428,6 +434,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereExact) {
         ShadingValues v;
         v.displacement = &d;
         v.height_map_wrap = row.wrap;
+        v.flat_height_map = row.flat;
         const ShadingSwitches s = shading_switches_for(v);
         EXPECT_EQ(s.height_slope_map, row.chosen);
         EXPECT_EQ(shading_switch_defines(s).find("TAVREL_HEIGHT_SLOPE_MAP") != std::string::npos, row.chosen);
@@ -437,7 +444,8 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereExact) {
 // The slope map against the differences worked out here from the map's own
 // texels: (w + 4) x (h + 4) texels, two beyond the map on every side, the
 // heights beyond it as its wrap gives them (the transparent border, or the
-// edge texel), filtered and wrapped as the map.
+// edge texel). The active unit and the textures bound on the units the pass
+// uses are as they were.
 TEST(ShadingSwitches, HeightSlopeMapHoldsTheReadsDifferences) {
     struct Map {
         const char* name;
@@ -447,7 +455,7 @@ TEST(ShadingSwitches, HeightSlopeMapHoldsTheReadsDifferences) {
     const Map maps[] = {{"border, alpha", 0, 4}, {"edge, alpha", 1, 4}, {"edge, 1 - alpha", 1, 10}};
     run_on_engine([&](GlEngine& engine) {
         (void)engine;
-        HeightSlopeMap slopes(2);
+        std::unique_ptr<HeightSlopeMap> slopes;
         for (const Map& map : maps) {
             SCOPED_TRACE(map.name);
             Values values;
@@ -456,19 +464,27 @@ TEST(ShadingSwitches, HeightSlopeMapHoldsTheReadsDifferences) {
             glBindTexture(GL_TEXTURE_2D, scene.height_map->gl_name());
             apply_wrap_mode(GL_TEXTURE_2D, map.wrap);
             apply_texture_filter(GL_TEXTURE_2D, 1);
-            glBindTexture(GL_TEXTURE_2D, 0);
+            // Textures on the pass's unit and on unit 0, another unit active.
+            glActiveTexture(GL_TEXTURE0 + kHeightMapPassUnit);
+            glBindTexture(GL_TEXTURE_2D, scene.environment->gl_name());
+            glActiveTexture(GL_TEXTURE0);
+            glBindTexture(GL_TEXTURE_2D, scene.colour->gl_name());
+            glActiveTexture(GL_TEXTURE5);
+            // A fresh slope map for each map: its target is made again.
+            slopes = std::make_unique<HeightSlopeMap>(2, false);
             const GLuint texture =
-                slopes.update(scene.height_map->gl_name(), HeightMapSize{kMapSize, kMapSize}, values.displacement);
+                slopes->update(scene.height_map->gl_name(), HeightMapSize{kMapSize, kMapSize}, values.displacement);
+            EXPECT_EQ(get_integer(GL_ACTIVE_TEXTURE), GL_TEXTURE5);
+            glActiveTexture(GL_TEXTURE0 + kHeightMapPassUnit);
+            EXPECT_EQ(get_integer(GL_TEXTURE_BINDING_2D), GLint(scene.environment->gl_name()));
+            glBindTexture(GL_TEXTURE_2D, 0);
+            glActiveTexture(GL_TEXTURE0);
+            EXPECT_EQ(get_integer(GL_TEXTURE_BINDING_2D), GLint(scene.colour->gl_name()));
             const int n = kMapSize + 4;
             std::vector<float> got(std::size_t(n) * n * 4);
             glBindTexture(GL_TEXTURE_2D, texture);
             glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, got.data());
-            GLint wrap = 0, min_filter = 0;
-            glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
-            glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
             glBindTexture(GL_TEXTURE_2D, 0);
-            EXPECT_EQ(wrap, map.wrap == 0 ? GL_CLAMP_TO_BORDER : GL_CLAMP_TO_EDGE);
-            EXPECT_EQ(min_filter, GL_LINEAR);
 
             const auto* texels = reinterpret_cast<const Rgba*>(scene.height_pixels.data());
             const auto height = [&](int x, int y) -> double {
@@ -497,13 +513,194 @@ TEST(ShadingSwitches, HeightSlopeMapHoldsTheReadsDifferences) {
     });
 }
 
+// The normal's slopes against those worked out here from the height map's
+// texels: a quad over a 45 x 33 frame, its texture coordinates following the
+// frame, its tangent and binormal along x and y, lit by a parallel light
+// without highlights, so that each pixel is N.L of the tilted normal. The
+// slopes are the texels' fourth-order differences (heights beyond the map as
+// its wrap gives them) interpolated between the four texel centres about the
+// pixel's coordinate; the map is 23 x 17, so that pixels fall between
+// texels at every fraction. The slope map and the general program are held
+// against the same reference; with the displacement noise, which is worked
+// out at texel centres by both, against each other.
+class TangentQuadNode : public ParentNode {
+public:
+    void render() override {
+        const float corners[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+        glBegin(GL_QUADS);
+        for (const auto& c : corners) {
+            glNormal3f(0.0f, 0.0f, 1.0f);
+            glMultiTexCoord3f(GL_TEXTURE1, 1.0f, 0.0f, 0.0f);
+            glMultiTexCoord3f(GL_TEXTURE2, 0.0f, 1.0f, 0.0f);
+            glTexCoord2f(c[0], c[1]);
+            glVertex3f(2.0f * c[0] - 1.0f, 2.0f * c[1] - 1.0f, 0.0f);
+        }
+        glEnd();
+        glMultiTexCoord3f(GL_TEXTURE1, 0.0f, 0.0f, 0.0f);
+        glMultiTexCoord3f(GL_TEXTURE2, 0.0f, 0.0f, 0.0f);
+        render_children();
+    }
+    std::string type_name() const override { return "TangentQuadNode"; }
+    void extend_bounds(BoundsPoints& points) override {
+        points.push_back({-1.0, -1.0, 0.0});
+        points.push_back({1.0, 1.0, 0.0});
+    }
+};
+
+class MatteMaterial : public IMaterial {
+public:
+    const float* ambient() const override { return white_; }
+    const float* diffuse() const override { return white_; }
+    const float* specular() const override { return black_; }
+
+private:
+    float white_[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    float black_[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+};
+
+class MatteMaterialNode : public MaterialNode {
+public:
+    MatteMaterialNode() : MaterialNode(std::make_shared<MatteMaterial>()) {}
+    std::string type_name() const override { return "MatteMaterialNode"; }
+};
+
+TEST(ShadingSwitches, HeightSlopesAreTheTexelsDifferencesInterpolated) {
+    constexpr int kWidth = 45, kHeight = 33, kMapWidth = 23, kMapHeight = 17;
+    constexpr float kScale = 0.1f;
+    const double light[3] = {0.36, -0.48, 0.8};
+    struct Row {
+        const char* name;
+        bool slope_map;
+        std::uint32_t wrap;  // 0 border, 1 edge
+        std::uint32_t channel;  // 4 alpha, 0 the mean of the colours
+        bool premultiply;
+    };
+    const Row rows[] = {
+        {"slope map, edge, alpha", true, 1, 4, false},
+        {"slope map, border, alpha", true, 0, 4, false},
+        {"general, edge, alpha", false, 1, 4, false},
+        {"general, border, alpha", false, 0, 4, false},
+        {"slope map, border, mean premultiplied", true, 0, 0, true},
+        {"general, edge, mean premultiplied", false, 1, 0, true},
+    };
+    run_on_engine([&](GlEngine& engine) {
+        std::vector<Rgba> texels;
+        for (int y = 0; y < kMapHeight; ++y)
+            for (int x = 0; x < kMapWidth; ++x)
+                texels.push_back({0.5f + 0.4f * std::sin(0.9f * x), 0.3f + 0.02f * y, 0.6f,
+                                  0.5f + 0.45f * std::sin(0.7f * x + 0.3f) * std::cos(0.55f * y)});
+        const GLuint map = make_float_texture(kMapWidth, kMapHeight, texels);
+        const auto colour = varied_texture(8, 0.0f);
+
+        SceneGraph graph;
+        auto material = std::make_shared<MatteMaterialNode>();
+        material->add_child(std::make_shared<TangentQuadNode>());
+        graph.add_render_pass(RenderPass(material, TextureSet(colour, nullptr, nullptr, 0.0f, 0)));
+        auto camera = std::make_shared<TestCamera>();
+        ortho_matrix(-1, 1, -1, 1, -10, 10, camera->projection);
+        camera->view.set_identity();
+        camera->view.translate(0, 0, -2);
+        camera->inverse_view.set_identity();
+        camera->inverse_view.translate(0, 0, 2);
+        camera->frame_width = kWidth;
+        camera->frame_height = kHeight;
+        TestLights lights;
+        auto sun = std::make_shared<TestLight>();
+        sun->light_type = kParallelLight;
+        for (int i = 0; i < 3; ++i) sun->inverse[8 + i] = light[i];
+        lights.lights.push_back(sun);
+
+        const auto render_with = [&](const Values& values, bool slope_map, std::uint32_t wrap) {
+            glBindTexture(GL_TEXTURE_2D, map);
+            apply_wrap_mode(GL_TEXTURE_2D, wrap);
+            glBindTexture(GL_TEXTURE_2D, 0);
+            ShadingSwitches switches;
+            switches.back_faces = false;
+            switches.height_slope_map = slope_map;
+            PhongRenderer renderer(2, false, false, 1, switches);
+            auto target = engine.request_render_target(kWidth, kHeight, 1, 2, true, 0, 1);
+            const std::shared_ptr<IVirtualCameraParameters> view = camera;
+            renderer.render(graph, NeverAbort(), view, lights, nullptr, map, values.surface, *values.deformation,
+                            values.material, HeightMapSize{kMapWidth, kMapHeight}, values.displacement, *target);
+            EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+            return read_rgba(*target);
+        };
+
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.name);
+            Values values;
+            values.displacement.channel = row.channel;
+            values.displacement.premultiply = row.premultiply ? 1 : 0;
+            values.displacement.scale = kScale;
+            const std::vector<Rgba> got = render_with(values, row.slope_map, row.wrap);
+
+            const auto height = [&](int x, int y) -> double {
+                const bool outside = x < 0 || y < 0 || x >= kMapWidth || y >= kMapHeight;
+                if (outside && row.wrap == 0) return 0.0;
+                const Rgba& t = texels[std::clamp(y, 0, kMapHeight - 1) * kMapWidth + std::clamp(x, 0, kMapWidth - 1)];
+                if (row.channel == 4) return t[3];
+                const double a = row.premultiply ? t[3] : 1.0;
+                return (t[0] * a + t[1] * a + t[2] * a) / 3.0;
+            };
+            const auto difference = [&](int x, int y, int dx, int dy) {
+                return height(x + 2 * dx, y + 2 * dy) / 12.0 - 2.0 * height(x + dx, y + dy) / 3.0 +
+                       2.0 * height(x - dx, y - dy) / 3.0 - height(x - 2 * dx, y - 2 * dy) / 12.0;
+            };
+            double worst = 0.0, steepest = 0.0;
+            for (int py = 0; py < kHeight; ++py)
+                for (int px = 0; px < kWidth; ++px) {
+                    const double u = (px + 0.5) / kWidth * kMapWidth - 0.5, v = (py + 0.5) / kHeight * kMapHeight - 0.5;
+                    const int i = int(std::floor(u)), j = int(std::floor(v));
+                    const double fu = u - i, fv = v - j;
+                    double slope[2];
+                    for (int axis = 0; axis < 2; ++axis) {
+                        const int dx = axis == 0 ? 1 : 0, dy = 1 - dx;
+                        const double top = (1 - fu) * difference(i, j, dx, dy) + fu * difference(i + 1, j, dx, dy);
+                        const double bottom =
+                            (1 - fu) * difference(i, j + 1, dx, dy) + fu * difference(i + 1, j + 1, dx, dy);
+                        slope[axis] = kScale * (axis == 0 ? kMapWidth : kMapHeight) * ((1 - fv) * top + fv * bottom);
+                    }
+                    const double n[3] = {slope[0], slope[1], 1.0};
+                    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+                    const double lit = std::max(0.0, (n[0] * light[0] + n[1] * light[1] + n[2] * light[2]) / length);
+                    steepest = std::max({steepest, std::fabs(slope[0]), std::fabs(slope[1])});
+                    const Rgba& pixel = got[std::size_t(py) * kWidth + px];
+                    // Host order: alpha first.
+                    worst = std::max({worst, std::fabs(pixel[1] - lit), std::fabs(pixel[3] - lit)});
+                    ASSERT_EQ(pixel[0], 1.0f) << "pixel " << px << ", " << py;
+                }
+            EXPECT_GT(steepest, 0.3) << "the map tilts the normal too little to compare";
+            EXPECT_LT(worst, 2e-5);
+        }
+
+        // With the noise: the slope map against the general program, and
+        // both against the frame without it.
+        Values values;
+        values.displacement.channel = 4;
+        values.displacement.scale = kScale;
+        const std::vector<Rgba> plain = render_with(values, true, 1);
+        values.displacement.noise.amplitude = 0.3f;
+        values.displacement.noise.frequency = 30.0f;
+        values.displacement.noise.evolution = 0.4f;
+        const std::vector<Rgba> mapped = render_with(values, true, 1), general = render_with(values, false, 1);
+        double apart = 0.0, moved = 0.0;
+        for (std::size_t k = 0; k < general.size(); ++k) {
+            apart = std::max(apart, double(std::fabs(mapped[k][1] - general[k][1])));
+            moved = std::max(moved, double(std::fabs(general[k][1] - plain[k][1])));
+        }
+        EXPECT_LT(apart, 2e-5);
+        EXPECT_GT(moved, 0.05) << "the noise changes too little to compare";
+        glDeleteTextures(1, &map);
+    });
+}
+
 // A height map the slope map cannot follow is refused in words.
 TEST(ShadingSwitches, HeightSlopeMapRefusesWhatItCannotFollow) {
     run_on_engine([](GlEngine& engine) {
         (void)engine;
         Values values;
         Scene scene(values);
-        HeightSlopeMap slopes(0);
+        HeightSlopeMap slopes(0, false);
         const GLuint map = scene.height_map->gl_name();
         const auto refused = [&](const char* what) {
             try {
