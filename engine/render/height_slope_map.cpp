@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/core/engine_errors.h"
+#include "engine/gl/gl_driver.h"
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/full_screen_quad.h"
@@ -92,7 +93,8 @@ GLuint HeightSlopeMap::update(GLuint height_map, const HeightMapSize& size, cons
         glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag_filter);
-        glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
+        if (running_gl_features().anisotropic_filtering)
+            glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
         glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
         glActiveTexture(GL_TEXTURE0);
         check_gl_error(kErrorSource, __LINE__);
@@ -115,7 +117,8 @@ GLuint HeightSlopeMap::update(GLuint height_map, const HeightMapSize& size, cons
         glBindTexture(GL_TEXTURE_2D, target_.texture());
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mag_filter);
-        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
+        if (running_gl_features().anisotropic_filtering)
+            glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, border_s ? GL_CLAMP_TO_BORDER : GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, border_t ? GL_CLAMP_TO_BORDER : GL_CLAMP_TO_EDGE);
         glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, transparent);
