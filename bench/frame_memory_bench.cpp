@@ -7,6 +7,11 @@
 //   samples a pixel in four jittered views), and 3840 x 2160 at None;
 // - for each, the peak in MB and the bytes a pixel costs above the bare
 //   child's peak, what the copies of the frame held at once come to.
+// - 640 x 360 at Medium with 100 generated instances, by each read path
+//   (TAVREL_GL_PATH): the software path's throttle holds the binned
+//   triangles of a few instances at once, the hardware path, which leaves
+//   that to a card's driver, lets llvmpipe bin them all; with the seconds
+//   each frame took.
 // The report ends with the 3840 x 2160 frame's peak and the aim, under
 // 1000 MB.
 // Run under Xvfb: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_memory_bench
@@ -35,6 +40,9 @@ const std::string kPlugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_LattixPro.
 struct Frame {
     int width, height;
     const char* antialiasing;
+    int instances = 1;
+    // The forced read path, or null for the driver's own.
+    const char* path = nullptr;
 };
 
 // Peak resident kilobytes of one render, which must succeed.
@@ -46,6 +54,7 @@ long render_peak_kb(const Frame& frame) {
     std::vector<std::string> text = {kSimhost, "render", kPlugin,
                                      "--size", std::to_string(frame.width) + "x" + std::to_string(frame.height),
                                      "--set", std::string("Antialiasing=") + frame.antialiasing,
+                                     "--set", "Instances=" + std::to_string(frame.instances),
                                      "--output", output};
     std::vector<char*> argv;
     for (auto& a : text) argv.push_back(a.data());
@@ -55,6 +64,7 @@ long render_peak_kb(const Frame& frame) {
         const int null_out = open("/dev/null", O_WRONLY);
         dup2(null_out, 1);
         dup2(null_out, 2);
+        if (frame.path != nullptr) setenv("TAVREL_GL_PATH", frame.path, 1);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -90,6 +100,14 @@ void BM_FramePeak(benchmark::State& state) {
     if (Width == 3840 && Antialiased) g_largest_kb = peak;
 }
 
+template <bool Software>
+void BM_InstancesPeak(benchmark::State& state) {
+    const Frame frame{640, 360, "Medium", 100, Software ? "software" : "hardware"};
+    long peak = 0;
+    for (auto _ : state) peak = render_peak_kb(frame);
+    state.counters["peak_mb"] = double(peak) / 1024.0;
+}
+
 BENCHMARK(guarded<BM_BareFrame>)->Name("BM_BareFrame")->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 BENCHMARK(guarded<BM_FramePeak<640, 360, true>>)
     ->Name("BM_FramePeak/640x360/Medium")
@@ -108,6 +126,17 @@ BENCHMARK(guarded<BM_FramePeak<3840, 2160, false>>)
     ->Unit(benchmark::kSecond);
 BENCHMARK(guarded<BM_FramePeak<3840, 2160, true>>)
     ->Name("BM_FramePeak/3840x2160/Medium")
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+BENCHMARK(guarded<BM_InstancesPeak<true>>)
+    ->Name("BM_InstancesPeak/640x360/100/software")
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(guarded<BM_InstancesPeak<false>>)
+    ->Name("BM_InstancesPeak/640x360/100/hardware")
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);

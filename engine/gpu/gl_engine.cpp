@@ -4,11 +4,13 @@
 
 #include <tbb/global_control.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <new>
 #include <stdexcept>
 #include <string>
 
+#include "engine/core/debug_output.h"
 #include "engine/core/made_on_first_use.h"
 #include "engine/gpu/accumulation_buffer.h"
 #include "engine/gpu/dual_peeling_render_buffers.h"
@@ -21,6 +23,7 @@
 #include "engine/gpu/render_target.h"
 #include "engine/gpu/shadow_map_array.h"
 #include "engine/gpu/texture_formats.h"
+#include "engine/shaders/shader_preamble.h"
 #include "engine/shaders/utility_programs.h"
 
 namespace tavrel {
@@ -57,6 +60,7 @@ GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
                             reinterpret_cast<const char*>(glewGetErrorString(glew_status)));
     }
     TAVREL_CHECK_GL();
+    learn_driver();
 
     texture_pool_ = make_pool<TexturePool>(kTexturePoolLimits);
     render_buffer_pool_ = make_pool<RenderBufferPool>(kRenderBufferPoolLimits);
@@ -67,6 +71,18 @@ GlEngine::GlEngine() : rendering_thread_(std::this_thread::get_id()) {
     accumulation_pool_ = make_pool<AccumulationPool>(kAccumulationPoolLimits);
 
     build_programs();
+}
+
+void GlEngine::learn_driver() {
+    // Before anything is compiled or allocated: a context short of what the
+    // engine needs fails the start, naming what it lacks, instead of a
+    // frame calling an entry point it does not have.
+    driver_ = learn_gl_driver(std::getenv(kGlPathVariable));
+    if (driver_.features.path == GlPath::kSoftware) driver_.features.fine_derivatives = fine_derivatives_compile();
+    set_running_gl_features(driver_.features);
+    debug_print_line("OpenGL: " + driver_.renderer + ", " + driver_.version + "; the " +
+                     (driver_.features.path == GlPath::kSoftware ? "software" : "hardware") + " path" +
+                     (driver_.path_forced ? std::string(" (") + kGlPathVariable + ")" : std::string()));
 }
 
 void GlEngine::build_programs() {

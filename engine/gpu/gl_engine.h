@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "engine/gl/gl_driver.h"
 #include "engine/gpu/gpu_resource_pools.h"
 
 namespace tavrel {
@@ -28,7 +29,9 @@ class ITextureObject;
 class GlEngine {
 public:
     // Only on the rendering thread. Throws GlEngineError when the hidden
-    // window, its context or the extension loading fails; what was built
+    // window, its context or the extension loading fails, or the context
+    // lacks a version, extension or entry point the engine needs (the
+    // error names them, learn_gl_driver); what was built
     // before the failure is torn down in reverse order. The context that was
     // current before is current again afterwards.
     GlEngine();
@@ -48,6 +51,11 @@ public:
     // True on the thread that created the engine, where every GL object must
     // be created and destroyed; for assertions in the resource deleters.
     bool on_rendering_thread() const { return std::this_thread::get_id() == rendering_thread_; }
+
+    // What the engine learned of its driver at start: the path its programs
+    // and instancing take and the optional features it uses (also
+    // running_gl_features()).
+    const GlDriver& driver() const { return driver_; }
 
     GlContextGuard& context_guard();
     // The arena of worker threads for parallel row copies; its workers never
@@ -126,10 +134,12 @@ public:
         uint32_t wrap, bool cube);
 
 private:
+    void learn_driver();
     void build_programs();
     void release_programs_and_shadow_map() noexcept;
 
     std::thread::id rendering_thread_;
+    GlDriver driver_;
     // Declared in the order of construction, so that a failure part way
     // through unwinds what was built in reverse order.
     std::unique_ptr<tbb::task_arena> task_arena_;

@@ -25,8 +25,9 @@ GLenum render_buffer_colour_format(std::uint32_t kind) {
 }
 
 // Asking for more than the driver offers is an error that leaves the
-// framebuffer incomplete, so the count is clamped here, where the storage is
-// made; the pool's key keeps the count that was asked for.
+// framebuffer incomplete, so the count is clamped where the storage is made,
+// and the check that the driver holds the buffers clamps it the same way;
+// the pool's key keeps the count that was asked for.
 GLsizei clamped_samples(std::uint32_t requested) {
     GLint max_samples = 0;
     glGetIntegerv(GL_MAX_SAMPLES_EXT, &max_samples);
@@ -48,15 +49,16 @@ bool driver_holds_multisample(GLsizei width, GLsizei height, GLsizei samples, GL
 
 bool driver_holds(const RenderBufferDescriptor& descriptor) {
     const GLenum colour_format = render_buffer_colour_format(descriptor.format);
-    if (!GLEW_ARB_texture_multisample) return true;
+    const GLsizei samples = clamped_samples(descriptor.samples);
+    if (samples <= 0 || !GLEW_ARB_texture_multisample) return true;
     GLint colour = 0, depth = 0;
     glGetIntegerv(GL_MAX_COLOR_TEXTURE_SAMPLES, &colour);
     glGetIntegerv(GL_MAX_DEPTH_TEXTURE_SAMPLES, &depth);
     TAVREL_CHECK_GL();
-    // Clamped as the storage clamps it, and to what a multisampled texture
-    // takes.
-    const GLsizei samples = std::min({clamped_samples(descriptor.samples), GLsizei(colour), GLsizei(depth)});
-    if (samples <= 0) return true;
+    // The driver answers for the count the buffers are made with only where
+    // a multisampled texture takes that many; past that it gives no answer
+    // here, and making the buffers reports what it cannot hold.
+    if (samples > colour || samples > depth) return true;
     const auto width = static_cast<GLsizei>(descriptor.width);
     const auto height = static_cast<GLsizei>(descriptor.height);
     return driver_holds_multisample(width, height, samples, colour_format) &&

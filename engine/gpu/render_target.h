@@ -41,11 +41,13 @@ public:
 };
 
 // Whether the driver would allocate the colour and depth buffers of a
-// RenderBuffer of this descriptor. Render buffers have no proxy; to the
-// driver a multisampled texture of the same format, samples and size is the
-// same allocation. A driver without multisampled textures is taken at its
-// word when the buffers are made. Throws as RenderBuffer does for a kind
-// outside 0 to 2.
+// RenderBuffer of this descriptor, at the count the buffer is made with
+// (the descriptor's, at most GL_MAX_SAMPLES). Render buffers have no proxy;
+// to the driver a multisampled texture of the same format, samples and size
+// is the same allocation. A driver without multisampled textures, or whose
+// multisampled textures take fewer samples than that count, gives no answer
+// and is taken at its word when the buffers are made. Throws as
+// RenderBuffer does for a kind outside 0 to 2.
 bool driver_holds(const RenderBufferDescriptor& descriptor);
 
 // A depth and a colour render buffer with the descriptor's samples; the

@@ -1,5 +1,6 @@
 #include "engine/gpu/texture_object.h"
 
+#include "engine/gl/gl_driver.h"
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_objects.h"
 #include "engine/gl/pixel_store_guard.h"
@@ -11,11 +12,13 @@ namespace tavrel {
 
 namespace {
 
+// The driver's largest ratio, as learned at start; a driver without
+// anisotropic filtering filters without it (the enumerant would be an
+// error there).
 void apply_max_anisotropy(GLenum target) {
-    GLfloat largest = 1.0f;
-    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &largest);
-    TAVREL_CHECK_GL();
-    glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, largest);
+    const GlFeatures features = running_gl_features();
+    if (!features.anisotropic_filtering) return;
+    glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, features.max_anisotropy);
     TAVREL_CHECK_GL();
 }
 

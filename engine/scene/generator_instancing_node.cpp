@@ -8,8 +8,10 @@
 #include <utility>
 
 #include "engine/core/random_number_generator.h"
+#include "engine/gl/gl_driver.h"
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
+#include "engine/scene/rasteriser_throttle.h"
 
 #define TAVREL_CHECK_NODE() ::tavrel::check_gl_error("generator_instancing_node", __LINE__)
 
@@ -174,6 +176,7 @@ void GeneratorInstancingNode::render() {
     // depth peeling once per pass): each must start from the frame's
     // material, so the colours are put back afterwards.
     FrontMaterialRestore material;
+    RasteriserThrottle throttle(running_gl_features().path == GlPath::kSoftware);
     {
         MatrixModeGuard matrices;
         master_->render();
@@ -186,14 +189,7 @@ void GeneratorInstancingNode::render() {
         if (alpha < kMinimumAlpha) continue;
         material.set_alpha(static_cast<GLfloat>(alpha));
         instances_[j]->render();
-        // Mesa's software rasterizer keeps every binned triangle of a scene
-        // until the scene is rasterized, and queues scenes while its threads
-        // fall behind: without a wait, each instance held a binned copy of
-        // the placed mesh (some 2 MB a view) until the frame's end, and
-        // memory grew with the count. Rasterization is the larger share of
-        // an instance's time, so waiting for it costs next to nothing.
-        glFinish();
-        TAVREL_CHECK_NODE();
+        throttle.instance_drawn();
     }
     material.finish();
 }

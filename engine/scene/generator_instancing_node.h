@@ -44,9 +44,9 @@ public:
     // with the found diffuse alpha plus its opacity step, clamped to [0, 1],
     // as the alpha of both the front ambient and diffuse colours (the
     // shading reads the ambient one); an instance below 0.005 is not drawn.
-    // Leaves both colours as it found them. Waits for the rasterizer after
-    // each generated instance, so that no more than one instance's binned
-    // triangles are held at a time.
+    // Leaves both colours as it found them. On the software path the
+    // rasteriser holds at most a few drawn instances at a time
+    // (RasteriserThrottle); on the hardware path nothing waits.
     void render() override;
     void accept(ISGNodeVisitor& visitor, int depth) override;
     std::string type_name() const override { return "GeneratorInstancingNode"; }

@@ -290,8 +290,12 @@ void main()
 // limit of 16 keeps each read on a grazing surface (the thin walls of an
 // extruded layer, a layer edge-on or bulged away from the view) to at most
 // a few hundred texels; it only narrows the blur of footprints longer than
-// it, which a smooth layer barely shows.
+// it, which a smooth layer barely shows. A graphics card caps its taps
+// itself, and there the bound would only draw grazing reads in and make them
+// blockier than its own filtering: the hardware path reads the coordinate
+// as it is.
 const char* const kBoundedFootprint = R"glsl(
+#ifdef TAVREL_SOFTWARE_PATH
 const float kLongestFootprint = $longest_footprint$.0;
 
 // How many times the block's footprint exceeds the limit: 1 or less fits.
@@ -310,6 +314,12 @@ vec2 bounded_footprint(sampler2D tex, vec2 coord)
     vec2 fitted = footprint_excess(drawn, size) <= 2.0 ? drawn : vec2(0.5);
     return excess <= 1.0 ? coord : fitted;
 }
+#else
+vec2 bounded_footprint(sampler2D tex, vec2 coord)
+{
+    return coord;
+}
+#endif
 
 vec4 texture2D_bounded(sampler2D tex, vec2 coord)
 {
@@ -341,8 +351,12 @@ vec4 texture2D_bounded(sampler2D tex, vec2 coord)
 // differences taken along each row and each column, a pixel's value, its
 // two differences and the difference of its differences are all 0 only
 // when the block's four values are; a driver without such fine
-// differences makes both reads everywhere.
+// differences makes both reads everywhere. All of this is the software
+// path's: a graphics card reads the layer bilinearly where it is magnified
+// and filters it where it is minified in one read, better than the shader
+// could.
 const char* const kLayerRead = R"glsl(
+#ifdef TAVREL_SOFTWARE_PATH
 const float kOneTexelFootprint = 1.00390625;
 
 vec4 layer_texel(sampler2D tex, ivec2 texel, ivec2 size)
@@ -367,7 +381,7 @@ vec4 texture2D_layer(sampler2D tex, vec2 coord)
     vec2 texels = vec2(size);
     float longest = max(length(dFdx(coord) * texels), length(dFdy(coord) * texels));
     float filtered_here = longest <= kOneTexelFootprint ? 0.0 : 1.0;
-#ifdef GL_ARB_derivative_control
+#ifdef TAVREL_FINE_DERIVATIVES
     float along_row = dFdxFine(filtered_here);
     bool block_unfiltered = filtered_here == 0.0 && along_row == 0.0 && dFdyFine(filtered_here) == 0.0 &&
                             dFdyFine(along_row) == 0.0;
@@ -381,6 +395,12 @@ vec4 texture2D_layer(sampler2D tex, vec2 coord)
     vec4 bilinear = layer_bilinear(tex, coord, size);
     return filtered_here == 0.0 ? bilinear : filtered;
 }
+#else
+vec4 texture2D_layer(sampler2D tex, vec2 coord)
+{
+    return texture2D_bounded(tex, coord);
+}
+#endif
 )glsl";
 
 const char* const kColorSamplers = R"glsl(

@@ -1,20 +1,23 @@
 #include "engine/shaders/shader_preamble.h"
 
 #include "engine/core/engine_errors.h"
+#include "engine/gl/gl_errors.h"
+#include "engine/gl/gl_objects.h"
 
 namespace tavrel {
 
 namespace {
 
-// Derivative control gives the layer read differences along each row and
-// column, which it needs to tell a whole 2 x 2 block's choice of read; a
-// driver without it only warns, and the read then does without.
 const char* const kVersionAndExtensions =
     "#version 120\n"
     "#extension GL_ARB_texture_rectangle : enable\n"
     "#extension GL_EXT_texture_array : enable\n"
-    "#extension GL_EXT_gpu_shader4 : enable\n"
-    "#extension GL_ARB_derivative_control : enable\n";
+    "#extension GL_EXT_gpu_shader4 : enable\n";
+
+// Derivative control gives the software path's layer read differences along
+// each row and column, which it needs to tell a whole 2 x 2 block's choice
+// of read (phong_shader.cpp).
+const char* const kFineDerivatives = "#extension GL_ARB_derivative_control : enable\n";
 
 std::string macros(const char* epsilon, const char* input, const char* output) {
     return std::string("#define EPSILON ") + epsilon + "\n" +
@@ -24,8 +27,14 @@ std::string macros(const char* epsilon, const char* input, const char* output) {
 
 }  // namespace
 
-std::string shader_preamble(int kind) {
+std::string shader_preamble(int kind, const GlFeatures& features) {
     std::string text = kVersionAndExtensions;
+    const bool software = features.path == GlPath::kSoftware;
+    const bool fine = software && features.fine_derivatives;
+    // Every #extension line before the first other line.
+    if (fine) text += kFineDerivatives;
+    if (software) text += "#define TAVREL_SOFTWARE_PATH\n";
+    if (fine) text += "#define TAVREL_FINE_DERIVATIVES\n";
     switch (kind) {
         // 8-bit images arrive as BGRA bytes of the host's ARGB pixels.
         case 0: return text + macros("0.004", "color_in.grab", "color_out.grab");
@@ -35,6 +44,8 @@ std::string shader_preamble(int kind) {
         default: return text + macros("0.004", "color_in.gbar", "color_out.argb");
     }
 }
+
+std::string shader_preamble(int kind) { return shader_preamble(kind, running_gl_features()); }
 
 std::string geometry_preamble(int kind) {
     std::string text = shader_preamble(kind);
@@ -60,6 +71,24 @@ std::string geometry_layout(GLenum input_type, GLenum output_type, int max_verti
     }
     return std::string("layout(") + in + ") in;\nlayout(" + out +
            ", max_vertices = " + std::to_string(max_vertices) + ") out;\n";
+}
+
+bool fine_derivatives_compile() {
+    const std::string source = std::string(kVersionAndExtensions) + kFineDerivatives +
+                               "void main()\n{\n"
+                               "    float v = gl_FragCoord.x * gl_FragCoord.y;\n"
+                               "    gl_FragColor = vec4(dFdxFine(v), dFdyFine(v), 0.0, 1.0);\n"
+                               "}\n";
+    const GLuint shader = gl_create_shader(GL_FRAGMENT_SHADER);
+    TAVREL_CHECK_GL();
+    const GLchar* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint compiled = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    gl_delete_shader(shader);
+    TAVREL_CHECK_GL();
+    return compiled != 0;
 }
 
 }  // namespace tavrel

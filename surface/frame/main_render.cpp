@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/gl/gl_driver.h"
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/gl_engine.h"
@@ -58,7 +59,7 @@ constexpr std::uint32_t kBackFaceTexture = 2;
 // moved the displaced vertices off their heights: jagged marks along the
 // frame's borders.
 void read_bilinearly(const RenderTarget& height_map) {
-    if (!GLEW_EXT_texture_filter_anisotropic) return;
+    if (!running_gl_features().anisotropic_filtering) return;
     TextureUnitGuard unit(3);
     glBindTexture(GL_TEXTURE_2D, height_map.textures.at(0)->gl_name());
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);

@@ -19,7 +19,9 @@ struct CliRun {
     std::string err;
 };
 
-inline CliRun run_simhost(const std::string& args) {
+// `environment` is put before the command as the shell takes it
+// ("NAME=VALUE NAME=VALUE"); empty, the test's own environment.
+inline CliRun run_simhost(const std::string& args, const std::string& environment = "") {
     // ctest runs these cases as separate processes at once: one file each.
     std::string err_file = testing::TempDir() + "simhost_stderr_XXXXXX";
     const int fd = mkstemp(err_file.data());
@@ -28,7 +30,8 @@ inline CliRun run_simhost(const std::string& args) {
         return {};
     }
     close(fd);
-    const std::string cmd = std::string(TAVREL_BIN_DIR) + "/simhost " + args + " 2>" + err_file;
+    const std::string cmd = (environment.empty() ? std::string() : "env " + environment + " ") +
+                            std::string(TAVREL_BIN_DIR) + "/simhost " + args + " 2>" + err_file;
     CliRun r{};
     FILE* p = popen(cmd.c_str(), "r");
     if (p == nullptr) {

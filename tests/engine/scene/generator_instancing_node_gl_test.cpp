@@ -17,6 +17,7 @@
 #include "engine/core/random_number_generator.h"
 #include "engine/interfaces/single_instance_params.h"
 #include "engine/scene/generator_instancing_node.h"
+#include "engine/scene/rasteriser_throttle.h"
 #include "tests/engine/shared_engine.h"
 
 namespace {
@@ -343,3 +344,29 @@ TEST(GeneratorInstancingNode, OpacityStepsPerInstance) {
 }
 
 }  // namespace
+
+// The software path holds a fence per drawn instance and waits for the one
+// kInstancesInFlight instances back; the hardware path makes none.
+TEST(RasteriserThrottle, BoundsTheInstancesInFlightOnlyWhenOn) {
+    tavrel_test::run_on_engine([](GlEngine&) {
+        for (const bool on : {true, false}) {
+            SCOPED_TRACE(on);
+            RasteriserThrottle throttle(on);
+            std::vector<std::size_t> held;
+            for (int i = 0; i < 7; ++i) {
+                glBegin(GL_TRIANGLES);
+                glVertex2f(0, 0);
+                glVertex2f(1, 0);
+                glVertex2f(0, 1);
+                glEnd();
+                throttle.instance_drawn();
+                held.push_back(throttle.in_flight());
+            }
+            std::vector<std::size_t> expected;
+            for (std::size_t i = 1; i <= 7; ++i)
+                expected.push_back(on ? std::min(i, RasteriserThrottle::kInstancesInFlight) : 0);
+            EXPECT_EQ(held, expected);
+            EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        }
+    });
+}

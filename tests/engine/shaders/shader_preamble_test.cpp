@@ -14,8 +14,14 @@ const std::string kHead =
     "#version 120\n"
     "#extension GL_ARB_texture_rectangle : enable\n"
     "#extension GL_EXT_texture_array : enable\n"
-    "#extension GL_EXT_gpu_shader4 : enable\n"
-    "#extension GL_ARB_derivative_control : enable\n";
+    "#extension GL_EXT_gpu_shader4 : enable\n";
+
+tavrel::GlFeatures features(tavrel::GlPath path, bool fine_derivatives) {
+    tavrel::GlFeatures f;
+    f.path = path;
+    f.fine_derivatives = fine_derivatives;
+    return f;
+}
 
 TEST(ShaderPreamble, TextPerKind) {
     struct Case {
@@ -44,8 +50,33 @@ TEST(ShaderPreamble, TextPerKind) {
          "#define INPUT_SWIZZLE_SCALE(color_in) color_in.gbar\n"
          "#define OUTPUT_SWIZZLE_SCALE(color_out) color_out.argb\n"},
     };
+    const tavrel::GlFeatures card = features(tavrel::GlPath::kHardware, true);
     for (const Case& c : cases) {
-        EXPECT_EQ(tavrel::shader_preamble(c.kind), kHead + c.macros) << "kind " << c.kind;
+        EXPECT_EQ(tavrel::shader_preamble(c.kind, card), kHead + c.macros) << "kind " << c.kind;
+    }
+}
+
+// The software path names itself to the chunks; fine derivatives are
+// enabled, and named, only where that path reads them and the driver has
+// them. A graphics card's programs never enable the extension.
+TEST(ShaderPreamble, PathLinesFollowTheExtensions) {
+    const std::string macros = tavrel::shader_preamble(2, tavrel::GlFeatures()).substr(kHead.size());
+    struct Case {
+        tavrel::GlPath path;
+        bool fine;
+        std::string lines;
+    };
+    const Case cases[] = {
+        {tavrel::GlPath::kHardware, false, ""},
+        {tavrel::GlPath::kHardware, true, ""},
+        {tavrel::GlPath::kSoftware, false, "#define TAVREL_SOFTWARE_PATH\n"},
+        {tavrel::GlPath::kSoftware, true,
+         "#extension GL_ARB_derivative_control : enable\n#define TAVREL_SOFTWARE_PATH\n"
+         "#define TAVREL_FINE_DERIVATIVES\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(tavrel::shader_preamble(2, features(c.path, c.fine)), kHead + c.lines + macros)
+            << "software " << (c.path == tavrel::GlPath::kSoftware) << " fine " << c.fine;
     }
 }
 
