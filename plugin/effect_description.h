@@ -50,7 +50,7 @@ struct EffectDescription {
     int32_t grid_param;
     ParamDialect dialect;
     // Where the render road reads its parameters.
-    RenderParamIndices render_indices;
+    RenderParamIndices render_indices{};
     // 1: the surface is rendered extruded (front, back and walls) with the
     // front texture on both sides.
     uint8_t back_face = 0;

@@ -805,7 +805,9 @@ TEST(OrthographicCamera, ShadesEvenlyAndMeasuresDistanceAlongTheView) {
             }
         EXPECT_GT(covered, kSide * 10);
         EXPECT_LE(worst, 2e-4);
-        if (c.even) EXPECT_LE(highest - lowest, 2e-4) << "from " << lowest << " to " << highest;
+        if (c.even) {
+            EXPECT_LE(highest - lowest, 2e-4) << "from " << lowest << " to " << highest;
+        }
         instance.reset();
         host.call(PF_Cmd_GLOBAL_SETDOWN);
         host.unload();
