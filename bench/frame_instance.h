@@ -15,7 +15,7 @@
 
 #include "engine/interfaces/never_abort.h"
 #include "engine/interfaces/single_instance_params.h"
-#include "plugin/life_cycle.h"
+#include "plugin/core/life_cycle.h"
 #include "simhost/host.h"
 #include "simhost/scene_file.h"
 #include "surface/host/ae_light_adaptor.h"

@@ -68,7 +68,7 @@
 #include "engine/shaders/shader_parameters.h"
 #include "engine/shaders/shading_switches.h"
 #include "engine/shaders/utility_programs.h"
-#include "plugin/life_cycle.h"
+#include "plugin/core/life_cycle.h"
 #include "simhost/host.h"
 #include "simhost/scene_file.h"
 #include "surface/host/ae_light_adaptor.h"

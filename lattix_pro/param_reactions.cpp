@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plugin/data_locks.h"
-#include "plugin/grid_size_reactions.h"
+#include "plugin/core/data_locks.h"
+#include "plugin/params/grid_size_reactions.h"
 #include "lattix_pro/lattix_pro_params.h"
-#include "plugin/param_declare.h"
-#include "plugin/param_ui_update.h"
+#include "plugin/params/param_declare.h"
+#include "plugin/params/param_ui_update.h"
 #include "hostaccess/plugin_errors.h"
-#include "plugin/point_params.h"
+#include "plugin/params/point_params.h"
 #include "hostaccess/suite_handler.h"
-#include "plugin/tie_to_layer.h"
+#include "plugin/render/tie_to_layer.h"
 #include "surface/mesh/sequence_data.h"
 
 namespace tavrel {

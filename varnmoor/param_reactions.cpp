@@ -1,8 +1,8 @@
 #include "varnmoor/param_reactions.h"
 
-#include "plugin/data_locks.h"
-#include "plugin/grid_size_reactions.h"
-#include "plugin/param_ui_update.h"
+#include "plugin/core/data_locks.h"
+#include "plugin/params/grid_size_reactions.h"
+#include "plugin/params/param_ui_update.h"
 #include "surface/mesh/sequence_data.h"
 #include "varnmoor/varnmoor_params.h"
 

@@ -24,7 +24,7 @@
 #include "engine/render/render_thread.h"
 #include "engine/render/renderer_allocation_proxy.h"
 #include "engine/scene/set_material.h"
-#include "plugin/life_cycle.h"
+#include "plugin/core/life_cycle.h"
 #include "engine/interfaces/single_instance_params.h"
 #include "surface/grid/host_buffer_accessor.h"
 #include "surface/mesh/lattix_triangle_mesh.h"

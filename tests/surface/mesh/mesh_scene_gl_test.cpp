@@ -15,7 +15,7 @@
 #include "engine/gpu/render_target.h"
 #include "engine/scene/scene_graph.h"
 #include "engine/scene/standard_nodes.h"
-#include "plugin/life_cycle.h"
+#include "plugin/core/life_cycle.h"
 #include "surface/grid/lattix_mesh_knots.h"
 #include "surface/mesh/mesh_pipeline.h"
 #include "tests/engine/scene_test_inputs.h"
