@@ -1,5 +1,6 @@
 #include "plugin/params/grid_size_reactions.h"
 
+#include "plugin/core/data_locks.h"
 #include "plugin/params/param_declare.h"
 #include "surface/grid/control_point_grid.h"
 #include "surface/mesh/sequence_data.h"
@@ -33,6 +34,26 @@ void follow_grid_size(const EffectDescription& effect, PF_ParamDef* params[], co
     rows->u.fd.value = float_to_fixed(grid.rows());
     mark_changed(columns);
     mark_changed(rows);
+}
+
+PF_Err react_to_param_change(const EffectDescription& effect, PF_InData* in_data, PF_ParamDef* params[], void* extra,
+                             const std::function<void(ParamChange&)>& own) {
+    const auto* changed = static_cast<const PF_UserChangedParamExtra*>(extra);
+    if (changed == nullptr || params == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+    SequenceDataLock data(in_data);
+    ArbHandleLock arb(params, in_data, effect.grid_param);
+    ParamChange change{changed->param_index, true, params, *data.get(), *arb.get()};
+    const int32_t tie_to_layer = effect.render_indices.tie_to_layer;
+    if (change.index == effect.rows_param || change.index == effect.columns_param)
+        refit_grid_to_size_sliders(effect, params, change.data, change.grid);
+    else if (change.index == effect.grid_param)
+        follow_grid_size(effect, params, change.grid);
+    else if (change.index == tie_to_layer && tie_to_layer != 0) {
+        if (params[tie_to_layer]->u.bd.value != 0) change.data.tie_to_layer_dirty = 1;
+    } else
+        change.shared = false;
+    own(change);
+    return PF_Err_NONE;
 }
 
 }  // namespace tavrel
