@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hostaccess/plugin_errors.h"
+#include "hostaccess/suite_handler.h"
+#include "lattix_pro/lattix_pro_params.h"
 #include "plugin/core/data_locks.h"
 #include "plugin/params/grid_size_reactions.h"
-#include "lattix_pro/lattix_pro_params.h"
 #include "plugin/params/param_declare.h"
 #include "plugin/params/param_ui_update.h"
-#include "hostaccess/plugin_errors.h"
 #include "plugin/params/point_params.h"
-#include "hostaccess/suite_handler.h"
 #include "plugin/render/tie_to_layer.h"
 #include "surface/mesh/sequence_data.h"
 

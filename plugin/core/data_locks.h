@@ -2,9 +2,9 @@
 // way other code reaches them.
 #pragma once
 
+#include "hostaccess/host_handle_lock.h"
 #include "hostapi/host_effect.h"
 #include "plugin/core/global_data.h"
-#include "hostaccess/host_handle_lock.h"
 #include "surface/grid/control_point_grid.h"
 #include "surface/mesh/sequence_data.h"
 

@@ -6,11 +6,11 @@
 #include <set>
 #include <stdexcept>
 
-#include "plugin/core/data_locks.h"
-#include "plugin/core/global_data.h"
 #include "hostaccess/host_handle_lock.h"
 #include "hostaccess/plugin_errors.h"
 #include "hostaccess/suite_handler.h"
+#include "plugin/core/data_locks.h"
+#include "plugin/core/global_data.h"
 #include "surface/mesh/lattix_triangle_mesh.h"
 #include "surface/mesh/sequence_data.h"
 

@@ -1,7 +1,7 @@
 #include "plugin/entry/effect_commands.h"
 
-#include "plugin/params/arbitrary_callback.h"
 #include "plugin/core/life_cycle.h"
+#include "plugin/params/arbitrary_callback.h"
 #include "plugin/render/smart_pre_render.h"
 #include "plugin/render/smart_render.h"
 

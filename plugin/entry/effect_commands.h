@@ -1,7 +1,7 @@
 #pragma once
 
-#include "plugin/entry/command_dispatcher.h"
 #include "plugin/core/effect_description.h"
+#include "plugin/entry/command_dispatcher.h"
 
 namespace tavrel {
 

@@ -3,9 +3,9 @@
 #include <climits>
 #include <cstring>
 
-#include "plugin/params/default_grid_handle.h"
 #include "hostaccess/host_handle_lock.h"
 #include "plugin/core/return_message.h"
+#include "plugin/params/default_grid_handle.h"
 #include "surface/grid/control_point_grid.h"
 #include "surface/grid/lx_persist.h"
 

@@ -1,8 +1,8 @@
 // The groups both effects declare to set up the render: quality and
 // tessellation, the generated instances and the environment.
-#include "plugin/params/shared_param_groups.h"
 #include "plugin/params/param_declare.h"
 #include "plugin/params/popup_names.h"
+#include "plugin/params/shared_param_groups.h"
 
 namespace tavrel {
 namespace {

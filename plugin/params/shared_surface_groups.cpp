@@ -1,8 +1,8 @@
 // The groups both effects declare to dress the surface: material,
 // displacement, contour and reflection.
-#include "plugin/params/shared_param_groups.h"
 #include "plugin/params/param_declare.h"
 #include "plugin/params/popup_names.h"
+#include "plugin/params/shared_param_groups.h"
 
 namespace tavrel {
 namespace {

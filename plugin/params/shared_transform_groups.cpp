@@ -1,10 +1,10 @@
 // The groups both effects declare to shape and place the layer: About,
 // Grid, and the 3D transform with its nested 2D transform.
-#include "plugin/suites/banner_image.h"
+#include "hostaccess/plugin_errors.h"
 #include "plugin/params/default_grid_handle.h"
 #include "plugin/params/param_declare.h"
 #include "plugin/params/shared_param_groups.h"
-#include "hostaccess/plugin_errors.h"
+#include "plugin/suites/banner_image.h"
 
 namespace tavrel {
 namespace {

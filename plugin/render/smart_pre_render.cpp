@@ -5,8 +5,8 @@
 #include "hostaccess/plugin_errors.h"
 #include "plugin/core/data_locks.h"
 #include "plugin/core/effect_description.h"
-#include "plugin/render/gl_size_limit.h"
 #include "plugin/core/global_data.h"
+#include "plugin/render/gl_size_limit.h"
 #include "surface/frame/frame_values.h"
 #include "surface/host/host_geometry.h"
 

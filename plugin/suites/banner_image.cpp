@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "plugin/suites/drawbot_canvas.h"
 #include "hostaccess/suite_handler.h"
+#include "plugin/suites/drawbot_canvas.h"
 
 namespace tavrel {
 namespace {

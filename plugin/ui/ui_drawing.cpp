@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "plugin/suites/banner_image.h"
 #include "plugin/core/data_locks.h"
+#include "plugin/suites/banner_image.h"
 #include "plugin/suites/drawbot_canvas.h"
 #include "plugin/ui/ui_picking.h"
 #include "surface/host/host_geometry.h"

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "plugin/core/data_locks.h"
-#include "plugin/params/param_declare.h"
 #include "plugin/core/return_message.h"
+#include "plugin/params/param_declare.h"
 #include "surface/host/host_geometry.h"
 
 namespace tavrel {

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/core/gl_object_counter.h"
+#include "plugin/core/life_cycle.h"
 #include "plugin/entry/command_dispatcher.h"
 #include "plugin/entry/effect_commands.h"
-#include "plugin/core/life_cycle.h"
 #include "simhost/effect_instance.h"
 #include "simhost/host.h"
 #include "simhost/scene_file.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "plugin/entry/effect_commands.h"
-#include "lattix_pro/lattix_pro_params.h"
-#include "plugin/render/param_checkout.h"
 #include "hostaccess/plugin_errors.h"
+#include "lattix_pro/lattix_pro_params.h"
+#include "plugin/entry/effect_commands.h"
+#include "plugin/render/param_checkout.h"
 #include "plugin/render/smart_pre_render.h"
 #include "simhost/host.h"
 

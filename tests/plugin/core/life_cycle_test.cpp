@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/no_display.h"
+#include "engine/render/render_thread.h"
+#include "hostaccess/plugin_errors.h"
 #include "plugin/core/data_locks.h"
 #include "plugin/core/global_data.h"
 #include "plugin/core/life_cycle.h"
-#include "hostaccess/plugin_errors.h"
-#include "engine/render/render_thread.h"
 #include "simhost/host.h"
 #include "surface/mesh/sequence_data.h"
+#include "tests/plugin/no_display.h"
 
 namespace {
 

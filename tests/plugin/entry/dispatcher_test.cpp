@@ -10,8 +10,8 @@
 
 #include "engine/core/abort_exception.h"
 #include "engine/core/engine_errors.h"
-#include "plugin/entry/command_dispatcher.h"
 #include "hostaccess/plugin_errors.h"
+#include "plugin/entry/command_dispatcher.h"
 #include "simhost/host.h"
 
 namespace {

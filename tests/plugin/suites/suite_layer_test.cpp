@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "hostaccess/plugin_errors.h"
+#include "hostaccess/suite_handler.h"
+#include "plugin/params/param_declare.h"
 #include "plugin/suites/about.h"
 #include "plugin/suites/banner_image.h"
 #include "plugin/suites/drawbot_canvas.h"
-#include "plugin/params/param_declare.h"
-#include "hostaccess/plugin_errors.h"
-#include "hostaccess/suite_handler.h"
 #include "simhost/host.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "engine/core/gl_object_counter.h"
-#include "engine/scene/node_factory.h"
 #include "engine/core/projection_matrices.h"
 #include "engine/gpu/readback.h"
 #include "engine/gpu/render_target.h"
+#include "engine/scene/node_factory.h"
 #include "engine/scene/scene_graph.h"
 #include "engine/scene/standard_nodes.h"
 #include "plugin/core/life_cycle.h"
