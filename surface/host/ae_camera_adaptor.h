@@ -43,6 +43,9 @@ public:
     uint8_t orthographic = 0;
     double pixel_aspect_ratio = 1.0;
     int32_t render_width = 0, render_height = 0;
+    // How far the host's default camera stands from the comp; 0 when the
+    // comp has a camera of its own.
+    double default_camera_distance = 0.0;
 
 private:
     AEGP_PluginID plugin_id_;
@@ -62,7 +65,7 @@ public:
     double height() const override { return height_; }
     RenderSize render_size() const override { return render_size_; }
     bool is_orthographic() const override { return wrapper_.orthographic != 0; }
-    double near_plane() const override { return is_orthographic() ? -100000.0 : 2.0; }
+    double near_plane() const override;
     double far_plane() const override { return is_orthographic() ? 100000.0 : 40000.0; }
     double reserved_value() const override { return 0.0; }
     double depth_range() const override { return 1e6; }
