@@ -106,7 +106,7 @@ ShadingSwitches shading_switches_for(const ShadingValues& values) {
     s.height_taps = !(values.flat_height_map && values.displacement != nullptr && !s.displacement_noise);
     s.height_slope_map = s.height_taps && values.displacement != nullptr && !s.displacement_noise &&
                          heights_linear_in_texels(*values.displacement) && values.height_map_wrap &&
-                         *values.height_map_wrap <= 1;
+                         *values.height_map_wrap <= 1 && values.slope_map_held;
 
     s.reflection = values.reflectivity != 0.0f;
     const auto* p = dynamic_cast<const ShaderParameters*>(values.shader_parameters);

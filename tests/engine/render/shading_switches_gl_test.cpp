@@ -403,6 +403,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereExact) {
         bool noise;
         std::optional<std::uint32_t> wrap;
         bool chosen;
+        bool held = true;  // the driver holds the slope map's texture
     };
     const Row rows[] = {
         {"alpha, edge", 4, false, false, 1u, true},
@@ -415,6 +416,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereExact) {
         {"alpha with noise", 4, false, true, 1u, false},
         {"alpha, wrap unknown", 4, false, false, std::nullopt, false},
         {"alpha, repeated", 4, false, false, 2u, false},
+        {"alpha, edge, a map too large for the driver", 4, false, false, 1u, false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -428,6 +430,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereExact) {
         ShadingValues v;
         v.displacement = &d;
         v.height_map_wrap = row.wrap;
+        v.slope_map_held = row.held;
         const ShadingSwitches s = shading_switches_for(v);
         EXPECT_EQ(s.height_slope_map, row.chosen);
         EXPECT_EQ(shading_switch_defines(s).find("TAVREL_HEIGHT_SLOPE_MAP") != std::string::npos, row.chosen);
