@@ -196,16 +196,35 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
     // under a 1 GB address space, as the layer and as a layer's image.
     const std::string black = write("black.png", tavrel_test::black_png(8192, 8192));
     const std::string black_layer = write("black_layer.json", R"({"layers": [{"image": "black.png"}]})");
+    // Coordinates a saved grid holds but no slider, drag or scene reaches:
+    // 1e38 overflows the surface and left the frame empty with success.
+    const std::string far_grid = write("far.kztq", flat_grid(1, 1e38f));
+    const std::string beyond_grid = write("beyond.kztq", flat_grid(1, 31250.5f));
+    const std::string saved = flat_grid(1, 0.0f);
+    const std::string header_cut = write("header_cut.kztq", saved.substr(0, 7));
+    const std::string points_cut = write("points_cut.kztq", saved.substr(0, 100));
+    const std::string bad_trailer = write("bad_trailer.kztq", saved.substr(0, saved.size() - 4) + "KZTX");
 
     struct Case {
         std::vector<std::string> options;
         std::string error;  // the end of standard error
         long memory_limit_mb = 0;
+        bool effect_refused = false;  // the effect's message, printed as it came
     };
     const Case cases[] = {
         {{"--input", black},
-         black + ": 8192 x 8192 pixels need about 2560 MB to render, more than the 1024 MB this process may have\n",
+         black + ": 8192 x 8192 pixels need about 1536 MB to render, more than the 1024 MB this process may have\n",
          1024},
+        // The header passes, the frame at its depth and anti-aliasing does
+        // not: refused before the image is decoded.
+        {{"--input", black},
+         black + ": 8192 x 8192 pixels need about 5668 MB to render into an output of 8192 x 8192 at 8 bits and "
+                 "\"Antialiasing\" Medium, more than the 2048 MB this process may have\n",
+         2048},
+        {{"--input", black, "--set", "Antialiasing=None", "--bpc", "16"},
+         black + ": 8192 x 8192 pixels need about 5476 MB to render into an output of 8192 x 8192 at 16 bits and "
+                 "\"Antialiasing\" None, more than the 2048 MB this process may have\n",
+         2048},
         {{"--scene", black_layer},
          black + ": 8192 x 8192 pixels need about 1536 MB to render, more than the 1024 MB this process may have\n",
          1024},
@@ -220,6 +239,18 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
         {{"--grid", version_2}, version_2 + ": a saved grid of version 2; version 1 is read\n"},
         {{"--grid", nan_grid}, nan_grid + ": the effect refused the grid: Invalid parameter file.\n"},
         {{"--grid", inf_grid}, inf_grid + ": the effect refused the grid: Invalid parameter file.\n"},
+        {{"--grid", far_grid},
+         "Grid point R2-P2 is at z = 3.2e+40 pixels; a grid point may lie at most 10000000 pixels from the "
+         "layer's centre along each axis.\n",
+         0, true},
+        {{"--grid", beyond_grid},
+         "Grid point R2-P2 is at z = 1.00002e+07 pixels; a grid point may lie at most 10000000 pixels from the "
+         "layer's centre along each axis.\n",
+         0, true},
+        {{"--grid", header_cut}, header_cut + ": a saved grid cut short in its header (7 of its 20 bytes)\n"},
+        {{"--grid", points_cut}, points_cut + ": a saved grid of 1 x 1 cells cut short (100 of its 308 bytes)\n"},
+        {{"--grid", bad_trailer},
+         bad_trailer + ": a saved grid of 1 x 1 cells that does not end with \"KZTQ\" (bytes 304 to 307)\n"},
         {{"--input", ""}, "--input needs a file path, not an empty one\n"},
         {{"--scene", ""}, "--scene needs a file path, not an empty one\n"},
         {{"--grid", ""}, "--grid needs a file path, not an empty one\n"},
@@ -257,7 +288,7 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
         const Measured m = run_measured(args, c.memory_limit_mb);
         const std::string what = c.options[0] + " " + c.options[1].substr(0, 80);
         EXPECT_EQ(m.status, 1) << what;
-        const std::string expected = "simhost: " + c.error;
+        const std::string expected = c.effect_refused ? c.error : "simhost: " + c.error;
         // An engine without a display may have said so first.
         ASSERT_GE(m.err.size(), expected.size()) << what << ": " << m.err;
         EXPECT_EQ(m.err.substr(m.err.size() - expected.size()), expected) << what;
