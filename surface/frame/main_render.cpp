@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,8 @@
 #include "engine/gpu/readback.h"
 #include "engine/gpu/render_target.h"
 #include "engine/gpu/renderer_description.h"
+#include "engine/gl/gl_errors.h"
+#include "engine/gpu/texture_formats.h"
 #include "engine/gpu/texture_object.h"
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/no_deformation.h"
@@ -106,6 +109,30 @@ std::uint32_t to_u32(std::uint64_t value, const char* what) {
     if (value > std::numeric_limits<std::uint32_t>::max())
         throw std::invalid_argument(std::string(what) + " out of range: " + std::to_string(value));
     return static_cast<std::uint32_t>(value);
+}
+
+// The height map's slope map is a float texture drawn into, two texels
+// beyond the map on every side: a map near the driver's side limit, or too
+// large for it to hold as float, is shaded through the height reads instead.
+bool slope_map_held(std::uint64_t width, std::uint64_t height) {
+    constexpr std::uint64_t kSlopeMapBorder = 4;
+    GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    TAVREL_CHECK_GL();
+    const std::uint64_t side = std::uint64_t(std::max(0, std::min({texture, renderbuffer, viewport[0], viewport[1]})));
+    const std::uint64_t w = width + kSlopeMapBorder, h = height + kSlopeMapBorder;
+    if (w > side || h > side) return false;
+    TextureDescription slopes;
+    slopes.target = GL_TEXTURE_2D;
+    slopes.format_kind = 2;
+    slopes.channel_layout = kFourChannels;
+    slopes.width = std::uint32_t(w);
+    slopes.height = std::uint32_t(h);
+    slopes.external_format = get_external_format(2, kFourChannels);
+    slopes.pixel_type = get_pixel_type(2);
+    return driver_holds(slopes);
 }
 
 RendererDescription frame_renderer_description(const TimeVariableParameters& parameters, const RenderInput& input,
@@ -226,7 +253,10 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     values.shader_parameters = shader_parameters.get();
     values.displacement = &input.displacement;
     values.flat_height_map = layer_height_map_flat(data, input.displacement);
-    if (data.layer_texture) values.height_map_wrap = data.layer_texture->textures.at(0)->description().wrap_mode;
+    if (data.layer_texture) {
+        values.height_map_wrap = data.layer_texture->textures.at(0)->description().wrap_mode;
+        values.slope_map_held = slope_map_held(data.layer_texture->width(), data.layer_texture->height());
+    }
     values.back_face = back_face;
     values.lights = &lights;
     description.shading = shading_switches_for(values);

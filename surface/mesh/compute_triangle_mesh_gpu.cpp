@@ -102,7 +102,7 @@ std::shared_ptr<PBO> fill_buffer(std::shared_ptr<PBO> buffer, const void* data, 
     glBufferSubData(buffer->target(), 0, static_cast<GLsizeiptr>(bytes), data);
     const GLenum error = glGetError();
     glBindBuffer(buffer->target(), 0);
-    if (error != GL_NO_ERROR) throw GlEngineError("compute_triangle_mesh_gpu: " + gl_error_text(error));
+    if (error != GL_NO_ERROR) throw gl_call_error("compute_triangle_mesh_gpu", __LINE__, gl_error_text(error));
     return buffer;
 }
 

@@ -411,6 +411,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereTheMapIsClamped) {
         std::optional<std::uint32_t> wrap;
         bool flat;
         bool chosen;
+        bool held = true;  // the driver holds the slope map's texture
     };
     const Row rows[] = {
         {"alpha, edge", 4, false, false, 1u, false, true},
@@ -421,6 +422,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereTheMapIsClamped) {
         {"alpha, wrap unknown", 4, false, false, std::nullopt, false, false},
         {"alpha, repeated", 4, false, false, 2u, false, false},
         {"flat map", 4, false, false, 1u, true, false},
+        {"alpha, edge, a map too large for the driver", 4, false, false, 1u, false, false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -435,6 +437,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereTheMapIsClamped) {
         v.displacement = &d;
         v.height_map_wrap = row.wrap;
         v.flat_height_map = row.flat;
+        v.slope_map_held = row.held;
         const ShadingSwitches s = shading_switches_for(v);
         EXPECT_EQ(s.height_slope_map, row.chosen);
         EXPECT_EQ(shading_switch_defines(s).find("TAVREL_HEIGHT_SLOPE_MAP") != std::string::npos, row.chosen);
