@@ -16,8 +16,12 @@ struct RendererDescription {
     // the key.
     GlEngine* engine = nullptr;
     uint32_t format_kind = 0;
-    bool shading_switch_a = false;
-    bool shading_switch_b = false;
+    // The shading's alpha multiplied by the height map's alpha (where the
+    // program's flag for it is set).
+    bool multiply_height_map_alpha = false;
+    // The colour textures projected through texture matrix 0 and fetched
+    // projectively, the front texture on both sides.
+    bool projective_texture = false;
     // What the shading programs leave out; by default nothing (the general
     // programs). Each combination is compiled once and pooled.
     ShadingSwitches shading;
@@ -41,7 +45,7 @@ struct RendererDescription {
 inline bool operator<(const RendererDescription& a, const RendererDescription& b) {
     auto rank = [](const RendererDescription& d) {
         const bool peeling = d.peeling_layers.has_value();
-        return std::make_tuple(int32_t(d.format_kind), d.shading_switch_a, d.shading_switch_b,
+        return std::make_tuple(int32_t(d.format_kind), d.multiply_height_map_alpha, d.projective_texture,
                                peeling, peeling ? int32_t(*d.peeling_layers) : 0,
                                int32_t(d.render_mode), d.antialiasing_samples,
                                d.has_view_samples(), d.depth_only, d.shading.tied());

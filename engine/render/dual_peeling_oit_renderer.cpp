@@ -100,11 +100,12 @@ GLuint make_full_screen_quad_list() {
 
 }  // namespace
 
-DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b,
-                                               std::uint32_t render_mode, const ShadingSwitches& switches)
+DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool multiply_height_map_alpha,
+                                               bool projective_texture, std::uint32_t render_mode,
+                                               const ShadingSwitches& switches)
     : cull_(render_mode == 3) {
     const int kind = static_cast<int>(format_kind);
-    const PhongChunks chunks = phong_renderer_chunks(switch_a, switch_b, render_mode);
+    const PhongChunks chunks = phong_renderer_chunks(multiply_height_map_alpha, projective_texture, render_mode);
     const std::string surface_vertex = phong_vertex_source(kind, chunks, switches);
     const std::string overlay_vertex = flat_shading_vertex_source(kind);
 
@@ -296,12 +297,14 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
     }
 }
 
-DualPeelingOITRendererAdaptor::DualPeelingOITRendererAdaptor(std::uint32_t format_kind, bool switch_a, bool switch_b,
+DualPeelingOITRendererAdaptor::DualPeelingOITRendererAdaptor(std::uint32_t format_kind,
+                                                             bool multiply_height_map_alpha, bool projective_texture,
                                                              std::uint32_t render_mode, std::uint32_t layers,
                                                              GlEngine* engine, const ShadingSwitches& switches)
     : engine_(engine),
       layers_(layers),
-      renderer_(std::make_unique<DualPeelingOITRenderer>(format_kind, switch_a, switch_b, render_mode, switches)),
+      renderer_(std::make_unique<DualPeelingOITRenderer>(format_kind, multiply_height_map_alpha, projective_texture,
+                                                         render_mode, switches)),
       format_kind_(format_kind) {}
 
 void DualPeelingOITRendererAdaptor::render(SceneGraph& scene, const IAbort& abort,

@@ -34,8 +34,8 @@ public:
     // full-screen quad's display list. Throws GlEngineError (compile, link or
     // GL failure); nothing is left behind then. The shading switches leave
     // out of the surface's programs what they turn off (by default nothing).
-    DualPeelingOITRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
-                           const ShadingSwitches& switches = ShadingSwitches());
+    DualPeelingOITRenderer(std::uint32_t format_kind, bool multiply_height_map_alpha, bool projective_texture,
+                           std::uint32_t render_mode, const ShadingSwitches& switches = ShadingSwitches());
     // Deletes the query and the display list; rendering thread only.
     ~DualPeelingOITRenderer();
     DualPeelingOITRenderer(const DualPeelingOITRenderer&) = delete;
@@ -82,8 +82,8 @@ private:
 // render. Not wrapped in hardware anti-aliasing.
 class DualPeelingOITRendererAdaptor : public IRenderer {
 public:
-    DualPeelingOITRendererAdaptor(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
-                                  std::uint32_t layers, GlEngine* engine,
+    DualPeelingOITRendererAdaptor(std::uint32_t format_kind, bool multiply_height_map_alpha, bool projective_texture,
+                                  std::uint32_t render_mode, std::uint32_t layers, GlEngine* engine,
                                   const ShadingSwitches& switches = ShadingSwitches());
 
     void render(SceneGraph& scene, const IAbort& abort, const std::shared_ptr<IVirtualCameraParameters>& camera,

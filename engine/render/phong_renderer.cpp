@@ -28,10 +28,11 @@ DiffuseColor diffuse_for_render_mode(std::uint32_t render_mode) {
 
 }  // namespace
 
-PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t render_mode) {
+PhongChunks phong_renderer_chunks(bool multiply_height_map_alpha, bool projective_texture, std::uint32_t render_mode) {
     PhongChunks chunks;
-    chunks.alpha_update = phong_chunk(switch_a ? AlphaUpdate::kHeightMapAlpha : AlphaUpdate::kUnchanged);
-    if (switch_b) {
+    chunks.alpha_update =
+        phong_chunk(multiply_height_map_alpha ? AlphaUpdate::kHeightMapAlpha : AlphaUpdate::kUnchanged);
+    if (projective_texture) {
         chunks.tex_coord_transform = phong_chunk(TexCoordTransform::kProjective);
         chunks.texture_fetch = phong_chunk(TextureFetch::kProjective);
         chunks.normal_flip = phong_chunk(NormalFlip::kUnchanged);
@@ -46,10 +47,11 @@ PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t re
     return chunks;
 }
 
-PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
-                             const ShadingSwitches& switches)
-    : program_(std::make_shared<PhongShader>(static_cast<int>(format_kind),
-                                             phong_renderer_chunks(switch_a, switch_b, render_mode), switches)),
+PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool multiply_height_map_alpha, bool projective_texture,
+                             std::uint32_t render_mode, const ShadingSwitches& switches)
+    : program_(std::make_shared<PhongShader>(
+          static_cast<int>(format_kind),
+          phong_renderer_chunks(multiply_height_map_alpha, projective_texture, render_mode), switches)),
       format_kind_(format_kind),
       cull_(render_mode == 3) {
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);

@@ -114,8 +114,8 @@ RendererDescription frame_renderer_description(const TimeVariableParameters& par
     description.format_kind = static_cast<std::uint32_t>(input.pixel_depth_class);
     // The mesh arrives placed and displaced by the triangulation, so the
     // shading neither displaces its vertices again nor projects its texture.
-    description.shading_switch_a = false;
-    description.shading_switch_b = false;
+    description.multiply_height_map_alpha = false;
+    description.projective_texture = false;
     if (parameters.transparency_layers)
         description.peeling_layers = static_cast<std::uint32_t>(*parameters.transparency_layers);
     description.render_mode = back_face_mode;
