@@ -11,6 +11,18 @@ namespace tavrel {
 
 class GlEngine;
 
+// A description's render modes: how the shading colours back faces, or that
+// it leaves them out. Every mode but the last draws both sides with
+// two-sided lighting; the pool key orders them as signed numbers.
+// The front texture on both sides.
+inline constexpr uint32_t kRenderModeFrontTexture = 0;
+// Constant white: the untextured surface.
+inline constexpr uint32_t kRenderModeUntexturedWhite = 1;
+// The back-face texture on back faces, the front texture on front faces.
+inline constexpr uint32_t kRenderModeBackFaceTexture = 2;
+// Back faces culled; front faces take the front texture.
+inline constexpr uint32_t kRenderModeCullBackFaces = 3;
+
 struct RendererDescription {
     // Gives pooled buffers and shared programs to the renderers; not part of
     // the key.
@@ -28,9 +40,9 @@ struct RendererDescription {
     // Present: transparency by dual depth peeling with this many passes;
     // 0xFFFFFFFF (-1) peels until nothing is left.
     std::optional<uint32_t> peeling_layers;
-    // 3 culls back faces; any other value draws both sides with two-sided
-    // lighting.
-    uint32_t render_mode = 0;
+    // One of the kRenderMode values above; any other value colours as
+    // kRenderModeFrontTexture does.
+    uint32_t render_mode = kRenderModeFrontTexture;
     uint32_t antialiasing_samples = 0;
     uint32_t lens_samples = 0;
     uint32_t subpixel_samples = 0;

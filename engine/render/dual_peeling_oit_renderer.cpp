@@ -11,6 +11,7 @@
 #include "engine/gpu/dual_peeling_render_buffers.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/gpu/render_target.h"
+#include "engine/gpu/renderer_description.h"
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/displacement_settings.h"
@@ -103,7 +104,7 @@ GLuint make_full_screen_quad_list() {
 DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool multiply_height_map_alpha,
                                                bool projective_texture, std::uint32_t render_mode,
                                                const ShadingSwitches& switches)
-    : cull_(render_mode == 3) {
+    : cull_(render_mode == kRenderModeCullBackFaces) {
     const int kind = static_cast<int>(format_kind);
     const PhongChunks chunks = phong_renderer_chunks(multiply_height_map_alpha, projective_texture, render_mode);
     const std::string surface_vertex = phong_vertex_source(kind, chunks, switches);

@@ -2,6 +2,7 @@
 
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
+#include "engine/gpu/renderer_description.h"
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
@@ -20,8 +21,8 @@ constexpr const char* kErrorSource = "phong_renderer";
 
 DiffuseColor diffuse_for_render_mode(std::uint32_t render_mode) {
     switch (render_mode) {
-        case 1: return DiffuseColor::kWhite;
-        case 2: return DiffuseColor::kBackFaceSampler;
+        case kRenderModeUntexturedWhite: return DiffuseColor::kWhite;
+        case kRenderModeBackFaceTexture: return DiffuseColor::kBackFaceSampler;
         default: return DiffuseColor::kFront;
     }
 }
@@ -53,7 +54,7 @@ PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool multiply_height_map
           static_cast<int>(format_kind),
           phong_renderer_chunks(multiply_height_map_alpha, projective_texture, render_mode), switches)),
       format_kind_(format_kind),
-      cull_(render_mode == 3) {
+      cull_(render_mode == kRenderModeCullBackFaces) {
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
     if (switches.height_taps && switches.height_slope_map)
         slope_map_ = std::make_shared<HeightSlopeMap>(format_kind, switches.displacement_noise);

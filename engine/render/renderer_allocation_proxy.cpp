@@ -31,9 +31,9 @@ std::shared_ptr<IRenderer> inside_hwaa(const RendererDescription& description, s
 std::shared_ptr<IRenderer> build_inner_renderer(const RendererDescription& description) {
     require_engine(description);
     if (description.depth_only) {
+        const bool cull = description.render_mode == kRenderModeCullBackFaces;
         return inside_hwaa(description,
-                           std::make_shared<DepthRenderer>(description.format_kind, description.render_mode == 3,
-                                                           description.shading));
+                           std::make_shared<DepthRenderer>(description.format_kind, cull, description.shading));
     }
     if (description.peeling_layers) {
         return std::make_shared<DualPeelingOITRendererAdaptor>(
