@@ -23,7 +23,8 @@ namespace tavrel {
 // `transform_tex_coord(tex_coord_in, vertex_world_pos)`: unchanged, or
 // projected by texture matrix 0.
 enum class TexCoordTransform { kUnchanged, kProjective };
-// `TEXFETCH(sampler, coord)`: texture2D_layer at coord.xy, or texture2DProj.
+// `TEXFETCH(sampler, coord)`: texture2D_layer at coord.xy (layer_read_chunk():
+// on the hardware path one plain texture2D read), or texture2DProj.
 enum class TextureFetch { kPlain, kProjective };
 // `flip_normal(Nn, is_backface)`: unchanged, or reversed on back faces.
 enum class NormalFlip { kUnchanged, kBackFaces };
