@@ -57,7 +57,22 @@ public:
     GLuint full_screen_quad_list() const { return full_screen_quad_; }
 
 private:
+    // What every pass of one render reads.
+    struct Passes;
+
     void release() noexcept;
+    // The init pass: the nearest and farthest depth of every pixel into the
+    // ping set's depth pairs, its front colour cleared.
+    void init_pass(const Passes& passes);
+    // Peels the next nearest and farthest layer into set `cur` from the
+    // depth pairs and front colour of the other set.
+    void peel_pass(const Passes& passes, int cur);
+    // Blends set `cur`'s back colour into the back accumulation; with
+    // count_samples, whether any sample was blended (else true).
+    bool blend_back_pass(const Passes& passes, int cur, bool count_samples);
+    // The final composite of set `last`'s front colour over the back
+    // accumulation into the destination.
+    void final_pass(const Passes& passes, int last, IRenderTarget& destination);
     // Whether any pixel of the depth pairs still brackets a layer to peel.
     bool layers_remain(GLuint depth_pairs);
 
