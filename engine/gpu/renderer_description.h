@@ -14,6 +14,7 @@ class GlEngine;
 // A description's render modes: how the shading colours back faces, or that
 // it leaves them out. Every mode but the last draws both sides with
 // two-sided lighting; the pool key orders them as signed numbers.
+
 // The front texture on both sides.
 inline constexpr uint32_t kRenderModeFrontTexture = 0;
 // Constant white: the untextured surface.
