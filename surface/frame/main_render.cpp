@@ -49,11 +49,6 @@ constexpr std::uint32_t kLayerFilter = 1;
 constexpr std::uint32_t kClampToBorder = 0;
 constexpr std::uint32_t kClampToEdge = 1;
 
-// Back-face modes, as the shading's diffuse colour reads them.
-constexpr std::uint32_t kFrontTextureOnly = 0;
-constexpr std::uint32_t kUntexturedWhite = 1;
-constexpr std::uint32_t kBackFaceTexture = 2;
-
 // The height map is read bilinearly wherever it is read: the displaced
 // vertices and the map channels take its values between texel centres, the
 // slopes its texels whole, none of them over a footprint. Mesa's software
@@ -99,10 +94,9 @@ std::shared_ptr<ITextureObject> upload(GlEngine& engine, const std::shared_ptr<I
 
 std::uint32_t back_face_mode(const TimeVariableParameters& parameters, const RenderInput& input,
                              std::uint8_t back_face) {
-    if (back_face != 0) return kFrontTextureOnly;
-    if (has_pixels(parameters.backside)) return kBackFaceTexture;
-    // The first of the frame's flag bytes asks for the untextured surface.
-    return input.flags[0] != 0 ? kUntexturedWhite : kFrontTextureOnly;
+    if (back_face != 0) return kRenderModeFrontTexture;
+    if (has_pixels(parameters.backside)) return kRenderModeBackFaceTexture;
+    return input.flags[RenderInput::kUntexturedFlag] != 0 ? kRenderModeUntexturedWhite : kRenderModeFrontTexture;
 }
 
 std::uint32_t to_u32(std::uint64_t value, const char* what) {
@@ -141,15 +135,15 @@ RendererDescription frame_renderer_description(const TimeVariableParameters& par
     description.format_kind = static_cast<std::uint32_t>(input.pixel_depth_class);
     // The mesh arrives placed and displaced by the triangulation, so the
     // shading neither displaces its vertices again nor projects its texture.
-    description.shading_switch_a = false;
-    description.shading_switch_b = false;
+    description.multiply_height_map_alpha = false;
+    description.projective_texture = false;
     if (parameters.transparency_layers)
         description.peeling_layers = static_cast<std::uint32_t>(*parameters.transparency_layers);
     description.render_mode = back_face_mode;
     description.antialiasing_samples = to_u32(parameters.multisample_level, "multisample level");
-    description.lens_samples = to_u32(parameters.reserved_level, "lens sample level");
+    description.lens_samples = to_u32(parameters.lens_level, "lens sample level");
     description.subpixel_samples = to_u32(parameters.accumulation_level, "accumulation level");
-    description.depth_only = input.render_mode == 2;
+    description.depth_only = input.render_mode == RenderSettings::kDepth;
     return description;
 }
 
@@ -323,7 +317,7 @@ std::shared_ptr<GeneratorInstancingNode> make_mesh_node(const TimeVariableParame
 
     const RenderSettings& settings = data.render_settings;
     LattixTriangleMesh::Update frame;
-    frame.wireframe = input.render_mode == 0;
+    frame.wireframe = input.render_mode == RenderSettings::kWireframe;
     frame.frame_size = settings.frame_size;
     frame.settings = input.displacement;
     frame.height_map = data.layer_texture.get();

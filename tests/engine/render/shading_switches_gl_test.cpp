@@ -763,6 +763,11 @@ TEST(FlatHeightSlopes, ReadBackOncePerContentSizeAndSettings) {
             {"the same", [] {}, false},
             {"another scale", [&] { displacement.scale = 3.0f; }, true},
             {"another channel", [&] { displacement.channel = 1; }, true},
+            // Settings are the same when their bits are: -0 is not 0, and a
+            // value that is not a number is the same as itself.
+            {"scale 0", [&] { displacement.scale = 0.0f; }, true},
+            {"scale -0", [&] { displacement.scale = -0.0f; }, true},
+            {"noise stop not a number", [&] { displacement.noise_stop = std::nanf(""); }, true},
             {"the same at last", [] {}, false},
         };
         std::uint64_t reads = slopes.readbacks();
