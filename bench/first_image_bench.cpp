@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/guarded.h"
+#include "bench/process_bench_main.h"
 
 namespace {
 
@@ -138,25 +139,7 @@ void BM_FirstImage(benchmark::State& state) {
     g_programs = programs;
 }
 
-BENCHMARK(guarded<BM_BareChild>)->Name("BM_BareChild")->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(guarded<BM_FirstImage<true>>)
-    ->Name("BM_FirstImage/cold")
-    ->Iterations(3)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(guarded<BM_FirstImage<false>>)
-    ->Name("BM_FirstImage/warm")
-    ->Iterations(3)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+void summarise() {
     std::error_code ignored;
     fs::remove_all(scratch(), ignored);
     if (g_cold_s > 0.0 && g_warm_s > 0.0) {
@@ -167,5 +150,14 @@ int main(int argc, char** argv) {
             std::printf("  less the bare child's %.0f ms: cold %.0f ms, warm %.0f ms\n", 1000.0 * g_bare_s,
                         1000.0 * (g_cold_s - g_bare_s), 1000.0 * (g_warm_s - g_bare_s));
     }
-    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return tavrel_bench::run_process_benchmarks(argc, argv,
+                                                {{"BM_BareChild", guarded<BM_BareChild>},
+                                                 {"BM_FirstImage/cold", guarded<BM_FirstImage<true>>},
+                                                 {"BM_FirstImage/warm", guarded<BM_FirstImage<false>>}},
+                                                {3, true, benchmark::kMillisecond}, summarise);
 }

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "bench/guarded.h"
+#include "bench/process_bench_main.h"
 
 namespace {
 
@@ -108,50 +109,25 @@ void BM_InstancesPeak(benchmark::State& state) {
     state.counters["peak_mb"] = double(peak) / 1024.0;
 }
 
-BENCHMARK(guarded<BM_BareFrame>)->Name("BM_BareFrame")->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK(guarded<BM_FramePeak<640, 360, true>>)
-    ->Name("BM_FramePeak/640x360/Medium")
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(guarded<BM_FramePeak<1920, 1080, true>>)
-    ->Name("BM_FramePeak/1920x1080/Medium")
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(guarded<BM_FramePeak<3840, 2160, false>>)
-    ->Name("BM_FramePeak/3840x2160/None")
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(guarded<BM_FramePeak<3840, 2160, true>>)
-    ->Name("BM_FramePeak/3840x2160/Medium")
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-
-BENCHMARK(guarded<BM_InstancesPeak<true>>)
-    ->Name("BM_InstancesPeak/640x360/100/software")
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(guarded<BM_InstancesPeak<false>>)
-    ->Name("BM_InstancesPeak/640x360/100/hardware")
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+void summarise() {
     if (g_bare_kb > 0 && g_largest_kb > 0) {
         std::printf("3840 x 2160 Medium peak: %.0f MB (aim: under 1000), %.2f x the bare 16 x 16 frame's %.0f MB\n",
                     double(g_largest_kb) / 1024.0, double(g_largest_kb) / double(g_bare_kb),
                     double(g_bare_kb) / 1024.0);
     }
-    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return tavrel_bench::run_process_benchmarks(
+        argc, argv,
+        {{"BM_BareFrame", guarded<BM_BareFrame>},
+         {"BM_FramePeak/640x360/Medium", guarded<BM_FramePeak<640, 360, true>>},
+         {"BM_FramePeak/1920x1080/Medium", guarded<BM_FramePeak<1920, 1080, true>>},
+         {"BM_FramePeak/3840x2160/None", guarded<BM_FramePeak<3840, 2160, false>>},
+         {"BM_FramePeak/3840x2160/Medium", guarded<BM_FramePeak<3840, 2160, true>>},
+         {"BM_InstancesPeak/640x360/100/software", guarded<BM_InstancesPeak<true>>},
+         {"BM_InstancesPeak/640x360/100/hardware", guarded<BM_InstancesPeak<false>>}},
+        {1, false, benchmark::kSecond}, summarise);
 }

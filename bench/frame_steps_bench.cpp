@@ -164,9 +164,9 @@ FrameTimes render_frame(GlEngine& engine, Instance& instance) {
     description.format_kind = std::uint32_t(input.pixel_depth_class);
     // The mesh arrives placed and displaced, the layer has no back face of
     // its own and the frame renders in full.
-    description.shading_switch_a = description.shading_switch_b = false;
-    description.render_mode = 0;
-    description.lens_samples = std::uint32_t(values.reserved_level);
+    description.multiply_height_map_alpha = description.projective_texture = false;
+    description.render_mode = tavrel::kRenderModeFrontTexture;
+    description.lens_samples = std::uint32_t(values.lens_level);
     description.antialiasing_samples = std::uint32_t(values.multisample_level);
     description.subpixel_samples = std::uint32_t(values.accumulation_level);
     // The programs specialised for the frame's values, as the frame command

@@ -24,8 +24,10 @@ constexpr size_t kFirstVersionSizeB = 37072;
 constexpr size_t kMaxFlatGridBytes = kFirstVersionSizeB;
 
 // What a user is told about a file that is no saved grid the effect could
-// read, in words: empty, without the mark, of another version. Empty for a
-// file whose header is sound (the effect reads the rest).
+// read, in words: empty, without the mark, of another version, cut short of
+// the size its counts give, or without the closing mark. Empty for a file
+// whose frame is sound (the effect reads the points and refuses counts that
+// describe no grid).
 std::string flat_grid_problem(const std::vector<uint8_t>& bytes);
 
 // The saved grid at `path`, read up to kMaxFlatGridBytes; SimhostError

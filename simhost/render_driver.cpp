@@ -4,7 +4,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <cstring>
 #include <iterator>
+#include <optional>
 #include <set>
 
 #include <sys/resource.h>
@@ -47,13 +49,39 @@ std::set<std::string> effect_handles(Host& host) {
     return out;
 }
 
-// What a frame holds per pixel of an image, measured on 16384 x 16384
-// images: as the effect's layer 8.4 GB with the first effect and 10 GB with
-// the second (31 and 37 bytes), as a layer parameter's image 6.4 GB (24
-// bytes). The host's decoded copy, its world at the frame's depth, the
-// effect's textures and read-back all scale with the pixels.
-constexpr uint64_t kLayerBytesPerPixel = 40;
+// What a layer parameter's image holds per pixel before the frame's depth
+// is known: the host's decoded copy, and its world and texture at 8 bits.
 constexpr uint64_t kImageBytesPerPixel = 24;
+
+// What a frame takes of the address space, measured as the peak of frames
+// of 4096 x 4096 and 8192 x 8192 pixels (a layer of that size in a small
+// comp, a small layer in a comp of that size, and both) at each depth and
+// "Antialiasing": the process itself, with the engine started, then bytes
+// per pixel of the effect's layer, of the output and of each layer
+// parameter's image. The host's decoded copy, its worlds at the frame's
+// depth, the effect's textures, render targets, anti-aliasing buffers and
+// read-back all scale with one of these.
+constexpr uint64_t kFrameBaseBytes = uint64_t(420) << 20;
+struct DepthBytes {
+    uint64_t at8, at16, at32;
+    uint64_t at(int bpc) const { return bpc == 8 ? at8 : bpc == 16 ? at16 : at32; }
+};
+// The layer: its decoded copy, the input world, its texture and the
+// effect's layer target.
+constexpr DepthBytes kLayerBytes{21, 35, 61};
+// The height map's float slope map, made where its heights vary: with a
+// displacement layer, or when the layer's edge is softened.
+constexpr uint64_t kSlopeMapBytes = 16;
+// The pre-blurred copy of the layer, a world at the frame's depth.
+constexpr DepthBytes kBlurredCopyBytes{4, 8, 16};
+// The output: the frame's target, its read-back and the output world, and
+// the anti-aliasing buffers: four samples a pixel from "Low" up, a float
+// target the views are summed in from "Medium" up.
+constexpr DepthBytes kOutputBytes[3] = {{25, 44, 85}, {49, 81, 145}, {61, 89, 145}};
+// A layer parameter's image: its decoded copy, world and texture.
+constexpr DepthBytes kLayerParamBytes{25, 41, 73};
+
+std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20); }
 
 // The memory a process may have here: the machine's, or less where a
 // resource limit says so.
@@ -70,22 +98,39 @@ uint64_t memory_the_machine_has() {
 
 // Refuses `what`, an image of `width` x `height` pixels, when a frame of
 // it would need more memory than there is: before a pixel is made.
-void check_frame_memory(const std::string& what, int32_t width, int32_t height, uint64_t bytes_per_pixel) {
+void check_image_memory(const std::string& what, int32_t width, int32_t height, uint64_t bytes_per_pixel) {
     const uint64_t need = uint64_t(width) * uint64_t(height) * bytes_per_pixel;
     const uint64_t have = memory_the_machine_has();
-    if (need > have) {
-        const auto mb = [](uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20); };
+    if (need > have)
         throw SimhostError(what + ": " + std::to_string(width) + " x " + std::to_string(height) +
-                           " pixels need about " + mb(need) + " MB to render, more than the " + mb(have) +
-                           " MB this process may have");
-    }
+                           " pixels need about " + megabytes(need) + " MB to render, more than the " +
+                           megabytes(have) + " MB this process may have");
 }
 
-// The header of the image at `path`, refused as check_frame_memory refuses.
+// The header of the image at `path`, refused as check_image_memory refuses.
 PngHeader checked_image_header(const std::string& path, uint64_t bytes_per_pixel) {
     const PngHeader h = read_png_header(path);
-    check_frame_memory(echo(path), h.width, h.height, bytes_per_pixel);
+    check_image_memory(echo(path), h.width, h.height, bytes_per_pixel);
     return h;
+}
+
+// A parameter's value at the frame's time, when the effect has it.
+std::optional<ParamValue> value_named(EffectInstance& instance, const ParamStore& params, const char* name,
+                                      int32_t time) {
+    for (int32_t i = 1; i < params.count(); ++i)
+        if (std::strcmp(params.at(i).def.name, name) == 0) return instance.values().at(i, time);
+    return std::nullopt;
+}
+
+// The popup's choice as the user reads it.
+std::string choice_name(const StoredParam& param, int32_t choice) {
+    size_t start = 0;
+    for (int32_t i = 1; i < choice; ++i) {
+        start = param.names.find('|', start);
+        if (start == std::string::npos) return std::to_string(choice);
+        ++start;
+    }
+    return param.names.substr(start, param.names.find('|', start) - start);
 }
 
 }  // namespace
@@ -132,12 +177,14 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
     int32_t w = 0, h = 0;
     if (!setup.input.empty() || !file_.effect_image.empty()) {
         layer_image->path = !setup.input.empty() ? setup.input : beside(setup.scene, file_.effect_image);
-        const PngHeader header = checked_image_header(layer_image->path, kLayerBytesPerPixel);
+        // The frame's own needs are counted once its depth and output are
+        // known, before the image is decoded; here only that it can be.
+        const PngHeader header = checked_image_header(layer_image->path, kImageBytesPerPixel);
         w = header.width;
         h = header.height;
     } else {
         if (setup.width < 2 || setup.height < 2) throw SimhostError("the test pattern needs at least 2 x 2 pixels");
-        check_frame_memory("the test pattern", setup.width, setup.height, kLayerBytesPerPixel);
+        check_image_memory("the test pattern", setup.width, setup.height, kImageBytesPerPixel);
         w = layer_image->width = setup.width;
         h = layer_image->height = setup.height;
     }
@@ -163,6 +210,7 @@ void RenderDriver::set_scene(const RenderSetup& setup) {
         session.layer_images[int32_t(index)] = std::move(image);
     }
     decode_layer_ = [layer_image] { layer_image->get(); };
+    layer_path_ = layer_image->path.empty() ? std::string("the test pattern") : echo(layer_image->path);
     Host* host = host_.get();
     session.paint_input = [host, layer_image](OwnedWorld& world) {
         paint_downsampled(layer_image->get(), world, host->in_data().downsample_x, host->in_data().downsample_y);
@@ -263,6 +311,7 @@ RenderedFrame RenderDriver::render(int bpc) {
         const PF_LRect layer = session.whole_layer();
         frame.output = std::make_unique<OwnedWorld>(layer.right - layer.left, layer.bottom - layer.top, bpc);
     } else if (frame.result.err == 0 && frame.result.message.empty()) {
+        check_frame_memory(bpc, result);
         if (decode_layer_) decode_layer_();
         PF_SmartRenderExtra* extra = session.render();
         frame.command = PF_Cmd_SMART_RENDER;
@@ -277,6 +326,41 @@ RenderedFrame RenderDriver::render(int bpc) {
     frame.violations.assign(all.begin() + std::ptrdiff_t(violations_seen_), all.end());
     violations_seen_ = all.size();
     return frame;
+}
+
+void RenderDriver::check_frame_memory(int bpc, const PF_LRect& output) {
+    const ParamStore& params = host_->params();
+    const int32_t time = host_->in_data().current_time;
+    const auto value = [&](const char* name) { return value_named(*instance_, params, name, time); };
+    const std::optional<ParamValue> antialiasing = value("Antialiasing");
+    const int32_t choice = antialiasing ? antialiasing->whole : 1;
+    const std::optional<ParamValue> displacement = value("Displacement Layer");
+    const std::optional<ParamValue> soften = value("Soften Layer Edge");
+    const std::optional<ParamValue> pre_blur = value("Pre-Blur");
+    const SceneItem& source = *host_->scene().effect_layer().source;
+    const uint64_t layer = uint64_t(source.width) * uint64_t(source.height);
+    const uint64_t out = uint64_t(int64_t(output.right) - output.left) * uint64_t(int64_t(output.bottom) - output.top);
+    uint64_t per_layer_pixel = kLayerBytes.at(bpc);
+    if ((displacement && displacement->whole != 0) || (soften && soften->whole != 0)) per_layer_pixel += kSlopeMapBytes;
+    if (pre_blur && pre_blur->real > 0.001) per_layer_pixel += kBlurredCopyBytes.at(bpc);
+    uint64_t images = 0;
+    for (const auto& [index, image] : host_->render().layer_images)
+        images += uint64_t(image->world().width) * uint64_t(image->world().height);
+    const uint64_t need = kFrameBaseBytes + layer * per_layer_pixel +
+                          out * kOutputBytes[std::clamp(choice, 1, 3) - 1].at(bpc) +
+                          images * kLayerParamBytes.at(bpc);
+    const uint64_t have = memory_the_machine_has();
+    if (need <= have) return;
+    std::string what = layer_path_ + ": " + std::to_string(source.width) + " x " + std::to_string(source.height) +
+                       " pixels";
+    if (images > 0) what += " and the layers' images";
+    const std::string aa =
+        antialiasing ? choice_name(params.at(find_param(params, "Antialiasing")), choice) : std::string("None");
+    throw SimhostError(what + " need about " + megabytes(need) + " MB to render into an output of " +
+                       std::to_string(int64_t(output.right) - output.left) + " x " +
+                       std::to_string(int64_t(output.bottom) - output.top) + " at " + std::to_string(bpc) +
+                       " bits and \"Antialiasing\" " + aa + ", more than the " + megabytes(have) +
+                       " MB this process may have");
 }
 
 std::vector<std::string> RenderDriver::finish() {

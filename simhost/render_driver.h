@@ -86,6 +86,9 @@ private:
     void tear_down();
     // Refuses a layer parameter value that names no layer of the scene.
     void check_layer_value(const UserEdit& edit) const;
+    // Refuses, before the layer is decoded, a frame at `bpc` into `output`
+    // that would need more memory than the process may have, naming both.
+    void check_frame_memory(int bpc, const PF_LRect& output);
 
     std::unique_ptr<Host> host_;
     std::unique_ptr<EffectInstance> instance_;
@@ -94,6 +97,8 @@ private:
     // Decodes the effect layer's image where it is still undecoded; run
     // once a pre-render has accepted the layer's size.
     std::function<void()> decode_layer_;
+    // The layer's image as messages name it.
+    std::string layer_path_;
     bool global_set_up_ = false;
     size_t violations_seen_ = 0;
 };

@@ -19,12 +19,23 @@
 #include <boost/thread/thread.hpp>
 
 #include "engine/core/abort_exception.h"
+#include "engine/core/debug_output.h"
+#include "engine/core/engine_errors.h"
 
 namespace tavrel {
 
 inline const char* const kEngineInitializationFailed = "Tavrel OpenGL Engine Initialization Failed.";
 // Stands in for an exception that has no text to show.
 inline const char* const kUnknownError = "Unknown Error";
+
+// A command's standard exception as its caller receives it: the text it was
+// thrown with, and the place and user text an engine error kept apart, which
+// would otherwise be lost with its type.
+class CommandError : public std::runtime_error, public PlacedError {
+public:
+    CommandError(const std::string& text, std::string place, std::string user_text)
+        : std::runtime_error(text), PlacedError(std::move(place), std::move(user_text)) {}
+};
 
 // Engine needs make_current() and restore() (noexcept); it is created, used
 // and destroyed on the rendering thread only.
@@ -46,9 +57,10 @@ public:
     CommandHandOff& operator=(const CommandHandOff&) = delete;
 
     // Runs the command on the rendering thread and waits for it. A standard
-    // exception comes back as std::runtime_error with its text, an abort
-    // exception with a non-zero code as SimpleAbortException. Callers on
-    // several threads take turns; each gets its own command's outcome.
+    // exception comes back as CommandError (a std::runtime_error) with its
+    // text, place and user text, an abort exception with a non-zero code as
+    // SimpleAbortException. Callers on several threads take turns; each gets
+    // its own command's outcome.
     void execute(const Command& command);
 
 private:
@@ -72,6 +84,8 @@ private:
         boost::mutex execute_mutex;
         Command command;
         std::string error_text;
+        std::string error_place;
+        std::string error_user_text;
     };
 
     // The rendering thread's body.
@@ -88,6 +102,27 @@ private:
     static std::string text_of(const std::exception& e) {
         const char* text = e.what();
         return (text == nullptr || *text == '\0') ? std::string(kUnknownError) : std::string(text);
+    }
+
+    struct Failure {
+        std::string text, place, user_text;
+    };
+    static Failure failure_of(const std::exception& e) {
+        Failure f{text_of(e), "", ""};
+        const auto* placed = dynamic_cast<const PlacedError*>(&e);
+        if (placed != nullptr && !placed->user_text().empty()) {
+            f.place = placed->place();
+            f.user_text = placed->user_text();
+        } else {
+            f.user_text = f.text;
+        }
+        return f;
+    }
+    // The standard error stream gets the text a user reads; the place that
+    // raised it goes to the debugger output only, with the whole text.
+    static void report(const Failure& f) {
+        std::cerr << f.user_text << std::endl;
+        if (!f.place.empty()) debug_print_line(f.text);
     }
 
     static void release_slot();
@@ -166,14 +201,16 @@ bool CommandHandOff<Engine>::wait_until_started() {
 template <class Engine>
 void CommandHandOff<Engine>::execute(const Command& command) {
     Mailbox& box = mailbox();
-    std::string text;
+    std::string text, place, user_text;
     std::uint32_t abort_code = 0;
     {
         boost::lock_guard<boost::mutex> turn(box.execute_mutex);
         text = post(command);
+        place = box.error_place;
+        user_text = box.error_user_text;
         abort_code = box.abort_code;
     }
-    if (!text.empty()) throw std::runtime_error(text);
+    if (!text.empty()) throw CommandError(text, std::move(place), std::move(user_text));
     if (abort_code != 0) throw SimpleAbortException(abort_code);
 }
 
@@ -203,6 +240,8 @@ bool CommandHandOff<Engine>::wait_for_command() {
     while (!box.posted && !box.quit) box.command_condition.wait(lock);
     box.posted = false;
     box.error_text.clear();
+    box.error_place.clear();
+    box.error_user_text.clear();
     box.abort_code = 0;
     return box.quit;
 }
@@ -215,12 +254,16 @@ void CommandHandOff<Engine>::run_command(Engine& engine) {
         // boost::function", which is reported like any standard exception.
         box.command(engine);
     } catch (const std::exception& e) {
-        box.error_text = text_of(e);
-        std::cerr << box.error_text << std::endl;
+        Failure f = failure_of(e);
+        report(f);
+        box.error_text = std::move(f.text);
+        box.error_place = std::move(f.place);
+        box.error_user_text = std::move(f.user_text);
     } catch (const IAbortException& e) {
         box.abort_code = e.code();
     } catch (...) {
         box.error_text = kUnknownError;
+        box.error_user_text = kUnknownError;
         std::cerr << box.error_text << std::endl;
     }
     {
@@ -249,7 +292,7 @@ void CommandHandOff<Engine>::RenderCommandRunner::operator()() {
         // before reporting, so that a failure here is a start-up failure.
         if (engine) engine->make_current();
     } catch (const std::exception& e) {
-        std::cerr << text_of(e) << std::endl;
+        report(failure_of(e));
         engine.reset();
     } catch (...) {
         std::cerr << kUnknownError << std::endl;

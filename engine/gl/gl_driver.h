@@ -17,7 +17,7 @@ namespace tavrel {
 // instances. kSoftware, Mesa's software rasterisers': footprints bounded
 // to kLongestTextureFootprint texels, the layer read bilinearly in the
 // shader where a pixel covers at most a texel, and a bound on the
-// instances the rasteriser holds at once (phong_shader.cpp and
+// instances the rasteriser holds at once (texture_read_chunks.cpp and
 // rasteriser_throttle.h say why).
 enum class GlPath { kHardware, kSoftware };
 

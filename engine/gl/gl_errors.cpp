@@ -18,7 +18,7 @@ std::string error_message(const char* source_file, int line, GLenum code) {
 
 void check_gl_error(const char* source_file, int line) {
     const GLenum code = glGetError();
-    if (code != GL_NO_ERROR) throw GlEngineError(error_message(source_file, line, code));
+    if (code != GL_NO_ERROR) throw gl_call_error(source_file, line, gl_error_text(code));
 }
 
 void report_gl_error(const char* source_file, int line) noexcept {

@@ -8,7 +8,8 @@
 namespace tavrel {
 
 // Reads the first pending GL error; throws GlEngineError
-// "<file>: <line> <error text>" when there is one.
+// "<file>: <line> <error text>" when there is one, its place kept apart from
+// the user's "OpenGL failed: <error text>" (gl_call_error).
 void check_gl_error(const char* source_file, int line);
 
 // The same reading and text, written to standard error without a line end.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "engine/interfaces/noise_parameters.h"
 
@@ -30,5 +31,26 @@ struct DisplacementSettings {
     float noise_stop_fade = 0.0f;
     uint32_t noise_channel = 0;
 };
+
+// Whether the two hold the same values bit for bit, field by field (the
+// padding between fields aside): the same bits upload the same uniforms and
+// place the same vertices, so whatever was worked out from one holds for the
+// other. Not the numbers' equality: a NaN equals itself here, and 0.0
+// differs from -0.0.
+inline bool bitwise_equal(const DisplacementSettings& a, const DisplacementSettings& b) {
+    const auto bits = [](float v) {
+        std::uint32_t u;
+        std::memcpy(&u, &v, 4);
+        return u;
+    };
+    // The noise record is fifteen 32-bit fields without padding.
+    return a.channel == b.channel && a.use_alpha_as_mask == b.use_alpha_as_mask && a.clip == b.clip &&
+           a.premultiply == b.premultiply && bits(a.scale) == bits(b.scale) && bits(a.bias) == bits(b.bias) &&
+           a.unused == b.unused && bits(a.alpha_clip_threshold) == bits(b.alpha_clip_threshold) &&
+           std::memcmp(&a.noise, &b.noise, sizeof(NoiseParameters)) == 0 &&
+           bits(a.noise_start) == bits(b.noise_start) && bits(a.noise_start_fade) == bits(b.noise_start_fade) &&
+           bits(a.noise_stop) == bits(b.noise_stop) && bits(a.noise_stop_fade) == bits(b.noise_stop_fade) &&
+           a.noise_channel == b.noise_channel;
+}
 
 }  // namespace tavrel

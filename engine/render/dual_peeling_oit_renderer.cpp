@@ -11,6 +11,7 @@
 #include "engine/gpu/dual_peeling_render_buffers.h"
 #include "engine/gpu/gl_engine.h"
 #include "engine/gpu/render_target.h"
+#include "engine/gpu/renderer_description.h"
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/displacement_settings.h"
@@ -100,11 +101,12 @@ GLuint make_full_screen_quad_list() {
 
 }  // namespace
 
-DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b,
-                                               std::uint32_t render_mode, const ShadingSwitches& switches)
-    : cull_(render_mode == 3) {
+DualPeelingOITRenderer::DualPeelingOITRenderer(std::uint32_t format_kind, bool multiply_height_map_alpha,
+                                               bool projective_texture, std::uint32_t render_mode,
+                                               const ShadingSwitches& switches)
+    : cull_(render_mode == kRenderModeCullBackFaces) {
     const int kind = static_cast<int>(format_kind);
-    const PhongChunks chunks = phong_renderer_chunks(switch_a, switch_b, render_mode);
+    const PhongChunks chunks = phong_renderer_chunks(multiply_height_map_alpha, projective_texture, render_mode);
     const std::string surface_vertex = phong_vertex_source(kind, chunks, switches);
     const std::string overlay_vertex = flat_shading_vertex_source(kind);
 
@@ -149,6 +151,21 @@ void DualPeelingOITRenderer::release() noexcept {
     }
 }
 
+struct DualPeelingOITRenderer::Passes {
+    SceneGraph& scene;
+    const IVirtualCameraParameters& camera;
+    const ILightCollection& lights;
+    const IShadowUniforms* shadow_casters;
+    GLuint height_map;
+    GLuint slopes;
+    const SurfaceOptions& surface;
+    const IDeformationCollection& deformation;
+    const IShaderCollection& shader_parameters;
+    const HeightMapSize& height_map_size;
+    const DisplacementSettings& displacement;
+    DualPeelingRenderBuffers& buffers;
+};
+
 void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
                                     const std::shared_ptr<IVirtualCameraParameters>& camera,
                                     const ILightCollection& lights, const IShadowUniforms* shadow_casters,
@@ -160,6 +177,8 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
                                     std::uint32_t layers) {
     if (flat_slopes_) flat_slopes_->upload(*surface_peel_, height_map, height_map_size, displacement);
     const GLuint slopes = slope_map_ ? slope_map_->update(height_map, height_map_size, displacement) : 0;
+    const Passes passes{scene,       *camera,           lights,          shadow_casters, height_map, slopes, surface,
+                        deformation, shader_parameters, height_map_size, displacement,   buffers};
     // The attribute stack restores the draw buffers into the framebuffer
     // bound when it pops, which is the destination: so it is bound when the
     // state is saved too.
@@ -182,29 +201,7 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
     TAVREL_CHECK_GL();
 
     buffers.bind_peeling_framebuffer();
-    draw_into(front_attachment(0), temp_attachment(0));
-    clear_to(0.0f, 0.0f);
-    draw_into(depth_attachment(0));
-    clear_to(kClearDepth, kClearDepth);
-    blend_equation(GL_MAX);
-
-    // Init: the nearest and farthest depth of every pixel. The height map
-    // sits on the units the peel passes use, so that a displaced surface is
-    // placed at the same depths here as there.
-    {
-        IntegerStateGuard program(*surface_init_);
-        TextureBindingGuard height(*surface_init_, GL_TEXTURE_2D, "height_map", height_map, 3);
-        TextureBindingGuard slope_map(*surface_init_, GL_TEXTURE_2D, "height_slope_map", slopes, kHeightSlopeMapUnit);
-        TextureBindingGuard vertex_height(*surface_init_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
-        upload_peeling_init_parameters(*surface_init_, displacement, deformation, shader_parameters);
-        upload_height_map_wrap(*surface_init_, height_map, "dual_peeling_oit_renderer");
-        scene.render_with_textures(*surface_init_, *camera);
-    }
-    {
-        IntegerStateGuard program(*overlay_init_);
-        draw_wireframe_cube(deformation, *camera, *overlay_init_);
-    }
-
+    init_pass(passes);
     draw_into(kBackAttachment);
     clear_to(0.0f, 0.0f);
 
@@ -215,93 +212,132 @@ void DualPeelingOITRenderer::render(SceneGraph& scene, const IAbort& abort,
     int last = 0;
     for (int i = 1; (query_mode || i < limit) && i < max_peeling_passes; ++i) {
         const int cur = i % 2;
-        const int prev = 1 - cur;
         abort.progress_begin();
-
-        draw_into(front_attachment(cur), temp_attachment(cur));
-        clear_to(0.0f, 0.0f);
-        draw_into(depth_attachment(cur));
-        clear_to(kClearDepth, kClearDepth);
-        const GLenum peel_buffers[] = {depth_attachment(cur), front_attachment(cur), temp_attachment(cur)};
-        glDrawBuffers(3, peel_buffers);
-        TAVREL_CHECK_GL();
-        blend_equation(GL_MAX);
-
-        {
-            IntegerStateGuard program(*surface_peel_);
-            TextureBindingGuard depth(*surface_peel_, GL_TEXTURE_RECTANGLE_ARB, "DepthBlenderTex",
-                                      buffers.depth_textures[prev], 6);
-            TextureBindingGuard front(*surface_peel_, GL_TEXTURE_RECTANGLE_ARB, "FrontBlenderTex",
-                                      buffers.front_blender_textures[prev], 7);
-            TextureBindingGuard height(*surface_peel_, GL_TEXTURE_2D, "height_map", height_map, 3);
-            TextureBindingGuard slope_map(*surface_peel_, GL_TEXTURE_2D, "height_slope_map", slopes,
-                                          kHeightSlopeMapUnit);
-            TextureBindingGuard vertex_height(*surface_peel_, GL_TEXTURE_2D, "vheight_map", height_map, 4);
-            PhongShader::upload_parameters(*surface_peel_, lights, shadow_casters, surface, deformation,
-                                           shader_parameters, height_map_size, displacement);
-            upload_height_map_wrap(*surface_peel_, height_map, "dual_peeling_oit_renderer");
-            scene.render_with_textures(*surface_peel_, *camera);
-        }
-        {
-            IntegerStateGuard program(*overlay_peel_);
-            TextureBindingGuard depth(*overlay_peel_, GL_TEXTURE_RECTANGLE_ARB, "DepthBlenderTex",
-                                      buffers.depth_textures[prev], 0);
-            TextureBindingGuard front(*overlay_peel_, GL_TEXTURE_RECTANGLE_ARB, "FrontBlenderTex",
-                                      buffers.front_blender_textures[prev], 1);
-            draw_wireframe_cube(deformation, *camera, *overlay_peel_);
-        }
-
-        draw_into(kBackAttachment);
-        blend_equation(GL_FUNC_ADD);
-        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-        TAVREL_CHECK_GL();
-
-        if (query_mode) {
-            glBeginQuery(GL_SAMPLES_PASSED, occlusion_query_);
-            TAVREL_CHECK_GL();
-        }
-        {
-            IntegerStateGuard program(*blend_);
-            TextureBindingGuard temp(*blend_, GL_TEXTURE_RECTANGLE_ARB, "TempTex",
-                                     buffers.back_temp_textures[cur], 0);
-            glCallList(full_screen_quad_);
-            TAVREL_CHECK_GL();
-        }
+        peel_pass(passes, cur);
+        const bool blended = blend_back_pass(passes, cur, query_mode);
         last = cur;
         if (query_mode) {
-            glEndQuery(GL_SAMPLES_PASSED);
-            TAVREL_CHECK_GL();
-            GLuint samples = 0;
-            glGetQueryObjectuiv(occlusion_query_, GL_QUERY_RESULT, &samples);
-            TAVREL_CHECK_GL();
-            if (samples == 0) break;
+            if (!blended) break;
         } else if (i + 1 < limit && i + 1 < max_peeling_passes && !layers_remain(buffers.depth_textures[cur])) {
             // Every fragment was peeled: a further pass would carry the
             // front colour over unchanged and add nothing behind it.
             break;
         }
     }
+    final_pass(passes, last, destination);
+}
 
-    glDisable(GL_BLEND);
-    TAVREL_CHECK_GL();
-    destination.bind();
+void DualPeelingOITRenderer::init_pass(const Passes& passes) {
+    draw_into(front_attachment(0), temp_attachment(0));
+    clear_to(0.0f, 0.0f);
+    draw_into(depth_attachment(0));
+    clear_to(kClearDepth, kClearDepth);
+    blend_equation(GL_MAX);
+
+    // The height map sits on the units the peel passes use, so that a
+    // displaced surface is placed at the same depths here as there.
     {
-        IntegerStateGuard program(*final_);
-        TextureBindingGuard front(*final_, GL_TEXTURE_RECTANGLE_ARB, "FrontBlenderTex",
-                                  buffers.front_blender_textures[last], 0);
-        TextureBindingGuard back(*final_, GL_TEXTURE_RECTANGLE_ARB, "BackBlenderTex", buffers.back_blender_texture,
-                                 1);
-        glCallList(full_screen_quad_);
-        TAVREL_CHECK_GL();
+        IntegerStateGuard program(*surface_init_);
+        TextureBindingGuard height(*surface_init_, GL_TEXTURE_2D, "height_map", passes.height_map, 3);
+        TextureBindingGuard slope_map(*surface_init_, GL_TEXTURE_2D, "height_slope_map", passes.slopes,
+                                      kHeightSlopeMapUnit);
+        TextureBindingGuard vertex_height(*surface_init_, GL_TEXTURE_2D, "vheight_map", passes.height_map, 4);
+        upload_peeling_init_parameters(*surface_init_, passes.displacement, passes.deformation,
+                                       passes.shader_parameters);
+        upload_height_map_wrap(*surface_init_, passes.height_map, "dual_peeling_oit_renderer");
+        passes.scene.render_with_textures(*surface_init_, passes.camera);
+    }
+    {
+        IntegerStateGuard program(*overlay_init_);
+        draw_wireframe_cube(passes.deformation, passes.camera, *overlay_init_);
     }
 }
 
-DualPeelingOITRendererAdaptor::DualPeelingOITRendererAdaptor(std::uint32_t format_kind, bool switch_a, bool switch_b,
+void DualPeelingOITRenderer::peel_pass(const Passes& passes, int cur) {
+    const int prev = 1 - cur;
+    DualPeelingRenderBuffers& buffers = passes.buffers;
+    draw_into(front_attachment(cur), temp_attachment(cur));
+    clear_to(0.0f, 0.0f);
+    draw_into(depth_attachment(cur));
+    clear_to(kClearDepth, kClearDepth);
+    const GLenum peel_buffers[] = {depth_attachment(cur), front_attachment(cur), temp_attachment(cur)};
+    glDrawBuffers(3, peel_buffers);
+    TAVREL_CHECK_GL();
+    blend_equation(GL_MAX);
+
+    {
+        IntegerStateGuard program(*surface_peel_);
+        TextureBindingGuard depth(*surface_peel_, GL_TEXTURE_RECTANGLE_ARB, "DepthBlenderTex",
+                                  buffers.depth_textures[prev], 6);
+        TextureBindingGuard front(*surface_peel_, GL_TEXTURE_RECTANGLE_ARB, "FrontBlenderTex",
+                                  buffers.front_blender_textures[prev], 7);
+        TextureBindingGuard height(*surface_peel_, GL_TEXTURE_2D, "height_map", passes.height_map, 3);
+        TextureBindingGuard slope_map(*surface_peel_, GL_TEXTURE_2D, "height_slope_map", passes.slopes,
+                                      kHeightSlopeMapUnit);
+        TextureBindingGuard vertex_height(*surface_peel_, GL_TEXTURE_2D, "vheight_map", passes.height_map, 4);
+        PhongShader::upload_parameters(*surface_peel_, passes.lights, passes.shadow_casters, passes.surface,
+                                       passes.deformation, passes.shader_parameters, passes.height_map_size,
+                                       passes.displacement);
+        upload_height_map_wrap(*surface_peel_, passes.height_map, "dual_peeling_oit_renderer");
+        passes.scene.render_with_textures(*surface_peel_, passes.camera);
+    }
+    {
+        IntegerStateGuard program(*overlay_peel_);
+        TextureBindingGuard depth(*overlay_peel_, GL_TEXTURE_RECTANGLE_ARB, "DepthBlenderTex",
+                                  buffers.depth_textures[prev], 0);
+        TextureBindingGuard front(*overlay_peel_, GL_TEXTURE_RECTANGLE_ARB, "FrontBlenderTex",
+                                  buffers.front_blender_textures[prev], 1);
+        draw_wireframe_cube(passes.deformation, passes.camera, *overlay_peel_);
+    }
+}
+
+bool DualPeelingOITRenderer::blend_back_pass(const Passes& passes, int cur, bool count_samples) {
+    draw_into(kBackAttachment);
+    blend_equation(GL_FUNC_ADD);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    TAVREL_CHECK_GL();
+
+    if (count_samples) {
+        glBeginQuery(GL_SAMPLES_PASSED, occlusion_query_);
+        TAVREL_CHECK_GL();
+    }
+    {
+        IntegerStateGuard program(*blend_);
+        TextureBindingGuard temp(*blend_, GL_TEXTURE_RECTANGLE_ARB, "TempTex", passes.buffers.back_temp_textures[cur],
+                                 0);
+        glCallList(full_screen_quad_);
+        TAVREL_CHECK_GL();
+    }
+    if (!count_samples) return true;
+    glEndQuery(GL_SAMPLES_PASSED);
+    TAVREL_CHECK_GL();
+    GLuint samples = 0;
+    glGetQueryObjectuiv(occlusion_query_, GL_QUERY_RESULT, &samples);
+    TAVREL_CHECK_GL();
+    return samples != 0;
+}
+
+void DualPeelingOITRenderer::final_pass(const Passes& passes, int last, IRenderTarget& destination) {
+    glDisable(GL_BLEND);
+    TAVREL_CHECK_GL();
+    destination.bind();
+    IntegerStateGuard program(*final_);
+    TextureBindingGuard front(*final_, GL_TEXTURE_RECTANGLE_ARB, "FrontBlenderTex",
+                              passes.buffers.front_blender_textures[last], 0);
+    TextureBindingGuard back(*final_, GL_TEXTURE_RECTANGLE_ARB, "BackBlenderTex", passes.buffers.back_blender_texture,
+                             1);
+    glCallList(full_screen_quad_);
+    TAVREL_CHECK_GL();
+}
+
+DualPeelingOITRendererAdaptor::DualPeelingOITRendererAdaptor(std::uint32_t format_kind,
+                                                             bool multiply_height_map_alpha, bool projective_texture,
                                                              std::uint32_t render_mode, std::uint32_t layers,
                                                              GlEngine* engine, const ShadingSwitches& switches)
     : engine_(engine),
       layers_(layers),
-      renderer_(std::make_unique<DualPeelingOITRenderer>(format_kind, switch_a, switch_b, render_mode, switches)),
+      renderer_(std::make_unique<DualPeelingOITRenderer>(format_kind, multiply_height_map_alpha, projective_texture,
+                                                         render_mode, switches)),
       format_kind_(format_kind) {}
 
 void DualPeelingOITRendererAdaptor::render(SceneGraph& scene, const IAbort& abort,

@@ -34,8 +34,8 @@ public:
     // full-screen quad's display list. Throws GlEngineError (compile, link or
     // GL failure); nothing is left behind then. The shading switches leave
     // out of the surface's programs what they turn off (by default nothing).
-    DualPeelingOITRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
-                           const ShadingSwitches& switches = ShadingSwitches());
+    DualPeelingOITRenderer(std::uint32_t format_kind, bool multiply_height_map_alpha, bool projective_texture,
+                           std::uint32_t render_mode, const ShadingSwitches& switches = ShadingSwitches());
     // Deletes the query and the display list; rendering thread only.
     ~DualPeelingOITRenderer();
     DualPeelingOITRenderer(const DualPeelingOITRenderer&) = delete;
@@ -57,7 +57,22 @@ public:
     GLuint full_screen_quad_list() const { return full_screen_quad_; }
 
 private:
+    // What every pass of one render reads.
+    struct Passes;
+
     void release() noexcept;
+    // The init pass: the nearest and farthest depth of every pixel into the
+    // ping set's depth pairs, its front colour cleared.
+    void init_pass(const Passes& passes);
+    // Peels the next nearest and farthest layer into set `cur` from the
+    // depth pairs and front colour of the other set.
+    void peel_pass(const Passes& passes, int cur);
+    // Blends set `cur`'s back colour into the back accumulation; with
+    // count_samples, whether any sample was blended (else true).
+    bool blend_back_pass(const Passes& passes, int cur, bool count_samples);
+    // The final composite of set `last`'s front colour over the back
+    // accumulation into the destination.
+    void final_pass(const Passes& passes, int last, IRenderTarget& destination);
     // Whether any pixel of the depth pairs still brackets a layer to peel.
     bool layers_remain(GLuint depth_pairs);
 
@@ -82,8 +97,8 @@ private:
 // render. Not wrapped in hardware anti-aliasing.
 class DualPeelingOITRendererAdaptor : public IRenderer {
 public:
-    DualPeelingOITRendererAdaptor(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
-                                  std::uint32_t layers, GlEngine* engine,
+    DualPeelingOITRendererAdaptor(std::uint32_t format_kind, bool multiply_height_map_alpha, bool projective_texture,
+                                  std::uint32_t render_mode, std::uint32_t layers, GlEngine* engine,
                                   const ShadingSwitches& switches = ShadingSwitches());
 
     void render(SceneGraph& scene, const IAbort& abort, const std::shared_ptr<IVirtualCameraParameters>& camera,

@@ -1,7 +1,5 @@
 #include "engine/render/flat_height_slopes.h"
 
-#include <cstring>
-
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/full_screen_quad.h"
@@ -49,11 +47,8 @@ std::array<float, 2> FlatHeightSlopes::slopes(GLuint height_map, const HeightMap
 }
 
 bool FlatHeightSlopes::kept_for(const HeightMapSize& size, const DisplacementSettings& displacement) const {
-    // The settings compared byte for byte: a difference in padding alone
-    // works the slopes out again, which costs time, never a wrong image.
     return kept_ && size.content != 0 && size.content == kept_size_.content && size.width == kept_size_.width &&
-           size.height == kept_size_.height &&
-           std::memcmp(kept_displacement_.get(), &displacement, sizeof(DisplacementSettings)) == 0;
+           size.height == kept_size_.height && bitwise_equal(kept_displacement_, displacement);
 }
 
 void FlatHeightSlopes::upload(IProgram& program, GLuint height_map, const HeightMapSize& size,
@@ -64,8 +59,7 @@ void FlatHeightSlopes::upload(IProgram& program, GLuint height_map, const Height
         kept_slopes_ = slopes(height_map, size, displacement);
         ++readbacks_;
         kept_size_ = size;
-        if (!kept_displacement_) kept_displacement_ = std::make_unique<DisplacementSettings>();
-        std::memcpy(kept_displacement_.get(), &displacement, sizeof(DisplacementSettings));
+        kept_displacement_ = displacement;
         kept_ = true;
     }
     IntegerStateGuard bound(program);

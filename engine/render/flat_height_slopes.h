@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/interfaces/displacement_settings.h"
 #include "engine/interfaces/surface_options.h"
 #include "engine/render/height_map_pass.h"
 
@@ -19,7 +20,6 @@ namespace tavrel {
 
 class IProgram;
 class TexturingProgram;
-struct DisplacementSettings;
 
 class FlatHeightSlopes {
 public:
@@ -45,7 +45,7 @@ public:
     // program has that uniform; the current program stays current. The
     // slopes of the last upload are set again without working them out when
     // the size's content is nonzero and it, the size and the displacement
-    // settings equal that upload's.
+    // settings (bit for bit, bitwise_equal) equal that upload's.
     void upload(IProgram& program, GLuint height_map, const HeightMapSize& size,
                 const DisplacementSettings& displacement);
 
@@ -60,7 +60,7 @@ private:
     std::uint64_t readbacks_ = 0;
     bool kept_ = false;
     HeightMapSize kept_size_;
-    std::unique_ptr<DisplacementSettings> kept_displacement_;
+    DisplacementSettings kept_displacement_;
     std::array<float, 2> kept_slopes_{};
 };
 

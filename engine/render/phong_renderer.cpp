@@ -2,6 +2,7 @@
 
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
+#include "engine/gpu/renderer_description.h"
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/deformation_collection.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
@@ -20,18 +21,19 @@ constexpr const char* kErrorSource = "phong_renderer";
 
 DiffuseColor diffuse_for_render_mode(std::uint32_t render_mode) {
     switch (render_mode) {
-        case 1: return DiffuseColor::kWhite;
-        case 2: return DiffuseColor::kBackFaceSampler;
+        case kRenderModeUntexturedWhite: return DiffuseColor::kWhite;
+        case kRenderModeBackFaceTexture: return DiffuseColor::kBackFaceSampler;
         default: return DiffuseColor::kFront;
     }
 }
 
 }  // namespace
 
-PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t render_mode) {
+PhongChunks phong_renderer_chunks(bool multiply_height_map_alpha, bool projective_texture, std::uint32_t render_mode) {
     PhongChunks chunks;
-    chunks.alpha_update = phong_chunk(switch_a ? AlphaUpdate::kHeightMapAlpha : AlphaUpdate::kUnchanged);
-    if (switch_b) {
+    chunks.alpha_update =
+        phong_chunk(multiply_height_map_alpha ? AlphaUpdate::kHeightMapAlpha : AlphaUpdate::kUnchanged);
+    if (projective_texture) {
         chunks.tex_coord_transform = phong_chunk(TexCoordTransform::kProjective);
         chunks.texture_fetch = phong_chunk(TextureFetch::kProjective);
         chunks.normal_flip = phong_chunk(NormalFlip::kUnchanged);
@@ -46,12 +48,13 @@ PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t re
     return chunks;
 }
 
-PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
-                             const ShadingSwitches& switches)
-    : program_(std::make_shared<PhongShader>(static_cast<int>(format_kind),
-                                             phong_renderer_chunks(switch_a, switch_b, render_mode), switches)),
+PhongRenderer::PhongRenderer(std::uint32_t format_kind, bool multiply_height_map_alpha, bool projective_texture,
+                             std::uint32_t render_mode, const ShadingSwitches& switches)
+    : program_(std::make_shared<PhongShader>(
+          static_cast<int>(format_kind),
+          phong_renderer_chunks(multiply_height_map_alpha, projective_texture, render_mode), switches)),
       format_kind_(format_kind),
-      cull_(render_mode == 3) {
+      cull_(render_mode == kRenderModeCullBackFaces) {
     if (!switches.height_taps) flat_slopes_ = std::make_shared<FlatHeightSlopes>(format_kind);
     if (switches.height_taps && switches.height_slope_map)
         slope_map_ = std::make_shared<HeightSlopeMap>(format_kind, switches.displacement_noise);

@@ -14,27 +14,29 @@ class FlatHeightSlopes;
 class HeightSlopeMap;
 class VertexColorFlatShadingProgram;
 
-// The Phong program's chunks for a description's switches and render mode.
-// Switch A: the alpha update that multiplies by the height map's alpha, else
-// the unchanged one. Switch B: texture coordinates projected through texture
-// matrix 0 and fetched projectively, normals as they are and the front
-// texture on both sides; else plain coordinates and fetches, normals
-// reversed on back faces, and the diffuse colour by render mode (1 white,
-// 2 the back-face texture on back faces, any other the front texture). The
-// fragment normal always follows the height map.
-PhongChunks phong_renderer_chunks(bool switch_a, bool switch_b, std::uint32_t render_mode);
+// The Phong program's chunks for a description's two chunk choices and render
+// mode. multiply_height_map_alpha: the alpha update that multiplies by the
+// height map's alpha, else the unchanged one. projective_texture: texture
+// coordinates projected through texture matrix 0 and fetched projectively,
+// normals as they are and the front texture on both sides; else plain
+// coordinates and fetches, normals reversed on back faces, and the diffuse
+// colour by render mode (kRenderModeUntexturedWhite white,
+// kRenderModeBackFaceTexture the back-face texture on back faces, any other
+// the front texture). The fragment normal always follows the height map.
+PhongChunks phong_renderer_chunks(bool multiply_height_map_alpha, bool projective_texture,
+                                  std::uint32_t render_mode);
 
 class PhongRenderer : public IRenderer {
 public:
     // Compiles the Phong program of the chunks above; the flat-shading
     // program of the pixel format kind follows with the first render that
-    // shows the deformation region. Render mode 3 culls back faces; any
-    // other mode draws both sides, lit on both. The shading switches leave
-    // out of the Phong program what they turn off (by default nothing);
-    // without the height taps each render first works out the flat map's
-    // slopes.
-    PhongRenderer(std::uint32_t format_kind, bool switch_a, bool switch_b, std::uint32_t render_mode,
-                  const ShadingSwitches& switches = ShadingSwitches());
+    // shows the deformation region. kRenderModeCullBackFaces culls back
+    // faces; any other mode draws both sides, lit on both. The shading
+    // switches leave out of the Phong program what they turn off (by default
+    // nothing); without the height taps each render first works out the flat
+    // map's slopes.
+    PhongRenderer(std::uint32_t format_kind, bool multiply_height_map_alpha, bool projective_texture,
+                  std::uint32_t render_mode, const ShadingSwitches& switches = ShadingSwitches());
 
     // Clears and draws into the destination; an aborted render leaves it as
     // it was.

@@ -31,18 +31,18 @@ std::shared_ptr<IRenderer> inside_hwaa(const RendererDescription& description, s
 std::shared_ptr<IRenderer> build_inner_renderer(const RendererDescription& description) {
     require_engine(description);
     if (description.depth_only) {
+        const bool cull = description.render_mode == kRenderModeCullBackFaces;
         return inside_hwaa(description,
-                           std::make_shared<DepthRenderer>(description.format_kind, description.render_mode == 3,
-                                                           description.shading));
+                           std::make_shared<DepthRenderer>(description.format_kind, cull, description.shading));
     }
     if (description.peeling_layers) {
         return std::make_shared<DualPeelingOITRendererAdaptor>(
-            description.format_kind, description.shading_switch_a, description.shading_switch_b,
+            description.format_kind, description.multiply_height_map_alpha, description.projective_texture,
             description.render_mode, *description.peeling_layers, description.engine, description.shading);
     }
     return inside_hwaa(description,
-                       std::make_shared<PhongRenderer>(description.format_kind, description.shading_switch_a,
-                                                       description.shading_switch_b, description.render_mode,
+                       std::make_shared<PhongRenderer>(description.format_kind, description.multiply_height_map_alpha,
+                                                       description.projective_texture, description.render_mode,
                                                        description.shading));
 }
 

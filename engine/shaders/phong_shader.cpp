@@ -6,9 +6,11 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/shaders/height_slope_chunks.h"
 #include "engine/shaders/parameter_upload.h"
 #include "engine/shaders/shader_chunks.h"
 #include "engine/shaders/shader_preamble.h"
+#include "engine/shaders/texture_read_chunks.h"
 #include "engine/shaders/uniform_helpers.h"
 
 namespace tavrel {
@@ -50,141 +52,6 @@ const char* const kFragmentNormalUnchanged = R"glsl(
 vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
 {
     return N;
-}
-)glsl";
-
-// The heights of the map's texels, and their fourth-order central
-// differences along both texture axes, each taken whole from its texel (no
-// filtered read: the differences of heights a filter has rounded, or shifted
-// by a texel where its addressing lands short, are no slopes). Beyond the
-// map's edges the texels are those its wrap gives: 0 the border colour, 1 the
-// edge texel, 2 the map repeated. The displacement noise is taken at each
-// texel's centre.
-const char* const kHeightTexels = R"glsl(
-uniform int height_map_wrap_s;
-uniform int height_map_wrap_t;
-uniform vec4 height_map_border;
-
-int wrapped_texel(int i, int size, int wrap, inout bool border)
-{
-    if (wrap == 2)
-        return i - size * int(floor(float(i) / float(size)));
-    border = border || (wrap == 0 && (i < 0 || i >= size));
-    return clamp(i, 0, size - 1);
-}
-
-float texel_height(ivec2 texel, int channel)
-{
-    ivec2 size = ivec2(int(height_map_width), int(height_map_height));
-    bool border = false;
-    ivec2 at = ivec2(wrapped_texel(texel.x, size.x, height_map_wrap_s, border),
-                     wrapped_texel(texel.y, size.y, height_map_wrap_t, border));
-    vec4 raw = border ? height_map_border : texelFetch2D(height_map, at, 0);
-    return get_disp_height(raw, channel, (vec2(texel) + 0.5) / vec2(size));
-}
-
-// Of the heights two and one texels before a texel and one and two after
-// it, before the scale.
-float central_difference(float before2, float before1, float after1, float after2)
-{
-    return after2 / 12.0 - 2.0 * after1 / 3.0 + 2.0 * before1 / 3.0 - before2 / 12.0;
-}
-
-vec2 texel_differences(ivec2 texel, int channel)
-{
-    ivec2 du = ivec2(1, 0);
-    ivec2 dv = ivec2(0, 1);
-    return vec2(central_difference(texel_height(texel - 2 * du, channel), texel_height(texel - du, channel),
-                                   texel_height(texel + du, channel), texel_height(texel + 2 * du, channel)),
-                central_difference(texel_height(texel - 2 * dv, channel), texel_height(texel - dv, channel),
-                                   texel_height(texel + dv, channel), texel_height(texel + 2 * dv, channel)));
-}
-)glsl";
-
-// The slopes along both texture axes: the texels' differences, interpolated
-// between the four texel centres about the coordinate with a bilinear read's
-// weights, here in full float precision (a sampler rounds them, and its
-// result, to a few bits). A flat map (TAVREL_FLAT_HEIGHT_MAP) gives every
-// fragment the same slopes: the program then takes those the same
-// arithmetic gave once. The slope map (TAVREL_HEIGHT_SLOPE_MAP) holds each
-// texel's differences, made once per render by the same arithmetic, over the
-// map padded by two texels on every side: a coordinate on the surface (0 to
-// 1, and up to a texel beyond where a sample falls outside its triangle)
-// needs no more.
-const char* const kFragmentNormalHeightMap = R"glsl(
-#ifdef TAVREL_FLAT_HEIGHT_MAP
-uniform vec2 flat_height_slopes;
-
-vec2 height_map_slopes(vec2 tex_coord, int channel)
-{
-    return flat_height_slopes;
-}
-#else
-#ifdef TAVREL_HEIGHT_SLOPE_MAP
-uniform sampler2D height_slope_map;
-
-vec2 slopes_at(ivec2 texel)
-{
-    ivec2 last = ivec2(int(height_map_width), int(height_map_height)) + 3;
-    return texelFetch2D(height_slope_map, clamp(texel + 2, ivec2(0), last), 0).xy;
-}
-#endif
-
-vec2 height_map_slopes(vec2 coord, int channel)
-{
-    vec2 size = vec2(height_map_width, height_map_height);
-    if (size.x < 1.0 || size.y < 1.0)
-        return vec2(0.0);
-    vec2 at = coord * size - 0.5;
-    // A coordinate that is not finite reads about the map's centre.
-    at = abs(at.x) < 1e7 && abs(at.y) < 1e7 ? at : 0.5 * size;
-    vec2 first = floor(at);
-    vec2 f = at - first;
-    ivec2 i = ivec2(first);
-#ifdef TAVREL_HEIGHT_SLOPE_MAP
-    vec2 d00 = slopes_at(i);
-    vec2 d10 = slopes_at(i + ivec2(1, 0));
-    vec2 d01 = slopes_at(i + ivec2(0, 1));
-    vec2 d11 = slopes_at(i + ivec2(1, 1));
-#else
-    // The twenty heights the four texels' differences take, each read once:
-    // rows j and j + 1 from column i - 2 to i + 3, and columns i and i + 1
-    // from row j - 2 to j + 3, whose rows j and j + 1 the rows hold.
-    float row0[6], row1[6], column0[6], column1[6];
-    for (int k = 0; k < 6; ++k) {
-        row0[k] = texel_height(i + ivec2(k - 2, 0), channel);
-        row1[k] = texel_height(i + ivec2(k - 2, 1), channel);
-    }
-    for (int k = 0; k < 6; ++k) {
-        if (k == 2 || k == 3) {
-            column0[k] = k == 2 ? row0[2] : row1[2];
-            column1[k] = k == 2 ? row0[3] : row1[3];
-        } else {
-            column0[k] = texel_height(i + ivec2(0, k - 2), channel);
-            column1[k] = texel_height(i + ivec2(1, k - 2), channel);
-        }
-    }
-    vec2 d00 = vec2(central_difference(row0[0], row0[1], row0[3], row0[4]),
-                    central_difference(column0[0], column0[1], column0[3], column0[4]));
-    vec2 d10 = vec2(central_difference(row0[1], row0[2], row0[4], row0[5]),
-                    central_difference(column1[0], column1[1], column1[3], column1[4]));
-    vec2 d01 = vec2(central_difference(row1[0], row1[1], row1[3], row1[4]),
-                    central_difference(column0[1], column0[2], column0[4], column0[5]));
-    vec2 d11 = vec2(central_difference(row1[1], row1[2], row1[4], row1[5]),
-                    central_difference(column1[1], column1[2], column1[4], column1[5]));
-#endif
-    // Written out rather than mix(): equal differences stay exactly equal.
-    vec2 top = d00 + f.x * (d10 - d00);
-    vec2 bottom = d01 + f.x * (d11 - d01);
-    vec2 d = top + f.y * (bottom - top);
-    return vec2(disp_map_scale * height_map_width * d.x, disp_map_scale * height_map_height * d.y);
-}
-#endif
-
-vec3 update_fragment_normal(vec3 N, vec3 t, vec3 b, vec2 tex_coord, int channel)
-{
-    vec2 slopes = height_map_slopes(tex_coord, channel);
-    return N + t * slopes.x + b * slopes.y;
 }
 )glsl";
 
@@ -272,135 +139,6 @@ void main()
     // orthographic camera, looking down -z) the distance along the view.
     EyeZ = CameraEye.w == 0.0 ? -dfo.eye_position.z : length(dfo.eye_position.xyz);
 }
-)glsl";
-
-// Mesa's software sampler filters an anisotropic footprint by visiting
-// every texel of the footprint's bounding box, whatever the filter (explicit
-// level-of-detail reads included), without the cap on taps a graphics card
-// has. A surface seen edge-on, or stretched across the view by a far grid
-// point, gives footprints millions of texels long, or none at all where its
-// coordinates are not finite, and a frame then takes minutes. Where a 2 x 2
-// pixel block's footprint is longer than kLongestFootprint texels along a
-// texture axis, the block's coordinates are drawn together about its centre
-// until it fits; coordinates that still do not fit (not finite) read the
-// texture's centre. Footprints within the limit read exactly what they read
-// before. The textures have no mip levels, so neither the GL anisotropy cap
-// nor a widened minor axis makes a read cheaper: the walk covers the
-// footprint's bounding box at level 0, up to the limit squared texels. A
-// limit of 16 keeps each read on a grazing surface (the thin walls of an
-// extruded layer, a layer edge-on or bulged away from the view) to at most
-// a few hundred texels; it only narrows the blur of footprints longer than
-// it, which a smooth layer barely shows. A graphics card caps its taps
-// itself, and there the bound would only draw grazing reads in and make them
-// blockier than its own filtering: the hardware path reads the coordinate
-// as it is.
-const char* const kBoundedFootprint = R"glsl(
-#ifdef TAVREL_SOFTWARE_PATH
-const float kLongestFootprint = $longest_footprint$.0;
-
-// How many times the block's footprint exceeds the limit: 1 or less fits.
-float footprint_excess(vec2 coord, vec2 size)
-{
-    vec2 extent = max(abs(dFdx(coord)), abs(dFdy(coord))) * size;
-    return max(extent.x, extent.y) / kLongestFootprint;
-}
-
-vec2 bounded_footprint(sampler2D tex, vec2 coord)
-{
-    vec2 size = vec2(textureSize2D(tex, 0));
-    float excess = footprint_excess(coord, size);
-    vec2 from_centre = mod(floor(gl_FragCoord.xy), 2.0) - 0.5;
-    vec2 drawn = coord - (1.0 - 1.0 / excess) * (dFdx(coord) * from_centre.x + dFdy(coord) * from_centre.y);
-    vec2 fitted = footprint_excess(drawn, size) <= 2.0 ? drawn : vec2(0.5);
-    return excess <= 1.0 ? coord : fitted;
-}
-#else
-vec2 bounded_footprint(sampler2D tex, vec2 coord)
-{
-    return coord;
-}
-#endif
-
-vec4 texture2D_bounded(sampler2D tex, vec2 coord)
-{
-    return texture2D(tex, bounded_footprint(tex, coord));
-}
-)glsl";
-
-// The layer's own textures (colour and back side: linear, clamped to their
-// edges) where a pixel's footprint is at most one texel, as at the layer's
-// own size and wherever it is magnified. A graphics card reads those
-// bilinearly, anisotropic filtering or not. Mesa's software sampler, once a
-// texture allows anisotropy, filters every read, magnified ones included,
-// over an elliptical footprint of nearest texels weighted by a Gaussian:
-// wider than a texel at 1:1, so sharp edges soften, and whose texel
-// addressing, rounded in float, lands a row or column short at sizes such
-// as 360 or 800, so bands of rows sample up to 0.6 pixel off their centres.
-// There the four texels are read and weighted here instead. Both reads are
-// made so that the derivatives stay in uniform control flow. The limit
-// allows the 1/256 of a level a card resolves a level of detail to: a
-// tessellated layer at its own size measures within 1e-4 of one texel.
-// Mesa's elliptical filter walks at least three texels by three for any
-// finite footprint, and at the layer's own size most of a frame's time went
-// into filtered reads nobody used. Where no pixel of a 2 x 2 block takes
-// the filtered read, the block makes it at a coordinate that is not a
-// number, which that filter answers from a single texel. The test covers
-// the whole block, helper pixels included: the sampler derives the
-// footprint from the block's own coordinates, so one such coordinate in a
-// block that uses the filtered read anywhere would spoil it. With
-// differences taken along each row and each column, a pixel's value, its
-// two differences and the difference of its differences are all 0 only
-// when the block's four values are; a driver without such fine
-// differences makes both reads everywhere. All of this is the software
-// path's: a graphics card reads the layer bilinearly where it is magnified
-// and filters it where it is minified in one read, better than the shader
-// could.
-const char* const kLayerRead = R"glsl(
-#ifdef TAVREL_SOFTWARE_PATH
-const float kOneTexelFootprint = 1.00390625;
-
-vec4 layer_texel(sampler2D tex, ivec2 texel, ivec2 size)
-{
-    return texelFetch2D(tex, clamp(texel, ivec2(0), size - 1), 0);
-}
-
-vec4 layer_bilinear(sampler2D tex, vec2 coord, ivec2 size)
-{
-    vec2 at = coord * vec2(size) - 0.5;
-    vec2 first = floor(at);
-    vec2 f = at - first;
-    ivec2 i = ivec2(first);
-    vec4 top = mix(layer_texel(tex, i, size), layer_texel(tex, i + ivec2(1, 0), size), f.x);
-    vec4 bottom = mix(layer_texel(tex, i + ivec2(0, 1), size), layer_texel(tex, i + ivec2(1, 1), size), f.x);
-    return mix(top, bottom, f.y);
-}
-
-vec4 texture2D_layer(sampler2D tex, vec2 coord)
-{
-    ivec2 size = textureSize2D(tex, 0);
-    vec2 texels = vec2(size);
-    float longest = max(length(dFdx(coord) * texels), length(dFdy(coord) * texels));
-    float filtered_here = longest <= kOneTexelFootprint ? 0.0 : 1.0;
-#ifdef TAVREL_FINE_DERIVATIVES
-    float along_row = dFdxFine(filtered_here);
-    bool block_unfiltered = filtered_here == 0.0 && along_row == 0.0 && dFdyFine(filtered_here) == 0.0 &&
-                            dFdyFine(along_row) == 0.0;
-#else
-    bool block_unfiltered = false;
-#endif
-    // Past the bound, not through texture2D_bounded: the bound reads a
-    // coordinate that is not a number at the texture's centre, a full walk.
-    vec2 at = bounded_footprint(tex, coord);
-    vec4 filtered = texture2D(tex, block_unfiltered ? vec2(sqrt(-1.0)) : at);
-    vec4 bilinear = layer_bilinear(tex, coord, size);
-    return filtered_here == 0.0 ? bilinear : filtered;
-}
-#else
-vec4 texture2D_layer(sampler2D tex, vec2 coord)
-{
-    return texture2D_bounded(tex, coord);
-}
-#endif
 )glsl";
 
 const char* const kColorSamplers = R"glsl(
@@ -706,20 +444,6 @@ constexpr SamplerUnit kSamplerUnits[] = {
 
 }  // namespace
 
-const std::string& layer_read_chunk() {
-    static const std::string text = kLayerRead;
-    return text;
-}
-
-const std::string& bounded_footprint_chunk() {
-    static const std::string text = [] {
-        std::string t = kBoundedFootprint;
-        boost::replace_all(t, "$longest_footprint$", std::to_string(kLongestTextureFootprint));
-        return t;
-    }();
-    return text;
-}
-
 const std::string& phong_chunk(TexCoordTransform choice) {
     static const std::string unchanged = kTexCoordUnchanged, projective = kTexCoordProjective;
     return choice == TexCoordTransform::kProjective ? projective : unchanged;
@@ -736,8 +460,8 @@ const std::string& phong_chunk(NormalFlip choice) {
 }
 
 const std::string& phong_chunk(FragmentNormal choice) {
-    static const std::string unchanged = kFragmentNormalUnchanged, height_map = kFragmentNormalHeightMap;
-    return choice == FragmentNormal::kHeightMap ? height_map : unchanged;
+    static const std::string unchanged = kFragmentNormalUnchanged;
+    return choice == FragmentNormal::kHeightMap ? height_map_slopes_chunk() : unchanged;
 }
 
 const std::string& phong_chunk(DiffuseColor choice) {
@@ -769,7 +493,7 @@ std::string phong_shading_source(int kind, const PhongChunks& chunks, const Shad
                        chunk_or(chunks.texture_fetch, phong_chunk(TextureFetch::kPlain)) +
                        chunk_or(chunks.normal_flip, phong_chunk(NormalFlip::kUnchanged)) +
                        chunk_or(chunks.diffuse_color, phong_chunk(DiffuseColor::kFront)) +
-                       displacement_noise_chunk() + kHeightMapDeclarations + kHeightTexels +
+                       displacement_noise_chunk() + kHeightMapDeclarations + height_texels_chunk() +
                        chunk_or(chunks.fragment_normal, phong_chunk(FragmentNormal::kUnchanged)) +
                        chunk_or(chunks.alpha_update, phong_chunk(AlphaUpdate::kUnchanged)) + kFragmentDeclarations +
                        fog_and_mist_chunk() + kShading;
@@ -789,14 +513,14 @@ std::string flat_height_slopes_source(int kind) {
     ShadingSwitches switches;
     switches.displacement_noise = false;
     return shader_preamble(kind) + shading_switch_defines(switches) + displacement_noise_chunk() +
-           kHeightMapDeclarations + kHeightTexels + kFragmentNormalHeightMap + kFlatHeightSlopesMain;
+           kHeightMapDeclarations + height_texels_chunk() + height_map_slopes_chunk() + kFlatHeightSlopesMain;
 }
 
 std::string height_slope_map_source(int kind, bool displacement_noise) {
     ShadingSwitches switches;
     switches.displacement_noise = displacement_noise;
     return shader_preamble(kind) + shading_switch_defines(switches) + displacement_noise_chunk() +
-           kHeightMapDeclarations + kHeightTexels + kHeightSlopeMapMain;
+           kHeightMapDeclarations + height_texels_chunk() + kHeightSlopeMapMain;
 }
 
 PhongShader::PhongShader(int kind, const PhongChunks& chunks, const ShadingSwitches& switches)

@@ -23,7 +23,8 @@ namespace tavrel {
 // `transform_tex_coord(tex_coord_in, vertex_world_pos)`: unchanged, or
 // projected by texture matrix 0.
 enum class TexCoordTransform { kUnchanged, kProjective };
-// `TEXFETCH(sampler, coord)`: texture2D_layer at coord.xy, or texture2DProj.
+// `TEXFETCH(sampler, coord)`: texture2D_layer at coord.xy (layer_read_chunk():
+// on the hardware path one plain texture2D read), or texture2DProj.
 enum class TextureFetch { kPlain, kProjective };
 // `flip_normal(Nn, is_backface)`: unchanged, or reversed on back faces.
 enum class NormalFlip { kUnchanged, kBackFaces };
@@ -36,26 +37,6 @@ enum class DiffuseColor { kFront, kBackFaceSampler, kWhite };
 // `update_alpha(alpha_in, tex_coord, do_mult_disp_map_alpha)`: unchanged, or
 // times the height map's alpha when the flag is not 0.
 enum class AlphaUpdate { kUnchanged, kHeightMapAlpha };
-
-// The longest texture footprint, in texels along a texture axis, that the
-// fragment stage hands to the sampler for one 2 x 2 pixel block on the
-// software path.
-constexpr int kLongestTextureFootprint = 16;
-
-// `bounded_footprint(tex, coord)`: on the software path (the preamble's
-// TAVREL_SOFTWARE_PATH) coord where its block's footprint in tex is at most
-// kLongestTextureFootprint texels along each axis, else the block's
-// coordinates drawn together about its centre until it fits, else
-// (coordinates not finite) the texture's centre; on the hardware path coord.
-// `texture2D_bounded(tex, coord)` reads tex there. Fragment stage only.
-const std::string& bounded_footprint_chunk();
-
-// `texture2D_layer(tex, coord)`: on the software path the layer's own
-// textures read bilinearly from their four texels where a pixel's footprint
-// is at most one texel, else filtered at the bounded footprint; on the
-// hardware path one filtered read at coord. Follows
-// bounded_footprint_chunk(). Fragment stage only.
-const std::string& layer_read_chunk();
 
 const std::string& phong_chunk(TexCoordTransform choice);
 const std::string& phong_chunk(TextureFetch choice);

@@ -16,7 +16,7 @@ const char* const kVersionAndExtensions =
 
 // Derivative control gives the software path's layer read differences along
 // each row and column, which it needs to tell a whole 2 x 2 block's choice
-// of read (phong_shader.cpp).
+// of read (texture_read_chunks.cpp).
 const char* const kFineDerivatives = "#extension GL_ARB_derivative_control : enable\n";
 
 std::string macros(const char* epsilon, const char* input, const char* output) {

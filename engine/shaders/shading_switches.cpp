@@ -104,7 +104,8 @@ ShadingSwitches shading_switches_for(const ShadingValues& values) {
     if (values.displacement != nullptr) s.displacement_noise = displacement_noise_active(*values.displacement);
     // The noise varies the height with the position the read is made at.
     s.height_taps = !(values.flat_height_map && values.displacement != nullptr && !s.displacement_noise);
-    s.height_slope_map = s.height_taps && values.height_map_wrap && *values.height_map_wrap <= 1;
+    s.height_slope_map =
+        s.height_taps && values.height_map_wrap && *values.height_map_wrap <= 1 && values.slope_map_held;
 
     s.reflection = values.reflectivity != 0.0f;
     const auto* p = dynamic_cast<const ShaderParameters*>(values.shader_parameters);

@@ -38,28 +38,11 @@ PF_Err CommandDispatcher::dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* o
 
 namespace {
 
-// An engine failure as a user reads it: the engine's texts lead with the
-// source file and line that raised them ("Gl error (FILE:LINE): TEXT",
-// "FILE: LINE TEXT"), which say nothing to a user.
-std::string user_text(const std::string& text) {
-    static const std::string kGl = "Gl error (";
-    if (text.rfind(kGl, 0) == 0) {
-        const size_t end = text.find("): ");
-        if (end != std::string::npos) return "OpenGL failed: " + text.substr(end + 3);
-    }
-    const size_t colon = text.find(": ");
-    if (colon == std::string::npos || text.find(' ') < colon) return text;
-    const std::string file = text.substr(0, colon);
-    const auto ends = [&](const char* e) {
-        const std::string x(e);
-        return file.size() > x.size() && file.compare(file.size() - x.size(), x.size(), x) == 0;
-    };
-    if (!ends(".cpp") && !ends(".h")) return text;
-    size_t at = colon + 2;
-    const size_t digits = at;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-    if (at == digits || at >= text.size() || text[at] != ' ') return text;
-    return "OpenGL failed: " + text.substr(at + 1);
+// An engine failure as a user reads it: the source place an engine error
+// carries is for the debugger output, not for the host's message.
+const char* user_text(const std::exception& e) {
+    const auto* placed = dynamic_cast<const PlacedError*>(&e);
+    return placed != nullptr && !placed->user_text().empty() ? placed->user_text().c_str() : e.what();
 }
 
 }  // namespace
@@ -85,7 +68,7 @@ PF_Err map_current_exception(const PF_InData* in_data, PF_OutData* out_data) noe
             write_return_message(in_data, out_data, e.what());
             return PF_Err_NONE;
         } catch (const std::exception& e) {
-            write_return_message(in_data, out_data, user_text(e.what()));
+            write_return_message(in_data, out_data, user_text(e));
             return PF_Err_NONE;
         } catch (...) {
             write_return_message(in_data, out_data, "Unknown Error");

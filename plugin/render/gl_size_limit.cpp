@@ -37,6 +37,8 @@ TextureDescription frame_texture(int32_t width, int32_t height, uint32_t kind) {
     return d;
 }
 
+int32_t bits_of_kind(uint32_t kind) { return kind == 0 ? 8 : kind == 1 ? 16 : 32; }
+
 uint32_t format_kind_of_depth(int32_t bitdepth) {
     switch (bitdepth) {
         case 8: return 0;
@@ -80,7 +82,7 @@ void check_frame_fits_gl(RenderThread& thread, int32_t layer_width, int32_t laye
             antialiasing_held = driver_holds(RenderBufferDescriptor{w, h, uint32_t(antialiasing.samples), kind});
         if (antialiasing.accumulates && antialiasing_held) antialiasing_held = driver_holds(AccumulationKey{w, h});
     });
-    const int32_t bits = kind == 0 ? 8 : kind == 1 ? 16 : 32;
+    const int32_t bits = bits_of_kind(kind);
     const auto refuse = [bits](const std::string& what, int32_t width, int32_t height, const std::string& held,
                                const std::string& remedy) {
         throw PluginError("The " + what + " is " + std::to_string(width) + " x " + std::to_string(height) +
@@ -94,6 +96,40 @@ void check_frame_fits_gl(RenderThread& thread, int32_t layer_width, int32_t laye
     if (!antialiasing_held)
         refuse("output", output_width, output_height, "the anti-aliasing buffers",
                " A lower \"Antialiasing\" renders it.");
+}
+
+void check_layer_images_fit_gl(RenderThread& thread, const std::vector<LayerParamImage>& images) {
+    if (images.empty()) return;
+    GLint side = 0, cube_side = 0;
+    std::vector<char> held(images.size(), 1);
+    thread.execute([&](GlEngine&) {
+        side = max_side_here();
+        glGetIntegerv(GL_MAX_CUBE_MAP_TEXTURE_SIZE, &cube_side);
+        TAVREL_CHECK_GL();
+        for (size_t i = 0; i < images.size(); ++i) {
+            const LayerParamImage& image = images[i];
+            if (image.cube || image.width > side || image.height > side) continue;
+            held[i] = driver_holds(frame_texture(image.width, image.height, image.format_kind)) ? 1 : 0;
+        }
+    });
+    for (size_t i = 0; i < images.size(); ++i) {
+        const LayerParamImage& image = images[i];
+        if (image.cube) {
+            // The faces are as large as the cross's arms, a third of its
+            // height and a quarter of its width.
+            const int32_t face = std::min(image.height / 3, image.width / 4);
+            if (face > cube_side)
+                throw PluginError("The " + image.name + "'s cube faces are " + std::to_string(face) + " x " +
+                                  std::to_string(face) + " pixels; OpenGL here renders at most " +
+                                  std::to_string(cube_side) + " pixels a side.");
+            continue;
+        }
+        check_fits_gl(int32_t(side), image.width, image.height, image.name);
+        if (held[i] == 0)
+            throw PluginError("The " + image.name + " is " + std::to_string(image.width) + " x " +
+                              std::to_string(image.height) + " pixels; OpenGL here cannot hold a texture of that size at " +
+                              std::to_string(bits_of_kind(image.format_kind)) + " bits a channel.");
+    }
 }
 
 }  // namespace tavrel

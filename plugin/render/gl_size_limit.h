@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavrel {
 
@@ -38,5 +39,25 @@ struct AntialiasingBuffers {
 // "Antialiasing" renders it."
 void check_frame_fits_gl(RenderThread& thread, int32_t layer_width, int32_t layer_height, int32_t output_width,
                          int32_t output_height, int32_t bitdepth, const AntialiasingBuffers& antialiasing);
+
+// An image a layer parameter gives the frame, which uploads it as a texture
+// at its own depth (`format_kind` 0, 1 or 2), or cuts the six faces of a
+// cube map from it.
+struct LayerParamImage {
+    std::string name;  // the parameter's, as the user sees it
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t format_kind = 0;
+    bool cube = false;
+};
+
+// Before the frame is posted, in one round trip: each image's sides (a cube
+// map's faces) against the driver's limits, and whether the driver can hold
+// its texture. Throws the PluginError of check_fits_gl naming the parameter
+// ("The Displacement Layer is W x H pixels; OpenGL here renders at most N
+// pixels a side."), "The NAME's cube faces are F x F pixels; OpenGL here
+// renders at most N pixels a side.", or "The NAME is W x H pixels; OpenGL
+// here cannot hold a texture of that size at B bits a channel."
+void check_layer_images_fit_gl(RenderThread& thread, const std::vector<LayerParamImage>& images);
 
 }  // namespace tavrel

@@ -1,12 +1,16 @@
 #include "plugin/render/smart_render.h"
 
+#include <cstring>
 #include <exception>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "engine/core/debug_output.h"
 #include "engine/interfaces/never_abort.h"
 #include "engine/render/render_thread.h"
 #include "engine/scene/set_material.h"
+#include "engine/scene/texture_set.h"
 #include "engine/scene/shadow_casters.h"
 #include "engine/shaders/shader_parameters.h"
 #include "hostaccess/plugin_errors.h"
@@ -39,6 +43,27 @@ std::shared_ptr<I2dArrayAccessor> layer_accessor(PF_InData* in_data, PF_ParamDef
     PF_LayerDef& world = params[index]->u.ld;
     if (world.data == nullptr || world.width <= 0 || world.height <= 0) return nullptr;
     return std::make_shared<AePixelData2dAccessor>(in_data, &world);
+}
+
+// Each layer parameter's image the frame will upload, named as the user
+// sees the parameter, so that one the driver cannot hold is refused in
+// words before any work is posted.
+void check_layer_params_fit_gl(RenderThread& thread, PF_InData* in_data, PF_ParamDef* params[],
+                               const RenderParamIndices& at, const RenderSettings& rs) {
+    std::vector<LayerParamImage> images;
+    const auto add = [&](int index, bool cube) {
+        const std::shared_ptr<I2dArrayAccessor> accessor = layer_accessor(in_data, params, index);
+        if (!accessor) return;
+        const PF_ParamDef& def = *params[index];
+        images.push_back(LayerParamImage{std::string(def.name, strnlen(def.name, sizeof def.name)),
+                                         int32_t(accessor->width()), int32_t(accessor->height()),
+                                         uint32_t(accessor->data().which()), cube});
+    };
+    if (rs.has_backside) add(at.backside_layer, false);
+    add(at.reflection_layer,
+        environment_map_mode(popup_param(params, at.reflection_layer + at.kReflectionMapping)) == kCubeEnvironmentMode);
+    if (rs.has_displacement) add(at.displacement_layer, false);
+    check_layer_images_fit_gl(thread, images);
 }
 
 uint32_t plugin_id_of(const PF_InData* in_data) {
@@ -185,6 +210,7 @@ std::shared_ptr<TimeVariableParameters> render_frame_setup(const EffectDescripti
     RenderSettings& rs = data.render_settings;
     rs.has_backside = at.backside_layer > 0 && layer_has_pixels(params, at.backside_layer) ? 1 : 0;
     rs.has_displacement = layer_has_pixels(params, at.displacement_layer) ? 1 : 0;
+    check_layer_params_fit_gl(thread, in_data, params, at, rs);
 
     auto frame = std::make_shared<TimeVariableParameters>();
     if (rs.pre_blur > 0.001)
@@ -256,6 +282,7 @@ PF_Err prepare_time_variable_parameters(const EffectDescription& effect, PF_InDa
             build_time_variable_parameters(in_data, params, data, &working, input, effect.render_indices);
         if (err != PF_Err_NONE) return err;
     }
+    check_grid_within_reach(data->grid, data->render_settings.frame_size);
 
     update_comp_camera_matrix(in_data, *data, read_comp_camera(in_data, plugin_id, comp_time));
     const AECameraWrapper wrapper(in_data, plugin_id);

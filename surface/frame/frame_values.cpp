@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "engine/core/engine_errors.h"
 #include "engine/shaders/shader_parameters.h"
 #include "surface/grid/auto_tangent_settings.h"
 #include "surface/grid/control_point_grid.h"
@@ -125,6 +126,38 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
         g.compute_auto_tangents(g.columns(), g.rows(), tangents);
     }
     return PF_Err_NONE;
+}
+
+void check_grid_within_reach(const ControlPointGrid& grid, TSize2D frame_size) {
+    if (frame_size.width <= 0 || frame_size.height <= 0) return;
+    static const char* const kTangents[LX_Cp::kHandles] = {"", "-x", "+x", "-y", "+y"};
+    const double half[3] = {0.5 * frame_size.width, 0.5 * frame_size.height, 0.5 * frame_size.width};
+    for (int r = 0; r <= grid.rows(); ++r) {
+        for (int c = 0; c <= grid.columns(); ++c) {
+            const LX_Cp& p = grid.point(grid.slot_index(r, c));
+            // The tangents at the grid's border that point out of it enter
+            // no cell.
+            const bool used[LX_Cp::kHandles] = {true, c > 0, c < grid.columns(), r > 0, r < grid.rows()};
+            for (int k = 0; k < LX_Cp::kHandles; ++k) {
+                if (!used[k]) continue;
+                const ControlHandle& h = p.handle(k);
+                const float coordinates[3] = {h.x, h.y, h.z};
+                for (int axis = 0; axis < 3; ++axis) {
+                    const double pixels = half[axis] * double(coordinates[axis]);
+                    if (std::fabs(pixels) <= kGridReachPixels) continue;
+                    char at[64];
+                    std::snprintf(at, sizeof at, "%c = %g", "xyz"[axis], pixels);
+                    const std::string point =
+                        "grid point R" + std::to_string(r + 1) + "-P" + std::to_string(c + 1);
+                    throw PluginError((k == 0 ? "G" + point.substr(1) : "The " + std::string(kTangents[k]) +
+                                                                           " tangent of " + point) +
+                                      " is at " + at + " pixels; a grid point may lie at most " +
+                                      std::to_string(int64_t(kGridReachPixels)) +
+                                      " pixels from the layer's centre along each axis.");
+                }
+            }
+        }
+    }
 }
 
 TSize2D input_frame_size(const PF_InData* in_data, const PF_EffectWorld* input_world, TSize2D fallback) {

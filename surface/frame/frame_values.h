@@ -33,6 +33,22 @@ PF_Err build_time_variable_parameters(const PF_InData* in_data, PF_ParamDef* par
                                       const ControlPointGrid* grid, const PF_EffectWorld* input_world,
                                       const RenderParamIndices& at);
 
+// How far from the layer's centre, in the frame's pixels along any axis, a
+// handle the surface is built from may lie: as far as a scene places
+// anything. Every slider, drag and saved grid the effect makes stays far
+// inside it; beyond it a crafted grid's single-precision surface first
+// breaks apart and then, near the float range, leaves the frame empty.
+inline constexpr double kGridReachPixels = 1e7;
+
+// Throws PluginError for the first handle of the grid's control net (each
+// point's position, and each tangent that points into a cell) beyond that
+// reach, measured as the point sliders measure: x and z by half the frame's
+// width, y by half its height: "Grid point R2-P3 is at x = 3.2e+10 pixels;
+// a grid point may lie at most 10000000 pixels from the layer's centre along
+// each axis.", a tangent as "The +x tangent of grid point R2-P3 is at ...".
+// Nothing is checked for a frame without a size.
+void check_grid_within_reach(const ControlPointGrid& grid, TSize2D frame_size);
+
 // The input world's size at full resolution (divided by the downsample
 // factors, truncated); `fallback` when the world is null or has no pixels.
 TSize2D input_frame_size(const PF_InData* in_data, const PF_EffectWorld* input_world, TSize2D fallback);

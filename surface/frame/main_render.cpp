@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,8 @@
 #include "engine/gpu/readback.h"
 #include "engine/gpu/render_target.h"
 #include "engine/gpu/renderer_description.h"
+#include "engine/gl/gl_errors.h"
+#include "engine/gpu/texture_formats.h"
 #include "engine/gpu/texture_object.h"
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/no_deformation.h"
@@ -45,11 +48,6 @@ namespace {
 constexpr std::uint32_t kLayerFilter = 1;
 constexpr std::uint32_t kClampToBorder = 0;
 constexpr std::uint32_t kClampToEdge = 1;
-
-// Back-face modes, as the shading's diffuse colour reads them.
-constexpr std::uint32_t kFrontTextureOnly = 0;
-constexpr std::uint32_t kUntexturedWhite = 1;
-constexpr std::uint32_t kBackFaceTexture = 2;
 
 // The height map is read bilinearly wherever it is read: the displaced
 // vertices and the map channels take its values between texel centres, the
@@ -96,10 +94,9 @@ std::shared_ptr<ITextureObject> upload(GlEngine& engine, const std::shared_ptr<I
 
 std::uint32_t back_face_mode(const TimeVariableParameters& parameters, const RenderInput& input,
                              std::uint8_t back_face) {
-    if (back_face != 0) return kFrontTextureOnly;
-    if (has_pixels(parameters.backside)) return kBackFaceTexture;
-    // The first of the frame's flag bytes asks for the untextured surface.
-    return input.flags[0] != 0 ? kUntexturedWhite : kFrontTextureOnly;
+    if (back_face != 0) return kRenderModeFrontTexture;
+    if (has_pixels(parameters.backside)) return kRenderModeBackFaceTexture;
+    return input.flags[RenderInput::kUntexturedFlag] != 0 ? kRenderModeUntexturedWhite : kRenderModeFrontTexture;
 }
 
 std::uint32_t to_u32(std::uint64_t value, const char* what) {
@@ -108,21 +105,45 @@ std::uint32_t to_u32(std::uint64_t value, const char* what) {
     return static_cast<std::uint32_t>(value);
 }
 
+// The height map's slope map is a float texture drawn into, two texels
+// beyond the map on every side: a map near the driver's side limit, or too
+// large for it to hold as float, is shaded through the height reads instead.
+bool slope_map_held(std::uint64_t width, std::uint64_t height) {
+    constexpr std::uint64_t kSlopeMapBorder = 4;
+    GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    TAVREL_CHECK_GL();
+    const std::uint64_t side = std::uint64_t(std::max(0, std::min({texture, renderbuffer, viewport[0], viewport[1]})));
+    const std::uint64_t w = width + kSlopeMapBorder, h = height + kSlopeMapBorder;
+    if (w > side || h > side) return false;
+    TextureDescription slopes;
+    slopes.target = GL_TEXTURE_2D;
+    slopes.format_kind = 2;
+    slopes.channel_layout = kFourChannels;
+    slopes.width = std::uint32_t(w);
+    slopes.height = std::uint32_t(h);
+    slopes.external_format = get_external_format(2, kFourChannels);
+    slopes.pixel_type = get_pixel_type(2);
+    return driver_holds(slopes);
+}
+
 RendererDescription frame_renderer_description(const TimeVariableParameters& parameters, const RenderInput& input,
                                                std::uint32_t back_face_mode) {
     RendererDescription description;
     description.format_kind = static_cast<std::uint32_t>(input.pixel_depth_class);
     // The mesh arrives placed and displaced by the triangulation, so the
     // shading neither displaces its vertices again nor projects its texture.
-    description.shading_switch_a = false;
-    description.shading_switch_b = false;
+    description.multiply_height_map_alpha = false;
+    description.projective_texture = false;
     if (parameters.transparency_layers)
         description.peeling_layers = static_cast<std::uint32_t>(*parameters.transparency_layers);
     description.render_mode = back_face_mode;
     description.antialiasing_samples = to_u32(parameters.multisample_level, "multisample level");
-    description.lens_samples = to_u32(parameters.reserved_level, "lens sample level");
+    description.lens_samples = to_u32(parameters.lens_level, "lens sample level");
     description.subpixel_samples = to_u32(parameters.accumulation_level, "accumulation level");
-    description.depth_only = input.render_mode == 2;
+    description.depth_only = input.render_mode == RenderSettings::kDepth;
     return description;
 }
 
@@ -226,7 +247,10 @@ std::shared_ptr<RenderTarget> MainRender::render_view(GlEngine& engine, IAbort& 
     values.shader_parameters = shader_parameters.get();
     values.displacement = &input.displacement;
     values.flat_height_map = layer_height_map_flat(data, input.displacement);
-    if (data.layer_texture) values.height_map_wrap = data.layer_texture->textures.at(0)->description().wrap_mode;
+    if (data.layer_texture) {
+        values.height_map_wrap = data.layer_texture->textures.at(0)->description().wrap_mode;
+        values.slope_map_held = slope_map_held(data.layer_texture->width(), data.layer_texture->height());
+    }
     values.back_face = back_face;
     values.lights = &lights;
     description.shading = shading_switches_for(values);
@@ -293,7 +317,7 @@ std::shared_ptr<GeneratorInstancingNode> make_mesh_node(const TimeVariableParame
 
     const RenderSettings& settings = data.render_settings;
     LattixTriangleMesh::Update frame;
-    frame.wireframe = input.render_mode == 0;
+    frame.wireframe = input.render_mode == RenderSettings::kWireframe;
     frame.frame_size = settings.frame_size;
     frame.settings = input.displacement;
     frame.height_map = data.layer_texture.get();

@@ -1,5 +1,6 @@
 #include "surface/host/ae_camera_adaptor.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "surface/host/camera_projection.h"
@@ -14,6 +15,7 @@ namespace {
 constexpr double kDefaultCameraFactor = 0.36;
 constexpr double kDepthOfFieldThreshold = 1e-6;
 constexpr double kOrthographicZoom = 1e6;
+constexpr double kNearPlane = 2.0;
 
 }  // namespace
 
@@ -49,6 +51,7 @@ void AECameraWrapper::read_camera(const PF_InData* in_data, int32_t effect_time)
     aperture = 0.0;
     blur_level = 0.0;
     orthographic = 0;
+    default_camera_distance = 0.0;
     if (in_data == nullptr || in_data->pica_basicP == nullptr) throw long(PF_Err_BAD_CALLBACK_PARAM);
     HostSuites suites(in_data);
     const TSize2D comp = get_comp_dimensions(suites, in_data);
@@ -88,6 +91,7 @@ void AECameraWrapper::read_camera(const PF_InData* in_data, int32_t effect_time)
         }
     } else {
         const double d = (comp_width / 2.0) / kDefaultCameraFactor;
+        default_camera_distance = d;
         zoom = d;
         focus_distance = d;
         layer_to_world.set_identity();
@@ -126,6 +130,14 @@ AECameraAdaptor::AECameraAdaptor(const AECameraWrapper& wrapper)
     view_ = v;
     invert_matrix(view_, inverse_view_);
     projection_matrix();
+}
+
+double AECameraAdaptor::near_plane() const {
+    if (is_orthographic()) return -100000.0;
+    // The default camera of a comp a pixel or two wide stands closer to the
+    // layer than the near plane: halfway there, the layer stays in view.
+    const double d = wrapper_.default_camera_distance;
+    return d > 0.0 ? std::min(kNearPlane, d / 2.0) : kNearPlane;
 }
 
 const Matrix4d* AECameraAdaptor::projection_matrix() const {

@@ -49,6 +49,9 @@ public:
     // shape layers, whose outputs follow the request, render the comp whole
     // into the render size.
     FrameWindow frame_window;
+    // How far the host's default camera stands from the comp; 0 when the
+    // comp has a camera of its own.
+    double default_camera_distance = 0.0;
 
 private:
     AEGP_PluginID plugin_id_;
@@ -70,7 +73,7 @@ public:
     bool is_orthographic() const override { return wrapper_.orthographic != 0; }
     // An orthographic camera's box is measured along the view from the
     // plane through the world's origin, not from the camera.
-    double near_plane() const override { return is_orthographic() ? -100000.0 : 2.0; }
+    double near_plane() const override;
     double far_plane() const override { return is_orthographic() ? 100000.0 : 40000.0; }
     double reserved_value() const override { return 0.0; }
     double depth_range() const override { return 1e6; }

@@ -102,7 +102,7 @@ std::shared_ptr<PBO> fill_buffer(std::shared_ptr<PBO> buffer, const void* data, 
     glBufferSubData(buffer->target(), 0, static_cast<GLsizeiptr>(bytes), data);
     const GLenum error = glGetError();
     glBindBuffer(buffer->target(), 0);
-    if (error != GL_NO_ERROR) throw GlEngineError("compute_triangle_mesh_gpu: " + gl_error_text(error));
+    if (error != GL_NO_ERROR) throw gl_call_error("compute_triangle_mesh_gpu", __LINE__, gl_error_text(error));
     return buffer;
 }
 
@@ -121,6 +121,104 @@ public:
     InputUnitsScope(const InputUnitsScope&) = delete;
     InputUnitsScope& operator=(const InputUnitsScope&) = delete;
 };
+
+using BindProgram = std::function<void(TexturingProgram&)>;
+
+// The placing passes read the evaluation's three textures linearly.
+void filter_evaluation_linearly(const RenderTarget& evaluation) {
+    glActiveTexture(GL_TEXTURE0);
+    CHECK_GL();
+    for (int k = 0; k < 3; ++k) {
+        glBindTexture(GL_TEXTURE_2D, evaluation.textures.at(k)->gl_name());
+        CHECK_GL();
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        CHECK_GL();
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        CHECK_GL();
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    CHECK_GL();
+}
+
+// The adaptive levels: the grid subdivided once, then again while a pass
+// cannot overflow the capacity, max_passes passes in all at most, then
+// clipped to the alpha contour. Returns the clipped level and its count.
+std::shared_ptr<PBO> subdivide_and_clip(RecursiveTopologyFeedbackTriangles& levels, const TessellationProgramSet& set,
+                                        const BindProgram& bind, const PBO& samples, const PBO& indices,
+                                        uint32_t max_passes, uint32_t capacity, ScratchSize& scratch,
+                                        TriangulationResult& result, GLuint& clipped_count) {
+    IntegerStateGuard scope(set.subdivision());
+    bind(set.subdivision());
+    levels.capture_first_level(samples, indices);
+    result.capacity_reached |= levels.capacity_reached();
+    GLuint count = 0;
+    levels.current_buffer(count);
+    if (max_passes >= 2) {
+        // A pass at most quadruples the count: stop before one could overflow.
+        while (count < capacity / 4) {
+            levels.capture_next_level(2, scratch(uint64_t{count} * kMostSubdividedPerTriangle));
+            result.capacity_reached |= levels.capacity_reached();
+            levels.current_buffer(count);
+            ++result.completed_passes;
+            if (result.completed_passes >= max_passes) break;
+        }
+    }
+    IntegerStateGuard clip_scope(set.clip());
+    bind(set.clip());
+    levels.capture_next_level(2, scratch(uint64_t{count} * kMostClippedPerTriangle));
+    result.capacity_reached |= levels.capacity_reached();
+    return levels.current_buffer(clipped_count);
+}
+
+// A placed capture's size for this many triangles, one of room beyond them
+// so that an exact fit is not mistaken for a full buffer.
+uint64_t placed_capture_bytes(uint64_t triangles, uint64_t most_bytes) {
+    return capture_buffer_bytes((triangles + 1) * 3 * kPlacedVertexBytes, most_bytes);
+}
+
+// The extruded surface from the last level: the level placed as the front,
+// the level wound the other way round placed as the back, and the walls cut
+// from its edges placed with normals from the alpha, into one capture. The
+// run's scratch need is kept once the back and the walls are cut.
+void place_extruded(GlEngine& engine, const TessellationProgramSet& set, const BindProgram& bind, const PBO& last,
+                    GLuint last_count, ScratchSize& scratch, uint64_t& scratch_bytes, uint64_t most_placed_bytes,
+                    TriangulationResult& result) {
+    SinglePassFeedbackTriangles back(engine, scratch(last_count));
+    SinglePassFeedbackTriangles walls(engine, scratch(uint64_t{last_count} * kMostWallsPerTriangle));
+    GLuint back_count = 0, wall_count = 0;
+    std::shared_ptr<PBO> back_buffer, wall_buffer;
+    {
+        IntegerStateGuard scope(engine.reverse_vertex_order_program());
+        back.capture(back_buffer, last, last_count, back_count, 3, 0);
+        result.capacity_reached |= back.capacity_reached();
+    }
+    {
+        IntegerStateGuard scope(engine.extrude_program());
+        walls.capture(wall_buffer, last, last_count, wall_count, 3, 0);
+        result.capacity_reached |= walls.capacity_reached();
+    }
+    scratch_bytes = scratch.needed();
+    SinglePassFeedbackTriangles placed(engine,
+                                       placed_capture_bytes(2 * uint64_t{last_count} + wall_count, most_placed_bytes));
+    const GLintptr triangle_bytes = static_cast<GLintptr>(3 * kPlacedVertexBytes);
+    {
+        IntegerStateGuard scope(set.placing());
+        bind(set.placing());
+        placed.capture(result.vertices, last, last_count, result.front, 3, 0);
+        result.capacity_reached |= placed.capacity_reached();
+        placed.capture(result.vertices, *back_buffer, back_count, result.back, 3,
+                       triangle_bytes * static_cast<GLintptr>(last_count));
+        result.capacity_reached |= placed.capacity_reached();
+    }
+    {
+        IntegerStateGuard scope(set.placing_alpha_normals());
+        bind(set.placing_alpha_normals());
+        placed.capture(result.vertices, *wall_buffer, wall_count, result.walls, 3,
+                       2 * triangle_bytes * static_cast<GLintptr>(last_count));
+        result.capacity_reached |= placed.capacity_reached();
+    }
+    result.triangles = result.front + result.back + result.walls;
+}
 
 }  // namespace
 
@@ -317,18 +415,7 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
     std::optional<RecursiveTopologyFeedbackTriangles> levels;
     if (adaptive || clipped_grid)
         levels.emplace(engine, scratch(grid_triangles * (adaptive ? kMostSubdividedPerTriangle : kMostClippedPerTriangle)));
-    glActiveTexture(GL_TEXTURE0);
-    CHECK_GL();
-    for (int k = 0; k < 3; ++k) {
-        glBindTexture(GL_TEXTURE_2D, evaluation.textures.at(k)->gl_name());
-        CHECK_GL();
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        CHECK_GL();
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        CHECK_GL();
-    }
-    glBindTexture(GL_TEXTURE_2D, 0);
-    CHECK_GL();
+    filter_evaluation_linearly(evaluation);
 
     TriangulationResult result;
     result.completed_passes = 1;
@@ -348,27 +435,8 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
             last_count = count;
         }
     } else {
-        IntegerStateGuard scope(set.subdivision());
-        bind(set.subdivision());
-        levels->capture_first_level(*vertex_buffer_, *index_buffer_);
-        result.capacity_reached |= levels->capacity_reached();
-        GLuint count = 0;
-        levels->current_buffer(count);
-        if (max_passes >= 2) {
-            // A pass at most quadruples the count: stop before one could overflow.
-            while (count < capacity / 4) {
-                levels->capture_next_level(2, scratch(uint64_t{count} * kMostSubdividedPerTriangle));
-                result.capacity_reached |= levels->capacity_reached();
-                levels->current_buffer(count);
-                ++result.completed_passes;
-                if (result.completed_passes >= max_passes) break;
-            }
-        }
-        IntegerStateGuard clip_scope(set.clip());
-        bind(set.clip());
-        levels->capture_next_level(2, scratch(uint64_t{count} * kMostClippedPerTriangle));
-        result.capacity_reached |= levels->capacity_reached();
-        last = levels->current_buffer(last_count);
+        last = subdivide_and_clip(*levels, set, bind, *vertex_buffer_, *index_buffer_, max_passes, capacity, scratch,
+                                  result, last_count);
     }
 
     // The placed capture holds what the captures before it counted, one
@@ -381,12 +449,9 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
     const uint64_t placed_triangles =
         extrude ? 2 * front + std::min<uint64_t>(front * kMostWallsPerTriangle, capacity) : front;
     const uint64_t most_placed_bytes = std::min(limits_.vertex_bytes, (placed_triangles + 1) * 3 * kPlacedVertexBytes);
-    const auto placed_bytes = [&](uint64_t triangles) {
-        return capture_buffer_bytes((triangles + 1) * 3 * kPlacedVertexBytes, most_placed_bytes);
-    };
     if (!extrude) {
         scratch_bytes_ = scratch.needed();
-        SinglePassFeedbackTriangles placed(engine, placed_bytes(last_count));
+        SinglePassFeedbackTriangles placed(engine, placed_capture_bytes(last_count, most_placed_bytes));
         IntegerStateGuard scope(set.placing());
         bind(set.placing());
         GLuint written = 0;
@@ -397,40 +462,7 @@ TriangulationResult ComputeTriangleMeshGPU::run(GlEngine& engine, const RenderTa
         return result;
     }
 
-    SinglePassFeedbackTriangles back(engine, scratch(last_count));
-    SinglePassFeedbackTriangles walls(engine, scratch(uint64_t{last_count} * kMostWallsPerTriangle));
-    GLuint back_count = 0, wall_count = 0;
-    std::shared_ptr<PBO> back_buffer, wall_buffer;
-    {
-        IntegerStateGuard scope(engine.reverse_vertex_order_program());
-        back.capture(back_buffer, *last, last_count, back_count, 3, 0);
-        result.capacity_reached |= back.capacity_reached();
-    }
-    {
-        IntegerStateGuard scope(engine.extrude_program());
-        walls.capture(wall_buffer, *last, last_count, wall_count, 3, 0);
-        result.capacity_reached |= walls.capacity_reached();
-    }
-    scratch_bytes_ = scratch.needed();
-    SinglePassFeedbackTriangles placed(engine, placed_bytes(2 * uint64_t{last_count} + wall_count));
-    const GLintptr triangle_bytes = static_cast<GLintptr>(3 * kPlacedVertexBytes);
-    {
-        IntegerStateGuard scope(set.placing());
-        bind(set.placing());
-        placed.capture(result.vertices, *last, last_count, result.front, 3, 0);
-        result.capacity_reached |= placed.capacity_reached();
-        placed.capture(result.vertices, *back_buffer, back_count, result.back, 3,
-                       triangle_bytes * static_cast<GLintptr>(last_count));
-        result.capacity_reached |= placed.capacity_reached();
-    }
-    {
-        IntegerStateGuard scope(set.placing_alpha_normals());
-        bind(set.placing_alpha_normals());
-        placed.capture(result.vertices, *wall_buffer, wall_count, result.walls, 3,
-                       2 * triangle_bytes * static_cast<GLintptr>(last_count));
-        result.capacity_reached |= placed.capacity_reached();
-    }
-    result.triangles = result.front + result.back + result.walls;
+    place_extruded(engine, set, bind, *last, last_count, scratch, scratch_bytes_, most_placed_bytes, result);
     return result;
 }
 

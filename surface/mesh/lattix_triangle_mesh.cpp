@@ -118,21 +118,6 @@ void LattixTriangleMesh::release_gpu_objects() {
 
 namespace {
 
-bool same_settings(const DisplacementSettings& a, const DisplacementSettings& b) {
-    const auto bits = [](float v) {
-        std::uint32_t u;
-        std::memcpy(&u, &v, 4);
-        return u;
-    };
-    return a.channel == b.channel && a.use_alpha_as_mask == b.use_alpha_as_mask && a.clip == b.clip &&
-           a.premultiply == b.premultiply && bits(a.scale) == bits(b.scale) && bits(a.bias) == bits(b.bias) &&
-           a.unused == b.unused && bits(a.alpha_clip_threshold) == bits(b.alpha_clip_threshold) &&
-           std::memcmp(&a.noise, &b.noise, sizeof(NoiseParameters)) == 0 &&
-           bits(a.noise_start) == bits(b.noise_start) && bits(a.noise_start_fade) == bits(b.noise_start_fade) &&
-           bits(a.noise_stop) == bits(b.noise_stop) && bits(a.noise_stop_fade) == bits(b.noise_stop_fade) &&
-           a.noise_channel == b.noise_channel;
-}
-
 // Pixel type of each depth class's height map, read back as stored.
 GLenum pixel_type(std::uint32_t format) {
     switch (format) {
@@ -241,7 +226,7 @@ void LattixTriangleMesh::read_placement_key(const ComputeTriangleMeshGPU& triang
 bool LattixTriangleMesh::same_placement(const PlacementKey& a, const PlacementKey& b) {
     return a.triangulation == b.triangulation && a.subdivisions == b.subdivisions &&
            a.indexed_grid == b.indexed_grid &&
-           same_settings(a.settings, b.settings) && a.has_height_map == b.has_height_map && a.format == b.format &&
+           bitwise_equal(a.settings, b.settings) && a.has_height_map == b.has_height_map && a.format == b.format &&
            a.width == b.width && a.height == b.height && a.wrap_mode == b.wrap_mode && a.adaptive == b.adaptive &&
            a.max_passes == b.max_passes && std::memcmp(&a.distance_threshold, &b.distance_threshold, 4) == 0 &&
            a.extrude == b.extrude;

@@ -66,10 +66,13 @@ NoiseParameters noise_parameters(const RenderSettings& rs) {
     noise.frequency_multipliers[0] = rs.noise_x_frequency;
     noise.frequency_multipliers[1] = rs.noise_y_frequency;
     noise.frequency_multipliers[2] = 1.0f;
-    // Evolution moves the noise along its direction at its speed.
+    // Evolution moves the noise along its direction at its speed: the
+    // shading takes the evolution times the third component as how far each
+    // source has moved, along the first two (the n-th source n times as far,
+    // so that the sum changes as it moves).
     noise.evolution_multipliers[0] = rs.noise_direction[0] * rs.noise_speed;
     noise.evolution_multipliers[1] = rs.noise_direction[1] * rs.noise_speed;
-    noise.evolution_multipliers[2] = 0.0f;
+    noise.evolution_multipliers[2] = 1.0f;
     return noise;
 }
 

@@ -3,6 +3,7 @@
 // state are safe for as long as the frame holds its locks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "engine/interfaces/displacement_settings.h"
 #include "engine/interfaces/light_collection.h"
 #include "engine/interfaces/virtual_camera_parameters.h"
+#include "surface/mesh/render_settings.h"
 
 namespace tavrel {
 
@@ -24,6 +26,10 @@ class ShaderParameters;
 class ScopedCheckoutAll;
 
 struct RenderInput {
+    // The flag byte that asks for the untextured surface (white, where no
+    // back-face texture is given).
+    static constexpr std::size_t kUntexturedFlag = 0;
+
     SequenceData* sequence_data = nullptr;
     ControlPointGrid* grid = nullptr;
     uint8_t flags[6] = {0, 0, 0, 0, 0, 0};
@@ -35,7 +41,8 @@ struct RenderInput {
     // Written by the mesh pipeline's set-up on the rendering thread, for the
     // mesh update and the renderer chain that follow it in the same frame.
     LattixTriangleMesh* triangle_mesh = nullptr;
-    int32_t render_mode = 1;  // 0 wireframe, 1 full render, 2 depth
+    // A RenderSettings render mode.
+    int32_t render_mode = RenderSettings::kFullRender;
     DisplacementSettings displacement;
 };
 
@@ -58,7 +65,8 @@ struct TimeVariableParameters {
     std::shared_ptr<RenderInput> render_input;
     uint64_t multisample_level = 0;
     uint64_t accumulation_level = 0;
-    uint64_t reserved_level = 0;
+    // Lens samples (the views of a depth of field); this effect passes 0.
+    uint64_t lens_level = 0;
     uint64_t reserved_count = 0;
     // The material's metal value with "Disable Alpha Decal".
     ValueAndFlag metal_and_decal;

@@ -9,6 +9,11 @@
 namespace tavrel {
 
 struct RenderSettings {
+    // The "Render Mode" choices, as render_mode holds them.
+    static constexpr int32_t kWireframe = 0;
+    static constexpr int32_t kFullRender = 1;
+    static constexpr int32_t kDepth = 2;
+
     int32_t comp_pixel_aspect[2] = {0, 1};  // numerator, denominator
     int32_t centring_offset[2] = {0, 0};
     float downsample[2] = {1.0f, 1.0f};
@@ -17,7 +22,7 @@ struct RenderSettings {
     // (0, 0) until measured: the parameter reactions must not divide by it.
     TSize2D frame_size;
     int32_t frame_origin[2] = {0, 0};
-    int32_t render_mode = 1;  // 0 wireframe, 1 full render, 2 depth
+    int32_t render_mode = kFullRender;
     int32_t level = 0;
     int32_t has_backside = 0;
     int32_t has_displacement = 0;

@@ -1,5 +1,7 @@
 #include "surface/mesh/tessellation_programs.h"
 
+#include <boost/algorithm/string/replace.hpp>
+
 #include "engine/core/made_on_first_use.h"
 #include "engine/interfaces/abort.h"
 #include "engine/shaders/shader_chunks.h"
@@ -228,7 +230,11 @@ const float NORTH = 5.0;
 const float SOUTH = 6.0;
 )glsl";
 
-const char* const kPlacingMainPlain = R"glsl(
+// The placing pass's main(): each (s, t, code) triple evaluated on the
+// surface and displaced along its normal, the normal reversed for the back
+// (code -1); $placed_frame$ stands for the lines that write the normal, the
+// tangent and the binormal.
+const char* const kPlacingMain = R"glsl(
 varying vec3 out_position;
 varying vec2 out_texcoord;
 varying vec3 out_normal;
@@ -244,35 +250,25 @@ void main()
     position = displace_vertex(st, position, displaced_normal);
     out_position = position;
     out_texcoord = st;
-    out_normal = displaced_normal;
+$placed_frame$
+    gl_Position = vec4(position, 1.0);
+}
+)glsl";
+
+// The surface's own frame, or (the walls) the normal from the height map's
+// alpha and no tangent or binormal.
+const char* const kPlacedSurfaceFrame = R"glsl(    out_normal = displaced_normal;
     out_tangent = tangent;
-    out_binormal = binormal;
-    gl_Position = vec4(position, 1.0);
-}
-)glsl";
-
-const char* const kPlacingMainAlpha = R"glsl(
-varying vec3 out_position;
-varying vec2 out_texcoord;
-varying vec3 out_normal;
-varying vec3 out_tangent;
-varying vec3 out_binormal;
-
-void main()
-{
-    vec2 st = gl_Vertex.xy;
-    vec3 normal, tangent, binormal;
-    vec3 position = evaluate_nurbs(st, normal, tangent, binormal);
-    vec3 displaced_normal = normal * sign(gl_Vertex.z);
-    position = displace_vertex(st, position, displaced_normal);
-    out_position = position;
-    out_texcoord = st;
-    out_normal = normal_from_alpha(displaced_normal, tangent, binormal, st);
+    out_binormal = binormal;)glsl";
+const char* const kPlacedAlphaNormal = R"glsl(    out_normal = normal_from_alpha(displaced_normal, tangent, binormal, st);
     out_tangent = vec3(0.0);
-    out_binormal = vec3(0.0);
-    gl_Position = vec4(position, 1.0);
+    out_binormal = vec3(0.0);)glsl";
+
+std::string placing_main(bool alpha_normals) {
+    std::string text = kPlacingMain;
+    boost::replace_all(text, "$placed_frame$", alpha_normals ? kPlacedAlphaNormal : kPlacedSurfaceFrame);
+    return text;
 }
-)glsl";
 
 std::string displacement_chunk(bool height_map, bool displacement_noise) {
     ShadingSwitches switches;
@@ -313,9 +309,9 @@ std::string clip_geometry_source(int depth_class) { return geometry_preamble(dep
 std::string placing_vertex_source(int depth_class, bool height_map, bool alpha_normals, bool displacement_noise) {
     std::string source =
         shader_preamble(depth_class) + displacement_chunk(height_map, displacement_noise) + kSurfaceEvaluation;
-    if (!alpha_normals) return source + kPlacingMainPlain;
+    if (!alpha_normals) return source + placing_main(false);
     source += height_map ? kNormalFromAlphaWithHeightMap : kNormalFromAlphaWithoutHeightMap;
-    return source + kWallCodes + kPlacingMainAlpha;
+    return source + kWallCodes + placing_main(true);
 }
 
 TessellationProgramSet::TessellationProgramSet(int depth_class, bool height_map, bool displacement_noise)

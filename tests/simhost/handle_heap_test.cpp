@@ -147,10 +147,12 @@ TEST(GridVerb, SaveLoadAndCorruptFiles) {
         const char* text;
     };
     const std::vector<Corrupt> cases = {
-        {"truncated", 1000, -1, "Invalid parameter file."},
+        {"truncated", 1000, -1, "a saved grid of 20 x 20 cells cut short (1000 of its 31335 bytes)"},
         {"bad signature", 31335, 0, "not a saved grid (it does not start with \"KZTQ\")"},
-        {"bad trailer", 31335, 31334, "error 512"},
+        {"bad trailer", 31335, 31334,
+         "a saved grid of 20 x 20 cells that does not end with \"KZTQ\" (bytes 31331 to 31334)"},
         {"five bytes", 5, -1, "a saved grid cut short after its mark"},
+        {"seven bytes", 7, -1, "a saved grid cut short in its header (7 of its 20 bytes)"},
     };
     for (const auto& c : cases) {
         const std::string bad = dir + "/grid_verb_bad.kztq";

@@ -711,10 +711,23 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
     const std::string big = testing::TempDir() + "big_" + std::to_string(getpid()) + ".png";
     std::ofstream(wide, std::ios::binary) << tavrel_test::black_png(20000, 1000);
     std::ofstream(big, std::ios::binary) << tavrel_test::black_png(16384, 16384);
+    // A layer parameter's image beyond the side limit is refused the same
+    // way, named by its parameter, before anything is posted to OpenGL.
+    const std::string strip = testing::TempDir() + "strip_" + std::to_string(getpid()) + ".png";
+    std::ofstream(strip, std::ios::binary) << tavrel_test::black_png(20000, 64);
+    const std::string strip_name = std::filesystem::path(strip).filename().string();
+    std::vector<std::string> scenes;
+    for (const char* param : {"Displacement Layer", "Backside Layer", "Reflection Layer"}) {
+        scenes.push_back(testing::TempDir() + "wide_param_" + std::to_string(scenes.size()) + "_" +
+                         std::to_string(getpid()) + ".json");
+        std::ofstream(scenes.back()) << R"({"comp": {"width": 64, "height": 36}, "layers": [{"image": ")"
+                                     << strip_name << R"("}], "params": {")" << param << R"(": 1}})";
+    }
     struct Case {
         std::vector<std::string> options;
         std::string size;
         std::string held;  // the refusal of a texture too large to hold; empty: the side limit
+        std::string what = "layer";
     };
     const Case cases[] = {
         {{"--size", "30000x2"}, "30000 x 2", ""},
@@ -727,6 +740,9 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
         // target the views of the default "Medium" are summed in.
         {{"--input", big}, "16384 x 16384", kAntialiasingRefused},
         {{"--input", big, "--set", "Antialiasing=Low"}, "16384 x 16384", kAntialiasingRefused},
+        {{"--scene", scenes[0]}, "20000 x 64", "", "Displacement Layer"},
+        {{"--scene", scenes[1]}, "20000 x 64", "", "Backside Layer"},
+        {{"--scene", scenes[2]}, "20000 x 64", "", "Reflection Layer"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -744,7 +760,7 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
             EXPECT_EQ(r.err.substr(r.err.size() - whole.size()), whole);
             continue;
         }
-        const std::string head = "The layer is " + c.size + " pixels; OpenGL here renders at most ";
+        const std::string head = "The " + c.what + " is " + c.size + " pixels; OpenGL here renders at most ";
         const size_t at = r.err.find(head);
         ASSERT_NE(at, std::string::npos) << r.err;
         const std::string rest = r.err.substr(at + head.size());
@@ -755,6 +771,70 @@ TEST(RenderVerb, ALayerBeyondTheGlLimitIsRefusedWithTheLimit) {
     }
     std::remove(wide.c_str());
     std::remove(big.c_str());
+    std::remove(strip.c_str());
+    for (const auto& scene : scenes) std::remove(scene.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// A layer within the side limit whose height map's slope map (two texels
+// more on each side) is not: the second effect shades it through the height
+// reads instead, and renders it as the first effect does.
+TEST(RenderDriver, TheSecondEffectRendersALayerAtTheSideLimit) {
+    const std::string input = testing::TempDir() + "side_limit_" + std::to_string(getpid()) + ".png";
+    std::ofstream(input, std::ios::binary) << tavrel_test::black_png(16384, 2);
+    RenderSetup setup;
+    setup.plugin = std::string(TAVREL_PLUGIN_DIR) + "/Tavrel_Varnmoor.so";
+    setup.input = input;
+    // The least work that still shades the layer.
+    setup.edits = {"Adaptive=0", "Subdivisions=16", "Antialiasing=None"};
+    RenderDriver d(setup);
+    const simhost::RenderedFrame f = d.render(8);
+    std::remove(input.c_str());
+    expect_clean(f);
+    ASSERT_NE(f.output, nullptr);
+    ASSERT_EQ(f.output->world().width, 16384);
+    ASSERT_EQ(f.output->world().height, 2);
+    int covered = 0;
+    for (int32_t x = 0; x < 16384; ++x)
+        for (int32_t y = 0; y < 2; ++y) covered += f.output->channel(x, y, 0) > 0.5 ? 1 : 0;
+    EXPECT_GT(covered, 2 * 16384 * 9 / 10);
+    for (const auto& v : d.finish()) ADD_FAILURE() << v;
+}
+
+}  // namespace
+
+namespace {
+
+// "D. Noise Evolution" moves the displacement noise along its direction at
+// its speed: a frame with evolution differs from one without, unless the
+// speed is 0, when the noise stays where it was.
+TEST(RenderDriver, NoiseEvolutionMovesTheNoiseAtItsSpeed) {
+    const auto frame = [](std::vector<std::string> edits) {
+        RenderSetup setup = small_setup();
+        edits.insert(edits.begin(), "D. Noise Amplitude=30");
+        setup.edits = edits;
+        RenderDriver d(setup);
+        simhost::RenderedFrame f = d.render(8);
+        expect_clean(f);
+        for (const auto& v : d.finish()) ADD_FAILURE() << v;
+        return std::move(f.output);
+    };
+    const auto differing = [](const simhost::OwnedWorld& a, const simhost::OwnedWorld& b) {
+        int n = 0;
+        for (int32_t y = 0; y < a.world().height; ++y)
+            for (int32_t x = 0; x < a.world().width; ++x)
+                for (int c = 0; c < 4; ++c) n += a.channel(x, y, c) != b.channel(x, y, c) ? 1 : 0;
+        return n;
+    };
+    const auto still = frame({});
+    const auto evolved = frame({"D. Noise Evolution=10"});
+    const auto held = frame({"D. Noise Evolution=10", "D. Noise Speed=0"});
+    ASSERT_TRUE(still && evolved && held);
+    EXPECT_GT(differing(*still, *evolved), 64 * 36 / 4);
+    EXPECT_EQ(differing(*still, *held), 0);
 }
 
 }  // namespace

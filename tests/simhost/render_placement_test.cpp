@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <memory>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -313,6 +316,62 @@ TEST(RenderPlacement, FocusDistanceAndDepthOfFieldLeaveTheEdgesCrisp) {
             }
     }
     for (const auto& v : d.finish()) ADD_FAILURE() << v;
+}
+
+}  // namespace
+
+namespace {
+
+// A layer one or two pixels across in a comp of its own size: the host's
+// default camera then stands a pixel or two from it, nearer than the usual
+// near plane, yet each pixel shows its layer pixel (channel 0 is alpha; the
+// colour away from the pattern's rows of change).
+TEST(RenderPlacement, ALayerAPixelOrTwoAcrossShowsItsPixels) {
+    struct Case {
+        int32_t width, height;
+    };
+    for (const Case c : {Case{1, 1}, Case{1, 2}, Case{1, 90}, Case{2, 90}, Case{90, 1}}) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        // The pattern's corner, as an image of its own.
+        const auto whole = simhost::test_pattern(std::max(c.width, 2), std::max(c.height, 2), 8);
+        const auto pattern = std::make_unique<OwnedWorld>(c.width, c.height, 8);
+        for (int32_t y = 0; y < c.height; ++y)
+            for (int32_t x = 0; x < c.width; ++x)
+                for (int k = 0; k < 4; ++k) pattern->set_channel(x, y, k, whole->channel(x, y, k));
+        const std::string input = testing::TempDir() + "narrow_" + std::to_string(getpid()) + ".png";
+        simhost::write_png(input, *pattern);
+        RenderSetup s;
+        s.plugin = kPlugin;
+        s.input = input;
+        RenderDriver d(s);
+        const simhost::RenderedFrame f = d.render(8);
+        std::remove(input.c_str());
+        EXPECT_EQ(f.result.err, 0);
+        EXPECT_EQ(f.result.message, "");
+        ASSERT_NE(f.output, nullptr);
+        ASSERT_EQ(f.output->world().width, c.width);
+        ASSERT_EQ(f.output->world().height, c.height);
+        int failures = 0;
+        for (int32_t y = 0; y < c.height; ++y)
+            for (int32_t x = 0; x < c.width; ++x) {
+                const double alpha = f.output->channel(x, y, 0);
+                // Every pixel is an edge pixel here, which the surface's
+                // edge softens: partly covered, never empty.
+                if (alpha < 0.25 && ++failures <= 5) ADD_FAILURE() << x << "," << y << " has alpha " << alpha;
+                bool flat = true;
+                for (int32_t v = std::max(0, y - 1); v <= std::min(c.height - 1, y + 1); ++v)
+                    for (int32_t u = std::max(0, x - 1); u <= std::min(c.width - 1, x + 1); ++u)
+                        for (int k = 1; k < 4; ++k) flat = flat && pattern->channel(u, v, k) == pattern->channel(x, y, k);
+                if (!flat || alpha < 0.25) continue;
+                for (int k = 1; k < 4; ++k) {
+                    const double d = std::abs(f.output->channel(x, y, k) - pattern->channel(x, y, k));
+                    if (d > kTolerance * 2 && ++failures <= 5)
+                        ADD_FAILURE() << x << "," << y << " channel " << k << " differs by " << d * 255 << "/255";
+                }
+            }
+        EXPECT_EQ(failures, 0);
+        for (const auto& v : d.finish()) ADD_FAILURE() << v;
+    }
 }
 
 }  // namespace

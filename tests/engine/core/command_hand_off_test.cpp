@@ -121,6 +121,8 @@ TEST_F(HandOffTest, CommandOutcomes) {
         std::string text;         // the runtime_error's text
         std::uint32_t code;       // the abort code
         std::string error_stream;  // what the rendering thread wrote
+        std::string user_text = "";   // what the caller's error gives a user, when it differs
+        std::string debug_stream = "";  // what went to the debugger output
     };
     struct Unlisted {};
     const std::vector<Case> cases = {
@@ -142,24 +144,43 @@ TEST_F(HandOffTest, CommandOutcomes) {
          "Unknown Error", 0, "Unknown Error\n"},
         {"text with format characters", [](FakeEngine&) { throw std::runtime_error("50% %s %n"); },
          Outcome::runtime_error, "50% %s %n", 0, "50% %s %n\n"},
+        // The place survives the crossing beside the text, and only the
+        // debugger output shows it.
+        {"engine error with its place",
+         [](FakeEngine&) { throw tavrel::gl_call_error("engine/gpu/texture_object.cpp", 17, "invalid enumerant"); },
+         Outcome::runtime_error, "engine/gpu/texture_object.cpp: 17 invalid enumerant", 0,
+         "OpenGL failed: invalid enumerant\n", "OpenGL failed: invalid enumerant",
+         "engine/gpu/texture_object.cpp: 17 invalid enumerant\n"},
+        {"engine error without a place", [](FakeEngine&) { throw tavrel::GlEngineError("GLSL link error."); },
+         Outcome::runtime_error, "GLSL link error.", 0, "GLSL link error.\n"},
     };
     start();
+    std::string debug;
+    const tavrel::DebugOutputSink previous =
+        tavrel::set_debug_output_sink([&debug](const std::string& text) { debug += text; });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        debug.clear();
         testing::internal::CaptureStderr();
         Outcome seen = Outcome::returns;
-        std::string text;
+        std::string text, user_text;
         std::uint32_t code = 0;
         try {
             hand_off->execute(c.command);
         } catch (const std::runtime_error& e) {
             seen = Outcome::runtime_error;
             text = e.what();
+            const auto* placed = dynamic_cast<const tavrel::PlacedError*>(&e);
+            user_text = placed != nullptr ? placed->user_text() : "(none)";
         } catch (const tavrel::SimpleAbortException& e) {
             seen = Outcome::abort;
             code = e.code();
         }
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.error_stream);
+        EXPECT_EQ(debug, c.debug_stream);
+        if (seen == Outcome::runtime_error) {
+            EXPECT_EQ(user_text, c.user_text.empty() ? c.text : c.user_text);
+        }
         EXPECT_EQ(seen, c.outcome);
         EXPECT_EQ(text, c.text);
         EXPECT_EQ(code, c.code);
@@ -168,6 +189,7 @@ TEST_F(HandOffTest, CommandOutcomes) {
         EXPECT_NO_THROW(hand_off->execute([&ran](FakeEngine&) { ran = 1; }));
         EXPECT_EQ(ran, 1);
     }
+    tavrel::set_debug_output_sink(previous);
     std::lock_guard<std::mutex> lock(record->mutex);
     EXPECT_EQ(record->make_current_calls, 1);
     EXPECT_EQ(record->restore_calls, 0);
@@ -187,6 +209,9 @@ TEST_F(HandOffTest, StartUpFailures) {
          "OS specific calls failed!\n"},
         {"engine throws something else", []() -> std::shared_ptr<FakeEngine> { throw 42; },
          "Unknown Error\n"},
+        {"engine start fails on a GL call",
+         []() -> std::shared_ptr<FakeEngine> { throw tavrel::gl_call_error("engine/gpu/gl_engine.cpp", 9, "invalid value"); },
+         "OpenGL failed: invalid value\n"},
         {"engine throws an empty text",
          []() -> std::shared_ptr<FakeEngine> { throw std::runtime_error(""); }, "Unknown Error\n"},
         {"factory gives nothing", []() { return std::shared_ptr<FakeEngine>(); }, ""},

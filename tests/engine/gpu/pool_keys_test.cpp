@@ -163,14 +163,14 @@ TEST(PoolKeys, RendererDescriptionOrder) {
     // Each pair differs in one field, or in one field decisive over a later
     // one that is set the other way round.
     const Case cases[] = {
-        {"format kind", with([](D& d) { d.format_kind = 0; d.shading_switch_a = true; }),
+        {"format kind", with([](D& d) { d.format_kind = 0; d.multiply_height_map_alpha = true; }),
          with([](D& d) { d.format_kind = 1; })},
         {"format kind signed", with([](D& d) { d.format_kind = UINT32_MAX; }),
          with([](D& d) { d.format_kind = 0; })},
-        {"switch A false first", with([](D& d) { d.shading_switch_b = true; }),
-         with([](D& d) { d.shading_switch_a = true; })},
-        {"switch B false first", with([](D& d) { d.peeling_layers = 4; }),
-         with([](D& d) { d.shading_switch_b = true; })},
+        {"height-map alpha false first", with([](D& d) { d.projective_texture = true; }),
+         with([](D& d) { d.multiply_height_map_alpha = true; })},
+        {"projective texture false first", with([](D& d) { d.peeling_layers = 4; }),
+         with([](D& d) { d.projective_texture = true; })},
         {"peeling absent first", with([](D& d) { d.render_mode = 3; }),
          with([](D& d) { d.peeling_layers = 0; })},
         {"peeling absent before unlimited", with([](D&) {}),

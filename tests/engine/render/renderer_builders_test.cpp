@@ -101,7 +101,8 @@ TEST(RendererBuilders, OuterRendererViewSamples) {
     EXPECT_NE(dynamic_cast<const tavrel::SingleViewIntegrationRenderer*>(single.get()), nullptr);
 }
 
-// The Phong program's chunks by switch A, switch B and render mode.
+// The Phong program's chunks by the height-map alpha, the projective texture and
+// the render mode.
 TEST(RendererBuilders, PhongChunksBySwitchesAndRenderMode) {
     using namespace tavrel;
     struct Case {

@@ -411,6 +411,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereTheMapIsClamped) {
         std::optional<std::uint32_t> wrap;
         bool flat;
         bool chosen;
+        bool held = true;  // the driver holds the slope map's texture
     };
     const Row rows[] = {
         {"alpha, edge", 4, false, false, 1u, false, true},
@@ -421,6 +422,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereTheMapIsClamped) {
         {"alpha, wrap unknown", 4, false, false, std::nullopt, false, false},
         {"alpha, repeated", 4, false, false, 2u, false, false},
         {"flat map", 4, false, false, 1u, true, false},
+        {"alpha, edge, a map too large for the driver", 4, false, false, 1u, false, false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -435,6 +437,7 @@ TEST(ShadingSwitches, HeightSlopeMapIsChosenWhereTheMapIsClamped) {
         v.displacement = &d;
         v.height_map_wrap = row.wrap;
         v.flat_height_map = row.flat;
+        v.slope_map_held = row.held;
         const ShadingSwitches s = shading_switches_for(v);
         EXPECT_EQ(s.height_slope_map, row.chosen);
         EXPECT_EQ(shading_switch_defines(s).find("TAVREL_HEIGHT_SLOPE_MAP") != std::string::npos, row.chosen);
@@ -760,6 +763,11 @@ TEST(FlatHeightSlopes, ReadBackOncePerContentSizeAndSettings) {
             {"the same", [] {}, false},
             {"another scale", [&] { displacement.scale = 3.0f; }, true},
             {"another channel", [&] { displacement.channel = 1; }, true},
+            // Settings are the same when their bits are: -0 is not 0, and a
+            // value that is not a number is the same as itself.
+            {"scale 0", [&] { displacement.scale = 0.0f; }, true},
+            {"scale -0", [&] { displacement.scale = -0.0f; }, true},
+            {"noise stop not a number", [&] { displacement.noise_stop = std::nanf(""); }, true},
             {"the same at last", [] {}, false},
         };
         std::uint64_t reads = slopes.readbacks();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/core/abort_exception.h"
+#include "engine/core/command_hand_off.h"
 #include "engine/core/engine_errors.h"
 #include "hostaccess/plugin_errors.h"
 #include "plugin/entry/command_dispatcher.h"
@@ -44,11 +45,17 @@ TEST(FailureMapping, EachClauseInItsOrder) {
         {"plugin error", [] () -> PF_Err { throw PluginError("Too many lights: maximum light count is 16"); },
          0, "Too many lights: maximum light count is 16"},
         {"std::exception", [] () -> PF_Err { throw std::runtime_error("glBegin failed"); }, 0, "glBegin failed"},
-        {"an engine failure names no source file",
-         [] () -> PF_Err { throw std::runtime_error("engine/gpu/texture_object.cpp: 121 out of memory"); }, 0,
+        {"an engine failure shows its text without its place",
+         [] () -> PF_Err { throw tavrel::gl_call_error("engine/gpu/texture_object.cpp", 121, "out of memory"); }, 0,
          "OpenGL failed: out of memory"},
-        {"nor a located one", [] () -> PF_Err { throw tavrel::GlEngineError("Gl error (a/b.cpp:7): no context"); },
+        {"so does a located one", [] () -> PF_Err { throw tavrel::located_error("a/b.cpp", 7, "no context"); },
          0, "OpenGL failed: no context"},
+        {"and one the rendering thread handed back",
+         [] () -> PF_Err { throw tavrel::CommandError("x.cpp: 3 invalid value", "x.cpp: 3", "OpenGL failed: invalid value"); },
+         0, "OpenGL failed: invalid value"},
+        {"a text that merely looks located is shown whole",
+         [] () -> PF_Err { throw std::runtime_error("engine/gpu/texture_object.cpp: 121 out of memory"); }, 0,
+         "engine/gpu/texture_object.cpp: 121 out of memory"},
         {"int", [] () -> PF_Err { throw 3; }, 0, "Unknown Error"},
         {"char*", [] () -> PF_Err { throw "text"; }, 0, "Unknown Error"},
         {"unlisted type", [] () -> PF_Err { throw UnlistedType{1}; }, 0, "Unknown Error"},

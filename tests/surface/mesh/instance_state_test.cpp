@@ -54,7 +54,7 @@ TEST(MeshSettingsHandOver, BiasFromThicknessAndEveryNoiseValue) {
         {input.displacement.bias, 2.5f}, {n.amplitude, 3}, {n.evolution, 4}, {n.frequency, 5},
         {float(n.octaves), 6}, {n.gain, 0.25f}, {n.lacunarity, 2.5f}, {n.frequency_multipliers[0], 1.5f},
         {n.frequency_multipliers[1], -0.5f}, {n.evolution_multipliers[0], 1.2f},
-        {n.evolution_multipliers[1], -1.6f}, {n.amplitude_multipliers[0], 1}};
+        {n.evolution_multipliers[1], -1.6f}, {n.evolution_multipliers[2], 1}, {n.amplitude_multipliers[0], 1}};
     for (std::size_t i = 0; i < values.size(); ++i) EXPECT_FLOAT_EQ(values[i].first, values[i].second) << i;
 }
 
