@@ -15,11 +15,11 @@
 
 #include "engine/interfaces/never_abort.h"
 #include "engine/interfaces/single_instance_params.h"
-#include "plugin/life_cycle.h"
+#include "plugin/core/life_cycle.h"
 #include "simhost/host.h"
 #include "simhost/scene_file.h"
-#include "surface/host/ae_light_adaptor.h"
 #include "surface/grid/host_buffer_accessor.h"
+#include "surface/host/ae_light_adaptor.h"
 #include "surface/mesh/lattix_triangle_mesh.h"
 #include "surface/mesh/render_input.h"
 #include "surface/mesh/sequence_data.h"

@@ -1,8 +1,8 @@
-#include "plugin/about.h"
-#include "plugin/effect_commands.h"
 #include "lattix_pro/lattix_pro_params.h"
 #include "lattix_pro/lattix_pro_ui.h"
 #include "lattix_pro/param_reactions.h"
+#include "plugin/entry/effect_commands.h"
+#include "plugin/suites/about.h"
 
 namespace tavrel {
 

@@ -1,4 +1,4 @@
-#include "plugin/effect_commands.h"
+#include "plugin/entry/effect_commands.h"
 
 namespace tavrel {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "hostapi/host_effect.h"
-#include "plugin/parameter_group.h"
-#include "plugin/shared_param_groups.h"
+#include "plugin/params/parameter_group.h"
+#include "plugin/params/shared_param_groups.h"
 
 namespace tavrel {
 

@@ -1,12 +1,12 @@
 #include "lattix_pro/lattix_pro_ui.h"
 
+#include "hostaccess/plugin_errors.h"
 #include "lattix_pro/lattix_pro_params.h"
 #include "lattix_pro/param_reactions.h"
-#include "plugin/smart_render.h"
-#include "plugin/banner_image.h"
-#include "plugin/data_locks.h"
-#include "plugin/global_data.h"
-#include "hostaccess/plugin_errors.h"
+#include "plugin/core/data_locks.h"
+#include "plugin/core/global_data.h"
+#include "plugin/render/smart_render.h"
+#include "plugin/suites/banner_image.h"
 #include "surface/frame/frame_values.h"
 #include "surface/host/host_geometry.h"
 

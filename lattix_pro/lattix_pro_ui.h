@@ -3,7 +3,7 @@
 #pragma once
 
 #include "hostapi/host_effect.h"
-#include "plugin/custom_ui.h"
+#include "plugin/ui/custom_ui.h"
 
 namespace tavrel {
 

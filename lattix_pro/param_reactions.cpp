@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plugin/data_locks.h"
-#include "plugin/grid_size_reactions.h"
-#include "lattix_pro/lattix_pro_params.h"
-#include "plugin/param_declare.h"
-#include "plugin/param_ui_update.h"
 #include "hostaccess/plugin_errors.h"
-#include "plugin/point_params.h"
 #include "hostaccess/suite_handler.h"
-#include "plugin/tie_to_layer.h"
+#include "lattix_pro/lattix_pro_params.h"
+#include "plugin/core/data_locks.h"
+#include "plugin/params/grid_size_reactions.h"
+#include "plugin/params/param_declare.h"
+#include "plugin/params/param_ui_update.h"
+#include "plugin/params/point_params.h"
+#include "plugin/render/tie_to_layer.h"
 #include "surface/mesh/sequence_data.h"
 
 namespace tavrel {
@@ -136,56 +136,56 @@ void update_one_param_ui(const PF_ParamUtilsSuite1& suite, PF_ProgPtr effect_ref
     check_pf_err(suite.PF_UpdateParamUI(effect_ref, index, &def));
 }
 
-PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerDef*,
-                          void* extra) {
-    const auto* changed = static_cast<const PF_UserChangedParamExtra*>(extra);
-    if (changed == nullptr || params == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-    SequenceDataLock data(in_data);
-    ArbHandleLock arb(params, in_data, kParamMeshDistortion);
-    ControlPointGrid& grid = *arb.get();
-    const std::optional<TSize2D> frame = reaction_frame_size(*data.get(), in_data);
-    const int32_t index = changed->param_index;
+namespace {
 
+// The first effect's own answers, after the shared ones: turning
+// auto-tangents off keeps the grid's points as they are now, and a point
+// slider moves its point; sliders still to be written from a new grid are
+// written.
+void react_to_own_change(const PF_InData* in_data, ParamChange& change) {
+    PF_ParamDef** params = change.params;
+    SequenceData& data = change.data;
+    ControlPointGrid& grid = change.grid;
+    const std::optional<TSize2D> frame = reaction_frame_size(data, in_data);
+    const int32_t index = change.index;
     bool slider_change = false;
-    switch (index) {
-        case kParamRows:
-        case kParamColumns: refit_grid_to_size_sliders(lattix_pro_description(), params, *data.get(), grid); break;
-        case kParamMeshDistortion: follow_grid_size(lattix_pro_description(), params, grid); break;
-        case kParamAutoTangentsEnable:
-            if (params[kParamAutoTangentsEnable]->u.bd.value == 0) {
-                ControlPointGrid plain = data->grid;
-                plain.copy_points(data->grid);
-                data->grid = plain;
-                grid = data->grid;
-                mark_changed(params[kParamMeshDistortion]);
-            }
-            break;
-        case kParamTieToLayer:
-            if (params[kParamTieToLayer]->u.bd.value != 0) data->tie_to_layer_dirty = 1;
-            break;
-        default:
-            // The 3D transform's positions and rotations need nothing here.
-            slider_change = index < kFirstTransformParam || index > kLastTransformParam;
-            break;
+    if (index == kParamAutoTangentsEnable) {
+        if (params[kParamAutoTangentsEnable]->u.bd.value == 0) {
+            ControlPointGrid plain = data.grid;
+            plain.copy_points(data.grid);
+            data.grid = plain;
+            grid = data.grid;
+            mark_changed(params[kParamMeshDistortion]);
+        }
+    } else if (!change.shared) {
+        // The 3D transform's positions and rotations need nothing here.
+        slider_change = index < kFirstTransformParam || index > kLastTransformParam;
     }
-
     if (slider_change && frame && point_param_location(index)) {
-        if (data->grid_change_pending) {
+        if (data.grid_change_pending) {
             // The sliders are still to be written from the grid: write them
             // now, but keep the value the user typed, which the change below
             // takes into the grid.
             const double typed = params[index]->u.fs_d.value;
             write_grid_to_point_params(params, *frame, grid);
-            data->grid_change_pending = 0;
+            data.grid_change_pending = 0;
             params[index]->u.fs_d.value = typed;
         }
-        apply_point_param_change(params, *frame, grid, data->grid, index);
+        apply_point_param_change(params, *frame, grid, data.grid, index);
     }
-    if (data->grid_change_pending && frame) {
+    if (data.grid_change_pending && frame) {
         write_grid_to_point_params(params, *frame, grid);
-        data->grid_change_pending = 0;
+        data.grid_change_pending = 0;
     }
-    return PF_Err_NONE;
+}
+
+}  // namespace
+
+PF_Err user_changed_param(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerDef*,
+                          void* extra) {
+    return react_to_param_change(lattix_pro_description(), in_data, params, extra, [&](ParamChange& change) {
+        react_to_own_change(in_data, change);
+    });
 }
 
 PF_Err update_param_ui(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*,

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "lattix_pro/lattix_pro_params.h"
-#include "plugin/param_declare.h"
-#include "plugin/point_params.h"
-#include "plugin/popup_names.h"
+#include "plugin/params/param_declare.h"
+#include "plugin/params/point_params.h"
+#include "plugin/params/popup_names.h"
 
 namespace tavrel {
 PF_Err setup_editing_controls_group(PF_InData* in_data, PF_OutData*, PF_ParamDef*[],

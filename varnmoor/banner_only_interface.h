@@ -5,8 +5,8 @@
 #pragma once
 
 #include "hostapi/host_effect.h"
-#include "plugin/banner_image.h"
-#include "plugin/custom_ui.h"
+#include "plugin/suites/banner_image.h"
+#include "plugin/ui/custom_ui.h"
 
 namespace tavrel::varnmoor {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "hostapi/host_effect.h"
-#include "plugin/about.h"
+#include "plugin/suites/about.h"
 
 namespace tavrel::varnmoor {
 

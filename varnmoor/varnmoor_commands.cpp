@@ -1,4 +1,4 @@
-#include "plugin/effect_commands.h"
+#include "plugin/entry/effect_commands.h"
 #include "varnmoor/banner_only_interface.h"
 #include "varnmoor/param_reactions.h"
 #include "varnmoor/varnmoor_about.h"

@@ -1,7 +1,7 @@
 // The second effect's command table.
 #pragma once
 
-#include "plugin/command_dispatcher.h"
+#include "plugin/entry/command_dispatcher.h"
 
 namespace tavrel::varnmoor {
 

@@ -1,8 +1,8 @@
 #include "varnmoor/varnmoor_params.h"
 
 #include "hostaccess/plugin_errors.h"
-#include "plugin/param_declare.h"
-#include "plugin/shared_param_groups.h"
+#include "plugin/params/param_declare.h"
+#include "plugin/params/shared_param_groups.h"
 #include "surface/host/param_values.h"
 
 namespace tavrel::varnmoor {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "hostapi/host_effect.h"
-#include "plugin/effect_description.h"
-#include "plugin/parameter_group.h"
+#include "plugin/core/effect_description.h"
+#include "plugin/params/parameter_group.h"
 #include "surface/host/deformation_parameters.h"
 
 namespace tavrel::varnmoor {

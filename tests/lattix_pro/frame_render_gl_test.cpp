@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/core/gl_object_counter.h"
-#include "plugin/command_dispatcher.h"
-#include "plugin/effect_commands.h"
-#include "plugin/life_cycle.h"
+#include "plugin/core/life_cycle.h"
+#include "plugin/entry/command_dispatcher.h"
+#include "plugin/entry/effect_commands.h"
 #include "simhost/effect_instance.h"
 #include "simhost/host.h"
 #include "simhost/scene_file.h"
@@ -805,7 +805,9 @@ TEST(OrthographicCamera, ShadesEvenlyAndMeasuresDistanceAlongTheView) {
             }
         EXPECT_GT(covered, kSide * 10);
         EXPECT_LE(worst, 2e-4);
-        if (c.even) EXPECT_LE(highest - lowest, 2e-4) << "from " << lowest << " to " << highest;
+        if (c.even) {
+            EXPECT_LE(highest - lowest, 2e-4) << "from " << lowest << " to " << highest;
+        }
         instance.reset();
         host.call(PF_Cmd_GLOBAL_SETDOWN);
         host.unload();

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "plugin/command_dispatcher.h"
-#include "plugin/default_grid_handle.h"
-#include "lattix_pro/lattix_pro_params.h"
-#include "plugin/param_declare.h"
 #include "hostaccess/plugin_errors.h"
+#include "lattix_pro/lattix_pro_params.h"
+#include "plugin/entry/command_dispatcher.h"
+#include "plugin/params/default_grid_handle.h"
+#include "plugin/params/param_declare.h"
 #include "simhost/host.h"
 #include "surface/grid/control_point_grid.h"
 

@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/no_display.h"
-#include "lattix_pro/lattix_pro_params.h"
-#include "plugin/param_declare.h"
-#include "lattix_pro/param_reactions.h"
 #include "hostaccess/plugin_errors.h"
-#include "plugin/point_params.h"
-#include "plugin/tie_to_layer.h"
+#include "lattix_pro/lattix_pro_params.h"
+#include "lattix_pro/param_reactions.h"
+#include "plugin/params/param_declare.h"
+#include "plugin/params/point_params.h"
+#include "plugin/render/tie_to_layer.h"
 #include "simhost/effect_instance.h"
 #include "simhost/flat_grid.h"
 #include "simhost/host.h"
@@ -26,6 +25,7 @@
 #include "surface/grid/control_point_grid.h"
 #include "surface/grid/lx_persist.h"
 #include "surface/mesh/sequence_data.h"
+#include "tests/plugin/no_display.h"
 
 using tavrel::ControlPointGrid;
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "lattix_pro/lattix_pro_params.h"
-#include "plugin/point_params.h"
+#include "plugin/params/point_params.h"
 #include "simhost/host.h"
 #include "surface/grid/control_point_grid.h"
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "plugin/effect_commands.h"
-#include "lattix_pro/lattix_pro_params.h"
-#include "plugin/param_checkout.h"
 #include "hostaccess/plugin_errors.h"
-#include "plugin/smart_pre_render.h"
+#include "lattix_pro/lattix_pro_params.h"
+#include "plugin/entry/effect_commands.h"
+#include "plugin/render/param_checkout.h"
+#include "plugin/render/smart_pre_render.h"
 #include "simhost/host.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/banner_image.h"
+#include "plugin/suites/banner_image.h"
 #include "simhost/effect_instance.h"
 #include "simhost/host.h"
 #include "surface/mesh/sequence_data.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/param_declare.h"
+#include "plugin/params/param_declare.h"
 #include "simhost/effect_instance.h"
 #include "simhost/host.h"
 #include "simhost/user_edits.h"

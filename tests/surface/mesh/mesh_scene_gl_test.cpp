@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "engine/core/gl_object_counter.h"
-#include "engine/scene/node_factory.h"
 #include "engine/core/projection_matrices.h"
 #include "engine/gpu/readback.h"
 #include "engine/gpu/render_target.h"
+#include "engine/scene/node_factory.h"
 #include "engine/scene/scene_graph.h"
 #include "engine/scene/standard_nodes.h"
-#include "plugin/life_cycle.h"
+#include "plugin/core/life_cycle.h"
 #include "surface/grid/lattix_mesh_knots.h"
 #include "surface/mesh/mesh_pipeline.h"
 #include "tests/engine/scene_test_inputs.h"
