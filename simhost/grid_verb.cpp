@@ -8,6 +8,7 @@
 #include "simhost/flat_grid.h"
 #include "simhost/host.h"
 #include "simhost/host_files.h"
+#include "simhost/render_driver.h"
 #include "simhost/user_edits.h"
 #include "simhost/verbs.h"
 
@@ -30,6 +31,12 @@ void run_edits(Host& host, PF_Handle value, const std::vector<std::string>& edit
     host.in_data().width = kLayerWidth;
     host.in_data().height = kLayerHeight;
     ArbClient arb(host);
+    try {
+        check_engine_start_memory();
+    } catch (...) {
+        arb.dispose(value);
+        throw;
+    }
     const CallResult global = host.call(PF_Cmd_GLOBAL_SETUP);
     if (global.err != 0) {
         arb.dispose(value);

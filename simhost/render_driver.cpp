@@ -8,11 +8,13 @@
 #include <iterator>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include "simhost/arb_client.h"
+#include "simhost/command_line.h"
 #include "simhost/flat_grid.h"
 #include "simhost/host_files.h"
 #include "simhost/image_io.h"
@@ -53,15 +55,38 @@ std::set<std::string> effect_handles(Host& host) {
 // is known: the host's decoded copy, and its world and texture at 8 bits.
 constexpr uint64_t kImageBytesPerPixel = 24;
 
+// Mesa's software renderer runs one rasteriser thread a CPU (LP_NUM_THREADS
+// where set), each with its own stack and bins: about 16 MB of address
+// space a thread. Where the address space runs out under the driver, it
+// fails its own allocations inside its compiler or rasteriser and takes
+// the process down (or waits for a thread it could not make), so the host
+// counts the threads before it lets the engine start or a frame run.
+constexpr uint64_t kRasteriserThreadBytes = uint64_t(16) << 20;
+
+uint64_t rasteriser_threads() {
+    const char* forced = std::getenv("LP_NUM_THREADS");
+    int64_t n = 0;
+    if (forced != nullptr && parse_whole(forced, 0, 1024, &n)) return uint64_t(n);
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// What the process takes of the address space once the engine has started
+// (its context, the driver's threads, the first programs), measured with 2
+// and 8 rasteriser threads.
+uint64_t engine_start_bytes() { return (uint64_t(288) << 20) + rasteriser_threads() * kRasteriserThreadBytes; }
+
 // What a frame takes of the address space, measured as the peak of frames
 // of 4096 x 4096 and 8192 x 8192 pixels (a layer of that size in a small
 // comp, a small layer in a comp of that size, and both) at each depth and
-// "Antialiasing": the process itself, with the engine started, then bytes
+// "Antialiasing": the process itself, with the engine started (420 MB up to
+// four rasteriser threads, 16 MB more for each further thread), then bytes
 // per pixel of the effect's layer, of the output and of each layer
 // parameter's image. The host's decoded copy, its worlds at the frame's
 // depth, the effect's textures, render targets, anti-aliasing buffers and
 // read-back all scale with one of these.
-constexpr uint64_t kFrameBaseBytes = uint64_t(420) << 20;
+uint64_t frame_base_bytes() {
+    return (uint64_t(356) << 20) + std::max<uint64_t>(4, rasteriser_threads()) * kRasteriserThreadBytes;
+}
 struct DepthBytes {
     uint64_t at8, at16, at32;
     uint64_t at(int bpc) const { return bpc == 8 ? at8 : bpc == 16 ? at16 : at32; }
@@ -135,6 +160,14 @@ std::string choice_name(const StoredParam& param, int32_t choice) {
 
 }  // namespace
 
+void check_engine_start_memory() {
+    const uint64_t need = engine_start_bytes(), have = memory_the_machine_has();
+    if (need > have)
+        throw SimhostError("the effect's engine needs about " + megabytes(need) + " MB to start here (" +
+                           std::to_string(rasteriser_threads()) + " rasteriser threads), more than the " +
+                           megabytes(have) + " MB this process may have");
+}
+
 RenderDriver::RenderDriver(const RenderSetup& setup) : host_(std::make_unique<Host>()) {
     try {
         if (setup.trace) {
@@ -143,6 +176,7 @@ RenderDriver::RenderDriver(const RenderSetup& setup) : host_(std::make_unique<Ho
         }
         host_->load(setup.plugin);
         set_scene(setup);
+        check_engine_start_memory();
         const CallResult global = host_->call(PF_Cmd_GLOBAL_SETUP);
         global_set_up_ = host_->in_data().global_data != nullptr;
         if (global.err != 0) require_success(global, "GLOBAL_SETUP");
@@ -346,7 +380,7 @@ void RenderDriver::check_frame_memory(int bpc, const PF_LRect& output) {
     uint64_t images = 0;
     for (const auto& [index, image] : host_->render().layer_images)
         images += uint64_t(image->world().width) * uint64_t(image->world().height);
-    const uint64_t need = kFrameBaseBytes + layer * per_layer_pixel +
+    const uint64_t need = frame_base_bytes() + layer * per_layer_pixel +
                           out * kOutputBytes[std::clamp(choice, 1, 3) - 1].at(bpc) +
                           images * kLayerParamBytes.at(bpc);
     const uint64_t have = memory_the_machine_has();

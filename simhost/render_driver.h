@@ -19,6 +19,11 @@
 
 namespace simhost {
 
+// Refuses (SimhostError) to start the effect's engine where the process may
+// have less address space than the start takes: the software renderer then
+// fails inside the driver, taking the process with it.
+void check_engine_start_memory();
+
 struct RenderSetup {
     std::string plugin;
     // A scene file; its image paths are read relative to its folder.

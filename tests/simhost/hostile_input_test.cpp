@@ -77,6 +77,9 @@ Measured run_measured(const std::vector<std::string>& args, long memory_limit_mb
             const struct rlimit limit {rlim_t(memory_limit_mb) << 20, rlim_t(memory_limit_mb) << 20};
             setrlimit(RLIMIT_AS, &limit);
         }
+        // The host counts the software renderer's threads into what a frame
+        // needs; four, whatever the machine, keep the figures the same.
+        setenv("LP_NUM_THREADS", "4", 1);
         dup2(fd, 2);
         const int null_out = open("/dev/null", O_WRONLY);
         dup2(null_out, 1);
@@ -337,3 +340,29 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
 }
 
 }  // namespace
+
+// Where the address space runs short under Mesa's software renderer, the
+// driver fails its own allocations inside its compiler or rasteriser and
+// takes the process down, or waits for a thread it could not make. From a
+// limit the engine cannot start in to one a frame fits in, every run ends in
+// words or in a frame, never by a signal or a hang.
+TEST(HostileInput, AShortAddressSpaceEndsInWordsOrAFrame) {
+    if (!kAddressSpaceCanBeLimited) return;
+    const std::string output = testing::TempDir() + "short_address_space.png";
+    int started = 0, refused_at_start = 0, rendered = 0;
+    for (long limit_mb = 300; limit_mb <= 660; limit_mb += 60) {
+        SCOPED_TRACE(std::to_string(limit_mb) + " MB");
+        const Measured m = run_measured({"render", kPlugin, "--output", output}, limit_mb);
+        ASSERT_TRUE(m.status == 0 || m.status == 1) << "ended by a signal or not at all: " << m.err;
+        if (m.status == 0) {
+            ++rendered;
+            continue;
+        }
+        if (m.err.find("simhost: the effect's engine needs about ") != std::string::npos) ++refused_at_start;
+        else ++started;
+        EXPECT_NE(m.err.find(" MB this process may have\n"), std::string::npos) << m.err;
+    }
+    EXPECT_GT(refused_at_start, 0);
+    EXPECT_GT(rendered, 0);
+    std::remove(output.c_str());
+}
