@@ -69,7 +69,17 @@ private:
 // The parent the mesh update adds to the caller's node.
 class MeshGroupNode : public ParentNode {
 public:
-    void render() override { render_children(); }
+    // The wireframe node turns the polygons after it into lines and leaves
+    // them so; the group gives back the fill it found, so that what is drawn
+    // after the scene (the peeling's blending and composite quads) fills.
+    void render() override {
+        GLint modes[2] = {GL_FILL, GL_FILL};
+        glGetIntegerv(GL_POLYGON_MODE, modes);
+        render_children();
+        glPolygonMode(GL_FRONT, static_cast<GLenum>(modes[0]));
+        glPolygonMode(GL_BACK, static_cast<GLenum>(modes[1]));
+        check_gl_error("mesh_group_node", __LINE__);
+    }
     std::string type_name() const override { return "ParentNode"; }
     void extend_bounds(BoundsPoints& points) override { extend_children_bounds(points); }
 };

@@ -160,6 +160,39 @@ TEST_F(Frame, SameFrameTwiceIsBitIdenticalAndAMovedPointChangesIt) {
     EXPECT_NE(image(), first);
 }
 
+// The wireframe leaves polygons drawn as lines behind it; the peeling's
+// blending and composite quads after the scene must still fill, so an
+// opaque wireframe peels to the lines it renders without peeling. Where
+// lines cross on the flat grid they lie at one depth, which the peeling
+// composites where a depth test keeps one: colours there are left out.
+TEST_F(Frame, AWireframePeelsToTheLinesItRendersUnpeeled) {
+    auto alphas = [&] {
+        EXPECT_EQ(render().err, 0);
+        const simhost::OwnedWorld* out = host.render().output_world();
+        std::vector<double> a;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) a.push_back(out->channel(x, y, 0));
+        return a;
+    };
+    set("Render Mode=Wireframe");
+    set("Antialiasing=None");
+    set("Subdivisions=16");
+    const std::vector<double> plain = alphas();
+    const size_t covered = size_t(std::count_if(plain.begin(), plain.end(), [](double a) { return a > 0.0; }));
+    // Lines, not the whole layer and not nothing.
+    EXPECT_GT(covered, plain.size() / 10);
+    EXPECT_LT(covered, plain.size() * 9 / 10);
+    for (const char* layers : {"2 layers", "All layers"}) {
+        SCOPED_TRACE(layers);
+        set(std::string("3D Transparency=") + layers);
+        const std::vector<double> peeled = alphas();
+        ASSERT_EQ(peeled.size(), plain.size());
+        size_t differ = 0;
+        for (size_t i = 0; i < plain.size(); ++i) differ += (plain[i] > 0.0) != (peeled[i] > 0.0) ? 1 : 0;
+        EXPECT_EQ(differ, 0u) << "of " << covered << " covered pixels";
+    }
+}
+
 TEST_F(Frame, EveryFailureLeavesAnEmptyOutputAndReleasesTheReadbackOnItsThread) {
     struct Case {
         const char* name;
