@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -318,6 +319,9 @@ TEST(HostileInput, EachIsRefusedInWordsWithoutOutputOrLargeMemory) {
     };
     for (const auto& c : cases) {
         if (c.memory_limit_mb > 0 && !kAddressSpaceCanBeLimited) continue;
+        // The effect refuses these once its engine runs, which takes a
+        // display: the sanitizer builds run without one.
+        if (c.effect_refused && std::getenv("DISPLAY") == nullptr) continue;
         const std::string output = dir + "out.png";
         std::vector<std::string> args = {c.verb};
         if (c.verb != "info") args.push_back(kPlugin);
