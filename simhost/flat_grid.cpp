@@ -76,6 +76,11 @@ std::vector<uint8_t> default_flat_grid(int columns, int rows) {
 
 namespace simhost {
 
+uint32_t flat_grid_u32(const std::vector<uint8_t>& bytes, size_t at) {
+    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+           uint32_t(bytes[at + 3]) << 24;
+}
+
 std::string flat_grid_problem(const std::vector<uint8_t>& bytes) {
     if (bytes.empty()) return "the file is empty, not a saved grid";
     // Forms of the first version had no mark; the effect names them itself.
@@ -85,24 +90,19 @@ std::string flat_grid_problem(const std::vector<uint8_t>& bytes) {
     if (bytes.size() < 6) return "a saved grid cut short after its mark";
     const unsigned version = unsigned(bytes[4]) | unsigned(bytes[5]) << 8;
     if (version != 1) return "a saved grid of version " + std::to_string(version) + "; version 1 is read";
-    // The counts, then one record a point and the closing mark.
-    constexpr size_t kHeader = 20, kPoint = 71, kMark = 4;
-    if (bytes.size() < kHeader)
+    if (bytes.size() < kFlatGridHeaderBytes)
         return "a saved grid cut short in its header (" + std::to_string(bytes.size()) + " of its " +
-               std::to_string(kHeader) + " bytes)";
-    const auto u32 = [&](size_t at) {
-        return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
-               uint32_t(bytes[at + 3]) << 24;
-    };
-    const uint32_t points = u32(8), columns = u32(12), rows = u32(16);
+               std::to_string(kFlatGridHeaderBytes) + " bytes)";
+    const uint32_t points = flat_grid_u32(bytes, 8), columns = flat_grid_u32(bytes, 12),
+                   rows = flat_grid_u32(bytes, 16);
     // Counts that describe no grid are the effect's to refuse.
     if (columns < 1 || columns > 20 || rows < 1 || rows > 20 || points != (columns + 1) * (rows + 1)) return "";
-    const size_t size = kHeader + kPoint * points + kMark;
+    const size_t size = kFlatGridHeaderBytes + kFlatGridPointBytes * points + kFlatGridMarkBytes;
     const std::string grid = "a saved grid of " + std::to_string(columns) + " x " + std::to_string(rows) + " cells";
     if (bytes.size() < size)
         return grid + " cut short (" + std::to_string(bytes.size()) + " of its " + std::to_string(size) + " bytes)";
-    if (std::memcmp(bytes.data() + size - kMark, "KZTQ", kMark) != 0)
-        return grid + " that does not end with \"KZTQ\" (bytes " + std::to_string(size - kMark) + " to " +
+    if (std::memcmp(bytes.data() + size - kFlatGridMarkBytes, "KZTQ", kFlatGridMarkBytes) != 0)
+        return grid + " that does not end with \"KZTQ\" (bytes " + std::to_string(size - kFlatGridMarkBytes) + " to " +
                std::to_string(size - 1) + ")";
     return "";
 }

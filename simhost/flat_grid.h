@@ -23,6 +23,16 @@ constexpr size_t kFirstVersionSizeA = 37064;
 constexpr size_t kFirstVersionSizeB = 37072;
 constexpr size_t kMaxFlatGridBytes = kFirstVersionSizeB;
 
+// The form's parts: the header (mark, version, flags and the three counts),
+// one record a point, the closing mark.
+constexpr size_t kFlatGridHeaderBytes = 20;
+constexpr size_t kFlatGridPointBytes = 71;
+constexpr size_t kFlatGridMarkBytes = 4;
+
+// The little-endian 32-bit word at `at`; the caller keeps `at` + 4 within
+// the bytes. The point, column and row counts are at 8, 12 and 16.
+uint32_t flat_grid_u32(const std::vector<uint8_t>& bytes, size_t at);
+
 // What a user is told about a file that is no saved grid the effect could
 // read, in words: empty, without the mark, of another version, cut short of
 // the size its counts give, or without the closing mark. Empty for a file

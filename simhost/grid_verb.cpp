@@ -16,10 +16,6 @@ namespace simhost {
 
 namespace {
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
 // The layer an edited instance is applied to.
 constexpr int32_t kLayerWidth = 640;
 constexpr int32_t kLayerHeight = 480;
@@ -99,17 +95,19 @@ void run_edits(Host& host, PF_Handle value, const std::vector<std::string>& edit
 }  // namespace
 
 void print_grid(const std::vector<uint8_t>& flat) {
-    const uint32_t n = le32(flat, 8), columns = le32(flat, 12), rows = le32(flat, 16);
-    if (flat.size() != 24 + 71 * size_t(n)) throw SimhostError("the effect wrote a form of the wrong size");
+    if (flat.size() < kFlatGridHeaderBytes) throw SimhostError("the effect wrote a form of the wrong size");
+    const uint32_t n = flat_grid_u32(flat, 8), columns = flat_grid_u32(flat, 12), rows = flat_grid_u32(flat, 16);
+    if (flat.size() != kFlatGridHeaderBytes + kFlatGridPointBytes * size_t(n) + kFlatGridMarkBytes)
+        throw SimhostError("the effect wrote a form of the wrong size");
     std::printf("columns %u\nrows %u\n", columns, rows);
-    size_t at = 20;
+    size_t at = kFlatGridHeaderBytes;
     for (uint32_t i = 0; i < n; ++i) {
         std::printf("%u %u: %u", i / (columns + 1), i % (columns + 1), flat[at++]);
         for (int k = 0; k < 5; ++k) {
             float v[3];
             const unsigned active = flat[at], selected = flat[at + 1];
             for (int c = 0; c < 3; ++c) {
-                const uint32_t bits = le32(flat, at + 2 + 4 * c);
+                const uint32_t bits = flat_grid_u32(flat, at + 2 + 4 * c);
                 std::memcpy(&v[c], &bits, 4);
             }
             at += 14;

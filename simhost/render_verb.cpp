@@ -35,7 +35,7 @@ void check_size(const std::string&, const std::string& value) {
     parse_size(value, &width, &height);
 }
 
-int verb_render(const CommandLine& line) {
+RenderSetup render_setup(const CommandLine& line) {
     RenderSetup setup;
     setup.plugin = line.plugin;
     setup.input = line.value("--input");
@@ -43,6 +43,16 @@ int verb_render(const CommandLine& line) {
     setup.grid = line.value("--grid");
     setup.scene = line.value("--scene");
     if (line.has("--size")) parse_size(line.value("--size"), &setup.width, &setup.height);
+    return setup;
+}
+
+void report_setup_message(const RenderDriver& driver) {
+    if (!driver.setup_message().empty())
+        std::fprintf(stderr, "simhost: GLOBAL_SETUP reported: %s\n", driver.setup_message().c_str());
+}
+
+int verb_render(const CommandLine& line) {
+    RenderSetup setup = render_setup(line);
     const std::string output = line.value("--output");
     const std::string bits = line.value("--bpc");
     const int bpc = bits == "16" ? 16 : bits == "32" ? 32 : 8;
@@ -61,8 +71,7 @@ int verb_render(const CommandLine& line) {
         setup.trace = [](const std::string& text) { std::fprintf(stderr, "trace: %s\n", text.c_str()); };
 
     RenderDriver driver(setup);
-    if (!driver.setup_message().empty())
-        std::fprintf(stderr, "simhost: GLOBAL_SETUP reported: %s\n", driver.setup_message().c_str());
+    report_setup_message(driver);
     RenderedFrame frame = driver.render(bpc);
     int status = 0;
     if (frame.result.err != 0) {

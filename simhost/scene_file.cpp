@@ -383,9 +383,26 @@ void place_layer(const Scene& scene, SceneLayer& layer, const LayerPlacement& pl
 }
 
 SceneFile load_scene(const std::string& json_text, Scene& scene) {
-    PathFinder finder;
-    if (!Json::sax_parse(json_text, &finder)) refuse(finder.path(), finder.problem());
-    const Json root = Json::parse(json_text);
+    // One parse for a scene; a refused text is read again to say where. The
+    // parse stops where the text nests deeper than a scene goes.
+    struct TooDeep {};
+    Json root;
+    bool parsed = false;
+    try {
+        root = Json::parse(json_text, [](int depth, Json::parse_event_t event, Json&) {
+            const bool opens = event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start;
+            if (opens && size_t(depth) >= kMaxSceneDepth) throw TooDeep{};
+            return true;
+        });
+        parsed = true;
+    } catch (const TooDeep&) {
+    } catch (const Json::exception&) {
+    }
+    if (!parsed) {
+        PathFinder finder;
+        Json::sax_parse(json_text, &finder);
+        refuse(finder.path(), finder.problem());
+    }
     expect_keys(root, "", {"comp", "time", "downsample", "camera", "lights", "layer", "layers", "params", "keyframes"});
     SceneFile file;
     if (root.contains("comp")) {

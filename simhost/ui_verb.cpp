@@ -139,11 +139,7 @@ void check_png(const std::string& option, const std::string& value) {
 }
 
 int verb_ui(const CommandLine& line) {
-    RenderSetup setup;
-    setup.plugin = line.plugin;
-    setup.scene = line.value("--scene");
-    setup.edits = line.values("--set");
-    setup.grid = line.value("--grid");
+    const RenderSetup setup = render_setup(line);
     const Gesture gesture = read_gesture(line);
     const std::string save = line.value("--save"), png = line.value("--png");
     const bool saving = line.has("--save");
@@ -153,8 +149,7 @@ int verb_ui(const CommandLine& line) {
     if (saving) check_writable(save);
 
     RenderDriver driver(setup);
-    if (!driver.setup_message().empty())
-        std::fprintf(stderr, "simhost: GLOBAL_SETUP reported: %s\n", driver.setup_message().c_str());
+    report_setup_message(driver);
     Host& host = driver.host();
     EffectInstance& instance = driver.instance();
     ParamValues& values = instance.values();

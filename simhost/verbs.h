@@ -12,7 +12,9 @@ namespace simhost {
 
 class Host;
 class ParamValues;
+class RenderDriver;
 struct ParamValue;
+struct RenderSetup;
 
 int verb_info(const CommandLine& line);
 int verb_about(const CommandLine& line);
@@ -31,6 +33,13 @@ void check_window(const std::string& option, const std::string& value);
 void check_click(const std::string& option, const std::string& value);
 void check_drag(const std::string& option, const std::string& value);
 void check_png(const std::string& option, const std::string& value);
+
+// The instance a render or ui run sets up, from the options both take
+// (--scene, --set, --grid) and render's own (--input, --size).
+RenderSetup render_setup(const CommandLine& line);
+// The effect's message from its global set-up (an engine that could not
+// start), shown as the run goes on.
+void report_setup_message(const RenderDriver& driver);
 
 // A strict host fails the run when the effect broke a rule, even if the
 // command itself succeeded: 1 then, after naming each broken rule.

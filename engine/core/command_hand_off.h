@@ -64,6 +64,13 @@ public:
     void execute(const Command& command);
 
 private:
+    // A failed command's outcome: its text, and the place and user text an
+    // engine error kept apart (the text itself where it kept none). Empty
+    // text: no failure.
+    struct Failure {
+        std::string text, place, user_text;
+    };
+
     // Library-wide, as there is one rendering thread per library.
     struct Mailbox {
         bool alive = false;  // a hand-off exists; guarded by start_mutex
@@ -83,9 +90,7 @@ private:
         // other's outcome.
         boost::mutex execute_mutex;
         Command command;
-        std::string error_text;
-        std::string error_place;
-        std::string error_user_text;
+        Failure failure;
     };
 
     // The rendering thread's body.
@@ -104,9 +109,6 @@ private:
         return (text == nullptr || *text == '\0') ? std::string(kUnknownError) : std::string(text);
     }
 
-    struct Failure {
-        std::string text, place, user_text;
-    };
     static Failure failure_of(const std::exception& e) {
         Failure f{text_of(e), "", ""};
         const auto* placed = dynamic_cast<const PlacedError*>(&e);
@@ -127,7 +129,7 @@ private:
 
     static void release_slot();
     bool wait_until_started();
-    static const std::string& post(const Command& command);
+    static void post(const Command& command);
     static bool wait_for_command();
     static void run_command(Engine& engine);
 
@@ -201,21 +203,21 @@ bool CommandHandOff<Engine>::wait_until_started() {
 template <class Engine>
 void CommandHandOff<Engine>::execute(const Command& command) {
     Mailbox& box = mailbox();
-    std::string text, place, user_text;
+    Failure failure;
     std::uint32_t abort_code = 0;
     {
         boost::lock_guard<boost::mutex> turn(box.execute_mutex);
-        text = post(command);
-        place = box.error_place;
-        user_text = box.error_user_text;
+        post(command);
+        failure = box.failure;
         abort_code = box.abort_code;
     }
-    if (!text.empty()) throw CommandError(text, std::move(place), std::move(user_text));
+    if (!failure.text.empty())
+        throw CommandError(failure.text, std::move(failure.place), std::move(failure.user_text));
     if (abort_code != 0) throw SimpleAbortException(abort_code);
 }
 
 template <class Engine>
-const std::string& CommandHandOff<Engine>::post(const Command& command) {
+void CommandHandOff<Engine>::post(const Command& command) {
     Mailbox& box = mailbox();
     // Copied before taking the lock, so that a failing copy leaves nothing posted.
     Command copy(command);
@@ -230,7 +232,6 @@ const std::string& CommandHandOff<Engine>::post(const Command& command) {
         while (!box.done) box.done_condition.wait(lock);
         box.done = false;
     }
-    return box.error_text;
 }
 
 template <class Engine>
@@ -239,9 +240,7 @@ bool CommandHandOff<Engine>::wait_for_command() {
     boost::unique_lock<boost::mutex> lock(box.command_mutex);
     while (!box.posted && !box.quit) box.command_condition.wait(lock);
     box.posted = false;
-    box.error_text.clear();
-    box.error_place.clear();
-    box.error_user_text.clear();
+    box.failure = Failure{};
     box.abort_code = 0;
     return box.quit;
 }
@@ -254,17 +253,13 @@ void CommandHandOff<Engine>::run_command(Engine& engine) {
         // boost::function", which is reported like any standard exception.
         box.command(engine);
     } catch (const std::exception& e) {
-        Failure f = failure_of(e);
-        report(f);
-        box.error_text = std::move(f.text);
-        box.error_place = std::move(f.place);
-        box.error_user_text = std::move(f.user_text);
+        box.failure = failure_of(e);
+        report(box.failure);
     } catch (const IAbortException& e) {
         box.abort_code = e.code();
     } catch (...) {
-        box.error_text = kUnknownError;
-        box.error_user_text = kUnknownError;
-        std::cerr << box.error_text << std::endl;
+        box.failure = Failure{kUnknownError, "", kUnknownError};
+        std::cerr << kUnknownError << std::endl;
     }
     {
         // The command and what it captured die here, on the rendering thread,

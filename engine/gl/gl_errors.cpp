@@ -8,14 +8,6 @@
 
 namespace tavrel {
 
-namespace {
-
-std::string error_message(const char* source_file, int line, GLenum code) {
-    return std::string(source_file) + ": " + std::to_string(line) + " " + gl_error_text(code);
-}
-
-}  // namespace
-
 void check_gl_error(const char* source_file, int line) {
     const GLenum code = glGetError();
     if (code != GL_NO_ERROR) throw gl_call_error(source_file, line, gl_error_text(code));
@@ -24,7 +16,7 @@ void check_gl_error(const char* source_file, int line) {
 void report_gl_error(const char* source_file, int line) noexcept {
     try {
         const GLenum code = glGetError();
-        if (code != GL_NO_ERROR) std::cerr << error_message(source_file, line, code) << std::flush;
+        if (code != GL_NO_ERROR) std::cerr << gl_call_error(source_file, line, gl_error_text(code)).what() << std::flush;
     } catch (...) {
         // Reporting is best effort; the caller is unwinding or tearing down.
     }

@@ -6,6 +6,7 @@
 #include "engine/gl/pixel_store_guard.h"
 #include "engine/gpu/texture_formats.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace tavrel {
@@ -119,6 +120,27 @@ bool driver_holds(const TextureDescription& description) {
     glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &held);
     TAVREL_CHECK_GL();
     return held != 0;
+}
+
+bool driver_holds_image(uint32_t width, uint32_t height, uint32_t kind) {
+    TextureDescription d;
+    d.target = GL_TEXTURE_2D;
+    d.format_kind = kind;
+    d.channel_layout = kFourChannels;
+    d.width = width;
+    d.height = height;
+    d.external_format = get_external_format(kind, kFourChannels);
+    d.pixel_type = get_pixel_type(kind);
+    return driver_holds(d);
+}
+
+GLint largest_render_side() {
+    GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    TAVREL_CHECK_GL();
+    return std::min({texture, renderbuffer, viewport[0], viewport[1]});
 }
 
 TextureObject::TextureObject(const TextureDescription& description)

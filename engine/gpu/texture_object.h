@@ -40,6 +40,14 @@ public:
 // Sides beyond its limits are never held.
 bool driver_holds(const TextureDescription& description);
 
+// The same for the single-level four-channel 2-D texture of a pixel format
+// kind that a frame makes of an image of this size.
+bool driver_holds_image(uint32_t width, uint32_t height, uint32_t kind);
+
+// The longest side the driver renders: the least of its texture,
+// render-buffer and viewport limits. Context current.
+GLint largest_render_side();
+
 // Sets the minifying and magnifying filters of the texture bound to target:
 // 0 nearest; 1 linear with the driver's largest anisotropy; 2 the same with
 // trilinear minification; any other value only the anisotropy.

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "engine/core/engine_errors.h"
-#include "engine/gl/gl_driver.h"
 #include "engine/gl/gl_errors.h"
 #include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/full_screen_quad.h"

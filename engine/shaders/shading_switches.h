@@ -134,7 +134,7 @@ struct ShadingValues {
     std::optional<std::uint32_t> height_map_wrap;
     // Whether the driver holds the height map's slope map (a float texture
     // four texels wider and taller than the map). Without it the programs
-    // make their eight height reads, which give the same slopes.
+    // make their own height reads, which give the same slopes.
     bool slope_map_held = true;
     // The frame's back-face flag: set, the surface is extruded and its back
     // faces are shaded as its front (ShadingSwitches::back_faces off).

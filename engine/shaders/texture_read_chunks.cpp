@@ -87,25 +87,30 @@ vec4 texture2D_bounded(sampler2D tex, vec2 coord)
 // path's: a graphics card reads the layer bilinearly where it is magnified
 // and filters it where it is minified in one read, better than the shader
 // could.
-const char* const kLayerRead = R"glsl(
-#ifdef TAVREL_SOFTWARE_PATH
-const float kOneTexelFootprint = 1.00390625;
-
-vec4 layer_texel(sampler2D tex, ivec2 texel, ivec2 size)
+// A bilinear read worked out in the shader, where the sampler's own filter
+// cannot be trusted with it: the four texels about `at` (in texels, texel
+// centres at whole numbers), the edge texels repeating beyond the edges.
+const char* const kTexelBilinear = R"glsl(
+vec4 edge_clamped_texel(sampler2D tex, ivec2 texel, ivec2 size)
 {
     return texelFetch2D(tex, clamp(texel, ivec2(0), size - 1), 0);
 }
 
-vec4 layer_bilinear(sampler2D tex, vec2 coord, ivec2 size)
+vec4 texel_bilinear(sampler2D tex, vec2 at, ivec2 size)
 {
-    vec2 at = coord * vec2(size) - 0.5;
     vec2 first = floor(at);
     vec2 f = at - first;
     ivec2 i = ivec2(first);
-    vec4 top = mix(layer_texel(tex, i, size), layer_texel(tex, i + ivec2(1, 0), size), f.x);
-    vec4 bottom = mix(layer_texel(tex, i + ivec2(0, 1), size), layer_texel(tex, i + ivec2(1, 1), size), f.x);
+    vec4 top = mix(edge_clamped_texel(tex, i, size), edge_clamped_texel(tex, i + ivec2(1, 0), size), f.x);
+    vec4 bottom = mix(edge_clamped_texel(tex, i + ivec2(0, 1), size), edge_clamped_texel(tex, i + ivec2(1, 1), size),
+                      f.x);
     return mix(top, bottom, f.y);
 }
+)glsl";
+
+const char* const kLayerRead = R"glsl(
+#ifdef TAVREL_SOFTWARE_PATH
+const float kOneTexelFootprint = 1.00390625;
 
 vec4 texture2D_layer(sampler2D tex, vec2 coord)
 {
@@ -124,7 +129,7 @@ vec4 texture2D_layer(sampler2D tex, vec2 coord)
     // coordinate that is not a number at the texture's centre, a full walk.
     vec2 at = bounded_footprint(tex, coord);
     vec4 filtered = texture2D(tex, block_unfiltered ? vec2(sqrt(-1.0)) : at);
-    vec4 bilinear = layer_bilinear(tex, coord, size);
+    vec4 bilinear = texel_bilinear(tex, coord * vec2(size) - 0.5, size);
     return filtered_here == 0.0 ? bilinear : filtered;
 }
 #else
@@ -137,8 +142,13 @@ vec4 texture2D_layer(sampler2D tex, vec2 coord)
 
 }  // namespace
 
+const std::string& texel_bilinear_chunk() {
+    static const std::string text = kTexelBilinear;
+    return text;
+}
+
 const std::string& layer_read_chunk() {
-    static const std::string text = kLayerRead;
+    static const std::string text = std::string(kTexelBilinear) + kLayerRead;
     return text;
 }
 

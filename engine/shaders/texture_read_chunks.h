@@ -30,4 +30,10 @@ const std::string& bounded_footprint_chunk();
 // bounded_footprint_chunk(). Fragment stage only.
 const std::string& layer_read_chunk();
 
+// `texel_bilinear(tex, at, size)`: tex of `size` texels read bilinearly, in
+// the shader, between the four texels about `at` (in texels, their centres
+// at whole numbers), edge texels repeating beyond the edges. The layer read
+// holds it already.
+const std::string& texel_bilinear_chunk();
+
 }  // namespace tavrel

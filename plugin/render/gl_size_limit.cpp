@@ -7,35 +7,13 @@
 #include "engine/gpu/accumulation_buffer.h"
 #include "engine/gpu/render_target.h"
 #include "engine/gpu/texture_formats.h"
+#include "engine/gpu/texture_object.h"
 #include "engine/interfaces/array_accessor.h"
 #include "engine/render/render_thread.h"
 
 namespace tavrel {
 
 namespace {
-
-GLint max_side_here() {
-    GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-    TAVREL_CHECK_GL();
-    return std::min({texture, renderbuffer, viewport[0], viewport[1]});
-}
-
-// The single-level four-channel texture a frame makes of the layer, and its
-// render target of the output, at this size and kind.
-TextureDescription frame_texture(int32_t width, int32_t height, uint32_t kind) {
-    TextureDescription d;
-    d.target = GL_TEXTURE_2D;
-    d.format_kind = kind;
-    d.channel_layout = kFourChannels;
-    d.width = uint32_t(width);
-    d.height = uint32_t(height);
-    d.external_format = get_external_format(kind, kFourChannels);
-    d.pixel_type = get_pixel_type(kind);
-    return d;
-}
 
 int32_t bits_of_kind(uint32_t kind) { return kind == 0 ? 8 : kind == 1 ? 16 : 32; }
 
@@ -51,7 +29,7 @@ uint32_t format_kind_of_depth(int32_t bitdepth) {
 
 int32_t gl_max_side(RenderThread& thread) {
     GLint side = 0;
-    thread.execute([&](GlEngine&) { side = max_side_here(); });
+    thread.execute([&](GlEngine&) { side = largest_render_side(); });
     return int32_t(side);
 }
 
@@ -72,11 +50,11 @@ void check_frame_fits_gl(RenderThread& thread, int32_t layer_width, int32_t laye
     GLint side = 0;
     bool layer_held = true, output_held = true, antialiasing_held = true;
     thread.execute([&](GlEngine&) {
-        side = max_side_here();
+        side = largest_render_side();
         if (within(side, layer_width, layer_height))
-            layer_held = driver_holds(frame_texture(layer_width, layer_height, kind));
+            layer_held = driver_holds_image(uint32_t(layer_width), uint32_t(layer_height), kind);
         if (!within(side, output_width, output_height)) return;
-        output_held = driver_holds(frame_texture(output_width, output_height, kind));
+        output_held = driver_holds_image(uint32_t(output_width), uint32_t(output_height), kind);
         const auto w = uint64_t(output_width), h = uint64_t(output_height);
         if (antialiasing.samples > 0)
             antialiasing_held = driver_holds(RenderBufferDescriptor{w, h, uint32_t(antialiasing.samples), kind});
@@ -103,13 +81,13 @@ void check_layer_images_fit_gl(RenderThread& thread, const std::vector<LayerPara
     GLint side = 0, cube_side = 0;
     std::vector<char> held(images.size(), 1);
     thread.execute([&](GlEngine&) {
-        side = max_side_here();
+        side = largest_render_side();
         glGetIntegerv(GL_MAX_CUBE_MAP_TEXTURE_SIZE, &cube_side);
         TAVREL_CHECK_GL();
         for (size_t i = 0; i < images.size(); ++i) {
             const LayerParamImage& image = images[i];
             if (image.cube || image.width > side || image.height > side) continue;
-            held[i] = driver_holds(frame_texture(image.width, image.height, image.format_kind)) ? 1 : 0;
+            held[i] = driver_holds_image(uint32_t(image.width), uint32_t(image.height), image.format_kind) ? 1 : 0;
         }
     });
     for (size_t i = 0; i < images.size(); ++i) {

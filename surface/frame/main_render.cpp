@@ -14,8 +14,6 @@
 #include "engine/gpu/readback.h"
 #include "engine/gpu/render_target.h"
 #include "engine/gpu/renderer_description.h"
-#include "engine/gl/gl_errors.h"
-#include "engine/gpu/texture_formats.h"
 #include "engine/gpu/texture_object.h"
 #include "engine/interfaces/abort.h"
 #include "engine/interfaces/no_deformation.h"
@@ -110,23 +108,10 @@ std::uint32_t to_u32(std::uint64_t value, const char* what) {
 // large for it to hold as float, is shaded through the height reads instead.
 bool slope_map_held(std::uint64_t width, std::uint64_t height) {
     constexpr std::uint64_t kSlopeMapBorder = 4;
-    GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-    TAVREL_CHECK_GL();
-    const std::uint64_t side = std::uint64_t(std::max(0, std::min({texture, renderbuffer, viewport[0], viewport[1]})));
+    constexpr std::uint32_t kFloatKind = 2;
+    const std::uint64_t side = std::uint64_t(std::max<GLint>(0, largest_render_side()));
     const std::uint64_t w = width + kSlopeMapBorder, h = height + kSlopeMapBorder;
-    if (w > side || h > side) return false;
-    TextureDescription slopes;
-    slopes.target = GL_TEXTURE_2D;
-    slopes.format_kind = 2;
-    slopes.channel_layout = kFourChannels;
-    slopes.width = std::uint32_t(w);
-    slopes.height = std::uint32_t(h);
-    slopes.external_format = get_external_format(2, kFourChannels);
-    slopes.pixel_type = get_pixel_type(2);
-    return driver_holds(slopes);
+    return w <= side && h <= side && driver_holds_image(std::uint32_t(w), std::uint32_t(h), kFloatKind);
 }
 
 RendererDescription frame_renderer_description(const TimeVariableParameters& parameters, const RenderInput& input,

@@ -5,6 +5,7 @@
 #include "engine/gl/gl_state_guards.h"
 #include "engine/gpu/render_target.h"
 #include "engine/shaders/shader_preamble.h"
+#include "engine/shaders/texture_read_chunks.h"
 #include "engine/gpu/texture_object.h"
 #include "engine/shaders/utility_programs.h"
 
@@ -28,23 +29,12 @@ uniform sampler2D color_src;
 uniform sampler2D displ_src;
 uniform bool use_displacement_map;
 
-vec4 displacement_texel(ivec2 texel, ivec2 size)
-{
-    return texelFetch2D(displ_src, clamp(texel, ivec2(0), size - 1), 0);
-}
-
 vec4 displacement_at(ivec2 texel, ivec2 map_size)
 {
     ivec2 size = textureSize2D(displ_src, 0);
     if (size == map_size)
         return texelFetch2D(displ_src, texel, 0);
-    vec2 at = (vec2(texel) + 0.5) * vec2(size) / vec2(map_size) - 0.5;
-    vec2 first = floor(at);
-    vec2 f = at - first;
-    ivec2 i = ivec2(first);
-    vec4 top = mix(displacement_texel(i, size), displacement_texel(i + ivec2(1, 0), size), f.x);
-    vec4 bottom = mix(displacement_texel(i + ivec2(0, 1), size), displacement_texel(i + ivec2(1, 1), size), f.x);
-    return mix(top, bottom, f.y);
+    return texel_bilinear(displ_src, (vec2(texel) + 0.5) * vec2(size) / vec2(map_size) - 0.5, size);
 }
 
 void main()
@@ -62,7 +52,7 @@ void main()
 }  // namespace
 
 CombinePolyClippingAlphaProgramImpl::CombinePolyClippingAlphaProgramImpl(int depth_class)
-    : TexturingProgram(kTexturedQuadVertex, shader_preamble(depth_class) + kCombineBody) {}
+    : TexturingProgram(kTexturedQuadVertex, shader_preamble(depth_class) + texel_bilinear_chunk() + kCombineBody) {}
 
 CombinePolyClippingAlpha::CombinePolyClippingAlpha() = default;
 

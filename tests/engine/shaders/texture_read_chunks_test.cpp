@@ -180,7 +180,7 @@ void main()
     ivec2 size = textureSize2D(tex, 0);
     float longest = max(length(dFdx(coord) * vec2(size)), length(dFdy(coord) * vec2(size)));
     vec4 filtered = texture2D_bounded(tex, coord);
-    vec4 bilinear = layer_bilinear(tex, coord, size);
+    vec4 bilinear = texel_bilinear(tex, coord * vec2(size) - 0.5, size);
     gl_FragColor = longest <= 1.00390625 ? bilinear : filtered;
 }
 )glsl", texture);
