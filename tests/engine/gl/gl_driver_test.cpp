@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/core/engine_errors.h"
 #include "engine/gl/gl_driver.h"
 #include "engine/gpu/gl_engine.h"
 #include "tests/engine/shared_engine.h"
@@ -35,15 +34,6 @@ TEST(GlDriver, PathByRendererUnlessForced) {
     for (const Case& c : cases) {
         EXPECT_EQ(tavrel::choose_gl_path(c.renderer, c.forced), c.path)
             << c.renderer << " forced " << (c.forced ? c.forced : "(unset)");
-    }
-    for (const char* bad : {"Hardware", "hw", "software "}) {
-        try {
-            tavrel::choose_gl_path("llvmpipe", bad);
-            ADD_FAILURE() << bad << " accepted";
-        } catch (const tavrel::GlEngineError& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      std::string("TAVREL_GL_PATH is \"") + bad + "\"; it takes \"hardware\" or \"software\".");
-        }
     }
 }
 
@@ -86,7 +76,6 @@ TEST(GlDriver, TheEngineLearnedLlvmpipe) {
         // is asked for on the software path only.
         EXPECT_EQ(driver.features.fine_derivatives, !hardware);
         EXPECT_TRUE(driver.features.anisotropic_filtering);
-        EXPECT_EQ(driver.features.max_anisotropy, 16.0f);
         EXPECT_EQ(tavrel::running_gl_features(), driver.features);
     });
 }

@@ -56,30 +56,6 @@ TEST(ShaderPreamble, TextPerKind) {
     }
 }
 
-// The software path names itself to the chunks; fine derivatives are
-// enabled, and named, only where that path reads them and the driver has
-// them. A graphics card's programs never enable the extension.
-TEST(ShaderPreamble, PathLinesFollowTheExtensions) {
-    const std::string macros = tavrel::shader_preamble(2, tavrel::GlFeatures()).substr(kHead.size());
-    struct Case {
-        tavrel::GlPath path;
-        bool fine;
-        std::string lines;
-    };
-    const Case cases[] = {
-        {tavrel::GlPath::kHardware, false, ""},
-        {tavrel::GlPath::kHardware, true, ""},
-        {tavrel::GlPath::kSoftware, false, "#define TAVREL_SOFTWARE_PATH\n"},
-        {tavrel::GlPath::kSoftware, true,
-         "#extension GL_ARB_derivative_control : enable\n#define TAVREL_SOFTWARE_PATH\n"
-         "#define TAVREL_FINE_DERIVATIVES\n"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(tavrel::shader_preamble(2, features(c.path, c.fine)), kHead + c.lines + macros)
-            << "software " << (c.path == tavrel::GlPath::kSoftware) << " fine " << c.fine;
-    }
-}
-
 TEST(ShaderPreamble, GeometryStagesUseTheCompatibilityVersion) {
     for (int kind = 0; kind < 3; ++kind) {
         std::string expected = tavrel::shader_preamble(kind);
